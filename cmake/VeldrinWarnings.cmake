@@ -1,0 +1,29 @@
+# Common compile settings for every target of the project.
+add_library(veldrin_options INTERFACE)
+target_compile_options(veldrin_options INTERFACE -Wall -Wextra -Wpedantic)
+if(VELDRIN_WERROR)
+  target_compile_options(veldrin_options INTERFACE -Werror)
+endif()
+if(VELDRIN_SANITIZE)
+  target_compile_options(veldrin_options INTERFACE -fsanitize=${VELDRIN_SANITIZE} -fno-omit-frame-pointer
+                                                   -fno-sanitize-recover=all)
+  target_link_options(veldrin_options INTERFACE -fsanitize=${VELDRIN_SANITIZE})
+endif()
+
+# veldrin_layer(NAME DIR DEPS...): one static library per subsystem folder, sources globbed so that
+# adding a file needs no edit here.
+function(veldrin_layer name dir)
+  file(GLOB _sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  add_library(${name} STATIC ${_sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC veldrin_options ${ARGN})
+endfunction()
+
+# veldrin_test(NAME DIR DEPS...): one GoogleTest executable per test folder.
+function(veldrin_test name dir)
+  file(GLOB _sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  add_executable(${name} ${_sources})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARGN} veldrin_testsupport GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 LABELS unit)
+endfunction()

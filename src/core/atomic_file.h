@@ -1,0 +1,37 @@
+#pragma once
+// Files are replaced whole and atomically: the new content goes to a temporary file in the same
+// folder, is flushed to disk, and is renamed over the old file. A crash or a full disk therefore
+// leaves either the old or the new file, never a truncated one.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace veldrin {
+
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(std::string path);
+    ~AtomicFileWriter(); // removes the temporary file when commit() was not reached
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    bool open();
+    bool write(const void* data, std::size_t size);
+    // Flushes, syncs and renames; false (with error()) leaves the old file as it was.
+    bool commit();
+    const std::string& error() const { return error_; }
+
+private:
+    bool flushBuffer();
+    std::string path_;
+    std::string tempPath_;
+    std::string error_;
+    int fd_ = -1;
+    std::string buffer_;
+};
+
+bool writeFileAtomically(const std::string& path, std::string_view content, std::string& error);
+bool readWholeFile(const std::string& path, std::string& out, std::string& error);
+
+} // namespace veldrin

@@ -1,0 +1,31 @@
+#pragma once
+// The two folders the program works with, resolved once at start-up and passed down, so that no
+// code depends on the current directory: the data folder (main.ini and the recorders' data files)
+// and the resource folder (language files, pictures).
+
+#include <string>
+
+namespace veldrin {
+
+struct ProgramFolders {
+    std::string data;
+    std::string resources;
+};
+
+// Folder of the running program file, without a trailing separator.
+std::string programDirectory();
+
+// Data folder: the explicit option, else $VELDRIN_DATA_DIR, else the program folder when it holds
+// main.ini or a file named "portable", else $XDG_DATA_HOME/veldrin or ~/.local/share/veldrin.
+// The folder is created when missing. Returns false with a message when it cannot be had.
+bool resolveDataDirectory(const std::string& option, std::string& out, std::string& error);
+
+// Resource folder: the program folder when it holds the language files, else the installed share
+// folder beside it (../share/veldrin).
+std::string resolveResourceDirectory();
+
+std::string joinPath(const std::string& folder, const std::string& name);
+bool fileExists(const std::string& path);
+bool makeDirectories(const std::string& path);
+
+} // namespace veldrin

@@ -1,0 +1,39 @@
+#pragma once
+// Helpers shared by the test executables.
+
+#include <string>
+
+namespace veldrin::testing {
+
+// A fresh folder under /tmp (short, so that socket paths stay under the system's limit), removed
+// with its content when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Sets TZ for the life of the object and restores it afterwards.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* tz);
+    ~ScopedTimeZone();
+
+private:
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+std::string binaryPath(const std::string& name); // a program of this build
+std::string sourcePath(const std::string& relative);
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+
+} // namespace veldrin::testing
