@@ -1,0 +1,76 @@
+#include "core/atomic_file.h"
+#include "core/paths.h"
+#include "support/test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace veldrin {
+namespace {
+
+TEST(AtomicFile, ReplacesContentAndLeavesNoTemporaryFile) {
+    testing::TempDir dir;
+    const std::string path = dir.file("main.ini");
+    std::string error;
+    ASSERT_TRUE(writeFileAtomically(path, "first", error)) << error;
+    ASSERT_TRUE(writeFileAtomically(path, "second", error)) << error;
+    EXPECT_EQ(testing::readFile(path), "second");
+    std::string back;
+    ASSERT_TRUE(readWholeFile(path, back, error));
+    EXPECT_EQ(back, "second");
+    // Only the target remains in the folder.
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(AtomicFile, FailureKeepsTheOldFile) {
+    testing::TempDir dir;
+    const std::string path = dir.file("3.dat");
+    testing::writeFile(path, "history");
+    std::string error;
+    // A folder that does not exist cannot take the temporary file.
+    EXPECT_FALSE(writeFileAtomically(dir.file("missing/3.dat"), "x", error));
+    EXPECT_NE(error.find("missing"), std::string::npos);
+    // A directory in the way of the rename fails the commit and keeps it.
+    ASSERT_EQ(::mkdir(dir.file("4.dat").c_str(), 0755), 0);
+    EXPECT_FALSE(writeFileAtomically(dir.file("4.dat"), "x", error));
+    EXPECT_EQ(testing::readFile(path), "history");
+    std::string back;
+    EXPECT_FALSE(readWholeFile(dir.file("none.dat"), back, error));
+}
+
+TEST(Paths, DataDirectoryOrderOfChoice) {
+    testing::TempDir dir;
+    std::string out;
+    std::string error;
+    ASSERT_TRUE(resolveDataDirectory(dir.file("opt/data"), out, error)) << error;
+    EXPECT_EQ(out, dir.file("opt/data"));
+    EXPECT_TRUE(fileExists(out));
+
+    ::setenv("VELDRIN_DATA_DIR", dir.file("env").c_str(), 1);
+    ASSERT_TRUE(resolveDataDirectory("", out, error));
+    EXPECT_EQ(out, dir.file("env"));
+    ::unsetenv("VELDRIN_DATA_DIR");
+
+    const char* oldXdg = std::getenv("XDG_DATA_HOME");
+    const std::string savedXdg = oldXdg != nullptr ? oldXdg : "";
+    ::setenv("XDG_DATA_HOME", dir.file("xdg").c_str(), 1);
+    ASSERT_TRUE(resolveDataDirectory("", out, error));
+    EXPECT_EQ(out, dir.file("xdg/veldrin"));
+    if (oldXdg != nullptr) {
+        ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_DATA_HOME");
+    }
+    EXPECT_EQ(joinPath("/a/", "b"), "/a/b");
+    EXPECT_EQ(joinPath("/a", "b"), "/a/b");
+}
+
+} // namespace
+} // namespace veldrin
