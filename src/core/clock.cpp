@@ -5,7 +5,9 @@
 
 namespace veldrin {
 
-DateTime Clock::nowLocal() { return localDateTimeFromUnix(static_cast<std::time_t>(unixSeconds())); }
+DateTime Clock::nowLocal() {
+    return localDateTimeFromUnix(static_cast<std::time_t>(unixSeconds()));
+}
 
 int64_t SystemClock::unixSeconds() {
     using namespace std::chrono;

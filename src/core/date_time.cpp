@@ -32,7 +32,9 @@ void civilFromDays(int64_t z, int& y, int& m, int& d) {
     y = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (m <= 2));
 }
 
-bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int y, int m) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -75,9 +77,9 @@ DateTime DateTime::fromFields(int year, int month, int day, int hour, int minute
         second < 0 || second > 59) {
         return invalidValue();
     }
-    const int64_t days = daysFromCivil(year, static_cast<unsigned>(month),
-                                       static_cast<unsigned>(day)) +
-                         kEpochOffsetDays;
+    const int64_t days =
+        daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
+        kEpochOffsetDays;
     const int64_t seconds = int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
     return fromLinear(static_cast<double>(days) + static_cast<double>(seconds) / kSecondsPerDay);
 }
@@ -94,7 +96,9 @@ DateTime DateTime::fromLinearSeconds(int64_t seconds) {
     return fromLinear(static_cast<double>(days) + static_cast<double>(ofDay) / kSecondsPerDay);
 }
 
-DateTime DateTime::plusMinutes(int64_t minutes) const { return plusSeconds(minutes * 60); }
+DateTime DateTime::plusMinutes(int64_t minutes) const {
+    return plusSeconds(minutes * 60);
+}
 
 DateTime DateTime::plusSeconds(int64_t seconds) const {
     DateTime result = fromLinearSeconds(linearSeconds() + seconds);
@@ -140,8 +144,8 @@ DateTime localDateTimeFromUnix(std::time_t unixSeconds) {
     if (localtime_r(&unixSeconds, &tm) == nullptr) {
         return DateTime::invalidValue();
     }
-    return DateTime::fromFields(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
-                                tm.tm_min, tm.tm_sec > 59 ? 59 : tm.tm_sec);
+    return DateTime::fromFields(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                                tm.tm_sec > 59 ? 59 : tm.tm_sec);
 }
 
 bool unixFromLocalFields(const CalendarFields& f, std::time_t& out) {

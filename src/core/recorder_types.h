@@ -68,9 +68,7 @@ struct HistoryRecord {
     uint8_t timeStatus = 0;
     uint8_t downloadTimeStatus = 0;
 
-    DateTime time() const {
-        return DateTime{timeValue, static_cast<DateTimeStatus>(timeStatus)};
-    }
+    DateTime time() const { return DateTime{timeValue, static_cast<DateTimeStatus>(timeStatus)}; }
     DateTime downloadTime() const {
         return DateTime{downloadTimeValue, static_cast<DateTimeStatus>(downloadTimeStatus)};
     }

@@ -83,6 +83,8 @@ public:
 
 } // namespace
 
-std::unique_ptr<HidBackend> makeHidapiBackend() { return std::make_unique<HidapiBackend>(); }
+std::unique_ptr<HidBackend> makeHidapiBackend() {
+    return std::make_unique<HidapiBackend>();
+}
 
 } // namespace veldrin

@@ -97,8 +97,12 @@ void decodeSettings(const HeaderImage& h, int32_t recorderNumber, const DateTime
     }
 }
 
-uint8_t tempUnitByte(int32_t unit) { return unit == 0 ? 0xFF : 0x00; }
-uint8_t dateOrderByte(int32_t order) { return order == 1 ? 0xFF : 0x00; }
+uint8_t tempUnitByte(int32_t unit) {
+    return unit == 0 ? 0xFF : 0x00;
+}
+uint8_t dateOrderByte(int32_t order) {
+    return order == 1 ? 0xFF : 0x00;
+}
 
 uint8_t circularModeByte(int32_t circular) {
     if (circular > 2) {

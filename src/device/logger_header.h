@@ -34,7 +34,9 @@ constexpr int circularMode = 240;
 constexpr uint8_t clockSetMarkerValue = 0x55;
 constexpr uint8_t wrapped = 0xFF;
 
-constexpr int slotOffset(int k) { return slotBase + slotSize * k; }
+constexpr int slotOffset(int k) {
+    return slotBase + slotSize * k;
+}
 } // namespace header
 
 constexpr int kHeaderSize = 256;
@@ -66,10 +68,10 @@ void decodeSettings(const HeaderImage& h, int32_t recorderNumber, const DateTime
                     RecorderSettings& out);
 
 // Encoding of the configuration write.
-uint8_t tempUnitByte(int32_t unit);           // 0xFF Celsius, 0x00 Fahrenheit
-uint8_t dateOrderByte(int32_t order);         // 0xFF day-month, 0x00 month-day
-uint8_t circularModeByte(int32_t circular);   // 0x00, 0x02 or 0xFF
-int32_t decodeCircularMode(uint8_t byte);     // 0 or 1 -> 0, 2 -> 1, above 2 -> the byte
+uint8_t tempUnitByte(int32_t unit);         // 0xFF Celsius, 0x00 Fahrenheit
+uint8_t dateOrderByte(int32_t order);       // 0xFF day-month, 0x00 month-day
+uint8_t circularModeByte(int32_t circular); // 0x00, 0x02 or 0xFF
+int32_t decodeCircularMode(uint8_t byte);   // 0 or 1 -> 0, 2 -> 1, above 2 -> the byte
 // The 32 bytes written at the slot's address: 14 defined bytes, then `rest` (the 18 bytes the
 // recorder held after them, so that the write keeps them as they were).
 std::array<uint8_t, 32> slotImage(const TimeSlot& slot, const uint8_t* rest18);
@@ -88,7 +90,9 @@ DeviceRecord decodeRecord(const uint8_t* four);
 std::array<uint8_t, 4> encodeRecord(int raw, int humidity, int interval);
 
 // Address arithmetic of the record area.
-constexpr int endAddress(int lastBlock) { return (lastBlock + 1) * kBlockSize; }
+constexpr int endAddress(int lastBlock) {
+    return (lastBlock + 1) * kBlockSize;
+}
 // Restart threshold T; the remainder takes the dividend's sign, so T may be negative.
 constexpr int restartThreshold(int lastBlock, int wrapMarker) {
     return (((lastBlock - wrapMarker) % 256) + 1) * kBlockSize;
@@ -96,6 +100,8 @@ constexpr int restartThreshold(int lastBlock, int wrapMarker) {
 constexpr int completeDownloadStart(int lastBlock, int wrapMarker) {
     return wrapMarker == header::wrapped ? endAddress(lastBlock) : kRecordAreaStart;
 }
-constexpr int wrapAddress(int address) { return address >= kMemorySize ? address - 0xFF00 : address; }
+constexpr int wrapAddress(int address) {
+    return address >= kMemorySize ? address - 0xFF00 : address;
+}
 
 } // namespace veldrin

@@ -35,7 +35,9 @@ int readAcknowledgement(HidDevice* device) {
 
 } // namespace
 
-LoggerLink::LoggerLink(HidBackend& backend) : backend_(backend) { replaceDevice(FindRecorder()); }
+LoggerLink::LoggerLink(HidBackend& backend) : backend_(backend) {
+    replaceDevice(FindRecorder());
+}
 
 LoggerLink::~LoggerLink() = default;
 
@@ -85,11 +87,17 @@ void LoggerLink::replaceDevice(std::shared_ptr<HidDevice> device) {
     // `old` is closed here unless a transfer still holds it; then that transfer closes it.
 }
 
-bool LoggerLink::hasDevice() const { return device() != nullptr; }
+bool LoggerLink::hasDevice() const {
+    return device() != nullptr;
+}
 
-int LoggerLink::WriteFrame(const Frame& frame) { return writeOn(device().get(), frame); }
+int LoggerLink::WriteFrame(const Frame& frame) {
+    return writeOn(device().get(), frame);
+}
 
-int LoggerLink::ReadFrame(Frame& destination) { return readOn(device().get(), destination); }
+int LoggerLink::ReadFrame(Frame& destination) {
+    return readOn(device().get(), destination);
+}
 
 // Each memory command holds one handle for its whole exchange, so a presence check that replaces
 // the handle meanwhile cannot split an exchange across two handles.

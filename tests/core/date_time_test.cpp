@@ -48,8 +48,8 @@ TEST(DateTime, FieldsRoundTripAndRoundToNearestSecond) {
     EXPECT_EQ(f.second, 59);
 
     // 0.4 s before midnight rounds up into the next day.
-    const DateTime almost = DateTime::fromValue(DateTime::fromFields(2011, 12, 31).value +
-                                                (86400.0 - 0.4) / 86400.0);
+    const DateTime almost =
+        DateTime::fromValue(DateTime::fromFields(2011, 12, 31).value + (86400.0 - 0.4) / 86400.0);
     const CalendarFields g = fieldsOf(almost);
     EXPECT_EQ(g.year, 2012);
     EXPECT_EQ(g.month, 1);
@@ -86,7 +86,7 @@ TEST(DateTime, ArithmeticAndOrderingAcrossZero) {
     const DateTime after = DateTime::fromFields(1899, 12, 30, 6, 0, 0);   // 0.25
     EXPECT_LT(before, after);
     EXPECT_EQ(before.plusMinutes(12 * 60), after);
-    EXPECT_LT(DateTime::fromValue(-1.25), DateTime::fromValue(-1.75) .plusMinutes(24 * 60));
+    EXPECT_LT(DateTime::fromValue(-1.25), DateTime::fromValue(-1.75).plusMinutes(24 * 60));
 }
 
 TEST(DateTime, ParsesCommandLineTimes) {

@@ -31,7 +31,7 @@ TEST(RecordCodec, TemperatureForms) {
 }
 
 TEST(RecordCodec, Plausibility) {
-    EXPECT_FALSE(record(0x04, 0xB1, 0x32, 0x0A).plausible); // 1201
+    EXPECT_FALSE(record(0x04, 0xB1, 0x32, 0x0A).plausible);   // 1201
     const DeviceRecord cold = record(0x84, 0xB0, 0x32, 0x0A); // 800 - 1200
     EXPECT_EQ(cold.raw, -400);
     EXPECT_NEAR(cold.celsius(), -80.0, 1e-9);
@@ -105,8 +105,8 @@ TEST(HeaderCodec, DecodesSettingsAndSlots) {
     h[header::versionMajor] = 2;
     h[header::versionMinor] = 3;
     h[header::circularMode] = 0x02;
-    const uint8_t slot0[] = {0x0B, 0x03, 0x1F, 0x17, 0x3B, 0x0C, 0x01, 0x01, 0x00, 0x00,
-                             0xFF, 0xFF, 0x07, 0x00};
+    const uint8_t slot0[] = {0x0B, 0x03, 0x1F, 0x17, 0x3B, 0x0C, 0x01,
+                             0x01, 0x00, 0x00, 0xFF, 0xFF, 0x07, 0x00};
     std::copy(std::begin(slot0), std::end(slot0), h.begin() + 48);
     const uint8_t slot1[] = {0x0B, 0x02, 0x1E, 0x00, 0x00, 0x0B, 0x03, 0x01, 0x00, 0x00};
     std::copy(std::begin(slot1), std::end(slot1), h.begin() + 64);

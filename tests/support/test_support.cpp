@@ -43,7 +43,9 @@ ScopedTimeZone::~ScopedTimeZone() {
     ::tzset();
 }
 
-std::string binaryPath(const std::string& name) { return std::string(VELDRIN_BIN_DIR) + "/" + name; }
+std::string binaryPath(const std::string& name) {
+    return std::string(VELDRIN_BIN_DIR) + "/" + name;
+}
 
 std::string sourcePath(const std::string& relative) {
     return std::string(VELDRIN_SOURCE_DIR) + "/" + relative;
