@@ -1,0 +1,132 @@
+#pragma once
+// The per-recorder data file and its serializer. The file holds the recorder's settings as last
+// read from it (and edited on the PC), its whole downloaded history and the recorder address where
+// the next download continues. Layout, little-endian and packed, no signature:
+//
+//   0    8 x int32   settings fields 0..7
+//   32   int32       N, description length in UTF-16 units (0..255)
+//   36   2N          description, UTF-16LE, no terminator
+//   +0   4 x 28      slots: start status int32, start value float64, end status int32,
+//                    end value float64, inUse int32
+//   +112 int32       R, number of records
+//   +116 37R         records, oldest first (see kRecordOnDisk)
+//   end  int32       nextAddress
+//
+// so a file is exactly 156 + 2N + 37R bytes. Date-times are stored status first, then value.
+
+#include "core/clock.h"
+#include "core/recorder_types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veldrin {
+
+// Contiguous: histories of a million records must load, copy and save quickly.
+using RecordList = std::vector<HistoryRecord>;
+
+namespace datafile {
+constexpr std::size_t kFixedSize = 156;
+constexpr std::size_t kRecordOnDisk = 37;
+constexpr std::size_t kSlotOnDisk = 28;
+constexpr int32_t kMaxDescriptionUnits = kDescriptionCapacity - 1; // 255
+// Offsets inside one record on disk.
+constexpr std::size_t kRecTemperature = 0;
+constexpr std::size_t kRecHumidity = 8;
+constexpr std::size_t kRecInterval = 9;
+constexpr std::size_t kRecTimeStatus = 13;
+constexpr std::size_t kRecTimeValue = 17;
+constexpr std::size_t kRecDownloadStatus = 25;
+constexpr std::size_t kRecDownloadValue = 29;
+
+constexpr uint64_t fileSize(uint64_t descriptionUnits, uint64_t records) {
+    return kFixedSize + 2 * descriptionUnits + kRecordOnDisk * records;
+}
+} // namespace datafile
+
+// "<folder>/<number>.dat"
+std::string dataFilePath(const std::string& folder, int32_t number);
+
+enum class OpenFailure {
+    none,
+    notFound,   // no file at the path
+    empty,      // a 0-byte file: a registered recorder whose first refresh has not run yet
+    malformed,  // ends too early, too long, counts out of range, unknown date-time status
+    unreadable, // exists but could not be read (permissions, a folder, an I/O error)
+};
+
+// What a file holds, decoded. Fields 8 and 9 and the slot blocks are not in the file; decoding
+// leaves them as they were in `settings`.
+struct DataFileContent {
+    RecorderSettings settings;
+    RecordList records;
+    int32_t nextAddress = 0;
+};
+
+// Pure codec. encode cuts the description at its first NUL unit and at 255 units. decode checks
+// every count against the bytes present before it allocates anything; false with the failure and
+// the message text, `out` then untouched.
+std::string encodeDataFile(const RecorderSettings& settings, const RecordList& records,
+                           int32_t nextAddress);
+bool decodeDataFile(std::string_view bytes, DataFileContent& out, std::string& message);
+
+// The serializer. The caller points it at a record list (setTarget), then opens or saves a path.
+// Results are integers, non-zero for success; failures leave a message in errorMessage() and are
+// never thrown.
+//
+// Data safety beyond the plain format:
+// - open is all or nothing: on failure the settings image, nextAddress and the target list are
+//   exactly as before;
+// - save replaces the file atomically; a failed save leaves the old file byte for byte;
+// - a file that could not be read (anything but a missing or a 0-byte file) is never written
+//   over: before the first save to that path it is renamed to "<path>.damaged-YYYYMMDD-HHMMSS"
+//   (local time of the clock) and noticeMessage() says where it went;
+// - createEmpty never destroys history: a non-empty file already at the path is renamed to
+//   "<path>.orphaned-YYYYMMDD-HHMMSS" first.
+class CVeldrinDoc {
+public:
+    explicit CVeldrinDoc(Clock& clock);
+
+    // The image of the file's settings part, and nextAddress. Open replaces the file-backed parts
+    // (fields 0..7, description, slot start/end/inUse); save writes them.
+    RecorderSettings settings;
+    int32_t nextAddress = 0;
+
+    void setTarget(RecordList* list) { target_ = list; }
+    RecordList* target() const { return target_; }
+
+    int open(const std::string& path);
+    int save(const std::string& path);
+    // A 0-byte file, the mark of a registered recorder whose data have not been written yet.
+    int createEmpty(const std::string& path);
+
+    // Settings of a file without keeping its records (for showing a description); the document
+    // itself is not changed, apart from remembering a damaged path.
+    int peekSettings(const std::string& path, RecorderSettings& out);
+
+    const std::string& errorMessage() const { return error_; }
+    OpenFailure lastOpenFailure() const { return lastOpenFailure_; }
+    // Set by the last save or createEmpty when it moved a file aside first; empty otherwise.
+    const std::string& noticeMessage() const { return notice_; }
+    bool isKnownDamaged(const std::string& path) const { return damaged_.count(path) != 0; }
+
+private:
+    bool readAndDecode(const std::string& path, DataFileContent& content);
+    bool moveAsideIfDamaged(const std::string& path);
+    bool moveAside(const std::string& path, const char* reason);
+    int writeBytes(const std::string& path, const RecorderSettings& settings,
+                   const RecordList* records);
+
+    Clock& clock_;
+    RecordList* target_ = nullptr;
+    std::string error_;
+    std::string notice_;
+    OpenFailure lastOpenFailure_ = OpenFailure::none;
+    std::set<std::string> damaged_;
+};
+
+} // namespace veldrin

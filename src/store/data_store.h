@@ -1,0 +1,213 @@
+#pragma once
+// The two in-memory data sets and the lock that guards them, without any widget:
+// - the connected set (connectedSettings, connectedRecords): the recorder attached now; downloads
+//   are appended here and its file is rewritten after every change;
+// - the displayed set (displayedSettings, displayedRecords): the recorder chosen for display;
+//   chart, list and exports read it.
+// It also owns the document (the file serializer), the next-address copy of the connected
+// recorder and the number of the connected recorder.
+//
+// Locking: every public operation takes the lock itself unless its comment says otherwise. The
+// lock is exposed (mutex(), displayed()) so that a reader can hold it while it draws or fills a
+// list. Listener calls are made after the lock has been released, on the thread that ran the
+// operation (the acquisition worker for refreshFromHeader and appendDownloaded).
+
+#include "core/clock.h"
+#include "core/recorder_types.h"
+#include "device/logger_header.h"
+#include "store/data_file.h"
+#include "store/ini_file.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace veldrin {
+
+class DataStoreListener {
+public:
+    virtual ~DataStoreListener() = default;
+    // The displayed data changed: the record list must be filled again.
+    virtual void listNeedsRefill() {}
+    // The displayed recorder's logging interval (settings field 2), for the interval box.
+    virtual void intervalChanged(int32_t /*minutes*/) {}
+    // A failure or a notice to show the user (a file not found, a damaged file kept aside, a save
+    // that failed). The text is complete and names the file where there is one.
+    virtual void problem(const std::string& /*message*/) {}
+};
+
+// One batch of downloaded records, as the download hands it over.
+struct DownloadedBatch {
+    // Oldest first. Of each record only three fields are filled: `temperature` holds the raw
+    // value r of the recorder (scaled here to r x 0.1 - 40), `humidity` and `interval`; times
+    // are set here.
+    RecordList records;
+
+    enum class Mode { continuous, slot };
+    Mode mode = Mode::continuous;
+
+    // Continuous mode: the download continued the previous one (started at the stored
+    // nextAddress). A download that did not continue stamps the newest record with "now".
+    bool continues = false;
+
+    // Slot mode: whether the batch began at the slot's firstBlock, and the slot's start, which
+    // the oldest record then gets.
+    bool beganAtSlotStart = false;
+    DateTime slotStart;
+
+    // Where the next download starts; stored in the file and in the next-address copy.
+    int32_t newNextAddress = 0;
+};
+
+class DataStore {
+public:
+    DataStore(std::string dataFolder, IniFile& ini, Clock& clock);
+    DataStore(const DataStore&) = delete;
+    DataStore& operator=(const DataStore&) = delete;
+
+    // Set before the first operation; not guarded.
+    void setListener(DataStoreListener* listener) { listener_ = listener; }
+
+    const std::string& dataFolder() const { return folder_; }
+    std::string dataFilePath(int32_t number) const;
+    IniFile& ini() { return ini_; }
+    Clock& clock() { return clock_; }
+
+    // DataLock. Hold it only around reads of the sets; never across recorder I/O, and never
+    // while calling an operation of this class (the lock is not recursive).
+    std::mutex& mutex() const { return mutex_; }
+
+    // ---- Loading -------------------------------------------------------------------------
+
+    // Start-up: with MaxID not 0, the connected recorder becomes MaxID - 1 and both sets are
+    // loaded from its file. Returns that number, or -1 with no recorder registered.
+    int32_t loadAtStartUp();
+
+    // Both sets from the recorder's file; the next-address copy takes the file's value. On
+    // failure the sets stay as they were and the listener hears the message. 1 on success.
+    int loadBothSets(int32_t number);
+
+    // The displayed set from the recorder's file (another recorder chosen for display, or the
+    // chart finding the displayed list empty). A different recorder's records are dropped first,
+    // so a failed load leaves an empty list. 1 on success.
+    int loadDisplayedSet(int32_t number);
+
+    // The settings of a recorder's file (for showing its description before clearing); no set
+    // changes. 1 on success.
+    int readFileSettings(int32_t number, RecorderSettings& out);
+
+    // ---- Worker reports (window side) ----------------------------------------------------
+
+    // A new recorder has been registered with this number: both descriptions emptied,
+    // next-address copy 0, both lists freed, its data file created with 0 bytes.
+    int startNewRecorder(int32_t number);
+
+    // A recorder with a valid identity has been recognised as `number`. When it differs from
+    // `previous`, the connected set is reset first. Field 7 of both sets := number. A new number
+    // gets empty descriptions and a 0-byte file; a known one has both sets loaded from its file.
+    int adoptRecognisedRecorder(int32_t number, int32_t previous, bool isNew);
+
+    // Creates or truncates the recorder's file to 0 bytes (keeping any history found there).
+    int createEmptyFile(int32_t number);
+
+    // ---- Acquisition ---------------------------------------------------------------------
+
+    // After every header read: with MaxID 0 nothing happens (returns 1). Otherwise the connected
+    // settings are decoded from the header (field 7 := currentRecorder, the description kept),
+    // the connected recorder's file is saved, and when the displayed recorder is the connected
+    // one the displayed set follows. 1 unless the save failed.
+    int refreshFromHeader(const HeaderImage& header, int32_t currentRecorder);
+
+    // Time-stamps, scales and appends a batch to the connected records (and to the displayed
+    // ones when they show the same recorder), stores the new next address and saves. An empty
+    // batch changes nothing. 1 unless a save failed (the records are kept in memory either way).
+    int appendDownloaded(const DownloadedBatch& batch);
+
+    int32_t nextAddress() const;
+    void setNextAddress(int32_t address);
+
+    // The connected recorder's number (-1 until one is known). The worker sets it to the MaxID
+    // it read before it reports an unknown recorder; the operations above set it as well.
+    int32_t currentRecorder() const { return currentRecorder_.load(); }
+    void setCurrentRecorder(int32_t number) { currentRecorder_.store(number); }
+
+    RecorderSettings connectedSettings() const;
+    // The configuration write edits the connected settings before the refresh that saves them.
+    void setConnectedSettings(const RecorderSettings& settings);
+    RecorderSettings displayedSettings() const;
+
+    std::size_t connectedCount() const;
+    std::size_t displayedCount() const;
+
+    // ---- Clearing --------------------------------------------------------------------------
+
+    // Empties the chosen recorder's file of records (settings and description kept, nextAddress
+    // 0). The displayed records are freed whichever recorder they show; clearing the connected
+    // recorder also frees its records and sets the next-address copy to 0. Nothing is written
+    // when MaxID is 0 or the number is not registered (returns 0). 1 on success.
+    int clearRecorder(int32_t chosen);
+
+    // ---- Readers ---------------------------------------------------------------------------
+
+    // The displayed set under the lock, without copying: the lock is held for the life of the
+    // returned object.
+    class DisplayedView {
+    public:
+        const RecorderSettings& settings() const { return settings_; }
+        const RecordList& records() const { return records_; }
+
+    private:
+        friend class DataStore;
+        DisplayedView(std::mutex& m, const RecorderSettings& s, const RecordList& r)
+            : guard_(m), settings_(s), records_(r) {}
+        std::unique_lock<std::mutex> guard_;
+        const RecorderSettings& settings_;
+        const RecordList& records_;
+    };
+    DisplayedView displayed() const {
+        return DisplayedView(mutex_, displayedSettings_, displayedRecords_);
+    }
+
+    // The same for a callback: f(const RecorderSettings&, const RecordList&).
+    template <class F> decltype(auto) withDisplayed(F&& f) const {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return f(displayedSettings_, displayedRecords_);
+    }
+    template <class F> decltype(auto) withConnected(F&& f) const {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return f(connectedSettings_, connectedRecords_);
+    }
+
+private:
+    struct Notices;
+    int loadBothLocked(int32_t number, Notices& notices);
+    int saveConnectedLocked(Notices& notices);
+    int createEmptyLocked(int32_t number, Notices& notices);
+    bool displayedIsConnected() const;
+    void mirrorConnectedIntoDisplayed();
+    void stampBatch(const DownloadedBatch& batch, const DateTime& now, RecordList& stamped) const;
+    void retimeConnected(const DateTime& now);
+    void collectDocumentNotice(Notices& notices) const;
+    void deliver(const Notices& notices);
+
+    std::string folder_;
+    IniFile& ini_;
+    Clock& clock_;
+    DataStoreListener* listener_ = nullptr;
+
+    mutable std::mutex mutex_;
+    CVeldrinDoc document_;
+    RecorderSettings connectedSettings_;
+    RecordList connectedRecords_;
+    RecorderSettings displayedSettings_;
+    RecordList displayedRecords_;
+    // True while displayedRecords_ is known to equal connectedRecords_, so that keeping the
+    // displayed set in step with the connected one needs no copy.
+    bool displayedMirrorsConnected_ = true;
+    int32_t nextAddress_ = 0;
+    std::atomic<int32_t> currentRecorder_{-1};
+};
+
+} // namespace veldrin

@@ -1,0 +1,40 @@
+#pragma once
+// The registry of known recorders in main.ini, section "Drive ID": MaxID (number of entries), ID
+// (the number most recently registered or recognised) and one entry "ID%07d" per recorder number
+// holding its identity. Pure functions over the INI file; the identity writes into the recorder
+// are the caller's.
+
+#include "core/recorder_types.h"
+#include "store/ini_file.h"
+
+#include <cstdint>
+#include <string>
+
+namespace veldrin {
+
+constexpr const char* kRegistrySection = "Drive ID";
+constexpr const char* kLanguageSection = "Language Current";
+constexpr const char* kWebsiteSection = "Website";
+
+int32_t readMaxId(const IniFile& ini);
+void writeMaxId(IniFile& ini, int32_t value);
+std::string registryKey(int32_t number); // "ID0000003"
+
+struct RegistryOutcome {
+    int32_t number = -1;
+    bool isNew = false;
+    RecorderIdentity identity;
+};
+
+// A recorder whose header carries a valid identity: finds its number (reusing an emptied entry,
+// or a new one past MaxID), writes ID and the entry in the "%u,%d,%d" form.
+RegistryOutcome recognizeRecorder(IniFile& ini, const RecorderIdentity& identity);
+
+// A recorder without a valid identity: new number MaxID, new identity from the clock, entry
+// written in the "%d,%d,%d" form. The caller writes the identity into the recorder.
+RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds);
+
+// The identity stored for a number, when its entry parses.
+bool registeredIdentity(const IniFile& ini, int32_t number, RecorderIdentity& out);
+
+} // namespace veldrin
