@@ -1,0 +1,205 @@
+#include "acquisition/acquisition.h"
+
+#include "lang/language_table.h"
+#include "store/registry.h"
+
+#include <string>
+
+namespace veldrin {
+namespace {
+
+constexpr int kPeriodicTicks = 15;
+
+int languageIndexOfStatus(int code) {
+    switch (code) {
+    case status::readingHeader:
+        return 67;
+    case status::unknownRecorder:
+        return 42;
+    case status::knownRecorder:
+        return 120;
+    case status::clockRead:
+        return 82;
+    case status::clockInTime:
+        return 111;
+    case status::connected:
+        return 62;
+    case status::commandDone:
+        return 65;
+    default:
+        return -1;
+    }
+}
+
+std::u16string decimal(int32_t number) {
+    const std::string text = std::to_string(number);
+    return std::u16string(text.begin(), text.end());
+}
+
+} // namespace
+
+std::u16string statusTextFor(int code, int32_t number) {
+    if (code == status::progress) {
+        return decimal(number) + u" " + languageString(121);
+    }
+    const int index = languageIndexOfStatus(code);
+    return index < 0 ? std::u16string() : languageString(index);
+}
+
+Acquisition::Acquisition(LoggerLink& link, DataStore& store, Clock& clock, ReportSink& reports,
+                         AcquisitionListener* listener)
+    : link_(link), store_(store), clock_(clock), reports_(reports),
+      listener_(listener != nullptr ? listener : &quiet_) {}
+
+Acquisition::~Acquisition() {
+    stopWorker();
+}
+
+void Acquisition::stopWorker() {
+    worker_.reset();
+}
+
+void Acquisition::setCurrentRecorder(int32_t number) {
+    link_.currentRecorder.store(number);
+    store_.setCurrentRecorder(number);
+}
+
+void Acquisition::SendLoggerCommand(int code) {
+    shared_.workerBusy.store(1);
+    if (!worker_ || !worker_->post(code)) {
+        shared_.workerBusy.store(0);
+    }
+}
+
+void Acquisition::startWorker() {
+    // The previous worker, if any, is idle (the poll runs only then) or has ended: it is ended
+    // and joined, so that at most one worker ever receives commands.
+    worker_.reset();
+    worker_ = std::make_unique<AcquisitionWorker>(
+        WorkerContext{link_, store_, clock_, reports_, shared_});
+}
+
+void Acquisition::PollPresence() {
+    const int present = link_.CheckPresence();
+    shared_.recorderAttached.store(present);
+    if (present == shared_.recorderPresent.load()) {
+        return;
+    }
+    listener_->presenceChanged(present == 1);
+    shared_.recorderPresent.store(present);
+    if (present == 1) {
+        startWorker();
+        SendLoggerCommand(command::connect);
+        tickCounter_ = 0;
+    }
+}
+
+void Acquisition::periodicStep() {
+    ++tickCounter_;
+    if (tickCounter_ % kPeriodicTicks == 0) {
+        tickCounter_ = 0;
+        if (!workerBusy() && recorderPresent()) {
+            SendLoggerCommand(command::download);
+        }
+        listener_->applyTimeWindow();
+    }
+    if (!workerBusy()) {
+        PollPresence();
+    }
+}
+
+void Acquisition::refillRecorders() {
+    listener_->recordersChanged(readMaxId(store_.ini()), link_.currentRecorder.load());
+}
+
+void Acquisition::registerUnknownRecorder() {
+    const RegistryOutcome outcome = registerNewRecorder(store_.ini(), clock_.unixSeconds());
+    setCurrentRecorder(outcome.number);
+    shared_.setConnectedIdentity(outcome.identity);
+    // The worker pauses until registration is done, so the recorder is free for these writes.
+    for (const auto& [address, value] : identityWrites(outcome.identity)) {
+        link_.WriteByte(address, value);
+    }
+    refillRecorders();
+    store_.startNewRecorder(outcome.number);
+    listener_->repaint(true);
+    clockSetDone_ = false;
+}
+
+void Acquisition::recogniseKnownRecorder() {
+    const int32_t previous = link_.currentRecorder.load();
+    const RegistryOutcome outcome = recognizeRecorder(store_.ini(), shared_.connectedIdentity());
+    setCurrentRecorder(outcome.number);
+    refillRecorders();
+    store_.adoptRecognisedRecorder(outcome.number, previous, outcome.isNew);
+    if (outcome.isNew) {
+        clockSetDone_ = false;
+    }
+    listener_->repaint(true);
+}
+
+void Acquisition::HandleLoggerStatus(int32_t number, int code) {
+    CurrentLanguage::get(); // clamps an out-of-range language
+    switch (code) {
+    case status::unknownRecorder:
+        registerUnknownRecorder();
+        shared_.registrationDone();
+        break;
+    case status::knownRecorder:
+        recogniseKnownRecorder();
+        shared_.registrationDone();
+        break;
+    case status::clockRead:
+        clockSetDone_ = true;
+        break;
+    case status::clockInTime:
+        SendLoggerCommand(command::download);
+        break;
+    case status::connected:
+        if (holdAfterConnect_) {
+            shared_.workerBusy.store(0);
+        } else {
+            SendLoggerCommand(command::download);
+        }
+        break;
+    case status::commandDone:
+        listener_->repaint(false);
+        if (clockSetDone_) {
+            shared_.workerBusy.store(0);
+        } else {
+            SendLoggerCommand(command::clockSetting);
+        }
+        break;
+    default:
+        break;
+    }
+    listener_->statusText(statusTextFor(code, number));
+}
+
+int Acquisition::writeSettings(const ConfigurationEdit& edit) {
+    shared_.workerBusy.store(1);
+    HeaderImage last{};
+    if (!shared_.lastHeader(last)) {
+        last.fill(0xFF);
+    }
+    RecorderSettings connected = store_.connectedSettings();
+    WriteConfiguration(link_, edit, last, connected);
+    store_.setConnectedSettings(connected);
+    HeaderImage fresh{};
+    const int readBack = link_.ReadHeader(fresh);
+    if (readBack != 0) {
+        shared_.rememberHeader(fresh);
+        const int32_t number = link_.currentRecorder.load();
+        if (number >= 0) {
+            store_.refreshFromHeader(fresh, number);
+        }
+    }
+    if (clockSetDone_) {
+        shared_.workerBusy.store(0);
+    } else {
+        SendLoggerCommand(command::clockSetting);
+    }
+    return readBack;
+}
+
+} // namespace veldrin

@@ -1,0 +1,102 @@
+#pragma once
+// The window side of acquisition, without any widget: the presence poll that starts a worker when
+// a recorder arrives, the command post, the one-second periodic step with its 15-second download
+// cycle, the reaction to every worker report (status text, registration and recognition, data
+// loading, the next command of the chain) and the Setting command's recorder work. The window
+// program adds only what is visual on top of it; the command-line tool and the tests drive it
+// from a loop of their own.
+
+#include "acquisition/acquisition_worker.h"
+#include "acquisition/configuration_write.h"
+#include "acquisition/logger_messages.h"
+#include "acquisition/shared_state.h"
+#include "core/clock.h"
+#include "device/logger_link.h"
+#include "store/data_store.h"
+
+#include <memory>
+#include <string>
+
+namespace veldrin {
+
+// What the window (or a console) shows of acquisition.
+class AcquisitionListener {
+public:
+    virtual ~AcquisitionListener() = default;
+    // The text for status-bar pane 0 (already trimmed).
+    virtual void statusText(const std::u16string& /*text*/) {}
+    // The registry changed: the "Driver No." entries are 0 .. maxId-1, `current` is selected.
+    virtual void recordersChanged(int32_t /*maxId*/, int32_t /*current*/) {}
+    // The recorder's presence changed (the status-bar picture).
+    virtual void presenceChanged(bool /*attached*/) {}
+    // Repaint; `erase` when the background must be erased too.
+    virtual void repaint(bool /*erase*/) {}
+    // The 15-second step: re-apply the time window.
+    virtual void applyTimeWindow() {}
+};
+
+// The status text of a report: its language string, trimmed; code 6 as the number, a blank and
+// language string 121; an empty text for an unknown code.
+std::u16string statusTextFor(int code, int32_t number);
+
+class Acquisition {
+public:
+    Acquisition(LoggerLink& link, DataStore& store, Clock& clock, ReportSink& reports,
+                AcquisitionListener* listener = nullptr);
+    ~Acquisition();
+    Acquisition(const Acquisition&) = delete;
+    Acquisition& operator=(const Acquisition&) = delete;
+
+    SharedState& shared() { return shared_; }
+    LoggerLink& link() { return link_; }
+    DataStore& store() { return store_; }
+
+    // Sets workerBusy and queues the command for the worker; with no worker to take it (none
+    // started, or ended after a failed reconnect) the command is dropped and workerBusy cleared.
+    void SendLoggerCommand(int code);
+    // Presence check of the window side; starts a worker and its connect command on arrival.
+    void PollPresence();
+    // The one-second timer step.
+    void periodicStep();
+    // The reaction to one worker report.
+    void HandleLoggerStatus(int32_t number, int code);
+
+    bool workerBusy() const { return shared_.workerBusy.load() != 0; }
+    bool recorderPresent() const { return shared_.recorderPresent.load() != 0; }
+    bool clockSetDone() const { return clockSetDone_; }
+    int tickCounter() const { return tickCounter_; }
+    void setTickCounter(int value) { tickCounter_ = value; }
+
+    // When set, report 5 ends the chain instead of sending a download (the command-line
+    // configure identifies the recorder before it writes the configuration).
+    void setHoldAfterConnect(bool hold) { holdAfterConnect_ = hold; }
+
+    // The recorder work of the Setting command, steps after the dialog: writes the edit, reads
+    // the header back and refreshes the connected settings and file from it, then lets the clock
+    // be set when that has not happened yet. The caller makes sure no worker command runs
+    // (workerBusy clear) and that a recorder is attached. 1 when the header was read back.
+    int writeSettings(const ConfigurationEdit& edit);
+
+    void setCurrentRecorder(int32_t number);
+    void stopWorker();
+
+private:
+    void startWorker();
+    void registerUnknownRecorder();
+    void recogniseKnownRecorder();
+    void refillRecorders();
+
+    LoggerLink& link_;
+    DataStore& store_;
+    Clock& clock_;
+    ReportSink& reports_;
+    AcquisitionListener* listener_;
+    AcquisitionListener quiet_;
+    SharedState shared_;
+    std::unique_ptr<AcquisitionWorker> worker_;
+    int tickCounter_ = 0;
+    bool clockSetDone_ = false;
+    bool holdAfterConnect_ = false;
+};
+
+} // namespace veldrin

@@ -1,0 +1,216 @@
+#include "acquisition/acquisition_worker.h"
+
+#include "store/registry.h"
+
+namespace veldrin {
+namespace {
+
+// Hands the download's batches to the data store and its progress to the view.
+class StoreTarget final : public DownloadTarget {
+public:
+    StoreTarget(DataStore& store, ReportSink& reports) : store_(store), reports_(reports) {}
+
+    void progress(int count) override { reports_.postLoggerStatus(count, status::progress); }
+
+    void handOver(const DownloadBatch& batch) override {
+        DownloadedBatch converted;
+        converted.records.resize(batch.records.size());
+        for (std::size_t i = 0; i < batch.records.size(); ++i) {
+            HistoryRecord& r = converted.records[i];
+            r.temperature = batch.records[i].raw;
+            r.humidity = static_cast<int8_t>(batch.records[i].humidity);
+            r.interval = batch.records[i].interval;
+        }
+        converted.mode =
+            batch.slotMode ? DownloadedBatch::Mode::slot : DownloadedBatch::Mode::continuous;
+        converted.continues = batch.continued;
+        converted.beganAtSlotStart = batch.beganAtFirstBlock;
+        converted.slotStart = batch.slotStart;
+        converted.newNextAddress = batch.newNextAddress;
+        store_.appendDownloaded(converted);
+    }
+
+private:
+    DataStore& store_;
+    ReportSink& reports_;
+};
+
+} // namespace
+
+AcquisitionWorker::AcquisitionWorker(WorkerContext context)
+    : context_(context), thread_([this] { run(); }) {}
+
+AcquisitionWorker::~AcquisitionWorker() {
+    queue_.close();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void AcquisitionWorker::run() {
+    int code = 0;
+    while (queue_.take(code)) {
+        if (code == command::reconnect) {
+            if (!reconnect()) {
+                break;
+            }
+            continue;
+        }
+        runCommand(code);
+    }
+    // Nothing can reach this worker any more: drop what is queued, let the window side poll again
+    // and start a new worker at the next arrival.
+    queue_.close();
+    ended_.store(true);
+    context_.shared.recorderPresent.store(0);
+    context_.shared.endedWorkers.fetch_add(1);
+    context_.shared.workerBusy.store(0);
+}
+
+void AcquisitionWorker::runCommand(int code) {
+    switch (code) {
+    case command::connect:
+        connect();
+        break;
+    case command::download:
+        download();
+        break;
+    case command::clockSetting:
+        clockSetting();
+        break;
+    default:
+        break; // taken from the queue, no effect
+    }
+}
+
+void AcquisitionWorker::sendCommand(int code) {
+    context_.shared.workerBusy.store(1);
+    if (!queue_.post(code)) {
+        context_.shared.workerBusy.store(0);
+    }
+}
+
+void AcquisitionWorker::pauseAfterIdentity(uint64_t ticket) {
+    context_.clock.sleepMs(kPauseAfterIdentityMs);
+    context_.shared.waitRegistration(ticket, kRegistrationBound);
+}
+
+void AcquisitionWorker::connect() {
+    report(status::readingHeader);
+    identified_ = false;
+    if (context_.link.ReadHeader(header_) == 0) {
+        sendCommand(command::reconnect);
+        return;
+    }
+    context_.shared.rememberHeader(header_);
+    DataStore& store = context_.store;
+    const int32_t maxId = readMaxId(store.ini());
+    const RecorderIdentity id = identityFromHeader(header_);
+    if (id.isValid()) {
+        context_.shared.setConnectedIdentity(id);
+        const uint64_t ticket = context_.shared.expectRegistration();
+        report(status::knownRecorder);
+        pauseAfterIdentity(ticket);
+    } else {
+        context_.link.currentRecorder.store(maxId);
+        store.setCurrentRecorder(maxId);
+        writeMaxId(store.ini(), maxId);
+        const uint64_t ticket = context_.shared.expectRegistration();
+        report(status::unknownRecorder);
+        pauseAfterIdentity(ticket);
+        store.setNextAddress(0);
+    }
+    identified_ = true;
+    const int32_t number = context_.link.currentRecorder.load();
+    if (number >= 0) {
+        store.refreshFromHeader(header_, number);
+    }
+    report(status::connected);
+}
+
+void AcquisitionWorker::download() {
+    if (!identified_) {
+        connect(); // the chain goes on from its report 5 with a download
+        return;
+    }
+    if (context_.link.ReadHeader(header_) == 0) {
+        sendCommand(command::reconnect);
+        return;
+    }
+    context_.shared.rememberHeader(header_);
+    const RecorderIdentity id = identityFromHeader(header_);
+    if (id.isValid() && !(id == context_.shared.connectedIdentity())) {
+        // Another recorder was plugged in between two polls: its history must not land in the
+        // file of the one before.
+        connect();
+        return;
+    }
+    DataStore& store = context_.store;
+    const int32_t number = context_.link.currentRecorder.load();
+    if (number < 0) {
+        report(status::commandDone);
+        return;
+    }
+    store.refreshFromHeader(header_, number);
+    StoreTarget target(store, context_.reports);
+    if (DownloadHistory(context_.link, store.connectedSettings(), store.nextAddress(),
+                        context_.clock.nowLocal(), target) == 0) {
+        context_.shared.failedDownloads.fetch_add(1);
+    }
+    report(status::commandDone);
+}
+
+void AcquisitionWorker::clockSetting() {
+    if (!identified_) {
+        connect();
+        return;
+    }
+    LoggerLink& link = context_.link;
+    Clock& clock = context_.clock;
+    uint8_t block[kMemoryUnit];
+    if (link.ReadMemory(header::clockLatch, block) == 0 ||
+        link.WriteByte(header::clockLatch, 0xFF) == 0) {
+        sendCommand(command::reconnect);
+        return;
+    }
+    int latch = 1;
+    DateTime now = clock.nowLocal();
+    report(status::clockRead);
+    for (int pass = 0;; ++pass) {
+        const DateTime shown = dateTimeFromBytes(block + 1);
+        if (shown.isValid()) {
+            recorderClock_ = shown;
+        }
+        if (secondsBetween(now, recorderClock_) <= kClockToleranceSeconds) {
+            if (latch == 1) {
+                report(status::clockInTime);
+            } else {
+                sendCommand(command::reconnect);
+            }
+            return;
+        }
+        if (latch == 0 || pass >= kMaxClockPasses) {
+            sendCommand(command::reconnect);
+            return;
+        }
+        uint8_t fields[6];
+        if (bytesFromDateTime(now, fields)) {
+            link.WriteByte(header::clockSetMarker, header::clockSetMarkerValue);
+            for (int i = 0; i < 6; ++i) {
+                link.WriteByte(static_cast<uint16_t>(header::clockSet + i), fields[i]);
+            }
+        }
+        clock.sleepMs(kClockRecheckMs);
+        link.ReadMemory(header::clockLatch, block); // a failure keeps the bytes read before
+        latch = link.WriteByte(header::clockLatch, 0xFF);
+        now = clock.nowLocal();
+    }
+}
+
+bool AcquisitionWorker::reconnect() {
+    report(status::commandDone);
+    identified_ = false;
+    return context_.link.CheckPresence() == 1;
+}
+
+} // namespace veldrin

@@ -1,0 +1,52 @@
+#include "acquisition/configuration_write.h"
+
+namespace veldrin {
+
+ConfigurationEdit editFromSettings(const RecorderSettings& settings) {
+    ConfigurationEdit edit;
+    edit.tempUnit = settings.tempUnit;
+    edit.dateOrder = settings.dateOrder;
+    edit.circular = settings.circularMode;
+    edit.interval = settings.interval;
+    edit.description = settings.description;
+    edit.slots = settings.slots;
+    return edit;
+}
+
+void WriteConfiguration(LoggerLink& link, const ConfigurationEdit& edit,
+                        const HeaderImage& lastHeader, RecorderSettings& connected) {
+    connected.tempUnit = edit.tempUnit;
+    connected.dateOrder = edit.dateOrder;
+    connected.circularMode = edit.circular;
+    link.WriteByte(header::tempUnit, tempUnitByte(edit.tempUnit));
+    link.WriteByte(header::dateOrder, dateOrderByte(edit.dateOrder));
+    link.WriteByte(header::circularMode, circularModeByte(edit.circular));
+    connected.interval = edit.interval;
+    link.WriteByte(header::interval, static_cast<uint8_t>(edit.interval & 0xFF));
+
+    int inUse = 0;
+    for (int k = 0; k < kSlotCount; ++k) {
+        TimeSlot& slot = connected.slots[static_cast<std::size_t>(k)];
+        const TimeSlot& edited = edit.slots[static_cast<std::size_t>(k)];
+        slot.start = edited.start;
+        slot.end = edited.end;
+        slot.inUse = edited.inUse;
+        if (slot.inUse != 0) {
+            ++inUse;
+        }
+    }
+    connected.slotsInUse = inUse;
+    link.WriteByte(header::slotsInUse, static_cast<uint8_t>(inUse));
+
+    for (int k = 0; k < kSlotCount; ++k) {
+        const int offset = header::slotOffset(k);
+        const auto image = slotImage(connected.slots[static_cast<std::size_t>(k)],
+                                     lastHeader.data() + offset + 14);
+        uint8_t buffer[kMemoryUnit];
+        std::copy(image.begin(), image.end(), buffer);
+        link.WriteMemory(static_cast<uint16_t>(offset), buffer);
+    }
+    connected.description = edit.description;
+}
+
+} // namespace veldrin

@@ -1,0 +1,79 @@
+#pragma once
+// State shared between the window side and the acquisition worker. Everything here is safe to use
+// from both threads.
+
+#include "core/recorder_types.h"
+#include "device/logger_header.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace veldrin {
+
+class SharedState {
+public:
+    // 1 from a command post until the window side decides the chain has ended.
+    std::atomic<int> workerBusy{0};
+    // The presence state as of the last change seen by the presence poll.
+    std::atomic<int> recorderPresent{0};
+    // The result of the latest presence poll (the status bar's connection picture).
+    std::atomic<int> recorderAttached{0};
+    // Downloads that ended part-way (a recorder read failed), counted since start: the history on
+    // disk is consistent but may lack the newest records.
+    std::atomic<int> failedDownloads{0};
+    // Workers that ended because a reconnect found no recorder.
+    std::atomic<int> endedWorkers{0};
+
+    RecorderIdentity connectedIdentity() const {
+        std::lock_guard lock(mutex_);
+        return identity_;
+    }
+    void setConnectedIdentity(const RecorderIdentity& id) {
+        std::lock_guard lock(mutex_);
+        identity_ = id;
+    }
+
+    // The most recent header image read from the recorder; the configuration write sends back
+    // what the recorder held in the bytes it does not define.
+    void rememberHeader(const HeaderImage& header) {
+        std::lock_guard lock(mutex_);
+        header_ = header;
+        hasHeader_ = true;
+    }
+    bool lastHeader(HeaderImage& out) const {
+        std::lock_guard lock(mutex_);
+        out = header_;
+        return hasHeader_;
+    }
+
+    // Handshake of a recognition or registration: the worker takes a ticket before it posts
+    // status 1 or 2 and waits until the window side has finished registering, so that its header
+    // refresh sees the registry and the recorder number as they are meant to be.
+    uint64_t expectRegistration() {
+        std::lock_guard lock(mutex_);
+        return ++expected_;
+    }
+    void registrationDone() {
+        std::lock_guard lock(mutex_);
+        done_ = expected_;
+        registered_.notify_all();
+    }
+    bool waitRegistration(uint64_t ticket, std::chrono::milliseconds bound) {
+        std::unique_lock lock(mutex_);
+        return registered_.wait_for(lock, bound, [&] { return done_ >= ticket; });
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable registered_;
+    RecorderIdentity identity_;
+    HeaderImage header_{};
+    bool hasHeader_ = false;
+    uint64_t expected_ = 0;
+    uint64_t done_ = 0;
+};
+
+} // namespace veldrin
