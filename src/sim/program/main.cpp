@@ -1,1 +1,93 @@
-int main() { return 0; }
+// veldrin-recorder-sim: a software recorder served on a Unix-domain socket.
+
+#include "sim/sim_options.h"
+#include "sim/socket_server.h"
+#include "sim/software_recorder.h"
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace veldrin;
+using namespace veldrin::sim;
+
+constexpr long kWaitSliceMs = 100; // how often a pending re-plug is looked at
+
+void printFrame(const Frame& frame) {
+    std::printf("frame %02X %02X %02X %02X %02X %02X %02X %02X\n", frame[0], frame[1], frame[2],
+                frame[3], frame[4], frame[5], frame[6], frame[7]);
+    std::fflush(stdout);
+}
+
+// Blocks the stop signals in every thread, so that only the main loop takes them.
+sigset_t blockStopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    return set;
+}
+
+void replugWhenDue(SoftwareRecorder& recorder, int64_t replugAfterMs) {
+    if (replugAfterMs < 0 || recorder.plugged()) {
+        return;
+    }
+    if (recorder.clock().steadyMs() - recorder.unpluggedAtMs() >= replugAfterMs) {
+        recorder.plug();
+    }
+}
+
+int run(const SimProgramOptions& options) {
+    std::signal(SIGPIPE, SIG_IGN);
+    const sigset_t stopSignals = blockStopSignals();
+
+    auto recorder = std::make_shared<SoftwareRecorder>(options.config);
+    recorder->setFaults(options.faults);
+    if (options.trace) {
+        recorder->setFrameObserver(printFrame);
+    }
+    SocketServer server(recorder, options.socketPath);
+    std::string error;
+    if (!server.start(error)) {
+        std::fprintf(stderr, "veldrin-recorder-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("listening on %s\n", options.socketPath.c_str());
+    std::fflush(stdout);
+
+    const timespec slice{0, kWaitSliceMs * 1'000'000L};
+    for (;;) {
+        const int signal = sigtimedwait(&stopSignals, nullptr, &slice);
+        if (signal == SIGINT || signal == SIGTERM) {
+            break;
+        }
+        replugWhenDue(*recorder, options.replugAfterMs);
+    }
+    server.stop();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    SimProgramOptions options;
+    std::string error;
+    if (!parseSimOptions(args, options, error)) {
+        std::fprintf(stderr, "veldrin-recorder-sim: %s\n(--help lists the options)\n",
+                     error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::cout << simUsage();
+        return 0;
+    }
+    return run(options);
+}

@@ -1,0 +1,34 @@
+#pragma once
+// Choice of the recorder backend by name, for the command-line tool and the window program:
+// "hid" (the real device), "sim" (a software recorder in this process) or "socket:PATH" (a
+// recorder listening on a Unix-domain socket, such as veldrin-recorder-sim).
+
+#include "core/clock.h"
+#include "device/hid_backend.h"
+#include "sim/software_recorder.h"
+
+#include <memory>
+#include <string>
+
+namespace veldrin::sim {
+
+struct BackendChoice {
+    // The in-process recorder behind "sim" (for demonstration controls); empty otherwise. The
+    // backend shares its ownership.
+    std::shared_ptr<SoftwareRecorder> recorder;
+    std::unique_ptr<HidBackend> backend; // null when the name was not understood
+};
+
+// Records preloaded into the `sim` recorder: a history of a few hours at its 1-minute interval.
+constexpr uint32_t kDemoHistoryRecords = 360;
+
+// The settings of the `sim` recorder: blank (no identity yet), circular, 1-minute interval, a
+// generated history of kDemoHistoryRecords records.
+RecorderConfig demoRecorderConfig();
+
+// "hid", "sim" or "socket:PATH" (PATH not empty). Anything else: a choice without a backend and a
+// message in `error`.
+BackendChoice chooseBackend(const std::string& name, std::string& error,
+                            Clock& clock = SystemClock::instance());
+
+} // namespace veldrin::sim
