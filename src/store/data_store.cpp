@@ -1,6 +1,57 @@
 #include "store/data_store.h"
 
+#include "store/registry.h"
+
+#include <algorithm>
+
 namespace veldrin {
+
+// What an operation has to tell the listener once the lock is released.
+struct DataStore::Notices {
+    bool refill = false;
+    bool interval = false;
+    int32_t intervalMinutes = 0;
+    std::vector<std::string> problems;
+};
+
+namespace {
+
+void freeRecords(RecordList& list) {
+    RecordList().swap(list);
+}
+
+// Appends with a little headroom, so that a download every few seconds does not reallocate a
+// million records each time, while the list never carries the slack of doubling.
+void appendRecords(RecordList& list, const RecordList& more) {
+    const std::size_t needed = list.size() + more.size();
+    if (needed > list.capacity()) {
+        list.reserve(needed + std::max<std::size_t>(64, needed / 32));
+    }
+    list.insert(list.end(), more.begin(), more.end());
+}
+
+// Walking from the newest record back: the newest gets `newest`, each older one the time of its
+// newer neighbour minus that neighbour's interval.
+void stampBackwards(HistoryRecord* first, std::size_t count, const DateTime& newest) {
+    int64_t t = newest.linearSeconds();
+    for (std::size_t i = count; i-- > 0;) {
+        first[i].setTime(DateTime::fromLinearSeconds(t));
+        t -= int64_t{first[i].interval} * 60;
+    }
+}
+
+// The oldest record gets `oldest`, each following one its predecessor's time plus its interval.
+void stampForwards(HistoryRecord* first, std::size_t count, const DateTime& oldest) {
+    int64_t t = oldest.linearSeconds();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) {
+            t += int64_t{first[i].interval} * 60;
+        }
+        first[i].setTime(DateTime::fromLinearSeconds(t));
+    }
+}
+
+} // namespace
 
 DataStore::DataStore(std::string dataFolder, IniFile& ini, Clock& clock)
     : folder_(std::move(dataFolder)), ini_(ini), clock_(clock), document_(clock) {}
@@ -8,52 +59,410 @@ DataStore::DataStore(std::string dataFolder, IniFile& ini, Clock& clock)
 std::string DataStore::dataFilePath(int32_t number) const {
     return veldrin::dataFilePath(folder_, number);
 }
+
+void DataStore::deliver(const Notices& notices) {
+    if (listener_ == nullptr) {
+        return;
+    }
+    for (const std::string& message : notices.problems) {
+        listener_->problem(message);
+    }
+    if (notices.refill) {
+        listener_->listNeedsRefill();
+    }
+    if (notices.interval) {
+        listener_->intervalChanged(notices.intervalMinutes);
+    }
+}
+
+void DataStore::collectDocumentNotice(Notices& notices) const {
+    if (!document_.noticeMessage().empty()) {
+        notices.problems.push_back(document_.noticeMessage());
+    }
+}
+
+bool DataStore::displayedIsConnected() const {
+    return displayedSettings_.recorderNumber == connectedSettings_.recorderNumber;
+}
+
+void DataStore::mirrorConnectedIntoDisplayed() {
+    if (displayedMirrorsConnected_) {
+        return;
+    }
+    freeRecords(displayedRecords_);
+    displayedRecords_ = connectedRecords_; // allocates exactly the size
+    displayedMirrorsConnected_ = true;
+}
+
+// ---- Loading ---------------------------------------------------------------------------------
+
+int DataStore::loadBothLocked(int32_t number, Notices& notices) {
+    document_.setTarget(&connectedRecords_);
+    if (!document_.open(dataFilePath(number))) {
+        notices.problems.push_back(document_.errorMessage());
+        return 0;
+    }
+    connectedSettings_ = document_.settings;
+    displayedSettings_ = document_.settings;
+    nextAddress_ = document_.nextAddress;
+    // The same file read twice gives the same records; a copy is cheaper than a second read.
+    displayedMirrorsConnected_ = false;
+    mirrorConnectedIntoDisplayed();
+    return 1;
+}
+
 int32_t DataStore::loadAtStartUp() {
-    return -1;
+    const int32_t maxId = readMaxId(ini_);
+    if (maxId <= 0) {
+        return -1;
+    }
+    const int32_t number = maxId - 1;
+    currentRecorder_.store(number);
+    Notices notices;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        loadBothLocked(number, notices);
+        notices.refill = true;
+        notices.interval = true;
+        notices.intervalMinutes = displayedSettings_.interval;
+    }
+    deliver(notices);
+    return number;
 }
-int DataStore::loadBothSets(int32_t) {
-    return 0;
+
+int DataStore::loadBothSets(int32_t number) {
+    Notices notices;
+    int ok = 0;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ok = loadBothLocked(number, notices);
+        notices.refill = true;
+        notices.interval = true;
+        notices.intervalMinutes = displayedSettings_.interval;
+    }
+    deliver(notices);
+    return ok;
 }
-int DataStore::loadDisplayedSet(int32_t) {
-    return 0;
+
+int DataStore::loadDisplayedSet(int32_t number) {
+    Notices notices;
+    int ok = 0;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        const bool otherRecorder = number != displayedSettings_.recorderNumber;
+        if (otherRecorder) {
+            freeRecords(displayedRecords_);
+        }
+        document_.setTarget(&displayedRecords_);
+        ok = document_.open(dataFilePath(number));
+        if (ok) {
+            displayedSettings_ = document_.settings;
+        } else {
+            notices.problems.push_back(document_.errorMessage());
+            if (otherRecorder) {
+                // An empty set of the chosen recorder, not the previous recorder's description.
+                displayedSettings_ = RecorderSettings{};
+                displayedSettings_.recorderNumber = number;
+            }
+        }
+        displayedMirrorsConnected_ = displayedRecords_.empty() && connectedRecords_.empty();
+        notices.refill = true;
+        notices.interval = true;
+        notices.intervalMinutes = displayedSettings_.interval;
+    }
+    deliver(notices);
+    return ok;
 }
-int DataStore::readFileSettings(int32_t, RecorderSettings&) {
-    return 0;
+
+int DataStore::readFileSettings(int32_t number, RecorderSettings& out) {
+    Notices notices;
+    int ok = 0;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ok = document_.peekSettings(dataFilePath(number), out);
+        if (!ok) {
+            notices.problems.push_back(document_.errorMessage());
+        }
+    }
+    deliver(notices);
+    return ok;
 }
-int DataStore::startNewRecorder(int32_t) {
-    return 0;
+
+// ---- Worker reports --------------------------------------------------------------------------
+
+int DataStore::createEmptyLocked(int32_t number, Notices& notices) {
+    const int ok = document_.createEmpty(dataFilePath(number));
+    collectDocumentNotice(notices);
+    if (!ok) {
+        notices.problems.push_back(document_.errorMessage());
+    }
+    return ok;
 }
-int DataStore::adoptRecognisedRecorder(int32_t, int32_t, bool) {
-    return 0;
+
+int DataStore::createEmptyFile(int32_t number) {
+    Notices notices;
+    int ok = 0;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ok = createEmptyLocked(number, notices);
+    }
+    deliver(notices);
+    return ok;
 }
-int DataStore::createEmptyFile(int32_t) {
-    return 0;
+
+int DataStore::startNewRecorder(int32_t number) {
+    currentRecorder_.store(number);
+    Notices notices;
+    int ok = 0;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        connectedSettings_.description.clear();
+        displayedSettings_.description.clear();
+        nextAddress_ = 0;
+        document_.nextAddress = 0;
+        freeRecords(connectedRecords_);
+        freeRecords(displayedRecords_);
+        displayedMirrorsConnected_ = true;
+        ok = createEmptyLocked(number, notices);
+        notices.refill = true;
+        notices.interval = true;
+        notices.intervalMinutes = displayedSettings_.interval;
+    }
+    deliver(notices);
+    return ok;
 }
-int DataStore::refreshFromHeader(const HeaderImage&, int32_t) {
-    return 0;
+
+int DataStore::adoptRecognisedRecorder(int32_t number, int32_t previous, bool isNew) {
+    currentRecorder_.store(number);
+    Notices notices;
+    int ok = 0;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (previous != number) {
+            nextAddress_ = 0;
+            document_.nextAddress = 0;
+            connectedSettings_.description.clear();
+            freeRecords(connectedRecords_);
+            freeRecords(displayedRecords_);
+            displayedMirrorsConnected_ = true;
+        }
+        notices.refill = true;
+        connectedSettings_.recorderNumber = number;
+        displayedSettings_.recorderNumber = number;
+        if (isNew) {
+            connectedSettings_.description.clear();
+            displayedSettings_.description.clear();
+            ok = createEmptyLocked(number, notices);
+        } else {
+            ok = loadBothLocked(number, notices);
+            notices.interval = true;
+            notices.intervalMinutes = displayedSettings_.interval;
+        }
+    }
+    deliver(notices);
+    return ok;
 }
-int DataStore::appendDownloaded(const DownloadedBatch&) {
-    return 0;
+
+// ---- Acquisition -----------------------------------------------------------------------------
+
+int DataStore::saveConnectedLocked(Notices& notices) {
+    const int32_t number = currentRecorder_.load();
+    if (number < 0) {
+        notices.problems.push_back("No recorder is connected; its data could not be saved.");
+        return 0;
+    }
+    document_.settings = connectedSettings_;
+    document_.nextAddress = nextAddress_;
+    document_.setTarget(&connectedRecords_);
+    const int ok = document_.save(dataFilePath(number));
+    collectDocumentNotice(notices);
+    if (!ok) {
+        notices.problems.push_back(document_.errorMessage());
+    }
+    return ok;
 }
+
+int DataStore::refreshFromHeader(const HeaderImage& header, int32_t currentRecorder) {
+    Notices notices;
+    int ok = 1;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        // No recorder registered yet, or the window has not registered this one: nothing to
+        // write, and no file named after an unknown number.
+        if (readMaxId(ini_) <= 0 || currentRecorder < 0) {
+            return 1;
+        }
+        currentRecorder_.store(currentRecorder);
+        decodeSettings(header, currentRecorder, clock_.nowLocal(), connectedSettings_);
+        ok = saveConnectedLocked(notices);
+        if (displayedIsConnected()) {
+            displayedSettings_ = connectedSettings_;
+            mirrorConnectedIntoDisplayed();
+        }
+        notices.refill = true;
+        notices.interval = true;
+        notices.intervalMinutes = displayedSettings_.interval;
+    }
+    deliver(notices);
+    return ok;
+}
+
+void DataStore::stampBatch(const DownloadedBatch& batch, const DateTime& now,
+                           RecordList& stamped) const {
+    stamped = batch.records;
+    HistoryRecord* first = stamped.data();
+    const std::size_t count = stamped.size();
+    const bool haveStoredTime =
+        !connectedRecords_.empty() && connectedRecords_.back().time().isValid();
+    auto afterStored = [&] {
+        return connectedRecords_.back().time().plusMinutes(first[0].interval);
+    };
+    if (batch.mode == DownloadedBatch::Mode::continuous) {
+        if (batch.continues && haveStoredTime) {
+            stampForwards(first, count, afterStored());
+        } else {
+            stampBackwards(first, count, now);
+        }
+    } else if (batch.beganAtSlotStart) {
+        stampForwards(first, count, batch.slotStart);
+    } else if (haveStoredTime) {
+        stampForwards(first, count, afterStored());
+    } else {
+        stampBackwards(first, count, now);
+    }
+    for (HistoryRecord& r : stamped) {
+        r.temperature = r.temperature * 0.1 - 40.0;
+        r.setDownloadTime(now);
+    }
+}
+
+void DataStore::retimeConnected(const DateTime& now) {
+    stampBackwards(connectedRecords_.data(), connectedRecords_.size(), now);
+}
+
+int DataStore::appendDownloaded(const DownloadedBatch& batch) {
+    if (batch.records.empty()) {
+        return 1;
+    }
+    Notices notices;
+    int ok = 0;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        const DateTime now = clock_.nowLocal();
+        RecordList stamped;
+        stampBatch(batch, now, stamped);
+        appendRecords(connectedRecords_, stamped);
+        if (displayedIsConnected()) {
+            appendRecords(displayedRecords_, stamped);
+        } else {
+            displayedMirrorsConnected_ = false;
+        }
+        nextAddress_ = batch.newNextAddress;
+        // A newest record in the future (the recorder's clock ran ahead of the PC's) shifts the
+        // whole history back so that it ends now. Re-timing before the save writes the file once
+        // with the same result as saving before and after.
+        const bool retime = batch.mode == DownloadedBatch::Mode::continuous &&
+                            connectedRecords_.back().time() > now;
+        if (retime) {
+            retimeConnected(now);
+            if (displayedIsConnected()) {
+                displayedSettings_ = connectedSettings_;
+                displayedMirrorsConnected_ = false;
+                mirrorConnectedIntoDisplayed();
+            }
+        }
+        ok = saveConnectedLocked(notices);
+        notices.refill = true;
+    }
+    deliver(notices);
+    return ok;
+}
+
 int32_t DataStore::nextAddress() const {
-    return 0;
+    std::lock_guard<std::mutex> guard(mutex_);
+    return nextAddress_;
 }
-void DataStore::setNextAddress(int32_t) {}
+
+void DataStore::setNextAddress(int32_t address) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    nextAddress_ = address;
+    document_.nextAddress = address;
+}
+
 RecorderSettings DataStore::connectedSettings() const {
-    return {};
+    std::lock_guard<std::mutex> guard(mutex_);
+    return connectedSettings_;
 }
-void DataStore::setConnectedSettings(const RecorderSettings&) {}
+
+void DataStore::setConnectedSettings(const RecorderSettings& settings) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    connectedSettings_ = settings;
+}
+
 RecorderSettings DataStore::displayedSettings() const {
-    return {};
+    std::lock_guard<std::mutex> guard(mutex_);
+    return displayedSettings_;
 }
+
 std::size_t DataStore::connectedCount() const {
-    return 0;
+    std::lock_guard<std::mutex> guard(mutex_);
+    return connectedRecords_.size();
 }
+
 std::size_t DataStore::displayedCount() const {
-    return 0;
+    std::lock_guard<std::mutex> guard(mutex_);
+    return displayedRecords_.size();
 }
-int DataStore::clearRecorder(int32_t) {
-    return 0;
+
+// ---- Clearing --------------------------------------------------------------------------------
+
+int DataStore::clearRecorder(int32_t chosen) {
+    const int32_t maxId = readMaxId(ini_);
+    if (maxId <= 0 || chosen < 0 || chosen >= maxId) {
+        return 0;
+    }
+    Notices notices;
+    int ok = 0;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        freeRecords(displayedRecords_);
+        if (chosen == currentRecorder_.load()) {
+            freeRecords(connectedRecords_);
+            displayedMirrorsConnected_ = true;
+            nextAddress_ = 0;
+            ok = saveConnectedLocked(notices);
+        } else {
+            ok = clearOtherLocked(chosen, notices);
+            displayedMirrorsConnected_ = connectedRecords_.empty();
+        }
+        notices.refill = true;
+    }
+    deliver(notices);
+    return ok;
+}
+
+int DataStore::clearOtherLocked(int32_t chosen, Notices& notices) {
+    const std::string path = dataFilePath(chosen);
+    // Only the settings are kept, so the records are not decoded at all.
+    RecorderSettings settings;
+    if (!document_.peekSettings(path, settings)) {
+        notices.problems.push_back(document_.errorMessage());
+        // A file that cannot be read gets fresh settings of its own number, never the
+        // connected recorder's.
+        settings = RecorderSettings{};
+        settings.recorderNumber = chosen;
+    }
+    RecordList none;
+    document_.settings = settings;
+    document_.nextAddress = 0;
+    document_.setTarget(&none);
+    const int ok = document_.save(path);
+    document_.setTarget(nullptr);
+    collectDocumentNotice(notices);
+    if (!ok) {
+        notices.problems.push_back(document_.errorMessage());
+    }
+    return ok;
 }
 
 } // namespace veldrin

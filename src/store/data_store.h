@@ -185,6 +185,7 @@ private:
     int loadBothLocked(int32_t number, Notices& notices);
     int saveConnectedLocked(Notices& notices);
     int createEmptyLocked(int32_t number, Notices& notices);
+    int clearOtherLocked(int32_t chosen, Notices& notices);
     bool displayedIsConnected() const;
     void mirrorConnectedIntoDisplayed();
     void stampBatch(const DownloadedBatch& batch, const DateTime& now, RecordList& stamped) const;

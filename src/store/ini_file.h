@@ -4,11 +4,40 @@
 // profile-integer rule (leading decimal digits with an optional minus sign, the default when the
 // key is absent), writes that create the file, section or key as needed and keep every other line
 // as it was. UTF-8. Every write replaces the file atomically.
+//
+// Lines: "[name]" opens a section; "key=value" is an entry; blank lines and lines starting with
+// ';' or '#' are comments. Any other line (no '=', an empty key, an unclosed bracket) is malformed:
+// it is skipped on reading and kept as it stands on writing. The first of duplicate sections or
+// keys wins. A value enclosed in matching double or single quotes is read without them.
+// Letter case is folded for ASCII letters only.
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 
 namespace veldrin {
+
+// Leading decimal digits with an optional minus sign, accumulated in 32 bits (so an overlong
+// number wraps); a text without leading digits gives 0. Blanks before the number are skipped.
+int32_t profileInteger(const std::string& text);
+
+// The file as read at one moment, for many reads without reading the file each time.
+class IniSnapshot {
+public:
+    static IniSnapshot load(const std::string& path); // a missing or unreadable file is empty
+    static IniSnapshot parse(const std::string& content);
+
+    // The value (blanks trimmed, quotes removed) when the key is present.
+    std::optional<std::string> value(const std::string& section, const std::string& key) const;
+    // The default when the key is absent or its value is empty.
+    int32_t readInt(const std::string& section, const std::string& key, int32_t defaultValue) const;
+    std::string readString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue, std::size_t maxLength = 255) const;
+
+private:
+    std::map<std::string, std::string> values_; // "section\nkey", folded -> value
+};
 
 class IniFile {
 public:
@@ -21,9 +50,13 @@ public:
     std::string readString(const std::string& section, const std::string& key,
                            const std::string& defaultValue, std::size_t maxLength = 255) const;
     // false (with lastError()) when the file could not be replaced; the old file then stays.
+    // A section, key or value that would break the line structure (line breaks, '=' or a
+    // leading '[' or ';' in a key, ']' in a section) is refused the same way.
     bool writeString(const std::string& section, const std::string& key, const std::string& value);
     bool writeInt(const std::string& section, const std::string& key, int32_t value);
     const std::string& lastError() const { return lastError_; }
+
+    IniSnapshot snapshot() const { return IniSnapshot::load(path_); }
 
 private:
     std::string path_;

@@ -1,24 +1,152 @@
 #include "store/registry.h"
 
+#include <cstdio>
+#include <string_view>
+
 namespace veldrin {
+namespace {
+
+constexpr const char* kMaxIdKey = "MaxID";
+constexpr const char* kLastIdKey = "ID";
+// Entries are read with up to 63 characters, as they were always written.
+constexpr std::size_t kEntryLength = 63;
+
+// One number of an entry as a scanf conversion reads it: blanks skipped, an optional sign, at
+// least one digit. Numbers beyond 32 bits are refused, so they match no identity.
+bool scanNumber(std::string_view& text, int64_t& out) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::size_t firstDigit = i;
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > 0xFFFFFFFFLL) {
+            return false;
+        }
+    }
+    if (i == firstDigit) {
+        return false;
+    }
+    out = negative ? -value : value;
+    text.remove_prefix(i);
+    return true;
+}
+
+bool scanComma(std::string_view& text) {
+    if (text.empty() || text.front() != ',') {
+        return false;
+    }
+    text.remove_prefix(1);
+    return true;
+}
+
+// "%u,%d,%d": the product is taken modulo 2^32, so an entry written with a negative product
+// ("%d") reads back as the same identity.
+bool parseEntry(const std::string& value, RecorderIdentity& out) {
+    std::string_view text = value;
+    int64_t product = 0;
+    int64_t high = 0;
+    int64_t low = 0;
+    if (!scanNumber(text, product) || !scanComma(text) || !scanNumber(text, high) ||
+        !scanComma(text) || !scanNumber(text, low)) {
+        return false;
+    }
+    if (high < 0 || high > 0xFFFF || low < 0 || low > 0xFFFF) {
+        return false;
+    }
+    out.product = static_cast<uint32_t>(product);
+    out.high = static_cast<uint16_t>(high);
+    out.low = static_cast<uint16_t>(low);
+    return true;
+}
+
+std::string recognisedForm(const RecorderIdentity& id) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%u,%d,%d", static_cast<unsigned>(id.product),
+                  static_cast<int>(id.high), static_cast<int>(id.low));
+    return text;
+}
+
+std::string registeredForm(const RecorderIdentity& id) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%d,%d,%d", static_cast<int>(static_cast<int32_t>(id.product)),
+                  static_cast<int>(id.high), static_cast<int>(id.low));
+    return text;
+}
+
+void write(IniFile& ini, const std::string& key, const std::string& value, std::string& error) {
+    if (!ini.writeString(kRegistrySection, key, value) && error.empty()) {
+        error = ini.lastError();
+    }
+}
+
+} // namespace
 
 int32_t readMaxId(const IniFile& ini) {
-    return ini.readInt(kRegistrySection, "MaxID", 0);
+    return ini.readInt(kRegistrySection, kMaxIdKey, 0);
 }
+
 void writeMaxId(IniFile& ini, int32_t value) {
-    ini.writeInt(kRegistrySection, "MaxID", value);
+    ini.writeString(kRegistrySection, kMaxIdKey, std::to_string(value));
 }
-std::string registryKey(int32_t) {
-    return {};
+
+std::string registryKey(int32_t number) {
+    char key[24];
+    std::snprintf(key, sizeof key, "ID%07d", static_cast<int>(number));
+    return key;
 }
-RegistryOutcome recognizeRecorder(IniFile&, const RecorderIdentity&) {
-    return {};
+
+RegistryOutcome recognizeRecorder(IniFile& ini, const RecorderIdentity& identity) {
+    const IniSnapshot snapshot = ini.snapshot();
+    const int32_t count = snapshot.readInt(kRegistrySection, kMaxIdKey, 0);
+    RegistryOutcome outcome;
+    outcome.identity = identity;
+    int32_t i = 0;
+    for (; i < count; ++i) {
+        const std::string entry =
+            snapshot.readString(kRegistrySection, registryKey(i), "", kEntryLength);
+        if (entry.empty()) {
+            break; // an emptied entry is taken over
+        }
+        RecorderIdentity stored;
+        if (parseEntry(entry, stored) && stored == identity) {
+            break;
+        }
+    }
+    outcome.number = i;
+    if (i >= count) {
+        outcome.number = count < 0 ? 0 : count;
+        outcome.isNew = true;
+        write(ini, kMaxIdKey, std::to_string(outcome.number + 1), outcome.error);
+    }
+    write(ini, kLastIdKey, std::to_string(outcome.number), outcome.error);
+    write(ini, registryKey(outcome.number), recognisedForm(identity), outcome.error);
+    return outcome;
 }
-RegistryOutcome registerNewRecorder(IniFile&, int64_t) {
-    return {};
+
+RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds) {
+    RegistryOutcome outcome;
+    const int32_t count = readMaxId(ini);
+    outcome.number = count < 0 ? 0 : count;
+    outcome.isNew = true;
+    outcome.identity = RecorderIdentity::fromUnixTime(unixSeconds);
+    write(ini, kLastIdKey, std::to_string(outcome.number), outcome.error);
+    write(ini, kMaxIdKey, std::to_string(outcome.number + 1), outcome.error);
+    write(ini, registryKey(outcome.number), registeredForm(outcome.identity), outcome.error);
+    return outcome;
 }
-bool registeredIdentity(const IniFile&, int32_t, RecorderIdentity&) {
-    return false;
+
+bool registeredIdentity(const IniFile& ini, int32_t number, RecorderIdentity& out) {
+    const std::string entry =
+        ini.readString(kRegistrySection, registryKey(number), "", kEntryLength);
+    return !entry.empty() && parseEntry(entry, out);
 }
 
 } // namespace veldrin

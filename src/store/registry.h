@@ -24,6 +24,8 @@ struct RegistryOutcome {
     int32_t number = -1;
     bool isNew = false;
     RecorderIdentity identity;
+    // Empty when every write of main.ini succeeded; otherwise the first failure.
+    std::string error;
 };
 
 // A recorder whose header carries a valid identity: finds its number (reusing an emptied entry,
@@ -32,6 +34,7 @@ RegistryOutcome recognizeRecorder(IniFile& ini, const RecorderIdentity& identity
 
 // A recorder without a valid identity: new number MaxID, new identity from the clock, entry
 // written in the "%d,%d,%d" form. The caller writes the identity into the recorder.
+// In both, a negative MaxID (edited by hand) counts as 0.
 RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds);
 
 // The identity stored for a number, when its entry parses.
