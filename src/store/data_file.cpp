@@ -154,8 +154,8 @@ public:
 
 class MemorySource final : public ByteSource {
 public:
-    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
-    uint64_t size() const override { return bytes_.size(); }
+    explicit MemorySource(std::string_view bytes) : bytes_(bytes), size_(bytes.size()) {}
+    uint64_t size() const override { return size_; }
     bool read(char* out, std::size_t n) override {
         if (n > bytes_.size()) {
             return false;
@@ -167,6 +167,7 @@ public:
 
 private:
     std::string_view bytes_;
+    uint64_t size_;
 };
 
 class FileSource final : public ByteSource {

@@ -1,0 +1,104 @@
+#include "device/logger_header.h"
+#include "store/registry.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace veldrin {
+namespace {
+
+using testing::TempDir;
+
+// 0xC350C350: high = low = 50000, product 2,500,000,000 (top bit set).
+constexpr int64_t kTopBitSeconds = 0xC350C350LL;
+
+RecorderIdentity identity(uint16_t high, uint16_t low) {
+    return RecorderIdentity{static_cast<uint32_t>(uint32_t{high} * low), high, low};
+}
+
+struct RegistryTest : ::testing::Test {
+    TempDir dir;
+    IniFile ini{dir.file("main.ini")};
+    std::string entry(int n) { return ini.readString(kRegistrySection, registryKey(n), ""); }
+};
+
+TEST_F(RegistryTest, FirstRecorderEverIsNumberZeroWrittenSigned) {
+    const RegistryOutcome out = registerNewRecorder(ini, kTopBitSeconds);
+    EXPECT_EQ(out.number, 0);
+    EXPECT_TRUE(out.isNew);
+    EXPECT_TRUE(out.error.empty());
+    EXPECT_EQ(out.identity, identity(50000, 50000));
+    EXPECT_EQ(readMaxId(ini), 1);
+    EXPECT_EQ(ini.readInt(kRegistrySection, "ID", -1), 0);
+    EXPECT_EQ(registryKey(3), "ID0000003");
+    EXPECT_EQ(entry(0), "-1794967296,50000,50000");
+}
+
+TEST_F(RegistryTest, SecondConnectionIsRecognisedAndRewrittenUnsigned) {
+    const RecorderIdentity id = registerNewRecorder(ini, kTopBitSeconds).identity;
+    const RegistryOutcome again = recognizeRecorder(ini, id);
+    EXPECT_EQ(again.number, 0);
+    EXPECT_FALSE(again.isNew);
+    EXPECT_EQ(readMaxId(ini), 1);
+    EXPECT_EQ(entry(0), "2500000000,50000,50000");
+    RecorderIdentity stored;
+    ASSERT_TRUE(registeredIdentity(ini, 0, stored));
+    EXPECT_EQ(stored, id);
+}
+
+TEST_F(RegistryTest, UnknownIdentityGetsTheNextNumber) {
+    registerNewRecorder(ini, kTopBitSeconds);
+    const RegistryOutcome other = recognizeRecorder(ini, identity(7, 9));
+    EXPECT_EQ(other.number, 1);
+    EXPECT_TRUE(other.isNew);
+    EXPECT_EQ(readMaxId(ini), 2);
+    EXPECT_EQ(ini.readInt(kRegistrySection, "ID", -1), 1);
+    EXPECT_EQ(entry(1), "63,7,9");
+}
+
+TEST_F(RegistryTest, EmptiedOrMissingEntryIsTakenOver) {
+    for (uint16_t i = 0; i < 5; ++i) {
+        recognizeRecorder(ini, identity(100, static_cast<uint16_t>(i + 1)));
+    }
+    ini.writeString(kRegistrySection, registryKey(2), "");
+    const RegistryOutcome out = recognizeRecorder(ini, identity(5, 5));
+    EXPECT_EQ(out.number, 2);
+    EXPECT_FALSE(out.isNew);
+    EXPECT_EQ(readMaxId(ini), 5); // MaxID only grows
+    EXPECT_EQ(entry(2), "25,5,5");
+
+    ini.writeInt(kRegistrySection, "MaxID", 7); // entries 5 and 6 were never written
+    EXPECT_EQ(recognizeRecorder(ini, identity(6, 6)).number, 5);
+}
+
+TEST_F(RegistryTest, UnparsableEntryMatchesNothingAndTheSearchGoesOn) {
+    ini.writeInt(kRegistrySection, "MaxID", 2);
+    ini.writeString(kRegistrySection, registryKey(0), "garbage");
+    ini.writeString(kRegistrySection, registryKey(1), "6, 2, 3");
+    EXPECT_EQ(recognizeRecorder(ini, identity(2, 3)).number, 1);
+}
+
+TEST_F(RegistryTest, ProductZeroHeaderIsUnknownAndRegisteredAgain) {
+    const RecorderIdentity first = registerNewRecorder(ini, 1'765'000'000).identity;
+    HeaderImage header{};
+    storeIdentity(header, first);
+    header[8] = header[9] = header[10] = header[11] = 0;
+    EXPECT_FALSE(identityFromHeader(header).isValid());
+    EXPECT_EQ(registerNewRecorder(ini, 1'765'000'100).number, 1);
+}
+
+TEST_F(RegistryTest, SameSecondGivesOneRecorder) {
+    const RecorderIdentity a = registerNewRecorder(ini, 1'765'000'000).identity;
+    const RecorderIdentity b = RecorderIdentity::fromUnixTime(1'765'000'000);
+    EXPECT_EQ(recognizeRecorder(ini, b).number, 0);
+    EXPECT_EQ(a, b);
+}
+
+TEST_F(RegistryTest, NegativeMaxIdCountsAsNone) {
+    ini.writeInt(kRegistrySection, "MaxID", -3);
+    EXPECT_EQ(recognizeRecorder(ini, identity(1, 1)).number, 0);
+    EXPECT_EQ(readMaxId(ini), 1);
+}
+
+} // namespace
+} // namespace veldrin
