@@ -161,23 +161,27 @@ void SoftwareRecorder::setClockOffsetSeconds(int64_t seconds) {
     updateLocked();
 }
 
-uint64_t SoftwareRecorder::recordsMade() const {
+uint64_t SoftwareRecorder::recordsMade() {
     std::lock_guard lock(mutex_);
+    updateLocked();
     return recordsMade_;
 }
 
-int SoftwareRecorder::nextRecordAddress() const {
+int SoftwareRecorder::nextRecordAddress() {
     std::lock_guard lock(mutex_);
+    updateLocked();
     return kRecordAreaStart + position_ * kRecordSize;
 }
 
-bool SoftwareRecorder::full() const {
+bool SoftwareRecorder::full() {
     std::lock_guard lock(mutex_);
+    updateLocked();
     return live_ && !circular() && position_ >= kRecordCapacity;
 }
 
-bool SoftwareRecorder::wrapped() const {
+bool SoftwareRecorder::wrapped() {
     std::lock_guard lock(mutex_);
+    updateLocked();
     return wrapped_;
 }
 

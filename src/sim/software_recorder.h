@@ -191,13 +191,14 @@ public:
     DateTime recorderTime();
     // Puts the recorder's clock at the PC's local time plus `seconds`.
     void setClockOffsetSeconds(int64_t seconds);
-    // Records written since start (preloaded ones included).
-    uint64_t recordsMade() const;
+    // Records written since start (preloaded ones included). These four bring the recorder up to
+    // the present first, as every other view of its state does.
+    uint64_t recordsMade();
     // Address where the next record goes (before any wrap decision), and whether linear recording
     // has filled the area.
-    int nextRecordAddress() const;
-    bool full() const;
-    bool wrapped() const;
+    int nextRecordAddress();
+    bool full();
+    bool wrapped();
     // Number of clock settings the recorder has carried out.
     int clockSettings() const;
     Clock& clock() const { return clock_; }
