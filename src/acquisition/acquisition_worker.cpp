@@ -1,41 +1,9 @@
 #include "acquisition/acquisition_worker.h"
 
+#include "acquisition/store_target.h"
 #include "store/registry.h"
 
 namespace veldrin {
-namespace {
-
-// Hands the download's batches to the data store and its progress to the view.
-class StoreTarget final : public DownloadTarget {
-public:
-    StoreTarget(DataStore& store, ReportSink& reports) : store_(store), reports_(reports) {}
-
-    void progress(int count) override { reports_.postLoggerStatus(count, status::progress); }
-
-    void handOver(const DownloadBatch& batch) override {
-        DownloadedBatch converted;
-        converted.records.resize(batch.records.size());
-        for (std::size_t i = 0; i < batch.records.size(); ++i) {
-            HistoryRecord& r = converted.records[i];
-            r.temperature = batch.records[i].raw;
-            r.humidity = static_cast<int8_t>(batch.records[i].humidity);
-            r.interval = batch.records[i].interval;
-        }
-        converted.mode =
-            batch.slotMode ? DownloadedBatch::Mode::slot : DownloadedBatch::Mode::continuous;
-        converted.continues = batch.continued;
-        converted.beganAtSlotStart = batch.beganAtFirstBlock;
-        converted.slotStart = batch.slotStart;
-        converted.newNextAddress = batch.newNextAddress;
-        store_.appendDownloaded(converted);
-    }
-
-private:
-    DataStore& store_;
-    ReportSink& reports_;
-};
-
-} // namespace
 
 AcquisitionWorker::AcquisitionWorker(WorkerContext context)
     : context_(context), thread_([this] { run(); }) {}
