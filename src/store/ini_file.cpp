@@ -113,21 +113,19 @@ struct IniText {
         }
         while (!content.empty()) {
             const auto nl = content.find('\n');
-            Line line;
+            std::string_view text = content.substr(0, nl);
+            std::string_view eol;
             if (nl == std::string_view::npos) {
-                line.text = std::string(content);
                 content = {};
+            } else if (!text.empty() && text.back() == '\r') {
+                text.remove_suffix(1);
+                eol = "\r\n";
+                content.remove_prefix(nl + 1);
             } else {
-                std::string_view text = content.substr(0, nl);
-                line.eol = "\n";
-                if (!text.empty() && text.back() == '\r') {
-                    text.remove_suffix(1);
-                    line.eol = "\r\n";
-                }
-                line.text = std::string(text);
+                eol = "\n";
                 content.remove_prefix(nl + 1);
             }
-            out.lines.push_back(std::move(line));
+            out.lines.push_back(Line{std::string(text), std::string(eol)});
         }
         return out;
     }

@@ -1,41 +1,15 @@
+#include "store/allocation_probe.h"
 #include "store/data_file.h"
 #include "support/test_support.h"
 
-#include <atomic>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <new>
 #include <sys/resource.h>
 #include <unistd.h>
-
-// The largest single allocation while tracking is on: proves that a count read from a file does
-// not drive an allocation before it has been checked against the file's size.
-namespace {
-std::atomic<bool> gTrackAllocations{false};
-std::atomic<std::size_t> gLargestAllocation{0};
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (gTrackAllocations.load()) {
-        std::size_t seen = gLargestAllocation.load();
-        while (size > seen && !gLargestAllocation.compare_exchange_weak(seen, size)) {
-        }
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace veldrin {
 namespace {
@@ -205,12 +179,11 @@ TEST(DataFileDecode, UntrustedCountsAreRejectedBeforeAnyLargeAllocation) {
         putInt(bytes, c.at, c.value);
         DataFileContent out;
         std::string message;
-        gLargestAllocation = 0;
-        gTrackAllocations = true;
+        AllocationProbe probe;
         const bool ok = decodeDataFile(bytes, out, message);
-        gTrackAllocations = false;
+        const std::size_t largest = probe.largest();
         EXPECT_FALSE(ok) << c.at << "=" << c.value;
-        EXPECT_LT(gLargestAllocation.load(), std::size_t{1} << 20) << c.at << "=" << c.value;
+        EXPECT_LT(largest, std::size_t{1} << 20) << c.at << "=" << c.value;
     }
     DataFileContent out;
     std::string message;
@@ -226,12 +199,11 @@ TEST(DataFileDecode, UntrustedCountsAreRejectedBeforeAnyLargeAllocation) {
     std::string huge = good;
     putInt(huge, rAt, INT_MAX);
     writeFile(dir.file("1.dat"), huge);
-    gLargestAllocation = 0;
-    gTrackAllocations = true;
+    AllocationProbe probe;
     const int opened = doc.open(dir.file("1.dat"));
-    gTrackAllocations = false;
+    const std::size_t largest = probe.largest();
     EXPECT_EQ(opened, 0);
-    EXPECT_LT(gLargestAllocation.load(), std::size_t{1} << 20);
+    EXPECT_LT(largest, std::size_t{1} << 20);
     EXPECT_TRUE(doc.isKnownDamaged(dir.file("1.dat")));
 }
 
