@@ -548,9 +548,13 @@ void SoftwareRecorder::plug() {
     plugged_ = true;
 }
 
-int64_t SoftwareRecorder::unpluggedAtMs() const {
+bool SoftwareRecorder::replugAfter(int64_t ms) {
     std::lock_guard lock(mutex_);
-    return unpluggedAtMs_;
+    if (plugged_ || clock_.steadyMs() - unpluggedAtMs_ < ms) {
+        return false;
+    }
+    plugged_ = true;
+    return true;
 }
 
 uint64_t SoftwareRecorder::plugGeneration() const {

@@ -209,8 +209,9 @@ public:
     bool plugged() const;
     void unplug();
     void plug();
-    // Steady milliseconds of the last unplug (for timed re-plugging by the program).
-    int64_t unpluggedAtMs() const;
+    // Plugs the recorder in again once it has been unplugged for at least `ms` of the clock's
+    // steady time; true when it did.
+    bool replugAfter(int64_t ms);
     // Changes whenever the recorder is unplugged; a transport closes connections opened before.
     uint64_t plugGeneration() const;
 

@@ -475,6 +475,17 @@ TEST_F(SimBackendFaults, UnplugEndsEveryHandleUntilPluggedInAgain) {
     EXPECT_EQ(old->writeReport(report), 0);
 }
 
+TEST_F(SimBackendFaults, TimedReplugWaitsForItsDelay) {
+    EXPECT_FALSE(recorder->replugAfter(0)); // plugged in already
+    recorder->unplug();
+    clock.advanceMs(499);
+    EXPECT_FALSE(recorder->replugAfter(500));
+    EXPECT_EQ(link->CheckPresence(), 0);
+    clock.advanceMs(1);
+    EXPECT_TRUE(recorder->replugAfter(500));
+    EXPECT_EQ(link->CheckPresence(), 1);
+}
+
 TEST_F(SimBackendFaults, ReleaseNumberCanBeChangedWhilePlugged) {
     recorder->setRelease(0x0101);
     EXPECT_EQ(link->CheckPresence(), 0);

@@ -35,15 +35,6 @@ sigset_t blockStopSignals() {
     return set;
 }
 
-void replugWhenDue(SoftwareRecorder& recorder, int64_t replugAfterMs) {
-    if (replugAfterMs < 0 || recorder.plugged()) {
-        return;
-    }
-    if (recorder.clock().steadyMs() - recorder.unpluggedAtMs() >= replugAfterMs) {
-        recorder.plug();
-    }
-}
-
 int run(const SimProgramOptions& options) {
     std::signal(SIGPIPE, SIG_IGN);
     const sigset_t stopSignals = blockStopSignals();
@@ -68,7 +59,9 @@ int run(const SimProgramOptions& options) {
         if (signal == SIGINT || signal == SIGTERM) {
             break;
         }
-        replugWhenDue(*recorder, options.replugAfterMs);
+        if (options.replugAfterMs >= 0) {
+            recorder->replugAfter(options.replugAfterMs);
+        }
     }
     server.stop();
     return 0;
