@@ -103,13 +103,6 @@ TEST(LanguageFile, ChunkedInputGivesTheSameEntries) {
     EXPECT_EQ(pieces, whole);
 }
 
-TEST(LanguageFile, FileNamesKeepTheirLetterCase) {
-    EXPECT_STREQ(languageFileName(kEnglish), "StdEnglish.txt");
-    EXPECT_STREQ(languageFileName(kGerman), "stdGermen.txt");
-    EXPECT_STREQ(languageFileName(kFrench), "StdFrench.txt");
-    EXPECT_EQ(languageFileName(3), nullptr);
-}
-
 class LanguageTableLoad : public ::testing::Test {
 protected:
     void writeAll() {
