@@ -314,7 +314,7 @@ void SoftwareRecorder::updateLocked() {
 }
 
 void SoftwareRecorder::fastForwardSchedule(int64_t steadyNow) {
-    const int64_t period = std::max<int64_t>(recordPeriodMs(), kMsPerMinute);
+    const int64_t period = recordPeriodMs() > 0 ? recordPeriodMs() : kMsPerMinute;
     if (nextDueSteadyMs_ <= steadyNow) {
         nextDueSteadyMs_ += ((steadyNow - nextDueSteadyMs_) / period + 1) * period;
     }

@@ -44,11 +44,15 @@ int run(const SimProgramOptions& options) {
     if (options.trace) {
         recorder->setFrameObserver(printFrame);
     }
-    SocketServer server(recorder, options.socketPath);
-    std::string error;
-    if (!server.start(error)) {
-        std::fprintf(stderr, "veldrin-recorder-sim: %s\n", error.c_str());
-        return 1;
+    // Every transport serves the same recorder; each only moves reports.
+    std::vector<std::unique_ptr<RecorderTransport>> transports;
+    transports.push_back(std::make_unique<SocketServer>(recorder, options.socketPath));
+    for (auto& transport : transports) {
+        std::string error;
+        if (!transport->start(error)) {
+            std::fprintf(stderr, "veldrin-recorder-sim: %s\n", error.c_str());
+            return 1; // the ones already started stop as they go
+        }
     }
     std::printf("listening on %s\n", options.socketPath.c_str());
     std::fflush(stdout);
@@ -63,7 +67,9 @@ int run(const SimProgramOptions& options) {
             recorder->replugAfter(options.replugAfterMs);
         }
     }
-    server.stop();
+    for (auto& transport : transports) {
+        transport->stop();
+    }
     return 0;
 }
 
