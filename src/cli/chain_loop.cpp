@@ -1,0 +1,153 @@
+#include "cli/chain_loop.h"
+
+#include "cli/cli_session.h"
+#include "cli/exit_status.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace veldrin::cli {
+
+ChainLoop::ChainLoop(Acquisition& acquisition, ReportQueue& reports, Clock& clock)
+    : acquisition_(acquisition), reports_(reports), clock_(clock), nextTickMs_(now() + kTickMs),
+      endedWorkersAtStart_(acquisition.shared().endedWorkers.load()),
+      failedDownloadsAtStart_(acquisition.shared().failedDownloads.load()) {}
+
+void ChainLoop::handle(const LoggerReport& report) {
+    acquisition_.HandleLoggerStatus(report.number, report.code);
+    lastCode_ = report.code;
+}
+
+void ChainLoop::handleReportsUntil(int64_t untilMs, const std::function<bool()>& done) {
+    for (;;) {
+        if (done && done()) {
+            return;
+        }
+        const int64_t left = untilMs - now();
+        if (left <= 0) {
+            return;
+        }
+        LoggerReport report;
+        if (reports_.waitFor(report, std::chrono::milliseconds(std::min(left, kReportSliceMs)))) {
+            handle(report);
+        }
+    }
+}
+
+// Reports left in the queue once the worker is idle or gone (the last status 7 of an ended
+// worker): their texts are still shown, and whatever command they send is dropped.
+void ChainLoop::handlePending() {
+    LoggerReport report;
+    while (reports_.tryTake(report)) {
+        handle(report);
+    }
+}
+
+void ChainLoop::tick() {
+    acquisition_.periodicStep();
+    nextTickMs_ += kTickMs;
+    if (nextTickMs_ <= now()) {
+        nextTickMs_ = now() + kTickMs; // the loop fell behind: no burst of catch-up ticks
+    }
+}
+
+bool ChainLoop::waitForRecorder(int waitSeconds) {
+    const int64_t deadline = now() + int64_t{waitSeconds} * 1000;
+    for (;;) {
+        acquisition_.PollPresence();
+        if (acquisition_.recorderPresent()) {
+            nextTickMs_ = now() + kTickMs;
+            return true;
+        }
+        if (now() >= deadline) {
+            return false;
+        }
+        handleReportsUntil(std::min(now() + kTickMs, deadline), {});
+    }
+}
+
+ChainOutcome ChainLoop::runToIdle(int64_t boundMs) {
+    const int64_t deadline = now() + boundMs;
+    const auto idle = [this] { return !acquisition_.workerBusy(); };
+    while (!idle()) {
+        if (now() >= deadline) {
+            return ChainOutcome::timedOut;
+        }
+        handleReportsUntil(std::min(nextTickMs_, deadline), idle);
+        if (!idle() && now() >= nextTickMs_) {
+            tick();
+        }
+    }
+    handlePending();
+    return outcome();
+}
+
+bool ChainLoop::runUntilReport(int code, int64_t boundMs) {
+    const int64_t deadline = now() + boundMs;
+    const int endedAtStart = acquisition_.shared().endedWorkers.load();
+    lastCode_ = -1;
+    const auto settled = [&] {
+        return lastCode_ == code || acquisition_.shared().endedWorkers.load() != endedAtStart;
+    };
+    handleReportsUntil(deadline, settled);
+    return lastCode_ == code;
+}
+
+void ChainLoop::watch(const std::atomic<bool>& stop) {
+    const auto stopped = [&stop] { return stop.load(); };
+    acquisition_.periodicStep();
+    nextTickMs_ = now() + kTickMs;
+    while (!stopped()) {
+        handleReportsUntil(nextTickMs_, stopped);
+        if (!stopped()) {
+            tick();
+        }
+    }
+    finishCurrentWork();
+}
+
+// The chain that runs is finished (a download takes a few seconds), so that nothing is left
+// half-done; no new command is started by the tick.
+void ChainLoop::finishCurrentWork() {
+    const int64_t deadline = now() + kFinishBoundMs;
+    const auto idle = [this] { return !acquisition_.workerBusy(); };
+    handleReportsUntil(deadline, idle);
+}
+
+ChainOutcome ChainLoop::outcome() const {
+    const SharedState& shared = acquisition_.shared();
+    if (shared.endedWorkers.load() != endedWorkersAtStart_) {
+        return ChainOutcome::recorderLost;
+    }
+    if (shared.failedDownloads.load() != failedDownloadsAtStart_) {
+        return ChainOutcome::downloadFailed;
+    }
+    return ChainOutcome::idle;
+}
+
+std::string describeOutcome(ChainOutcome outcome) {
+    switch (outcome) {
+    case ChainOutcome::idle:
+        return "the chain ended idle";
+    case ChainOutcome::recorderLost:
+        return "the recorder was lost before the chain completed; the history on disk is "
+               "consistent but may lack the newest records";
+    case ChainOutcome::downloadFailed:
+        return "a download failed part-way; the history on disk is consistent but may lack the "
+               "newest records";
+    case ChainOutcome::timedOut:
+        return "the recorder did not finish its work in time; the history on disk is consistent "
+               "but may lack the newest records";
+    }
+    return {};
+}
+
+int exitStatusOf(ChainOutcome outcome) {
+    if (outcome == ChainOutcome::idle) {
+        return kExitOk;
+    }
+    printError(describeOutcome(outcome));
+    return kExitIncomplete;
+}
+
+} // namespace veldrin::cli

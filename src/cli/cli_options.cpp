@@ -1,0 +1,387 @@
+#include "cli/cli_options.h"
+
+#include "cli/exit_status.h"
+
+#include <algorithm>
+#include <charconv>
+#include <functional>
+#include <initializer_list>
+
+namespace veldrin::cli {
+namespace {
+
+constexpr int kMaxWaitSeconds = 86400;
+constexpr int kFirstSlot = 1;
+constexpr int kLastSlot = 4;
+
+using Values = std::vector<std::string>;
+// Takes an option's values into the request; false with a message naming the value.
+using Setter = std::function<bool(const Values&, CliRequest&, std::string&)>;
+
+struct OptionSpec {
+    const char* name;
+    int arity;
+    std::vector<Command> commands; // empty: a global option
+    Setter set;
+};
+
+struct CommandSpec {
+    const char* name;
+    Command command;
+};
+
+constexpr CommandSpec kCommands[] = {
+    {"sync", Command::sync},
+    {"watch", Command::watch},
+    {"info", Command::info},
+    {"list", Command::list},
+    {"export", Command::exportRecords},
+    {"clear", Command::clear},
+    {"configure", Command::configure},
+};
+
+bool parseWhole(const std::string& text, long& out) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const auto result = std::from_chars(first, last, out);
+    return !text.empty() && result.ec == std::errc() && result.ptr == last;
+}
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+bool invalid(std::string& error, const std::string& what) {
+    error = what;
+    return false;
+}
+
+bool parseTime(const std::string& option, const std::string& text, DateTime& out,
+               std::string& error) {
+    if (!parseDateTimeText(text.c_str(), out)) {
+        return invalid(error, option + ": " + quoted(text) +
+                                  " is not a time \"YYYY-MM-DD HH:MM\" or \"YYYY-MM-DD HH:MM:SS\"");
+    }
+    return true;
+}
+
+bool parseSlotNumber(const std::string& option, const std::string& text, int& out,
+                     std::string& error) {
+    long value = 0;
+    if (!parseWhole(text, value) || value < kFirstSlot || value > kLastSlot) {
+        return invalid(error, option + ": slot " + quoted(text) + " is not a number 1 to 4");
+    }
+    out = static_cast<int>(value);
+    return true;
+}
+
+// A value out of a fixed list; its position in `choices`.
+bool parseChoice(const std::string& option, const std::string& text,
+                 std::initializer_list<const char*> choices, int& out, std::string& error) {
+    int index = 0;
+    std::string names;
+    for (const char* choice : choices) {
+        if (text == choice) {
+            out = index;
+            return true;
+        }
+        names += (index == 0 ? "" : " or ") + std::string(choice);
+        ++index;
+    }
+    return invalid(error, option + ": " + quoted(text) + " is not " + names);
+}
+
+bool setDevice(const Values& v, CliRequest& r, std::string& error) {
+    const std::string& name = v[0];
+    const std::string prefix = "socket:";
+    if (name == "hid" || name == "sim" ||
+        (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0)) {
+        r.device = name;
+        return true;
+    }
+    return invalid(error, "--device: " + quoted(name) + " is not hid, sim or socket:PATH");
+}
+
+bool setLanguage(const Values& v, CliRequest& r, std::string& error) {
+    int language = 0;
+    if (!parseChoice("--lang", v[0], {"0", "1", "2"}, language, error)) {
+        return false;
+    }
+    r.language = language;
+    return true;
+}
+
+bool setWait(const Values& v, CliRequest& r, std::string& error) {
+    long seconds = 0;
+    if (!parseWhole(v[0], seconds) || seconds < 0 || seconds > kMaxWaitSeconds) {
+        return invalid(error, "--wait: " + quoted(v[0]) + " is not a number of seconds 0 to " +
+                                  std::to_string(kMaxWaitSeconds));
+    }
+    r.waitSeconds = static_cast<int>(seconds);
+    return true;
+}
+
+bool setRecorder(const Values& v, CliRequest& r, std::string& error) {
+    if (!parseWhole(v[0], r.recorder.emplace())) {
+        return invalid(error, "--recorder: " + quoted(v[0]) + " is not a recorder number");
+    }
+    return true;
+}
+
+bool setInterval(const Values& v, CliRequest& r, std::string& error) {
+    long minutes = 0;
+    if (!parseWhole(v[0], minutes)) {
+        return invalid(error, "--interval: " + quoted(v[0]) + " is not a whole number of minutes");
+    }
+    r.configure.interval = minutes;
+    return true;
+}
+
+bool setSlot(const Values& v, CliRequest& r, std::string& error) {
+    SlotChange change;
+    change.inUse = true;
+    if (!parseSlotNumber("--slot", v[0], change.slot, error) ||
+        !parseTime("--slot " + v[0] + " START", v[1], change.start, error) ||
+        !parseTime("--slot " + v[0] + " END", v[2], change.end, error)) {
+        return false;
+    }
+    r.configure.slots.push_back(change);
+    return true;
+}
+
+bool setSlotOff(const Values& v, CliRequest& r, std::string& error) {
+    SlotChange change;
+    if (!parseSlotNumber("--slot-off", v[0], change.slot, error)) {
+        return false;
+    }
+    r.configure.slots.push_back(change);
+    return true;
+}
+
+const std::vector<OptionSpec>& optionSpecs() {
+    using C = Command;
+    static const std::vector<OptionSpec> specs = {
+        {"--data-dir",
+         1,
+         {},
+         [](const Values& v, CliRequest& r, std::string&) {
+             r.dataDir = v[0];
+             return true;
+         }},
+        {"--device", 1, {}, setDevice},
+        {"--lang", 1, {}, setLanguage},
+        {"--wait", 1, {C::sync, C::info, C::configure}, setWait},
+        {"--recorder", 1, {C::exportRecords, C::clear}, setRecorder},
+        {"--from",
+         1,
+         {C::exportRecords},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             return parseTime("--from", v[0], r.from.emplace(), e);
+         }},
+        {"--to",
+         1,
+         {C::exportRecords},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             return parseTime("--to", v[0], r.to.emplace(), e);
+         }},
+        {"--out",
+         1,
+         {C::exportRecords},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             r.outPath = v[0];
+             return !v[0].empty() || invalid(e, "--out: the file name is empty");
+         }},
+        {"--unit",
+         1,
+         {C::configure},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             return parseChoice("--unit", v[0], {"C", "F"}, r.configure.unit.emplace(), e);
+         }},
+        {"--date-order",
+         1,
+         {C::configure},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             return parseChoice("--date-order", v[0], {"md", "dm"}, r.configure.dateOrder.emplace(),
+                                e);
+         }},
+        {"--circular",
+         1,
+         {C::configure},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             int on = 0;
+             if (!parseChoice("--circular", v[0], {"off", "on"}, on, e)) {
+                 return false;
+             }
+             r.configure.circular = on == 1;
+             return true;
+         }},
+        {"--interval", 1, {C::configure}, setInterval},
+        {"--description",
+         1,
+         {C::configure},
+         [](const Values& v, CliRequest& r, std::string&) {
+             r.configure.description = v[0];
+             return true;
+         }},
+        {"--slot", 3, {C::configure}, setSlot},
+        {"--slot-off", 1, {C::configure}, setSlotOff},
+    };
+    return specs;
+}
+
+const OptionSpec* findOption(const std::string& name) {
+    for (const OptionSpec& spec : optionSpecs()) {
+        if (name == spec.name) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+bool findCommand(const std::string& name, Command& out) {
+    for (const CommandSpec& spec : kCommands) {
+        if (name == spec.name) {
+            out = spec.command;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool appliesTo(const OptionSpec& spec, const std::optional<Command>& command) {
+    if (spec.commands.empty()) {
+        return true;
+    }
+    return command &&
+           std::find(spec.commands.begin(), spec.commands.end(), *command) != spec.commands.end();
+}
+
+ParseOutcome failure(int status, std::string message) {
+    ParseOutcome outcome;
+    outcome.status = status;
+    outcome.message = std::move(message);
+    return outcome;
+}
+
+// Checks that need the whole line.
+ParseOutcome finish(const CliRequest& request) {
+    const bool needsRecorder =
+        request.command == Command::exportRecords || request.command == Command::clear;
+    if (needsRecorder && !request.recorder) {
+        return failure(kExitUsage,
+                       std::string(commandName(request.command)) + " needs --recorder N");
+    }
+    if (request.from && request.to && *request.to < *request.from) {
+        return failure(kExitInvalid, "--from lies later than --to");
+    }
+    ParseOutcome outcome;
+    outcome.request = request;
+    return outcome;
+}
+
+} // namespace
+
+const char* commandName(Command command) {
+    for (const CommandSpec& spec : kCommands) {
+        if (spec.command == command) {
+            return spec.name;
+        }
+    }
+    return "";
+}
+
+ParseOutcome parseCommandLine(const std::vector<std::string>& args) {
+    CliRequest request;
+    std::optional<Command> command;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> inlineValue;
+        if (const std::size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != name.npos) {
+            inlineValue = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        if (name == "--help" || name == "-h") {
+            request.help = true;
+            continue;
+        }
+        const OptionSpec* spec = findOption(name);
+        if (spec == nullptr && !command && name.rfind("-", 0) != 0) {
+            Command found{};
+            if (!findCommand(name, found)) {
+                return failure(kExitUsage, "unknown command \"" + name + "\"");
+            }
+            command = found;
+            request.command = found;
+            continue;
+        }
+        if (spec == nullptr || !appliesTo(*spec, command)) {
+            const std::string where = command ? std::string(" for ") + commandName(*command) : "";
+            return failure(kExitUsage, spec == nullptr && name.rfind("-", 0) != 0
+                                           ? "unexpected argument \"" + name + "\""
+                                           : "unknown option " + name + where);
+        }
+        Values values;
+        if (inlineValue) {
+            if (spec->arity != 1) {
+                return failure(kExitUsage,
+                               name + " takes " + std::to_string(spec->arity) + " separate values");
+            }
+            values.push_back(*inlineValue);
+        } else {
+            if (i + static_cast<std::size_t>(spec->arity) >= args.size()) {
+                return failure(kExitUsage,
+                               name + " needs " +
+                                   (spec->arity == 1 ? std::string("a value")
+                                                     : std::to_string(spec->arity) + " values"));
+            }
+            values.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                          args.begin() + static_cast<std::ptrdiff_t>(i) + 1 + spec->arity);
+            i += static_cast<std::size_t>(spec->arity);
+        }
+        std::string error;
+        if (!spec->set(values, request, error)) {
+            return failure(kExitInvalid, error);
+        }
+    }
+    if (request.help) {
+        ParseOutcome outcome;
+        outcome.request = request;
+        return outcome;
+    }
+    if (!command) {
+        return failure(kExitUsage, "no command given");
+    }
+    return finish(request);
+}
+
+std::string usageText() {
+    return R"(Usage: veldrin-cli [--data-dir DIR] [--device hid|sim|socket:PATH] [--lang 0|1|2] COMMAND [ARGS]
+
+  sync [--wait SECONDS]   wait up to SECONDS (default 10) for a recorder, then run one connection:
+                          connect, download, clock setting, download, idle; each status text is
+                          printed as one line
+  watch                   presence poll every second, download every 15 seconds, until SIGINT or
+                          SIGTERM
+  info [--wait SECONDS]   read and decode the attached recorder's header (no writes)
+  list                    the registered recorders: number, identity, description, record count,
+                          first and last record time
+  export --recorder N [--from TIME] [--to TIME] [--out FILE]
+                          recorder N's records between the two times (inclusive) as a
+                          comma-separated file; standard output without --out
+  clear --recorder N      clear the PC data of recorder N (its file keeps settings, no records)
+  configure [--unit C|F] [--date-order md|dm] [--circular on|off] [--interval MINUTES]
+            [--description TEXT] [--slot K START END]... [--slot-off K]... [--wait SECONDS]
+                          write the recorder's configuration; values not given stay as the
+                          recorder has them; slots are numbered 1 to 4
+
+Global options may stand before or after COMMAND. TIME is "YYYY-MM-DD HH:MM" or
+"YYYY-MM-DD HH:MM:SS", local time, one argument (quote it). --device defaults to hid; --lang
+defaults to the language chosen in main.ini (0 English, 1 German, 2 French).
+
+Exit status: 0 success; 1 usage error; 2 invalid input or a data file that cannot be read or
+written; 3 no recorder attached within the wait; 4 the recorder was lost or a download failed
+part-way (the history on disk is consistent but may lack the newest records).
+)";
+}
+
+} // namespace veldrin::cli

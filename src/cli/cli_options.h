@@ -1,0 +1,64 @@
+#pragma once
+// The command line of veldrin-cli: global options (before or after the command), the command and
+// its options, parsed into a request. Parsing checks the syntax and the form of every value; what
+// a value means for the recorder (interval range, times in the past, ...) is checked later.
+
+#include "core/date_time.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace veldrin::cli {
+
+enum class Command { sync, watch, info, list, exportRecords, clear, configure };
+
+// One --slot K START END or --slot-off K, in the order given; slot is 1..4.
+struct SlotChange {
+    int slot = 1;
+    bool inUse = false;
+    DateTime start;
+    DateTime end;
+};
+
+// What configure was asked to change; an absent value stays as the recorder has it.
+struct ConfigureRequest {
+    std::optional<int> unit;                // 0 Celsius, 1 Fahrenheit
+    std::optional<int> dateOrder;           // 0 month-day, 1 day-month
+    std::optional<bool> circular;           // on / off
+    std::optional<long> interval;           // minutes, range checked later
+    std::optional<std::string> description; // UTF-8
+    std::vector<SlotChange> slots;
+};
+
+constexpr int kDefaultWaitSeconds = 10;
+
+struct CliRequest {
+    std::string dataDir;         // empty: the usual rule
+    std::string device = "hid";  // hid, sim or socket:PATH
+    std::optional<int> language; // --lang; otherwise main.ini decides
+    Command command = Command::sync;
+    bool help = false;
+
+    int waitSeconds = kDefaultWaitSeconds; // sync, info, configure
+    std::optional<long> recorder;          // export, clear
+    std::optional<DateTime> from;          // export
+    std::optional<DateTime> to;
+    std::string outPath; // export; empty: standard output
+    ConfigureRequest configure;
+};
+
+struct ParseOutcome {
+    int status = 0;      // kExitOk, or kExitUsage / kExitInvalid with `message`
+    std::string message; // names the option or the value at fault
+    CliRequest request;
+};
+
+ParseOutcome parseCommandLine(const std::vector<std::string>& args);
+
+std::string usageText();
+
+// The name of a command as typed.
+const char* commandName(Command command);
+
+} // namespace veldrin::cli

@@ -1,0 +1,104 @@
+#include "cli/cli_session.h"
+
+#include "cli/exit_status.h"
+#include "core/paths.h"
+#include "lang/language_table.h"
+#include "lang/startup_language.h"
+#include "lang/utf.h"
+#include "store/registry.h"
+
+#include <cstdio>
+
+namespace veldrin::cli {
+
+void printLine(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void printError(const std::string& message) {
+    std::fprintf(stderr, "veldrin-cli: %s\n", message.c_str());
+    std::fflush(stderr);
+}
+
+void printNoRecorder(int waitSeconds) {
+    printError("no recorder attached within " + std::to_string(waitSeconds) +
+               (waitSeconds == 1 ? " second" : " seconds"));
+}
+
+std::string timeText(const DateTime& time) {
+    CalendarFields f;
+    if (!time.fields(f)) {
+        return "(no time)";
+    }
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day,
+                  f.hour, f.minute, f.second);
+    return buffer;
+}
+
+std::string mainIniPath(const Folders& folders) {
+    return joinPath(folders.data, "main.ini");
+}
+
+bool prepareFolders(const CliRequest& request, Folders& out, int& status) {
+    std::string error;
+    if (!resolveDataDirectory(request.dataDir, out.data, error)) {
+        printError(error);
+        status = kExitInvalid;
+        return false;
+    }
+    out.resources = resolveResourceDirectory();
+    if (!LanguageTable::instance().load(out.resources, error)) {
+        printError(error);
+        status = kExitInvalid;
+        return false;
+    }
+    // Read without writing: the read-only commands must not create main.ini.
+    const int stored = IniSnapshot::load(mainIniPath(out)).readInt(kLanguageSection, "Lang", 0);
+    CurrentLanguage::set(request.language ? *request.language : chooseStartupLanguage(stored));
+    return true;
+}
+
+bool lockDataFolder(DataDirectoryLock& lock, const Folders& folders, Command command, int& status) {
+    std::string holder;
+    const std::string me = std::string("veldrin-cli ") + commandName(command);
+    if (!lock.acquire(folders.data, me, holder)) {
+        printError("the data folder " + folders.data + " is in use by " + holder +
+                   "; only one program may write it at a time");
+        status = kExitInvalid;
+        return false;
+    }
+    return true;
+}
+
+bool openBackend(const CliRequest& request, sim::BackendChoice& out, int& status) {
+    std::string error;
+    out = sim::chooseBackend(request.device, error, SystemClock::instance());
+    if (!out.backend) {
+        printError(error);
+        status = kExitUsage;
+        return false;
+    }
+    return true;
+}
+
+void ConsoleListener::statusText(const std::u16string& text) {
+    if (!text.empty()) {
+        printLine(utf16ToUtf8(text));
+    }
+}
+
+void ConsoleListener::problem(const std::string& message) {
+    printError(message);
+}
+
+AcquisitionSession::AcquisitionSession(const Folders& folders, sim::BackendChoice backend,
+                                       Clock& clock)
+    : backend_(std::move(backend)), link_(*backend_.backend), ini_(mainIniPath(folders)),
+      store_(folders.data, ini_, clock), acquisition_(link_, store_, clock, reports_, &console_) {
+    store_.setListener(&console_);
+}
+
+} // namespace veldrin::cli

@@ -1,0 +1,74 @@
+#pragma once
+// What every command of veldrin-cli sets up: the folders, the language, and for the commands that
+// talk to a recorder through the acquisition chain, the recorder link, the data store and the
+// acquisition with a console in place of the window.
+
+#include "acquisition/acquisition.h"
+#include "cli/cli_options.h"
+#include "core/clock.h"
+#include "core/data_directory_lock.h"
+#include "device/logger_link.h"
+#include "sim/backend_choice.h"
+#include "store/data_store.h"
+#include "store/ini_file.h"
+
+#include <string>
+
+namespace veldrin::cli {
+
+// One line of UTF-8 on standard output, flushed at once (a watching user or a pipe sees it).
+void printLine(const std::string& text);
+// "veldrin-cli: " and the message on standard error.
+void printError(const std::string& message);
+
+// The message of exit status 3.
+void printNoRecorder(int waitSeconds);
+
+// "YYYY-MM-DD HH:MM:SS"; "(no time)" for a value that is not a time.
+std::string timeText(const DateTime& time);
+
+struct Folders {
+    std::string data;
+    std::string resources;
+};
+
+std::string mainIniPath(const Folders& folders);
+
+// The data folder, the three language files and the language in use. On failure a message has
+// been printed and `status` holds the exit status.
+bool prepareFolders(const CliRequest& request, Folders& out, int& status);
+
+// The data-folder lock of the commands that write there; refused: the holder is named, status 2.
+bool lockDataFolder(DataDirectoryLock& lock, const Folders& folders, Command command, int& status);
+
+// The recorder backend named by --device; not understood: a message, status 1.
+bool openBackend(const CliRequest& request, sim::BackendChoice& out, int& status);
+
+// Status texts as lines on standard output, store problems on standard error.
+class ConsoleListener final : public AcquisitionListener, public DataStoreListener {
+public:
+    void statusText(const std::u16string& text) override;
+    void problem(const std::string& message) override;
+};
+
+// The recorder, the data store and the acquisition of one command, torn down in the right order
+// (the acquisition first, which ends its worker).
+class AcquisitionSession {
+public:
+    AcquisitionSession(const Folders& folders, sim::BackendChoice backend, Clock& clock);
+
+    Acquisition& acquisition() { return acquisition_; }
+    ReportQueue& reports() { return reports_; }
+    DataStore& store() { return store_; }
+
+private:
+    sim::BackendChoice backend_;
+    ConsoleListener console_;
+    LoggerLink link_;
+    IniFile ini_;
+    DataStore store_;
+    ReportQueue reports_;
+    Acquisition acquisition_;
+};
+
+} // namespace veldrin::cli

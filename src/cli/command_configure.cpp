@@ -1,0 +1,67 @@
+// configure: the Setting command without its dialog. The recorder is identified first (registered
+// when new) without a download, the changes are checked against its configuration, written and
+// read back, and then the clock setting and the download chain follow as after the dialog.
+
+#include "cli/chain_loop.h"
+#include "cli/commands.h"
+#include "cli/configure_plan.h"
+#include "cli/exit_status.h"
+
+namespace veldrin::cli {
+namespace {
+
+bool planIsAccepted(const ConfigurePlan& plan) {
+    for (const std::string& warning : plan.warnings) {
+        printError("warning: " + warning);
+    }
+    for (const std::string& error : plan.errors) {
+        printError(error);
+    }
+    if (!plan.ok()) {
+        printError("nothing was written to the recorder");
+    }
+    return plan.ok();
+}
+
+} // namespace
+
+int runConfigure(const CliRequest& request, const Folders& folders) {
+    int status = kExitOk;
+    DataDirectoryLock lock;
+    sim::BackendChoice backend;
+    if (!lockDataFolder(lock, folders, request.command, status) ||
+        !openBackend(request, backend, status)) {
+        return status;
+    }
+    Clock& clock = SystemClock::instance();
+    AcquisitionSession session(folders, std::move(backend), clock);
+    Acquisition& acquisition = session.acquisition();
+    ChainLoop loop(acquisition, session.reports(), clock);
+
+    acquisition.setHoldAfterConnect(true);
+    if (!loop.waitForRecorder(request.waitSeconds)) {
+        printNoRecorder(request.waitSeconds);
+        return kExitNoRecorder;
+    }
+    if (!loop.runUntilReport(status::connected, kIdentifyBoundMs)) {
+        printError("the recorder could not be identified; nothing was written to it");
+        return kExitIncomplete;
+    }
+    acquisition.setHoldAfterConnect(false);
+
+    const ConfigurePlan plan =
+        planConfiguration(request.configure, session.store().connectedSettings(), clock.nowLocal());
+    if (!planIsAccepted(plan)) {
+        return kExitInvalid;
+    }
+    const bool readBack = acquisition.writeSettings(plan.edit) != 0;
+    status = exitStatusOf(loop.runToIdle());
+    if (!readBack && status == kExitOk) {
+        printError("the configuration was written but the recorder's header could not be read "
+                   "back");
+        status = kExitIncomplete;
+    }
+    return status;
+}
+
+} // namespace veldrin::cli

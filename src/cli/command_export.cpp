@@ -1,0 +1,55 @@
+// export: a recorder's records between two times as the comma-separated file of the record list.
+
+#include "cli/commands.h"
+#include "cli/exit_status.h"
+#include "cli/recorder_files.h"
+#include "export/csv_export.h"
+
+#include <cstdio>
+
+namespace veldrin::cli {
+namespace {
+
+// Without --from or --to the window reaches as far as a date-time can.
+DateTime earliest() {
+    return DateTime::fromFields(100, 1, 1);
+}
+DateTime latest() {
+    return DateTime::fromFields(9999, 12, 31, 23, 59, 59);
+}
+
+} // namespace
+
+int runExport(const CliRequest& request, const Folders& folders) {
+    const long number = *request.recorder;
+    const int32_t count = registeredCount(folders);
+    if (number < 0 || number >= count) {
+        printError("recorder " + std::to_string(number) + " is not registered (" +
+                   std::to_string(count) + " recorders in " + mainIniPath(folders) + ")");
+        return kExitInvalid;
+    }
+    const RecorderFile file = readRecorderFile(folders, static_cast<int32_t>(number));
+    if (file.state != FileState::ok) {
+        printError(file.message);
+        return kExitInvalid;
+    }
+    const RecorderSettings& settings = file.content.settings;
+    const RecordList& records = file.content.records;
+    const DateTime from = request.from.value_or(earliest());
+    const DateTime to = request.to.value_or(latest());
+    if (request.outPath.empty()) {
+        if (!writeRecordCsvStream(stdout, settings, records, from, to)) {
+            printError("cannot write to standard output");
+            return kExitInvalid;
+        }
+        return kExitOk;
+    }
+    std::string error;
+    if (!writeRecordCsvFile(request.outPath, settings, records, from, to, error)) {
+        printError(error);
+        return kExitInvalid;
+    }
+    return kExitOk;
+}
+
+} // namespace veldrin::cli

@@ -1,0 +1,46 @@
+// watch: the window's work without a window, until SIGINT or SIGTERM.
+
+#include "cli/chain_loop.h"
+#include "cli/commands.h"
+#include "cli/exit_status.h"
+
+#include <atomic>
+#include <csignal>
+
+namespace veldrin::cli {
+namespace {
+
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void requestStop(int) {
+    stopRequested.store(true);
+}
+
+void installStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+} // namespace
+
+int runWatch(const CliRequest& request, const Folders& folders) {
+    int status = kExitOk;
+    DataDirectoryLock lock;
+    sim::BackendChoice backend;
+    if (!lockDataFolder(lock, folders, request.command, status) ||
+        !openBackend(request, backend, status)) {
+        return status;
+    }
+    installStopHandlers();
+    Clock& clock = SystemClock::instance();
+    AcquisitionSession session(folders, std::move(backend), clock);
+    ChainLoop loop(session.acquisition(), session.reports(), clock);
+    loop.watch(stopRequested);
+    return kExitOk;
+}
+
+} // namespace veldrin::cli

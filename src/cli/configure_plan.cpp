@@ -1,0 +1,201 @@
+#include "cli/configure_plan.h"
+
+#include "lang/utf.h"
+
+#include <array>
+#include <cstdio>
+
+namespace veldrin::cli {
+namespace {
+
+constexpr int32_t kLinear = 0;
+constexpr int32_t kCircular = 1;
+constexpr int32_t kNoCircularMode = 2; // a circular choice above this: the recorder has none
+
+std::string slotName(int index) {
+    return "slot " + std::to_string(index + 1);
+}
+
+std::string minuteText(const DateTime& t) {
+    CalendarFields f;
+    if (!t.fields(f)) {
+        return "(no time)";
+    }
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d", f.year, f.month, f.day, f.hour,
+                  f.minute);
+    return buffer;
+}
+
+// The recorder keeps slot times to the minute, as the dialog's pickers do.
+DateTime toMinute(const DateTime& t) {
+    CalendarFields f;
+    if (!t.fields(f)) {
+        return t;
+    }
+    return DateTime::fromFields(f.year, f.month, f.day, f.hour, f.minute, 0);
+}
+
+bool yearFits(const DateTime& t) {
+    CalendarFields f;
+    return t.fields(f) && f.year >= kFirstSlotYear && f.year <= kLastSlotYear;
+}
+
+class Planner {
+public:
+    Planner(const ConfigureRequest& request, const RecorderSettings& recorder, const DateTime& now)
+        : request_(request), recorder_(recorder), now_(now) {
+        plan_.edit = editFromSettings(recorder);
+    }
+
+    ConfigurePlan run() {
+        applyChoices();
+        applyInterval();
+        applyDescription();
+        applySlots();
+        checkChangedSlots();
+        checkCircularAgainstSlots();
+        warnAboutSlotOrder();
+        return plan_;
+    }
+
+private:
+    bool recorderHasCircularMode() const { return recorder_.circularMode <= kNoCircularMode; }
+
+    void applyChoices() {
+        ConfigurationEdit& edit = plan_.edit;
+        if (request_.unit) {
+            edit.tempUnit = *request_.unit;
+        }
+        if (request_.dateOrder) {
+            edit.dateOrder = *request_.dateOrder;
+        }
+        if (request_.circular) {
+            if (recorderHasCircularMode()) {
+                edit.circular = *request_.circular ? kCircular : kLinear;
+            } else {
+                plan_.errors.push_back("--circular: this recorder has no circular mode");
+            }
+        }
+    }
+
+    void applyInterval() {
+        if (!request_.interval) {
+            return;
+        }
+        const long minutes = *request_.interval;
+        if (minutes < kMinInterval || minutes > kMaxInterval) {
+            plan_.errors.push_back("--interval: " + std::to_string(minutes) +
+                                   " minutes is outside 1 to 240");
+            return;
+        }
+        plan_.edit.interval = static_cast<int32_t>(minutes);
+    }
+
+    void applyDescription() {
+        if (!request_.description) {
+            return;
+        }
+        std::u16string text = utf8ToUtf16(*request_.description);
+        const auto limit = static_cast<std::size_t>(kDescriptionCapacity - 1);
+        if (text.size() > limit) {
+            plan_.errors.push_back("--description: " + std::to_string(text.size()) +
+                                   " characters (UTF-16 units); at most 255 are kept");
+            return;
+        }
+        plan_.edit.description = std::move(text);
+    }
+
+    void applySlots() {
+        for (const SlotChange& change : request_.slots) {
+            const int k = change.slot - 1;
+            TimeSlot& slot = plan_.edit.slots[static_cast<std::size_t>(k)];
+            changed_[static_cast<std::size_t>(k)] = true;
+            slot.inUse = change.inUse ? 1 : 0;
+            if (change.inUse) {
+                slot.start = toMinute(change.start);
+                slot.end = toMinute(change.end);
+                switchedOn_ = true;
+            }
+        }
+    }
+
+    // The slots the command line set: a year the recorder can hold, no end before its start, and
+    // no time in the past unless the recorder records circularly or has no circular mode.
+    void checkChangedSlots() {
+        for (int k = 0; k < kSlotCount; ++k) {
+            const TimeSlot& slot = plan_.edit.slots[static_cast<std::size_t>(k)];
+            if (!changed_[static_cast<std::size_t>(k)] || slot.inUse == 0) {
+                continue;
+            }
+            const std::string name = slotName(k);
+            for (const auto& [what, time] : {std::pair{"start", slot.start}, {"end", slot.end}}) {
+                if (!yearFits(time)) {
+                    plan_.errors.push_back(name + " " + what + " " + minuteText(time) +
+                                           ": the year must lie in 2000 to 2255");
+                } else if (plan_.edit.circular == kLinear && time < now_) {
+                    plan_.errors.push_back(name + " " + what + " " + minuteText(time) +
+                                           " lies in the past");
+                }
+            }
+            if (slot.end < slot.start) {
+                plan_.errors.push_back(name + " end " + minuteText(slot.end) +
+                                       " lies before its start " + minuteText(slot.start));
+            }
+        }
+    }
+
+    // Circular recording excludes time slots; only a change asked for here is refused, a recorder
+    // that already holds both keeps them as the dialog would.
+    void checkCircularAgainstSlots() {
+        if (plan_.edit.circular != kCircular || !(switchedOn_ || request_.circular)) {
+            return;
+        }
+        for (int k = 0; k < kSlotCount; ++k) {
+            if (plan_.edit.slots[static_cast<std::size_t>(k)].inUse != 0) {
+                plan_.errors.push_back("circular recording cannot be used with " + slotName(k) +
+                                       " in use (use --circular off or --slot-off " +
+                                       std::to_string(k + 1) + ")");
+            }
+        }
+    }
+
+    void warnAboutSlotOrder() {
+        if (plan_.edit.circular != kLinear || !anyChanged()) {
+            return;
+        }
+        for (int k = 1; k < kSlotCount; ++k) {
+            const TimeSlot& earlier = plan_.edit.slots[static_cast<std::size_t>(k - 1)];
+            const TimeSlot& later = plan_.edit.slots[static_cast<std::size_t>(k)];
+            if (later.inUse != 0 && earlier.inUse != 0 && later.start < earlier.end) {
+                plan_.warnings.push_back(slotName(k) + " starts before " + slotName(k - 1) +
+                                         " ends");
+            }
+        }
+    }
+
+    bool anyChanged() const {
+        for (bool changed : changed_) {
+            if (changed) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    const ConfigureRequest& request_;
+    const RecorderSettings& recorder_;
+    DateTime now_;
+    ConfigurePlan plan_;
+    std::array<bool, kSlotCount> changed_{};
+    bool switchedOn_ = false;
+};
+
+} // namespace
+
+ConfigurePlan planConfiguration(const ConfigureRequest& request, const RecorderSettings& recorder,
+                                const DateTime& now) {
+    return Planner(request, recorder, now).run();
+}
+
+} // namespace veldrin::cli

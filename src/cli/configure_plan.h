@@ -1,0 +1,32 @@
+#pragma once
+// configure without a dialog: the recorder's configuration as last read from it, changed by the
+// command line, and checked as the Setting dialog checks its input. What the dialog would correct
+// with a message is an error here (nothing is written); what it only warns about is a warning.
+
+#include "acquisition/configuration_write.h"
+#include "cli/cli_options.h"
+#include "core/recorder_types.h"
+
+#include <string>
+#include <vector>
+
+namespace veldrin::cli {
+
+constexpr long kMinInterval = 1;
+constexpr long kMaxInterval = 240;
+constexpr int kFirstSlotYear = 2000;
+constexpr int kLastSlotYear = 2255;
+
+struct ConfigurePlan {
+    ConfigurationEdit edit;
+    std::vector<std::string> errors;   // each names the value at fault
+    std::vector<std::string> warnings; // printed, accepted
+    bool ok() const { return errors.empty(); }
+};
+
+// `recorder` is the connected recorder's settings (with its description from the PC); `now` the
+// local time the slot times are compared with.
+ConfigurePlan planConfiguration(const ConfigureRequest& request, const RecorderSettings& recorder,
+                                const DateTime& now);
+
+} // namespace veldrin::cli

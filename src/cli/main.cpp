@@ -1,0 +1,58 @@
+// veldrin-cli: the recorder's acquisition, its data and its configuration from a terminal.
+
+#include "cli/cli_options.h"
+#include "cli/commands.h"
+#include "cli/exit_status.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace veldrin::cli;
+
+int dispatch(const CliRequest& request, const Folders& folders) {
+    switch (request.command) {
+    case Command::sync:
+        return runSync(request, folders);
+    case Command::watch:
+        return runWatch(request, folders);
+    case Command::info:
+        return runInfo(request, folders);
+    case Command::list:
+        return runList(request, folders);
+    case Command::exportRecords:
+        return runExport(request, folders);
+    case Command::clear:
+        return runClear(request, folders);
+    case Command::configure:
+        return runConfigure(request, folders);
+    }
+    return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const ParseOutcome parsed = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (parsed.status == kExitUsage) {
+        printError(parsed.message);
+        std::fputs(usageText().c_str(), stderr);
+        return kExitUsage;
+    }
+    if (parsed.status != kExitOk) {
+        printError(parsed.message);
+        return parsed.status;
+    }
+    if (parsed.request.help) {
+        std::fputs(usageText().c_str(), stdout);
+        return kExitOk;
+    }
+    Folders folders;
+    int status = kExitOk;
+    if (!prepareFolders(parsed.request, folders, status)) {
+        return status;
+    }
+    return dispatch(parsed.request, folders);
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Read-only access to the registry and the data files for list and export: nothing is created,
+// moved or rewritten, whatever state the files are in.
+
+#include "cli/cli_session.h"
+#include "store/data_file.h"
+
+#include <string>
+
+namespace veldrin::cli {
+
+int32_t registeredCount(const Folders& folders);
+
+enum class FileState { ok, missing, noDataYet, damaged };
+
+struct RecorderFile {
+    FileState state = FileState::missing;
+    DataFileContent content;
+    std::string message; // names the file when it cannot be used
+};
+
+RecorderFile readRecorderFile(const Folders& folders, int32_t number);
+
+} // namespace veldrin::cli

@@ -1,0 +1,167 @@
+#include "cli/cli_options.h"
+
+#include "cli/exit_status.h"
+
+#include <gtest/gtest.h>
+
+namespace veldrin::cli {
+namespace {
+
+ParseOutcome parse(std::vector<std::string> args) {
+    return parseCommandLine(args);
+}
+
+CliRequest parsed(std::vector<std::string> args) {
+    const ParseOutcome outcome = parse(args);
+    EXPECT_EQ(outcome.status, kExitOk) << outcome.message;
+    return outcome.request;
+}
+
+TEST(CliOptions, DefaultsOfAPlainCommand) {
+    const CliRequest r = parsed({"sync"});
+    EXPECT_EQ(r.command, Command::sync);
+    EXPECT_EQ(r.device, "hid");
+    EXPECT_EQ(r.dataDir, "");
+    EXPECT_FALSE(r.language.has_value());
+    EXPECT_EQ(r.waitSeconds, 10);
+    EXPECT_FALSE(r.help);
+}
+
+TEST(CliOptions, GlobalOptionsStandBeforeOrAfterTheCommand) {
+    const CliRequest r =
+        parsed({"--data-dir", "/d", "sync", "--wait", "3", "--device", "socket:/s", "--lang=2"});
+    EXPECT_EQ(r.dataDir, "/d");
+    EXPECT_EQ(r.device, "socket:/s");
+    EXPECT_EQ(r.language, 2);
+    EXPECT_EQ(r.waitSeconds, 3);
+    EXPECT_EQ(parsed({"list", "--data-dir=/e"}).dataDir, "/e");
+}
+
+TEST(CliOptions, SyntaxErrorsAreUsageErrors) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},                                               // no command
+        {"--data-dir", "/d"},                             // still no command
+        {"frobnicate"},                                   // unknown command
+        {"sync", "--bogus"},                              // unknown option
+        {"--wait", "3", "sync"},                          // a command's option before the command
+        {"sync", "--recorder", "1"},                      // another command's option
+        {"sync", "extra"},                                // stray argument
+        {"sync", "--wait"},                               // missing value
+        {"configure", "--slot", "1", "2030-01-01 00:00"}, // --slot takes three values
+        {"configure", "--slot=1"},                        // ... given separately
+        {"export"},                                       // --recorder is required
+        {"clear", "--out", "x"},                          // export's option on clear
+        {"--device"},                                     // missing value of a global option
+    };
+    for (const auto& args : cases) {
+        const ParseOutcome outcome = parse(args);
+        EXPECT_EQ(outcome.status, kExitUsage) << ::testing::PrintToString(args);
+        EXPECT_FALSE(outcome.message.empty());
+    }
+}
+
+TEST(CliOptions, BadValuesAreInvalidInputNamingTheValue) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"sync", "--wait", "soon"}, "soon"},
+        {{"sync", "--wait", "-1"}, "-1"},
+        {{"sync", "--wait", "86401"}, "86401"},
+        {{"sync", "--device", "usb"}, "usb"},
+        {{"sync", "--device", "socket:"}, "socket:"},
+        {{"sync", "--lang", "3"}, "\"3\""},
+        {{"export", "--recorder", "x1"}, "x1"},
+        {{"export", "--recorder", "0", "--from", "yesterday"}, "yesterday"},
+        {{"export", "--recorder", "0", "--to", "2011-02-30 10:00"}, "2011-02-30 10:00"},
+        {{"configure", "--unit", "K"}, "K"},
+        {{"configure", "--date-order", "ymd"}, "ymd"},
+        {{"configure", "--circular", "yes"}, "yes"},
+        {{"configure", "--interval", "1.5"}, "1.5"},
+        {{"configure", "--slot", "5", "2030-01-01 00:00", "2030-01-02 00:00"}, "5"},
+        {{"configure", "--slot", "1", "2030-01-01", "2030-01-02 00:00"}, "2030-01-01"},
+        {{"configure", "--slot-off", "0"}, "0"},
+    };
+    for (const auto& [args, value] : cases) {
+        const ParseOutcome outcome = parse(args);
+        EXPECT_EQ(outcome.status, kExitInvalid) << ::testing::PrintToString(args);
+        EXPECT_NE(outcome.message.find(value), std::string::npos) << outcome.message;
+    }
+}
+
+TEST(CliOptions, ExportWindow) {
+    const CliRequest r = parsed({"export", "--recorder", "2", "--from", "2011-06-15 12:00", "--to",
+                                 "2011-06-15 13:00:30", "--out", "a.csv"});
+    EXPECT_EQ(r.command, Command::exportRecords);
+    EXPECT_EQ(r.recorder, 2);
+    EXPECT_EQ(r.from, DateTime::fromFields(2011, 6, 15, 12, 0));
+    EXPECT_EQ(r.to, DateTime::fromFields(2011, 6, 15, 13, 0, 30));
+    EXPECT_EQ(r.outPath, "a.csv");
+
+    const ParseOutcome reversed = parse(
+        {"export", "--recorder", "2", "--from", "2011-06-15 13:00", "--to", "2011-06-15 12:59"});
+    EXPECT_EQ(reversed.status, kExitInvalid);
+    EXPECT_NE(reversed.message.find("--from"), std::string::npos);
+    EXPECT_EQ(parse({"export", "--recorder", "2", "--from", "2011-06-15 13:00", "--to",
+                     "2011-06-15 13:00"})
+                  .status,
+              kExitOk);
+}
+
+TEST(CliOptions, NegativeRecorderIsLeftToTheRegistryCheck) {
+    EXPECT_EQ(parsed({"clear", "--recorder", "-1"}).recorder, -1);
+}
+
+TEST(CliOptions, ConfigureChanges) {
+    const CliRequest r = parsed({"configure",
+                                 "--unit",
+                                 "F",
+                                 "--date-order",
+                                 "dm",
+                                 "--circular",
+                                 "off",
+                                 "--interval",
+                                 "0",
+                                 "--description",
+                                 "--lang",
+                                 "--slot",
+                                 "2",
+                                 "2030-01-01 08:00",
+                                 "2030-01-01 18:30:59",
+                                 "--slot-off",
+                                 "3",
+                                 "--slot",
+                                 "3",
+                                 "2030-02-01 00:00",
+                                 "2030-02-02 00:00",
+                                 "--wait",
+                                 "4"});
+    const ConfigureRequest& c = r.configure;
+    EXPECT_EQ(c.unit, 1);
+    EXPECT_EQ(c.dateOrder, 1);
+    EXPECT_EQ(c.circular, false);
+    EXPECT_EQ(c.interval, 0);           // parsed; its range is the configuration check's
+    EXPECT_EQ(c.description, "--lang"); // a value is taken as it stands
+    EXPECT_FALSE(r.language.has_value());
+    EXPECT_EQ(r.waitSeconds, 4);
+    ASSERT_EQ(c.slots.size(), 3u);
+    EXPECT_EQ(c.slots[0].slot, 2);
+    EXPECT_TRUE(c.slots[0].inUse);
+    EXPECT_EQ(c.slots[0].end, DateTime::fromFields(2030, 1, 1, 18, 30, 59));
+    EXPECT_EQ(c.slots[1].slot, 3);
+    EXPECT_FALSE(c.slots[1].inUse);
+    EXPECT_EQ(c.slots[2].slot, 3);
+    EXPECT_TRUE(c.slots[2].inUse);
+}
+
+TEST(CliOptions, UnchangedValuesStayAbsent) {
+    const ConfigureRequest c = parsed({"configure"}).configure;
+    EXPECT_FALSE(c.unit || c.dateOrder || c.circular || c.interval || c.description);
+    EXPECT_TRUE(c.slots.empty());
+}
+
+TEST(CliOptions, HelpAnywhere) {
+    EXPECT_TRUE(parsed({"--help"}).help);
+    EXPECT_TRUE(parsed({"sync", "-h"}).help);
+    EXPECT_NE(usageText().find("configure"), std::string::npos);
+}
+
+} // namespace
+} // namespace veldrin::cli

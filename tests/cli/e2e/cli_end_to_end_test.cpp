@@ -1,0 +1,302 @@
+// The real programs: veldrin-recorder-sim serving a recorder on a socket, veldrin-cli driving the
+// whole acquisition chain across it, checked on the files it leaves. Real time: kept few and
+// short.
+
+#include "e2e/programs.h"
+
+#include "core/atomic_file.h"
+#include "core/date_time.h"
+#include "lang/language_table.h"
+#include "lang/utf.h"
+#include "store/data_file.h"
+#include "store/registry.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+namespace veldrin {
+namespace {
+
+using testing::BackgroundProgram;
+using testing::ProgramRun;
+
+constexpr int32_t kFirstRecordAddress = 256;
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
+}
+
+bool contains(const std::vector<std::string>& all, const std::string& line) {
+    return std::find(all.begin(), all.end(), line) != all.end();
+}
+
+std::string secondText(const DateTime& t) {
+    CalendarFields f;
+    if (!t.fields(f)) {
+        return "?";
+    }
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day,
+                  f.hour, f.minute, f.second);
+    return buffer;
+}
+
+DateTime nowLocal() {
+    return localDateTimeFromUnix(std::time(nullptr));
+}
+
+// Every file of a folder with its content.
+std::map<std::string, std::string> folderSnapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        files[entry.path().filename().string()] = testing::readFile(entry.path().string());
+    }
+    return files;
+}
+
+class CliEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(LanguageTable::instance().load(VELDRIN_BIN_DIR, error)) << error;
+    }
+
+    static std::string text(int index) {
+        return utf16ToUtf8(LanguageTable::instance().fetch(kEnglish, index));
+    }
+
+    void startSimulator(std::vector<std::string> options) {
+        std::vector<std::string> args = {testing::binaryPath("veldrin-recorder-sim"), "--socket",
+                                         socket_};
+        args.insert(args.end(), options.begin(), options.end());
+        simulatorStart_ = std::chrono::steady_clock::now();
+        simulator_ = std::make_unique<BackgroundProgram>(args, dir_.file("sim.out"));
+        ASSERT_TRUE(simulator_->waitForOutput("listening on")) << simulator_->output();
+    }
+
+    int secondsSinceSimulatorStart() const {
+        return static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(
+                                    std::chrono::steady_clock::now() - simulatorStart_)
+                                    .count());
+    }
+
+    std::vector<std::string> cliArgs(const std::vector<std::string>& args) const {
+        std::vector<std::string> all = {testing::binaryPath("veldrin-cli"),
+                                        "--data-dir",
+                                        data_,
+                                        "--device",
+                                        "socket:" + socket_,
+                                        "--lang",
+                                        "0"};
+        all.insert(all.end(), args.begin(), args.end());
+        return all;
+    }
+
+    ProgramRun cli(const std::vector<std::string>& args) const {
+        return testing::runProgram(cliArgs(args), dir_.path());
+    }
+
+    DataFileContent dataFile(int32_t number) const {
+        DataFileContent content;
+        std::string message;
+        const std::string bytes = testing::readFile(dataFilePath(data_, number));
+        EXPECT_TRUE(decodeDataFile(bytes, content, message)) << message;
+        return content;
+    }
+
+    std::string registeredIdentityText() const {
+        RecorderIdentity id;
+        EXPECT_TRUE(registeredIdentity(IniFile(data_ + "/main.ini"), 0, id));
+        EXPECT_TRUE(id.isValid());
+        return std::to_string(id.product) + "," + std::to_string(id.high) + "," +
+               std::to_string(id.low);
+    }
+
+    // A history downloaded in one piece or continued: one record a minute, plausible values,
+    // the newest stamped about now.
+    static void expectContinuousHistory(const RecordList& records) {
+        ASSERT_FALSE(records.empty());
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const HistoryRecord& r = records[i];
+            EXPECT_EQ(r.interval, 1) << i;
+            EXPECT_GE(r.humidity, 1) << i;
+            EXPECT_LE(r.humidity, 99) << i;
+            EXPECT_GE(r.temperature, -40.0) << i;
+            EXPECT_LE(r.temperature, 80.0) << i;
+            if (i > 0) {
+                EXPECT_EQ(secondsBetween(r.time(), records[i - 1].time()), 60) << i;
+            }
+        }
+        EXPECT_LE(std::llabs(secondsBetween(records.back().time(), nowLocal())), 120);
+    }
+
+    testing::TempDir dir_;
+    const std::string data_ = dir_.file("data");
+    const std::string socket_ = dir_.file("rec.sock");
+    std::unique_ptr<BackgroundProgram> simulator_;
+    std::chrono::steady_clock::time_point simulatorStart_;
+};
+
+TEST_F(CliEndToEnd, SyncRegistersDownloadsSetsTheClockAndASecondSyncContinues) {
+    constexpr int kPreloaded = 300;
+    // One record a second, so that a few arrive between the two runs.
+    startSimulator({"--records", std::to_string(kPreloaded), "--acceleration", "60"});
+
+    const ProgramRun first = cli({"sync"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const auto shown = lines(first.out);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), text(67));
+    EXPECT_TRUE(contains(shown, text(42))) << first.out;
+    EXPECT_TRUE(contains(shown, text(62)));
+    EXPECT_TRUE(contains(shown, text(82)));
+    EXPECT_TRUE(contains(shown, text(111)));
+    EXPECT_EQ(shown.back(), text(65));
+
+    IniFile ini(data_ + "/main.ini");
+    EXPECT_EQ(readMaxId(ini), 1);
+    EXPECT_EQ(ini.readInt(kRegistrySection, "ID", -1), 0);
+    const std::string identity = registeredIdentityText();
+
+    const ProgramRun info = cli({"info"});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_TRUE(contains(lines(info.out), "identity: " + identity + " (valid)")) << info.out;
+    EXPECT_TRUE(contains(lines(info.out), "recorder number: 0"));
+
+    const DataFileContent before = dataFile(0);
+    const auto count = static_cast<int>(before.records.size());
+    EXPECT_GE(count, kPreloaded);
+    EXPECT_LE(count, kPreloaded + secondsSinceSimulatorStart() + 1);
+    EXPECT_EQ(before.nextAddress, kFirstRecordAddress + 4 * count);
+    expectContinuousHistory(before.records);
+
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const ProgramRun second = cli({"sync"});
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_TRUE(contains(lines(second.out), text(120))) << second.out;
+    EXPECT_EQ(readMaxId(ini), 1);
+
+    const DataFileContent after = dataFile(0);
+    ASSERT_GT(after.records.size(), before.records.size());
+    EXPECT_EQ(after.nextAddress,
+              kFirstRecordAddress + 4 * static_cast<int32_t>(after.records.size()));
+    // The records of the first run are kept as they were (only re-timed when the new ones ran
+    // ahead of the PC clock); nothing was fetched twice.
+    for (std::size_t i = 0; i < before.records.size(); ++i) {
+        EXPECT_EQ(after.records[i].temperature, before.records[i].temperature) << i;
+        EXPECT_EQ(after.records[i].humidity, before.records[i].humidity) << i;
+        EXPECT_EQ(after.records[i].downloadTimeValue, before.records[i].downloadTimeValue) << i;
+    }
+    expectContinuousHistory(after.records);
+}
+
+TEST_F(CliEndToEnd, NoRecorderWithinTheWaitExitsThreeAndWritesNothing) {
+    const ProgramRun sync = cli({"sync", "--wait", "2"});
+    EXPECT_EQ(sync.status, 3);
+    EXPECT_NE(sync.err.find("no recorder"), std::string::npos) << sync.err;
+    EXPECT_FALSE(std::filesystem::exists(data_ + "/main.ini"));
+    EXPECT_EQ(cli({"info", "--wait", "0"}).status, 3);
+}
+
+TEST_F(CliEndToEnd, ListAndExportShowTheHistoryAndChangeNothing) {
+    startSimulator({"--records", "20"});
+    ASSERT_EQ(cli({"sync"}).status, 0);
+    const auto snapshot = folderSnapshot(data_);
+    const RecordList records = dataFile(0).records;
+    ASSERT_EQ(records.size(), 20u);
+
+    const ProgramRun list = cli({"list"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out, "recorder 0: identity " + registeredIdentityText() +
+                            ", description \"\", 20 records, " +
+                            secondText(records.front().time()) + " to " +
+                            secondText(records.back().time()) + "\n");
+
+    const std::string csvPath = dir_.file("history.csv");
+    const ProgramRun toFile = cli({"export", "--recorder", "0", "--out", csvPath});
+    ASSERT_EQ(toFile.status, 0) << toFile.err;
+    const std::string csv = testing::readFile(csvPath);
+    const auto rows = lines(csv);
+    ASSERT_EQ(rows.size(), 21u);
+    EXPECT_EQ(rows[0], text(109) + "," + text(89) + "( C)," + text(45) + "," + text(48) + "," +
+                           text(66) + "," + text(70));
+    const std::regex dataLine(
+        R"("\d{4}-\d{1,2}-\d{1,2} \d{1,2}:\d{2}",[ -]?\d+\.\d,\d+,1,"\d{4}-\d{1,2}-\d{1,2} \d{1,2}:\d{2}","[^"]*")");
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(rows[i], dataLine)) << rows[i];
+    }
+    EXPECT_EQ(rows.back().substr(rows.back().size() - text(25).size() - 1), text(25) + "\"");
+    EXPECT_EQ(csv.back(), '\n');
+    EXPECT_EQ(csv.find('\r'), std::string::npos);
+
+    const ProgramRun toStdout = cli({"export", "--recorder", "0"});
+    ASSERT_EQ(toStdout.status, 0);
+    EXPECT_EQ(toStdout.out, csv);
+
+    const ProgramRun late = cli({"export", "--recorder", "0", "--from", "2200-01-01 00:00"});
+    EXPECT_EQ(late.status, 0);
+    EXPECT_EQ(lines(late.out).size(), 1u);
+    EXPECT_EQ(cli({"export", "--recorder", "1"}).status, 2);
+
+    EXPECT_EQ(folderSnapshot(data_), snapshot);
+}
+
+TEST_F(CliEndToEnd, WatchHoldsTheDataFolderAndEndsCleanlyOnSigterm) {
+    startSimulator({"--records", "50"});
+    BackgroundProgram watch(cliArgs({"watch"}), dir_.file("watch.out"));
+    ASSERT_TRUE(watch.waitForOutput(text(111), 20000)) << watch.output();
+
+    const ProgramRun sync = cli({"sync", "--wait", "1"});
+    EXPECT_EQ(sync.status, 2);
+    EXPECT_NE(sync.err.find("veldrin-cli watch"), std::string::npos) << sync.err;
+
+    EXPECT_EQ(watch.stop(SIGTERM), 0) << watch.output();
+    const DataFileContent content = dataFile(0);
+    EXPECT_EQ(content.records.size(), 50u);
+    EXPECT_EQ(content.nextAddress, kFirstRecordAddress + 4 * 50);
+    EXPECT_EQ(readMaxId(IniFile(data_ + "/main.ini")), 1);
+}
+
+TEST_F(CliEndToEnd, ConfigureIsCheckedWrittenReadBackAndStored) {
+    startSimulator({"--records", "10"});
+    const ProgramRun refused = cli({"configure", "--interval", "0"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--interval: 0"), std::string::npos) << refused.err;
+
+    const ProgramRun written =
+        cli({"configure", "--unit", "F", "--interval", "5", "--description", "Cellar"});
+    ASSERT_EQ(written.status, 0) << written.err;
+    const auto shown = lines(written.out);
+    EXPECT_TRUE(contains(shown, text(82))) << written.out; // the clock setting follows
+    EXPECT_EQ(shown.back(), text(65));
+
+    const ProgramRun info = cli({"info"});
+    EXPECT_TRUE(contains(lines(info.out), "unit: Fahrenheit")) << info.out;
+    EXPECT_TRUE(contains(lines(info.out), "interval: 5 min"));
+
+    const DataFileContent content = dataFile(0);
+    EXPECT_EQ(content.settings.tempUnit, 1);
+    EXPECT_EQ(content.settings.interval, 5);
+    EXPECT_EQ(content.settings.description, u"Cellar");
+    EXPECT_EQ(content.records.size(), 10u);
+    EXPECT_EQ(readMaxId(IniFile(data_ + "/main.ini")), 1);
+}
+
+} // namespace
+} // namespace veldrin
