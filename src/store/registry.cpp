@@ -143,6 +143,10 @@ RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds) {
     return outcome;
 }
 
+RegistryOutcome registerNewRecorder(IniFile& ini, Clock& clock) {
+    return registerNewRecorder(ini, clock.unixSeconds());
+}
+
 bool registeredIdentity(const IniFile& ini, int32_t number, RecorderIdentity& out) {
     const std::string entry =
         ini.readString(kRegistrySection, registryKey(number), "", kEntryLength);

@@ -4,6 +4,7 @@
 // holding its identity. Pure functions over the INI file; the identity writes into the recorder
 // are the caller's.
 
+#include "core/clock.h"
 #include "core/recorder_types.h"
 #include "store/ini_file.h"
 
@@ -36,6 +37,7 @@ RegistryOutcome recognizeRecorder(IniFile& ini, const RecorderIdentity& identity
 // written in the "%d,%d,%d" form. The caller writes the identity into the recorder.
 // In both, a negative MaxID (edited by hand) counts as 0.
 RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds);
+RegistryOutcome registerNewRecorder(IniFile& ini, Clock& clock);
 
 // The identity stored for a number, when its entry parses.
 bool registeredIdentity(const IniFile& ini, int32_t number, RecorderIdentity& out);

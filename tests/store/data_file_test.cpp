@@ -68,7 +68,8 @@ void putInt(std::string& bytes, std::size_t at, int32_t v) {
 }
 
 bool sameRecord(const HistoryRecord& a, const HistoryRecord& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return a.temperature == b.temperature && a.humidity == b.humidity && a.interval == b.interval &&
+           a.time() == b.time() && a.downloadTime() == b.downloadTime();
 }
 
 TEST(DataFileLayout, EmptyFileIs156BytesAndOneRecordWithAbIs197) {
