@@ -24,8 +24,8 @@ constexpr std::size_t kSlotsSize = kSlotCount * kSlotOnDisk; // 112
 // The in-memory record ends with interval, humidity and the two statuses in one 8-byte word, and
 // the host stores numbers as the file does: the decoder can move whole words.
 constexpr bool kPackedTail =
-    std::endian::native == std::endian::little && offsetof(HistoryRecord, humidity) == 28 &&
-    offsetof(HistoryRecord, timeStatus) == 29 &&
+    std::endian::native == std::endian::little && offsetof(HistoryRecord, interval) == 24 &&
+    offsetof(HistoryRecord, humidity) == 28 && offsetof(HistoryRecord, timeStatus) == 29 &&
     offsetof(HistoryRecord, downloadTimeStatus) == 30 && sizeof(HistoryRecord) == 32;
 // Records are moved between file and memory in chunks of this many.
 constexpr std::size_t kChunkRecords = 4096;
