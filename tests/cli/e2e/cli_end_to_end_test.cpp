@@ -206,6 +206,19 @@ TEST_F(CliEndToEnd, SyncRegistersDownloadsSetsTheClockAndASecondSyncContinues) {
     expectContinuousHistory(after.records);
 }
 
+TEST_F(CliEndToEnd, RecorderLostPartWayExitsFourWithTheFilesIntact) {
+    // Unplugged in the middle of the first download (the connect command takes 16 frames, the
+    // download's header read 8 more, then two frames a unit).
+    startSimulator({"--records", "300", "--unplug-frame", "60"});
+    const ProgramRun sync = cli({"sync"});
+    EXPECT_EQ(sync.status, 4);
+    EXPECT_NE(sync.err.find("lost"), std::string::npos) << sync.err;
+    EXPECT_EQ(readMaxId(IniFile(data_ + "/main.ini")), 1);
+    const DataFileContent content = dataFile(0);
+    EXPECT_TRUE(content.records.empty());
+    EXPECT_EQ(content.nextAddress, 0);
+}
+
 TEST_F(CliEndToEnd, NoRecorderWithinTheWaitExitsThreeAndWritesNothing) {
     const ProgramRun sync = cli({"sync", "--wait", "2"});
     EXPECT_EQ(sync.status, 3);
