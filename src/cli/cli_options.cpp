@@ -279,6 +279,104 @@ ParseOutcome finish(const CliRequest& request) {
     return outcome;
 }
 
+// Walks the arguments once; global options may come anywhere, the command's own after it.
+class LineReader {
+public:
+    explicit LineReader(const std::vector<std::string>& args) : args_(args) {}
+
+    ParseOutcome read() {
+        for (next_ = 0; next_ < args_.size();) {
+            if (std::optional<ParseOutcome> failed = takeOne()) {
+                return *failed;
+            }
+        }
+        if (request_.help) {
+            ParseOutcome outcome;
+            outcome.request = request_;
+            return outcome;
+        }
+        if (!command_) {
+            return failure(kExitUsage, "no command given");
+        }
+        return finish(request_);
+    }
+
+private:
+    static bool looksLikeOption(const std::string& word) { return word.rfind("-", 0) == 0; }
+
+    // One option with its values, or the command; a failure when the line is wrong there.
+    std::optional<ParseOutcome> takeOne() {
+        std::string name = args_[next_++];
+        std::optional<std::string> inlineValue;
+        if (const std::size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != name.npos) {
+            inlineValue = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        if (name == "--help" || name == "-h") {
+            request_.help = true;
+            return std::nullopt;
+        }
+        const OptionSpec* spec = findOption(name);
+        if (spec == nullptr && !command_ && !looksLikeOption(name)) {
+            return takeCommand(name);
+        }
+        if (spec == nullptr || !appliesTo(*spec, command_)) {
+            const std::string where =
+                command_ ? std::string(" for ") + commandName(*command_) : std::string();
+            return failure(kExitUsage, looksLikeOption(name)
+                                           ? "unknown option " + name + where
+                                           : "unexpected argument \"" + name + "\"");
+        }
+        Values values;
+        if (std::optional<ParseOutcome> failed = takeValues(*spec, inlineValue, values)) {
+            return failed;
+        }
+        std::string error;
+        if (!spec->set(values, request_, error)) {
+            return failure(kExitInvalid, error);
+        }
+        return std::nullopt;
+    }
+
+    std::optional<ParseOutcome> takeCommand(const std::string& name) {
+        Command found{};
+        if (!findCommand(name, found)) {
+            return failure(kExitUsage, "unknown command \"" + name + "\"");
+        }
+        command_ = found;
+        request_.command = found;
+        return std::nullopt;
+    }
+
+    std::optional<ParseOutcome> takeValues(const OptionSpec& spec,
+                                           const std::optional<std::string>& inlineValue,
+                                           Values& values) {
+        const auto arity = static_cast<std::size_t>(spec.arity);
+        if (inlineValue) {
+            if (arity != 1) {
+                return failure(kExitUsage, std::string(spec.name) + " takes " +
+                                               std::to_string(arity) + " separate values");
+            }
+            values.push_back(*inlineValue);
+            return std::nullopt;
+        }
+        if (next_ + arity > args_.size()) {
+            return failure(kExitUsage, std::string(spec.name) + " needs " +
+                                           (arity == 1 ? std::string("a value")
+                                                       : std::to_string(arity) + " values"));
+        }
+        values.assign(args_.begin() + static_cast<std::ptrdiff_t>(next_),
+                      args_.begin() + static_cast<std::ptrdiff_t>(next_ + arity));
+        next_ += arity;
+        return std::nullopt;
+    }
+
+    const std::vector<std::string>& args_;
+    std::size_t next_ = 0;
+    CliRequest request_;
+    std::optional<Command> command_;
+};
+
 } // namespace
 
 const char* commandName(Command command) {
@@ -291,67 +389,8 @@ const char* commandName(Command command) {
 }
 
 ParseOutcome parseCommandLine(const std::vector<std::string>& args) {
-    CliRequest request;
-    std::optional<Command> command;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> inlineValue;
-        if (const std::size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != name.npos) {
-            inlineValue = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        if (name == "--help" || name == "-h") {
-            request.help = true;
-            continue;
-        }
-        const OptionSpec* spec = findOption(name);
-        if (spec == nullptr && !command && name.rfind("-", 0) != 0) {
-            Command found{};
-            if (!findCommand(name, found)) {
-                return failure(kExitUsage, "unknown command \"" + name + "\"");
-            }
-            command = found;
-            request.command = found;
-            continue;
-        }
-        if (spec == nullptr || !appliesTo(*spec, command)) {
-            const std::string where = command ? std::string(" for ") + commandName(*command) : "";
-            return failure(kExitUsage, spec == nullptr && name.rfind("-", 0) != 0
-                                           ? "unexpected argument \"" + name + "\""
-                                           : "unknown option " + name + where);
-        }
-        Values values;
-        if (inlineValue) {
-            if (spec->arity != 1) {
-                return failure(kExitUsage,
-                               name + " takes " + std::to_string(spec->arity) + " separate values");
-            }
-            values.push_back(*inlineValue);
-        } else {
-            if (i + static_cast<std::size_t>(spec->arity) >= args.size()) {
-                return failure(kExitUsage,
-                               name + " needs " +
-                                   (spec->arity == 1 ? std::string("a value")
-                                                     : std::to_string(spec->arity) + " values"));
-            }
-            values.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                          args.begin() + static_cast<std::ptrdiff_t>(i) + 1 + spec->arity);
-            i += static_cast<std::size_t>(spec->arity);
-        }
-        std::string error;
-        if (!spec->set(values, request, error)) {
-            return failure(kExitInvalid, error);
-        }
-    }
-    if (request.help) {
-        ParseOutcome outcome;
-        outcome.request = request;
-        return outcome;
-    }
-    if (!command) {
-        return failure(kExitUsage, "no command given");
-    }
-    return finish(request);
+    LineReader reader(args);
+    return reader.read();
 }
 
 std::string usageText() {
