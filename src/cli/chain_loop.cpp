@@ -1,6 +1,6 @@
 #include "cli/chain_loop.h"
 
-#include "cli/cli_session.h"
+#include "cli/cli_context.h"
 #include "cli/exit_status.h"
 
 #include <algorithm>

@@ -34,9 +34,9 @@ int runConfigure(const CliRequest& request, const Folders& folders) {
         return status;
     }
     Clock& clock = SystemClock::instance();
-    AcquisitionSession session(folders, std::move(backend), clock);
-    Acquisition& acquisition = session.acquisition();
-    ChainLoop loop(acquisition, session.reports(), clock);
+    AcquisitionContext context(folders, std::move(backend), clock);
+    Acquisition& acquisition = context.acquisition();
+    ChainLoop loop(acquisition, context.reports(), clock);
 
     acquisition.setHoldAfterConnect(true);
     if (!loop.waitForRecorder(request.waitSeconds)) {
@@ -50,7 +50,7 @@ int runConfigure(const CliRequest& request, const Folders& folders) {
     acquisition.setHoldAfterConnect(false);
 
     const ConfigurePlan plan =
-        planConfiguration(request.configure, session.store().connectedSettings(), clock.nowLocal());
+        planConfiguration(request.configure, context.store().connectedSettings(), clock.nowLocal());
     if (!planIsAccepted(plan)) {
         return kExitInvalid;
     }

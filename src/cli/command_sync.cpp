@@ -15,8 +15,8 @@ int runSync(const CliRequest& request, const Folders& folders) {
         return status;
     }
     Clock& clock = SystemClock::instance();
-    AcquisitionSession session(folders, std::move(backend), clock);
-    ChainLoop loop(session.acquisition(), session.reports(), clock);
+    AcquisitionContext context(folders, std::move(backend), clock);
+    ChainLoop loop(context.acquisition(), context.reports(), clock);
     if (!loop.waitForRecorder(request.waitSeconds)) {
         printNoRecorder(request.waitSeconds);
         return kExitNoRecorder;

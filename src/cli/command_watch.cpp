@@ -37,8 +37,8 @@ int runWatch(const CliRequest& request, const Folders& folders) {
     }
     installStopHandlers();
     Clock& clock = SystemClock::instance();
-    AcquisitionSession session(folders, std::move(backend), clock);
-    ChainLoop loop(session.acquisition(), session.reports(), clock);
+    AcquisitionContext context(folders, std::move(backend), clock);
+    ChainLoop loop(context.acquisition(), context.reports(), clock);
     loop.watch(stopRequested);
     return kExitOk;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The commands of veldrin-cli; each returns its exit status and prints its own messages.
 
+#include "cli/cli_context.h"
 #include "cli/cli_options.h"
-#include "cli/cli_session.h"
 
 namespace veldrin::cli {
 

@@ -2,7 +2,7 @@
 // Read-only access to the registry and the data files for list and export: nothing is created,
 // moved or rewritten, whatever state the files are in.
 
-#include "cli/cli_session.h"
+#include "cli/cli_context.h"
 #include "store/data_file.h"
 
 #include <string>

@@ -53,9 +53,9 @@ public:
 
 // The recorder, the data store and the acquisition of one command, torn down in the right order
 // (the acquisition first, which ends its worker).
-class AcquisitionSession {
+class AcquisitionContext {
 public:
-    AcquisitionSession(const Folders& folders, sim::BackendChoice backend, Clock& clock);
+    AcquisitionContext(const Folders& folders, sim::BackendChoice backend, Clock& clock);
 
     Acquisition& acquisition() { return acquisition_; }
     ReportQueue& reports() { return reports_; }

@@ -1,4 +1,4 @@
-#include "cli/cli_session.h"
+#include "cli/cli_context.h"
 
 #include "cli/exit_status.h"
 #include "core/paths.h"
@@ -94,7 +94,7 @@ void ConsoleListener::problem(const std::string& message) {
     printError(message);
 }
 
-AcquisitionSession::AcquisitionSession(const Folders& folders, sim::BackendChoice backend,
+AcquisitionContext::AcquisitionContext(const Folders& folders, sim::BackendChoice backend,
                                        Clock& clock)
     : backend_(std::move(backend)), link_(*backend_.backend), ini_(mainIniPath(folders)),
       store_(folders.data, ini_, clock), acquisition_(link_, store_, clock, reports_, &console_) {
