@@ -28,17 +28,32 @@ namespace {
 constexpr int kRecords = 1'000'000;
 constexpr std::size_t kStdioChunk = 64 * 1024;
 
-std::string benchFolder() {
-    static const std::string folder = [] {
+// A folder made here is removed again when the program ends; a given one is left as it is.
+struct BenchFolder {
+    BenchFolder() {
         if (const char* given = std::getenv("VELDRIN_BENCH_DIR")) {
             std::filesystem::create_directories(given);
-            return std::string(given);
+            path = given;
+            return;
         }
         char pattern[] = "bench-store-XXXXXX";
         const char* made = ::mkdtemp(pattern);
-        return std::filesystem::absolute(made != nullptr ? made : ".").string();
-    }();
-    return folder;
+        path = std::filesystem::absolute(made != nullptr ? made : ".").string();
+        owned = made != nullptr;
+    }
+    ~BenchFolder() {
+        if (owned) {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    }
+    std::string path;
+    bool owned = false;
+};
+
+std::string benchFolder() {
+    static const BenchFolder folder;
+    return folder.path;
 }
 
 RecordList makeHistory() {
