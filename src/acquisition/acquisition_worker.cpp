@@ -58,9 +58,9 @@ void AcquisitionWorker::sendCommand(int code) {
     }
 }
 
-void AcquisitionWorker::pauseAfterIdentity(uint64_t ticket) {
+bool AcquisitionWorker::pauseAfterIdentity(uint64_t ticket) {
     context_.clock.sleepMs(kPauseAfterIdentityMs);
-    context_.shared.waitRegistration(ticket, kRegistrationBound);
+    return context_.shared.waitRegistration(ticket);
 }
 
 void AcquisitionWorker::connect() {
@@ -74,23 +74,26 @@ void AcquisitionWorker::connect() {
     DataStore& store = context_.store;
     const int32_t maxId = readMaxId(store.ini());
     const RecorderIdentity id = identityFromHeader(header_);
+    bool registered = false;
     if (id.isValid()) {
         context_.shared.setConnectedIdentity(id);
         const uint64_t ticket = context_.shared.expectRegistration();
         report(status::knownRecorder);
-        pauseAfterIdentity(ticket);
+        registered = pauseAfterIdentity(ticket);
     } else {
         context_.link.currentRecorder.store(maxId);
         store.setCurrentRecorder(maxId);
         writeMaxId(store.ini(), maxId);
         const uint64_t ticket = context_.shared.expectRegistration();
         report(status::unknownRecorder);
-        pauseAfterIdentity(ticket);
+        registered = pauseAfterIdentity(ticket);
         store.setNextAddress(0);
     }
-    identified_ = true;
+    // A receiver that has not registered the recorder in time leaves its number unsettled: no
+    // file is written under a number that may belong to another recorder.
+    identified_ = registered;
     const int32_t number = context_.link.currentRecorder.load();
-    if (number >= 0) {
+    if (registered && number >= 0) {
         store.refreshFromHeader(header_, number);
     }
     report(status::connected);

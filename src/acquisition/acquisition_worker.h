@@ -28,10 +28,9 @@ struct WorkerContext {
 
 // Bounds of the waits the worker makes: the pause after reporting a recognised or unknown
 // recorder (at least this long, and until the window side has registered it, at most
-// kRegistrationBound of real time), and the passes of the clock loop for a recorder that never
-// takes the time (about a minute), after which the run ends as a failed read does.
+// SharedState::registrationBound of real time), and the passes of the clock loop for a recorder
+// that never takes the time (about a minute), after which the run ends as a failed read does.
 constexpr int64_t kPauseAfterIdentityMs = 50;
-constexpr std::chrono::milliseconds kRegistrationBound{5000};
 constexpr int64_t kClockRecheckMs = 5000;
 constexpr int kMaxClockPasses = 12;
 constexpr int64_t kClockToleranceSeconds = 5;
@@ -57,7 +56,7 @@ private:
     void download();
     void clockSetting();
     bool reconnect(); // false: no recorder, the worker ends
-    void pauseAfterIdentity(uint64_t ticket);
+    bool pauseAfterIdentity(uint64_t ticket);
     void report(int code, int32_t number = 0) { context_.reports.postLoggerStatus(number, code); }
 
     WorkerContext context_;

@@ -61,9 +61,13 @@ public:
         done_ = expected_;
         registered_.notify_all();
     }
-    bool waitRegistration(uint64_t ticket, std::chrono::milliseconds bound) {
+    bool waitRegistration(uint64_t ticket) {
         std::unique_lock lock(mutex_);
-        return registered_.wait_for(lock, bound, [&] { return done_ >= ticket; });
+        return registered_.wait_for(lock, registrationBound_, [&] { return done_ >= ticket; });
+    }
+    void setRegistrationBound(std::chrono::milliseconds bound) {
+        std::lock_guard lock(mutex_);
+        registrationBound_ = bound;
     }
 
 private:
@@ -72,6 +76,7 @@ private:
     RecorderIdentity identity_;
     HeaderImage header_{};
     bool hasHeader_ = false;
+    std::chrono::milliseconds registrationBound_{5000};
     uint64_t expected_ = 0;
     uint64_t done_ = 0;
 };

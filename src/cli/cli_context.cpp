@@ -44,7 +44,9 @@ std::string mainIniPath(const Folders& folders) {
 
 bool prepareFolders(const CliRequest& request, Folders& out, int& status) {
     std::string error;
-    if (!resolveDataDirectory(request.dataDir, out.data, error)) {
+    const bool writes = request.command == Command::sync || request.command == Command::watch ||
+                        request.command == Command::configure || request.command == Command::clear;
+    if (!resolveDataDirectory(request.dataDir, out.data, error, writes)) {
         printError(error);
         status = kExitInvalid;
         return false;

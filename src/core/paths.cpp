@@ -55,7 +55,8 @@ std::string programDirectory() {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-bool resolveDataDirectory(const std::string& option, std::string& out, std::string& error) {
+bool resolveDataDirectory(const std::string& option, std::string& out, std::string& error,
+                          bool create) {
     std::string chosen = option;
     if (chosen.empty()) {
         if (const char* env = std::getenv("VELDRIN_DATA_DIR"); env != nullptr && *env != '\0') {
@@ -82,7 +83,7 @@ bool resolveDataDirectory(const std::string& option, std::string& out, std::stri
     while (chosen.size() > 1 && chosen.back() == '/') {
         chosen.pop_back();
     }
-    if (!makeDirectories(chosen)) {
+    if (create && !makeDirectories(chosen)) {
         error = "Cannot create the data folder " + chosen + ": " + std::strerror(errno);
         return false;
     }

@@ -17,8 +17,10 @@ std::string programDirectory();
 
 // Data folder: the explicit option, else $VELDRIN_DATA_DIR, else the program folder when it holds
 // main.ini or a file named "portable", else $XDG_DATA_HOME/veldrin or ~/.local/share/veldrin.
-// The folder is created when missing. Returns false with a message when it cannot be had.
-bool resolveDataDirectory(const std::string& option, std::string& out, std::string& error);
+// The folder is created when missing unless `create` is false (a reader that must change nothing
+// takes a missing folder as an empty one). Returns false with a message when it cannot be had.
+bool resolveDataDirectory(const std::string& option, std::string& out, std::string& error,
+                          bool create = true);
 
 // Resource folder: the program folder when it holds the language files, else the installed share
 // folder beside it (../share/veldrin).

@@ -154,6 +154,32 @@ TEST(Chain, AnotherRecorderBetweenTwoPollsIsNeverDownloadedIntoTheFirstOnesFile)
     EXPECT_EQ(readData(rig.dataFile(1)).records.size(), 300u);
 }
 
+TEST(Chain, LateRegistrationWritesNoFileUntilTheRecorderIsKnown) {
+    ChainRig rig;
+    rig.acquisition->shared().setRegistrationBound(std::chrono::milliseconds(1));
+    rig.acquisition->PollPresence();
+    // The window side is slow: the worker gives up waiting and reports 5 unregistered.
+    std::vector<LoggerReport> held;
+    LoggerReport report;
+    while (rig.reports.waitFor(report, std::chrono::seconds(10))) {
+        held.push_back(report);
+        if (report.code == status::connected) {
+            break;
+        }
+    }
+    ASSERT_EQ(held.size(), 3u);
+    EXPECT_FALSE(fileExists(rig.dataFile(0)));
+    rig.acquisition->shared().setRegistrationBound(std::chrono::seconds(10));
+    for (const LoggerReport& r : held) {
+        rig.acquisition->HandleLoggerStatus(r.number, r.code);
+    }
+    rig.drain();
+    // The late registration stands; the recorder is identified again before its download.
+    EXPECT_EQ(rig.takeCodes(), (Codes{0, 2, 5, 6, 7, 3, 4, 6, 7}));
+    EXPECT_EQ(readMaxId(*rig.ini), 1);
+    EXPECT_EQ(readData(rig.dataFile(0)).records.size(), 300u);
+}
+
 TEST(Chain, UnplugDuringTheFirstHeaderReadThenAgain) {
     ChainRig rig;
     sim::FaultPlan plan;

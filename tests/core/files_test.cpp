@@ -68,6 +68,10 @@ TEST(Paths, DataDirectoryOrderOfChoice) {
     } else {
         ::unsetenv("XDG_DATA_HOME");
     }
+    // A reader that must change nothing does not create the folder.
+    ASSERT_TRUE(resolveDataDirectory(dir.file("not-made"), out, error, false));
+    EXPECT_EQ(out, dir.file("not-made"));
+    EXPECT_FALSE(fileExists(out));
     EXPECT_EQ(joinPath("/a/", "b"), "/a/b");
     EXPECT_EQ(joinPath("/a", "b"), "/a/b");
 }
