@@ -275,7 +275,7 @@ Decode decodeHead(ByteSource& in, RecorderSettings& s, int32_t& recordCount) {
 
 Decode decodeRecordsAndTail(ByteSource& in, int32_t recordCount, DataFileContent& out) {
     RecordList records;
-    records.reserve(static_cast<std::size_t>(recordCount));
+    records.reserve(static_cast<std::size_t>(recordCount) + kAppendHeadroom);
     auto chunk = std::make_unique<char[]>(kChunkRecords * kRecordOnDisk);
     std::size_t left = static_cast<std::size_t>(recordCount);
     while (left > 0) {

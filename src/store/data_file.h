@@ -43,6 +43,10 @@ constexpr std::size_t kRecTimeValue = 17;
 constexpr std::size_t kRecDownloadStatus = 25;
 constexpr std::size_t kRecDownloadValue = 29;
 
+// Room kept behind the records of a loaded history: one recorder's whole memory, so that the first
+// download after a load appends without moving a million records.
+constexpr std::size_t kAppendHeadroom = 16320;
+
 constexpr uint64_t fileSize(uint64_t descriptionUnits, uint64_t records) {
     return kFixedSize + 2 * descriptionUnits + kRecordOnDisk * records;
 }

@@ -90,7 +90,8 @@ void DataStore::mirrorConnectedIntoDisplayed() {
         return;
     }
     freeRecords(displayedRecords_);
-    displayedRecords_ = connectedRecords_; // allocates exactly the size
+    displayedRecords_.reserve(connectedRecords_.capacity()); // the same room to append into
+    displayedRecords_.assign(connectedRecords_.begin(), connectedRecords_.end());
     displayedMirrorsConnected_ = true;
 }
 

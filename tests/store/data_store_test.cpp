@@ -182,15 +182,16 @@ TEST_F(StoreTest, RefreshKeepsTheDescriptionAndFollowsIntoTheDisplayedSet) {
     EXPECT_EQ(readFile(store.dataFilePath(0)).size(), datafile::fileSize(6, 0));
 }
 
-TEST_F(StoreTest, StartUpLoadsTheNewestRecorderExactlySized) {
+TEST_F(StoreTest, StartUpLoadsTheNewestRecorderWithRoomForOneDownload) {
     connectNew(2);
     store.appendDownloaded(batch({10, 10, 10}, false, 268));
     DataStore fresh(dir.path(), ini, clock);
     EXPECT_EQ(fresh.loadAtStartUp(), 2);
     EXPECT_EQ(fresh.currentRecorder(), 2);
     EXPECT_EQ(fresh.nextAddress(), 268);
-    fresh.withConnected([](auto&, const RecordList& r) { EXPECT_EQ(r.capacity(), 3u); });
-    fresh.withDisplayed([](auto&, const RecordList& r) { EXPECT_EQ(r.capacity(), 3u); });
+    const std::size_t room = 3u + datafile::kAppendHeadroom;
+    fresh.withConnected([&](auto&, const RecordList& r) { EXPECT_EQ(r.capacity(), room); });
+    fresh.withDisplayed([&](auto&, const RecordList& r) { EXPECT_EQ(r.capacity(), room); });
 }
 
 TEST_F(StoreTest, ClearingTheConnectedRecorderKeepsItsSettings) {
