@@ -64,6 +64,9 @@ void Acquisition::setCurrentRecorder(int32_t number) {
     store_.setCurrentRecorder(number);
 }
 
+// The worker's queue exists before its thread runs, so a post is never refused for a queue not
+// yet made and needs no retry; it is refused only by a worker that has ended, and such a command
+// is dropped instead of waiting for ever.
 void Acquisition::SendLoggerCommand(int code) {
     shared_.workerBusy.store(1);
     if (!worker_ || !worker_->post(code)) {
