@@ -117,6 +117,24 @@ const std::map<std::string, Setter>& valueOptions() {
              o.socketPath = v;
              return !v.empty();
          }},
+        {"--hidg",
+         [](const std::string& v, SimProgramOptions& o) {
+             o.hidgPath = v;
+             return !v.empty();
+         }},
+        {"--udc-file",
+         [](const std::string& v, SimProgramOptions& o) {
+             o.udcFile = v;
+             return !v.empty();
+         }},
+        {"--series",
+         [](const std::string& v, SimProgramOptions& o) {
+             if (v != "counting") {
+                 return false;
+             }
+             o.config.series = countingSeries();
+             return true;
+         }},
         {"--identity", [](const std::string& v,
                           SimProgramOptions& o) { return parseIdentity(v, o.config.identity); }},
         {"--header-fill",
@@ -256,19 +274,51 @@ bool parseSimOptions(const std::vector<std::string>& args, SimProgramOptions& ou
             return false;
         }
     }
-    if (!out.help && out.socketPath.empty()) {
-        error = "--socket PATH is required";
+    if (!out.help && out.socketPath.empty() && out.hidgPath.empty()) {
+        error = "--socket PATH or --hidg PATH is required";
+        return false;
+    }
+    if (!out.udcFile.empty() && out.hidgPath.empty()) {
+        error = "--udc-file needs --hidg";
         return false;
     }
     return true;
 }
 
+std::vector<Measurement> countingSeries() {
+    std::vector<Measurement> series(kCountingSeriesLength);
+    for (int k = 0; k < kCountingSeriesLength; ++k) {
+        series[static_cast<std::size_t>(k)].celsius = (k % kCountingRawSteps) * 0.1 - 40.0;
+        series[static_cast<std::size_t>(k)].humidity = 1 + k / kCountingRawSteps;
+    }
+    return series;
+}
+
+int countingIndex(int rawTemperature, int humidity) {
+    if (rawTemperature < 0 || rawTemperature >= kCountingRawSteps || humidity < 1 ||
+        humidity > kCountingHumiditySteps) {
+        return -1;
+    }
+    return (humidity - 1) * kCountingRawSteps + rawTemperature;
+}
+
 std::string simUsage() {
     return R"(Usage: veldrin-recorder-sim --socket PATH [options]
+       veldrin-recorder-sim --hidg DEVICE [--udc-file FILE] [options]
 
 Serves a software temperature/humidity recorder on a Unix-domain socket, for the
 socket:PATH backend of the Veldrin programs. Prints "listening on PATH" once ready;
 runs until interrupted (SIGINT or SIGTERM), then removes the socket file.
+
+With --hidg it serves the HID function of a Linux USB gadget instead (or as well):
+DEVICE is the gadget's device file (/dev/hidgN), whose host then finds the recorder
+on its USB bus through the hid backend. Prints "serving DEVICE" once ready. The
+gadget's vendor, product and release (bcdDevice) are the gadget's own; --release
+has no effect there.
+  --udc-file FILE           the gadget's UDC file in configfs: unplugging the recorder
+                            (--unplug-frame) unbinds the gadget, plugging it in again
+                            (--replug-after-ms) binds it, and a gadget bound again
+                            from outside plugs the recorder in
 
 Recorder:
   --identity blank|HIGH/LOW|PRODUCT/HIGH/LOW   identity in the header (default blank)
@@ -283,6 +333,8 @@ Recorder:
   --clock-offset SECONDS    recorder clock minus PC clock (negative: it lags)
   --acceleration FACTOR     records come FACTOR times as often (1 to 1e6; clock unaffected)
   --slot "START,END"        a recording time slot, "YYYY-MM-DD HH:MM" each (up to 4)
+  --series counting         record k has raw temperature k mod 1201 and humidity
+                            1 + (k div 1201) mod 99 (default: a generated daily curve)
 
 Faults (host frames are counted from 1 on all connections):
   --silent-frame N          frame N is ignored and not answered

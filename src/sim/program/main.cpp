@@ -1,5 +1,6 @@
-// veldrin-recorder-sim: a software recorder served on a Unix-domain socket.
+// veldrin-recorder-sim: a software recorder served on a Unix-domain socket, or as a USB gadget.
 
+#include "sim/hidg_transport.h"
 #include "sim/sim_options.h"
 #include "sim/socket_server.h"
 #include "sim/software_recorder.h"
@@ -46,7 +47,13 @@ int run(const SimProgramOptions& options) {
     }
     // Every transport serves the same recorder; each only moves reports.
     std::vector<std::unique_ptr<RecorderTransport>> transports;
-    transports.push_back(std::make_unique<SocketServer>(recorder, options.socketPath));
+    if (!options.socketPath.empty()) {
+        transports.push_back(std::make_unique<SocketServer>(recorder, options.socketPath));
+    }
+    if (!options.hidgPath.empty()) {
+        transports.push_back(std::make_unique<HidgTransport>(
+            recorder, HidgSettings{options.hidgPath, options.udcFile, {}}));
+    }
     for (auto& transport : transports) {
         std::string error;
         if (!transport->start(error)) {
@@ -54,7 +61,12 @@ int run(const SimProgramOptions& options) {
             return 1; // the ones already started stop as they go
         }
     }
-    std::printf("listening on %s\n", options.socketPath.c_str());
+    if (!options.socketPath.empty()) {
+        std::printf("listening on %s\n", options.socketPath.c_str());
+    }
+    if (!options.hidgPath.empty()) {
+        std::printf("serving %s\n", options.hidgPath.c_str());
+    }
     std::fflush(stdout);
 
     const timespec slice{0, kWaitSliceMs * 1'000'000L};
