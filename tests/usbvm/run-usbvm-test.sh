@@ -71,11 +71,12 @@ have_package_lists() {
 
 install_tools() {
     local missing=()
-    command -v qemu-system-x86_64 >/dev/null 2>&1 || missing+=(qemu-system-x86)
+    timeout 30 qemu-system-x86_64 --version >/dev/null 2>&1 || missing+=(qemu-system-x86)
     [ -x /bin/busybox ] || missing+=(busybox-static)
     command -v dpkg-deb >/dev/null 2>&1 && command -v apt-get >/dev/null 2>&1 ||
         skip "not a Debian-like system: dpkg-deb and apt-get are needed for QEMU and the kernel"
     [ ${#missing[@]} -eq 0 ] && return 0
+    as_root true || skip "${missing[*]} missing, and packages can be installed only as root"
     say "installing ${missing[*]}"
     if ! have_package_lists; then
         as_root timeout 300 env DEBIAN_FRONTEND=noninteractive apt-get update -qq \
