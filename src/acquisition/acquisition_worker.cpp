@@ -67,9 +67,10 @@ void AcquisitionWorker::connect() {
     report(status::readingHeader);
     identified_ = false;
     if (context_.link.ReadHeader(header_) == 0) {
-        sendCommand(command::reconnect);
+        giveUp();
         return;
     }
+    failedInARow_ = 0;
     context_.shared.rememberHeader(header_);
     DataStore& store = context_.store;
     const int32_t maxId = readMaxId(store.ini());
@@ -105,9 +106,10 @@ void AcquisitionWorker::download() {
         return;
     }
     if (context_.link.ReadHeader(header_) == 0) {
-        sendCommand(command::reconnect);
+        giveUp();
         return;
     }
+    failedInARow_ = 0;
     context_.shared.rememberHeader(header_);
     const RecorderIdentity id = identityFromHeader(header_);
     if (id.isValid() && !(id == context_.shared.connectedIdentity())) {
@@ -141,9 +143,10 @@ void AcquisitionWorker::clockSetting() {
     uint8_t block[kMemoryUnit];
     if (link.ReadMemory(header::clockLatch, block) == 0 ||
         link.WriteByte(header::clockLatch, 0xFF) == 0) {
-        sendCommand(command::reconnect);
+        giveUp();
         return;
     }
+    failedInARow_ = 0;
     int latch = 1;
     DateTime now = clock.nowLocal();
     report(status::clockRead);
@@ -156,12 +159,12 @@ void AcquisitionWorker::clockSetting() {
             if (latch == 1) {
                 report(status::clockInTime);
             } else {
-                sendCommand(command::reconnect);
+                giveUp();
             }
             return;
         }
         if (latch == 0 || pass >= kMaxClockPasses) {
-            sendCommand(command::reconnect);
+            giveUp();
             return;
         }
         uint8_t fields[6];
@@ -178,10 +181,18 @@ void AcquisitionWorker::clockSetting() {
     }
 }
 
+void AcquisitionWorker::giveUp() {
+    ++failedInARow_;
+    sendCommand(command::reconnect);
+}
+
 bool AcquisitionWorker::reconnect() {
     report(status::commandDone);
     identified_ = false;
-    return context_.link.CheckPresence() == 1;
+    // A recorder that is on the bus but no longer answers would otherwise keep the chain turning
+    // (each failure ends in a report 7 that sends the next command) with the busy flag set for
+    // good; after a few failures in a row it counts as gone, and the presence poll takes over.
+    return context_.link.CheckPresence() == 1 && failedInARow_ < kMaxFailedInARow;
 }
 
 } // namespace veldrin

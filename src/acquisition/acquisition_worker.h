@@ -34,6 +34,9 @@ constexpr int64_t kPauseAfterIdentityMs = 50;
 constexpr int64_t kClockRecheckMs = 5000;
 constexpr int kMaxClockPasses = 12;
 constexpr int64_t kClockToleranceSeconds = 5;
+// Recorder reads that failed in a row (header, clock) before a reconnect ends the worker even when
+// the recorder is still on the bus.
+constexpr int kMaxFailedInARow = 3;
 
 class AcquisitionWorker {
 public:
@@ -55,7 +58,8 @@ private:
     void connect();
     void download();
     void clockSetting();
-    bool reconnect(); // false: no recorder, the worker ends
+    bool reconnect(); // false: no recorder (or none that answers), the worker ends
+    void giveUp();    // a recorder read failed: reconnect
     bool pauseAfterIdentity(uint64_t ticket);
     void report(int code, int32_t number = 0) { context_.reports.postLoggerStatus(number, code); }
 
@@ -66,6 +70,7 @@ private:
     // last reconnected: no download or clock setting runs for a recorder not known to be the
     // connected one.
     bool identified_ = false;
+    int failedInARow_ = 0;
     HeaderImage header_{};
     // The recorder's clock as last read; keeps its value when the bytes name no time.
     DateTime recorderClock_ = DateTime::fromValue(0.0);

@@ -5,6 +5,40 @@
 
 namespace veldrin::testing {
 
+namespace {
+
+class MutableDevice final : public HidDevice {
+public:
+    MutableDevice(std::unique_ptr<HidDevice> inner, const std::atomic<bool>& mute, Clock& clock)
+        : inner_(std::move(inner)), mute_(mute), clock_(clock) {}
+    int writeReport(const uint8_t (&report)[kReportSize]) override {
+        return inner_->writeReport(report);
+    }
+    int readReport(uint8_t (&report)[kReportSize]) override {
+        if (mute_.load()) {
+            clock_.sleepMs(kReadTimeoutMs);
+            return 0;
+        }
+        return inner_->readReport(report);
+    }
+    bool attributes(HidAttributes& out) override { return inner_->attributes(out); }
+
+private:
+    std::unique_ptr<HidDevice> inner_;
+    const std::atomic<bool>& mute_;
+    Clock& clock_;
+};
+
+} // namespace
+
+std::unique_ptr<HidDevice> MutableBackend::open(const std::string& path) {
+    std::unique_ptr<HidDevice> device = inner_->open(path);
+    if (!device) {
+        return nullptr;
+    }
+    return std::make_unique<MutableDevice>(std::move(device), mute, clock_);
+}
+
 sim::RecorderConfig ChainRig::blankRecorder(uint32_t records) {
     sim::RecorderConfig config;
     config.circularMode = 0x02;
@@ -17,7 +51,7 @@ sim::RecorderConfig ChainRig::blankRecorder(uint32_t records) {
 ChainRig::ChainRig(sim::RecorderConfig config) {
     recorder = std::make_shared<sim::SoftwareRecorder>(config, clock);
     recorder->setFrameObserver([this](const Frame& f) { frames.push_back(f); });
-    backend = sim::makeSimBackend(recorder);
+    backend = std::make_unique<MutableBackend>(sim::makeSimBackend(recorder), clock);
     startProgram();
 }
 

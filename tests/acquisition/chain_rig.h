@@ -11,6 +11,7 @@
 #include "store/ini_file.h"
 #include "support/test_support.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -33,6 +34,23 @@ public:
     }
     ManualClock base{kChainStart};
     std::function<void(int64_t)> onSleep;
+};
+
+// Passes every transfer to the software recorder, except that while `mute` is set the recorder
+// takes reports but never answers (it stays on the bus): each read fails after its time-out.
+class MutableBackend final : public HidBackend {
+public:
+    MutableBackend(std::unique_ptr<HidBackend> inner, Clock& clock)
+        : inner_(std::move(inner)), clock_(clock) {}
+    bool listInterfaces(std::vector<std::string>& paths) override {
+        return inner_->listInterfaces(paths);
+    }
+    std::unique_ptr<HidDevice> open(const std::string& path) override;
+    std::atomic<bool> mute{false};
+
+private:
+    std::unique_ptr<HidBackend> inner_;
+    Clock& clock_;
 };
 
 class ChainRig {
@@ -58,7 +76,7 @@ public:
     HookedClock clock;
     TempDir dir;
     std::shared_ptr<sim::SoftwareRecorder> recorder;
-    std::unique_ptr<HidBackend> backend;
+    std::unique_ptr<MutableBackend> backend;
     std::unique_ptr<IniFile> ini;
     std::unique_ptr<DataStore> store;
     std::unique_ptr<LoggerLink> link;

@@ -254,6 +254,23 @@ TEST(Chain, UnplugDuringTheClockLoop) {
     expectNoDuplicates(data.records);
 }
 
+TEST(Chain, RecorderThatStaysAttachedButNeverAnswersEndsTheWorker) {
+    ChainRig rig;
+    rig.backend->mute = true;
+    rig.poll();
+    // Three identifications fail in a row; then the worker counts the recorder as gone and the
+    // window side is free again instead of turning the chain for ever.
+    EXPECT_EQ(rig.takeCodes(), (Codes{0, 7, 0, 7, 0, 7}));
+    EXPECT_FALSE(rig.acquisition->workerBusy());
+    EXPECT_FALSE(rig.acquisition->recorderPresent());
+    EXPECT_EQ(rig.acquisition->shared().endedWorkers.load(), 1);
+
+    rig.backend->mute = false; // it answers again: the next poll starts over
+    rig.poll();
+    EXPECT_EQ(rig.takeCodes(), (Codes{0, 1, 5, 6, 7, 3, 4, 6, 7}));
+    EXPECT_EQ(readData(rig.dataFile(0)).records.size(), 300u);
+}
+
 TEST(Chain, UnansweredFrameFailsOneDownloadAndTheNextCatchesUp) {
     ChainRig rig;
     sim::FaultPlan plan;
