@@ -100,8 +100,8 @@ public:
 
 // An input report carrying a frame (report ID 0 first).
 inline std::vector<uint8_t> frameReport(std::initializer_list<uint8_t> frame) {
-    std::vector<uint8_t> r{0};
-    r.insert(r.end(), frame.begin(), frame.end());
+    std::vector<uint8_t> r(1 + frame.size(), 0);
+    std::copy(frame.begin(), frame.end(), r.begin() + 1);
     return r;
 }
 
