@@ -119,15 +119,7 @@ int32_t DataStore::loadAtStartUp() {
     }
     const int32_t number = maxId - 1;
     currentRecorder_.store(number);
-    Notices notices;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        loadBothLocked(number, notices);
-        notices.refill = true;
-        notices.interval = true;
-        notices.intervalMinutes = displayedSettings_.interval;
-    }
-    deliver(notices);
+    loadBothSets(number);
     return number;
 }
 
