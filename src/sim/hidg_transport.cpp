@@ -105,7 +105,7 @@ HidgTransport::~HidgTransport() {
 }
 
 bool HidgTransport::start(std::string& error) {
-    if (started_) {
+    if (serving_.started()) {
         error = "already serving";
         return false;
     }
@@ -124,36 +124,17 @@ bool HidgTransport::start(std::string& error) {
         error = "cannot open " + settings_.devicePath + ": " + std::strerror(errno);
         return false;
     }
-    int wake[2];
-    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
-        error = std::string("pipe: ") + std::strerror(errno);
+    unboundByUs_ = false;
+    if (!serving_.start([this] { serve(); }, error)) {
         ::close(firstFd_);
         firstFd_ = -1;
         return false;
     }
-    wakeRead_ = wake[0];
-    wakeWrite_ = wake[1];
-    unboundByUs_ = false;
-    stopping_ = false;
-    started_ = true;
-    thread_ = std::thread([this] { serve(); });
     return true;
 }
 
 void HidgTransport::stop() {
-    if (!started_) {
-        return;
-    }
-    stopping_ = true;
-    const uint8_t byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
-    wakeRead_ = wakeWrite_ = -1;
-    started_ = false;
+    serving_.stop();
 }
 
 void HidgTransport::serve() {
@@ -171,12 +152,12 @@ void HidgTransport::serve() {
     }
     nextBindingCheckMs_ = 0;
 
-    while (!stopping_) {
+    while (!serving_.stopping()) {
         followPresence(link);
         if (link.fd < 0 && link.bound && steadyMs() >= link.nextOpenMs) {
             openLink(link);
         }
-        pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {link.fd, POLLIN, 0}};
+        pollfd fds[2] = {{serving_.wakeFd(), POLLIN, 0}, {link.fd, POLLIN, 0}};
         if (link.fd >= 0 && !link.outbox.empty()) {
             fds[1].events |= POLLOUT;
         }
@@ -184,7 +165,7 @@ void HidgTransport::serve() {
         if (ready < 0 && errno != EINTR) {
             break;
         }
-        if (stopping_) {
+        if (serving_.stopping()) {
             break;
         }
         if (link.fd < 0 || ready <= 0) {

@@ -22,6 +22,7 @@
 // Linux only; nothing outside the simulator depends on it.
 
 #include "sim/recorder_transport.h"
+#include "sim/serving_thread.h"
 #include "sim/software_recorder.h"
 
 #include <atomic>
@@ -72,12 +73,8 @@ private:
     std::string controller_;   // the controller the gadget was last seen bound to
     bool unboundByUs_ = false; // the gadget is off the bus because the recorder was unplugged
     int64_t nextBindingCheckMs_ = 0;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
-    std::thread thread_;
-    std::atomic<bool> stopping_{false};
     std::atomic<int> opens_{0};
-    bool started_ = false;
+    ServingThread serving_; // last: its thread uses the members above
 };
 
 // What a gadget's UDC file holds: the controller's name when the gadget is bound, else empty.

@@ -123,7 +123,7 @@ SocketServer::~SocketServer() {
 }
 
 bool SocketServer::start(std::string& error) {
-    if (started_) {
+    if (serving_.started()) {
         error = "already serving";
         return false;
     }
@@ -157,38 +157,23 @@ bool SocketServer::start(std::string& error) {
         listenFd_ = -1;
         return false;
     }
-    int wake[2];
-    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
-        error = std::string("pipe: ") + std::strerror(errno);
+    if (!serving_.start([this] { serve(); }, error)) {
         ::close(listenFd_);
         listenFd_ = -1;
         ::unlink(path_.c_str());
         return false;
     }
-    wakeRead_ = wake[0];
-    wakeWrite_ = wake[1];
-    stopping_ = false;
-    started_ = true;
-    thread_ = std::thread([this] { serve(); });
     return true;
 }
 
 void SocketServer::stop() {
-    if (!started_) {
+    if (!serving_.started()) {
         return;
     }
-    stopping_ = true;
-    const uint8_t byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+    serving_.stop();
     ::close(listenFd_);
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
-    listenFd_ = wakeRead_ = wakeWrite_ = -1;
+    listenFd_ = -1;
     ::unlink(path_.c_str());
-    started_ = false;
 }
 
 void SocketServer::serve() {
@@ -196,9 +181,9 @@ void SocketServer::serve() {
     uint64_t generation = recorder_->plugGeneration();
     std::vector<pollfd> fds;
 
-    while (!stopping_) {
+    while (!serving_.stopping()) {
         fds.clear();
-        fds.push_back({wakeRead_, POLLIN, 0});
+        fds.push_back({serving_.wakeFd(), POLLIN, 0});
         fds.push_back({listenFd_, POLLIN, 0});
         for (const Connection& c : connections) {
             fds.push_back({c.fd, static_cast<short>(POLLIN | (c.outbox.empty() ? 0 : POLLOUT)), 0});
@@ -207,7 +192,7 @@ void SocketServer::serve() {
         if (ready < 0 && errno != EINTR) {
             break;
         }
-        if (stopping_) {
+        if (serving_.stopping()) {
             break;
         }
 

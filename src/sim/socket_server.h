@@ -7,6 +7,7 @@
 // once after accepting.
 
 #include "sim/recorder_transport.h"
+#include "sim/serving_thread.h"
 #include "sim/software_recorder.h"
 
 #include <atomic>
@@ -39,12 +40,8 @@ private:
     std::shared_ptr<SoftwareRecorder> recorder_;
     std::string path_;
     int listenFd_ = -1;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
-    std::thread thread_;
     std::atomic<int> connections_{0};
-    std::atomic<bool> stopping_{false};
-    bool started_ = false;
+    ServingThread serving_; // last: its thread uses the members above
 };
 
 } // namespace veldrin::sim
