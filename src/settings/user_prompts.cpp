@@ -1,0 +1,62 @@
+#include "settings/user_prompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace veldrin {
+
+namespace {
+
+QMessageBox::Icon toBoxIcon(PromptIcon icon) {
+    switch (icon) {
+    case PromptIcon::Information:
+        return QMessageBox::Information;
+    case PromptIcon::Warning:
+        return QMessageBox::Warning;
+    case PromptIcon::Error:
+        return QMessageBox::Critical;
+    case PromptIcon::Question:
+        return QMessageBox::Question;
+    case PromptIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString captionOrDefault(const QString& caption) {
+    return caption.isEmpty() ? QStringLiteral("Veldrin") : caption;
+}
+
+} // namespace
+
+void CWidgetPrompts::message(QWidget* parent, const QString& text, PromptIcon icon,
+                             const QString& caption) {
+    QMessageBox box(toBoxIcon(icon), captionOrDefault(caption), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText); // texts come from editable files
+    box.exec();
+}
+
+bool CWidgetPrompts::ask(QWidget* parent, const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Question, captionOrDefault(caption), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString CWidgetPrompts::chooseFile(QWidget* parent, const FileDialogRequest& request,
+                                   QString* chosenFilter) {
+    QFileDialog dialog(parent, request.caption, request.directory);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    dialog.setNameFilters(request.filters);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    if (chosenFilter)
+        *chosenFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace veldrin
