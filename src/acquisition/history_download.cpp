@@ -70,6 +70,12 @@ private:
     int progress_ = 0;
 };
 
+// A slot's records begin at its first block, which the recorder sets with the slot's first record.
+bool hasFirstBlock(const TimeSlot& slot) {
+    return slot.firstBlock >= kRecordAreaStart / kBlockSize &&
+           slot.firstBlock < kMemorySize / kBlockSize;
+}
+
 bool isSlotMode(const RecorderSettings& s) {
     return s.circularMode == 0 && s.slotsInUse != 0;
 }
@@ -115,6 +121,12 @@ int slotDownload(RangeReader& reader, const RecorderSettings& s, int32_t d, cons
         }
         if (slot.start > now) {
             return 1; // later slots are not looked at
+        }
+        if (!hasFirstBlock(slot)) {
+            // Begun by the PC's clock, but the recorder has not recorded in it yet (its clock may
+            // lag, and the first record comes one interval in): nothing to read here, nor in the
+            // slots after it. Reading from block 0 would take the header for records.
+            return 1;
         }
         const int first = slot.firstBlock * kBlockSize;
         if (d < first) {

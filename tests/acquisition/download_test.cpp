@@ -272,5 +272,44 @@ TEST_F(SlotDownload, SlotStartingLaterStopsTheDownload) {
     EXPECT_EQ(device.readAddresses.back(), endAddress(3) - 32);
 }
 
+// A slot that has begun by the PC's clock but in which the recorder has not recorded yet has no
+// first block (0). It holds nothing: the walk stops there, block 0 (the header) is never read as
+// records, and the slot before it is not read a second time under the later slot's name.
+TEST_F(SlotDownload, SlotWithoutAFirstBlockHoldsNothingYet) {
+    device.fill(256, endAddress(9));
+    struct Case {
+        const char* name;
+        int slot0First, slot0Last, slot1First;
+        int lastBlock;
+        int32_t stored;
+        std::size_t records;
+    };
+    const Case cases[] = {
+        {"first slot not begun, nothing stored", 0, 0, 0, 1, 0, 0},
+        {"first slot not begun, address stored", 0, 0, 0, 2, 512, 0},
+        {"second slot not begun", 1, 3, 0, 3, 0, 3 * 64},
+        {"second slot not begun, first read in part", 1, 3, 0, 3, 768, 64},
+    };
+    for (const Case& c : cases) {
+        collected = Collected{};
+        device.readAddresses.clear();
+        RecorderSettings s = slotted();
+        s.lastBlock = s.wrapMarker = c.lastBlock;
+        s.slots[0].firstBlock = c.slot0First;
+        s.slots[0].lastBlock = c.slot0Last;
+        s.slots[1].firstBlock = c.slot1First;
+        ASSERT_EQ(run(s, c.stored), 1) << c.name;
+        std::size_t records = 0;
+        for (const DownloadBatch& b : collected.batches) {
+            records += b.records.size();
+        }
+        EXPECT_EQ(records, c.records) << c.name;
+        EXPECT_EQ(device.readAddresses.size(), 2 * c.records / 8) << c.name;
+        for (int address : device.readAddresses) {
+            EXPECT_GE(address, kRecordAreaStart) << c.name;
+        }
+    }
+}
+
 } // namespace
 } // namespace veldrin
