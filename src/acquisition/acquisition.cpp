@@ -101,12 +101,12 @@ void Acquisition::periodicStep() {
     ++tickCounter_;
     if (tickCounter_ % kPeriodicTicks == 0) {
         tickCounter_ = 0;
-        if (!workerBusy() && recorderPresent()) {
+        if (!periodicHeld_ && !workerBusy() && recorderPresent()) {
             SendLoggerCommand(command::download);
         }
         listener_->applyTimeWindow();
     }
-    if (!workerBusy()) {
+    if (!periodicHeld_ && !workerBusy()) {
         PollPresence();
     }
 }
@@ -181,28 +181,41 @@ void Acquisition::HandleLoggerStatus(int32_t number, int code) {
 
 int Acquisition::writeSettings(const ConfigurationEdit& edit) {
     shared_.workerBusy.store(1);
-    HeaderImage last{};
-    if (!shared_.lastHeader(last)) {
-        last.fill(0xFF);
+    // The header as the recorder holds it now: it shows which recorder is attached, and the
+    // write sends back its bytes that the configuration does not define.
+    HeaderImage current{};
+    if (link_.ReadHeader(current) == 0) {
+        shared_.workerBusy.store(0);
+        return 0;
+    }
+    if (identityFromHeader(current) != shared_.connectedIdentity()) {
+        shared_.recorderPresent.store(0);
+        shared_.workerBusy.store(0);
+        return 0;
     }
     RecorderSettings connected = store_.connectedSettings();
-    WriteConfiguration(link_, edit, last, connected);
-    store_.setConnectedSettings(connected);
+    for (int k = 0; k < kSlotCount; ++k) {
+        TimeSlot& slot = connected.slots[static_cast<std::size_t>(k)];
+        slot.firstBlock = current[static_cast<std::size_t>(header::slotOffset(k) + 12)];
+        slot.lastBlock = current[static_cast<std::size_t>(header::slotOffset(k) + 13)];
+    }
     HeaderImage fresh{};
-    const int readBack = link_.ReadHeader(fresh);
-    if (readBack != 0) {
-        shared_.rememberHeader(fresh);
-        const int32_t number = link_.currentRecorder.load();
-        if (number >= 0) {
-            store_.refreshFromHeader(fresh, number);
-        }
+    if (WriteConfiguration(link_, edit, current, connected) == 0 || link_.ReadHeader(fresh) == 0) {
+        shared_.workerBusy.store(0);
+        return 0;
+    }
+    store_.setConnectedSettings(connected);
+    shared_.rememberHeader(fresh);
+    const int32_t number = link_.currentRecorder.load();
+    if (number >= 0) {
+        store_.refreshFromHeader(fresh, number);
     }
     if (clockSetDone_) {
         shared_.workerBusy.store(0);
     } else {
         SendLoggerCommand(command::clockSetting);
     }
-    return readBack;
+    return 1;
 }
 
 } // namespace veldrin

@@ -58,6 +58,11 @@ public:
     void PollPresence();
     // The one-second timer step.
     void periodicStep();
+    // While held, the periodic step neither polls for the recorder nor sends a download, so that
+    // the window thread may talk to the recorder itself (the Setting command while its dialog is
+    // open). Chains already running are not affected.
+    void holdPeriodicCommands(bool hold) { periodicHeld_ = hold; }
+    bool periodicCommandsHeld() const { return periodicHeld_; }
     // The reaction to one worker report.
     void HandleLoggerStatus(int32_t number, int code);
 
@@ -74,7 +79,11 @@ public:
     // The recorder work of the Setting command, steps after the dialog: writes the edit, reads
     // the header back and refreshes the connected settings and file from it, then lets the clock
     // be set when that has not happened yet. The caller makes sure no worker command runs
-    // (workerBusy clear) and that a recorder is attached. 1 when the header was read back.
+    // (workerBusy clear) and that a recorder is attached.
+    // Nothing is written when the recorder attached is not the connected one (it was exchanged
+    // since it was identified; the next presence poll connects it anew). 1 when every write was
+    // acknowledged and the header read back; otherwise 0, with the connected settings and the
+    // data file as they were and no command sent.
     int writeSettings(const ConfigurationEdit& edit);
 
     void setCurrentRecorder(int32_t number);
@@ -97,6 +106,7 @@ private:
     int tickCounter_ = 0;
     bool clockSetDone_ = false;
     bool holdAfterConnect_ = false;
+    bool periodicHeld_ = false;
 };
 
 } // namespace veldrin

@@ -13,17 +13,12 @@ ConfigurationEdit editFromSettings(const RecorderSettings& settings) {
     return edit;
 }
 
-void WriteConfiguration(LoggerLink& link, const ConfigurationEdit& edit,
-                        const HeaderImage& lastHeader, RecorderSettings& connected) {
+int WriteConfiguration(LoggerLink& link, const ConfigurationEdit& edit,
+                       const HeaderImage& lastHeader, RecorderSettings& connected) {
     connected.tempUnit = edit.tempUnit;
     connected.dateOrder = edit.dateOrder;
     connected.circularMode = edit.circular;
-    link.WriteByte(header::tempUnit, tempUnitByte(edit.tempUnit));
-    link.WriteByte(header::dateOrder, dateOrderByte(edit.dateOrder));
-    link.WriteByte(header::circularMode, circularModeByte(edit.circular));
     connected.interval = edit.interval;
-    link.WriteByte(header::interval, static_cast<uint8_t>(edit.interval & 0xFF));
-
     int inUse = 0;
     for (int k = 0; k < kSlotCount; ++k) {
         TimeSlot& slot = connected.slots[static_cast<std::size_t>(k)];
@@ -36,17 +31,33 @@ void WriteConfiguration(LoggerLink& link, const ConfigurationEdit& edit,
         }
     }
     connected.slotsInUse = inUse;
-    link.WriteByte(header::slotsInUse, static_cast<uint8_t>(inUse));
+    connected.description = edit.description;
 
+    // A recorder that stops answering (pulled) would make every further write wait for its
+    // acknowledgement in vain, so the writes end at the first one refused.
+    const std::pair<int, uint8_t> bytes[] = {
+        {header::tempUnit, tempUnitByte(edit.tempUnit)},
+        {header::dateOrder, dateOrderByte(edit.dateOrder)},
+        {header::circularMode, circularModeByte(edit.circular)},
+        {header::interval, static_cast<uint8_t>(edit.interval & 0xFF)},
+        {header::slotsInUse, static_cast<uint8_t>(inUse)},
+    };
+    for (const auto& [address, value] : bytes) {
+        if (link.WriteByte(static_cast<uint16_t>(address), value) == 0) {
+            return 0;
+        }
+    }
     for (int k = 0; k < kSlotCount; ++k) {
         const int offset = header::slotOffset(k);
         const auto image = slotImage(connected.slots[static_cast<std::size_t>(k)],
                                      lastHeader.data() + offset + 14);
         uint8_t buffer[kMemoryUnit];
         std::copy(image.begin(), image.end(), buffer);
-        link.WriteMemory(static_cast<uint16_t>(offset), buffer);
+        if (link.WriteMemory(static_cast<uint16_t>(offset), buffer) == 0) {
+            return 0;
+        }
     }
-    connected.description = edit.description;
+    return 1;
 }
 
 } // namespace veldrin

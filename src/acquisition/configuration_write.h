@@ -26,9 +26,9 @@ ConfigurationEdit editFromSettings(const RecorderSettings& settings);
 
 // Applies the edit to `connected` and writes it into the recorder: five single bytes, then one
 // 32-byte write per slot. The 18 bytes of each slot write that the system does not define carry
-// what `lastHeader` holds there, so the write leaves them as the recorder had them. Write results
-// are not examined: reading the header back shows what the recorder took.
-void WriteConfiguration(LoggerLink& link, const ConfigurationEdit& edit,
-                        const HeaderImage& lastHeader, RecorderSettings& connected);
+// what `lastHeader` holds there, so the write leaves them as the recorder had them. 1 when the
+// recorder acknowledged every write; the writes stop at the first one it refuses (0).
+int WriteConfiguration(LoggerLink& link, const ConfigurationEdit& edit,
+                       const HeaderImage& lastHeader, RecorderSettings& connected);
 
 } // namespace veldrin

@@ -8,9 +8,8 @@
 namespace veldrin::cli {
 namespace {
 
-constexpr int32_t kLinear = 0;
-constexpr int32_t kCircular = 1;
-constexpr int32_t kNoCircularMode = 2; // a circular choice above this: the recorder has none
+using rules::kCircular;
+using rules::kLinear;
 
 std::string slotName(int index) {
     return "slot " + std::to_string(index + 1);
@@ -25,20 +24,6 @@ std::string minuteText(const DateTime& t) {
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d", f.year, f.month, f.day, f.hour,
                   f.minute);
     return buffer;
-}
-
-// The recorder keeps slot times to the minute, as the dialog's pickers do.
-DateTime toMinute(const DateTime& t) {
-    CalendarFields f;
-    if (!t.fields(f)) {
-        return t;
-    }
-    return DateTime::fromFields(f.year, f.month, f.day, f.hour, f.minute, 0);
-}
-
-bool yearFits(const DateTime& t) {
-    CalendarFields f;
-    return t.fields(f) && f.year >= kFirstSlotYear && f.year <= kLastSlotYear;
 }
 
 class Planner {
@@ -60,7 +45,9 @@ public:
     }
 
 private:
-    bool recorderHasCircularMode() const { return recorder_.circularMode <= kNoCircularMode; }
+    bool recorderHasCircularMode() const {
+        return rules::recorderHasCircularMode(recorder_.circularMode);
+    }
 
     void applyChoices() {
         ConfigurationEdit& edit = plan_.edit;
@@ -84,7 +71,7 @@ private:
             return;
         }
         const long minutes = *request_.interval;
-        if (minutes < kMinInterval || minutes > kMaxInterval) {
+        if (!rules::intervalFits(minutes)) {
             plan_.errors.push_back("--interval: " + std::to_string(minutes) +
                                    " minutes is outside 1 to 240");
             return;
@@ -97,7 +84,7 @@ private:
             return;
         }
         std::u16string text = utf8ToUtf16(*request_.description);
-        const auto limit = static_cast<std::size_t>(kDescriptionCapacity - 1);
+        const auto limit = static_cast<std::size_t>(rules::kMaxDescriptionUnits);
         if (text.size() > limit) {
             plan_.errors.push_back("--description: " + std::to_string(text.size()) +
                                    " characters (UTF-16 units); at most 255 are kept");
@@ -113,8 +100,8 @@ private:
             changed_[static_cast<std::size_t>(k)] = true;
             slot.inUse = change.inUse ? 1 : 0;
             if (change.inUse) {
-                slot.start = toMinute(change.start);
-                slot.end = toMinute(change.end);
+                slot.start = rules::toMinute(change.start);
+                slot.end = rules::toMinute(change.end);
                 switchedOn_ = true;
             }
         }
@@ -130,10 +117,10 @@ private:
             }
             const std::string name = slotName(k);
             for (const auto& [what, time] : {std::pair{"start", slot.start}, {"end", slot.end}}) {
-                if (!yearFits(time)) {
+                if (!rules::slotYearFits(time)) {
                     plan_.errors.push_back(name + " " + what + " " + minuteText(time) +
                                            ": the year must lie in 2000 to 2255");
-                } else if (plan_.edit.circular == kLinear && time < now_) {
+                } else if (rules::pastTimesMatter(plan_.edit.circular) && time < now_) {
                     plan_.errors.push_back(name + " " + what + " " + minuteText(time) +
                                            " lies in the past");
                 }
@@ -161,16 +148,12 @@ private:
     }
 
     void warnAboutSlotOrder() {
-        if (plan_.edit.circular != kLinear || !anyChanged()) {
+        if (!anyChanged()) {
             return;
         }
-        for (int k = 1; k < kSlotCount; ++k) {
-            const TimeSlot& earlier = plan_.edit.slots[static_cast<std::size_t>(k - 1)];
-            const TimeSlot& later = plan_.edit.slots[static_cast<std::size_t>(k)];
-            if (later.inUse != 0 && earlier.inUse != 0 && later.start < earlier.end) {
-                plan_.warnings.push_back(slotName(k) + " starts before " + slotName(k - 1) +
-                                         " ends");
-            }
+        for (const auto& [later, earlier] : rules::slotsOutOfOrder(plan_.edit)) {
+            plan_.warnings.push_back(slotName(later) + " starts before " + slotName(earlier) +
+                                     " ends");
         }
     }
 

@@ -3,6 +3,7 @@
 // command line, and checked as the Setting dialog checks its input. What the dialog would correct
 // with a message is an error here (nothing is written); what it only warns about is a warning.
 
+#include "acquisition/configuration_rules.h"
 #include "acquisition/configuration_write.h"
 #include "cli/cli_options.h"
 #include "core/recorder_types.h"
@@ -11,11 +12,6 @@
 #include <vector>
 
 namespace veldrin::cli {
-
-constexpr long kMinInterval = 1;
-constexpr long kMaxInterval = 240;
-constexpr int kFirstSlotYear = 2000;
-constexpr int kLastSlotYear = 2255;
 
 struct ConfigurePlan {
     ConfigurationEdit edit;
