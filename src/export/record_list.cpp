@@ -50,15 +50,6 @@ bool secondsOf(const DateTime& time, int64_t& out) {
     return true;
 }
 
-// Rows (record indices) that carry a remark; -1 when none.
-struct Marks {
-    std::ptrdiff_t highestTemperature = -1;
-    std::ptrdiff_t lowestTemperature = -1;
-    std::ptrdiff_t highestHumidity = -1;
-    std::ptrdiff_t lowestHumidity = -1;
-    std::ptrdiff_t newest = -1;
-};
-
 class Window {
 public:
     Window(const DateTime& start, const DateTime& end)
@@ -75,77 +66,12 @@ private:
     bool valid_;
 };
 
-// The extremes over the listed rows; on equal values the later row wins.
-Marks findMarks(const RecordList& records, const Window& window) {
-    Marks marks;
-    double highestT = -10000.0;
-    double lowestT = 10000.0;
-    int highestH = -1000;
-    int lowestH = 1000;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const HistoryRecord& r = records[i];
-        if (!window.holds(r)) {
-            continue;
-        }
-        const auto row = static_cast<std::ptrdiff_t>(i);
-        if (r.temperature >= highestT) {
-            highestT = r.temperature;
-            marks.highestTemperature = row;
-        }
-        if (r.temperature <= lowestT) {
-            lowestT = r.temperature;
-            marks.lowestTemperature = row;
-        }
-        if (r.humidity >= highestH) {
-            highestH = r.humidity;
-            marks.highestHumidity = row;
-        }
-        if (r.humidity <= lowestH) {
-            lowestH = r.humidity;
-            marks.lowestHumidity = row;
-        }
-        if (i + 1 == records.size()) {
-            marks.newest = row;
-        }
-    }
-    return marks;
-}
-
-struct RemarkTexts {
-    std::u16string highestTemperature = languageString(kHighestTemperature);
-    std::u16string lowestTemperature = languageString(kLowestTemperature);
-    std::u16string highestHumidity = languageString(kHighestHumidity);
-    std::u16string lowestHumidity = languageString(kLowestHumidity);
-    std::u16string newest = languageString(kNewest);
-};
-
 // The list reads a cell's current text (up to its read limit) before it appends to it.
 void appendRemark(std::u16string& remark, const std::u16string& text) {
     if (remark.size() > kRemarkReadLimit) {
         remark.resize(kRemarkReadLimit);
     }
     remark += text;
-}
-
-// The remarks are given in this order: the highest temperature's is set, the others appended.
-std::u16string remarkOf(std::ptrdiff_t row, const Marks& marks, const RemarkTexts& texts) {
-    std::u16string remark;
-    if (row == marks.highestTemperature) {
-        remark = texts.highestTemperature;
-    }
-    if (row == marks.lowestTemperature) {
-        appendRemark(remark, texts.lowestTemperature);
-    }
-    if (row == marks.highestHumidity) {
-        appendRemark(remark, texts.highestHumidity);
-    }
-    if (row == marks.lowestHumidity) {
-        appendRemark(remark, texts.lowestHumidity);
-    }
-    if (row == marks.newest) {
-        appendRemark(remark, texts.newest);
-    }
-    return remark;
 }
 
 } // namespace
@@ -174,6 +100,91 @@ std::u16string recordListTemperature(double celsius, bool fahrenheit) {
     return text;
 }
 
+RecordSelection selectRecordRows(const RecordList& records, const DateTime& start,
+                                 const DateTime& end) {
+    RecordSelection selection;
+    const Window window(start, end);
+    RecordMarks& marks = selection.marks;
+    double highestT = -10000.0;
+    double lowestT = 10000.0;
+    int highestH = -1000;
+    int lowestH = 1000;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const HistoryRecord& r = records[i];
+        if (!window.holds(r)) {
+            continue;
+        }
+        selection.indices.push_back(i);
+        const auto row = static_cast<std::ptrdiff_t>(i);
+        if (r.temperature >= highestT) {
+            highestT = r.temperature;
+            marks.highestTemperature = row;
+        }
+        if (r.temperature <= lowestT) {
+            lowestT = r.temperature;
+            marks.lowestTemperature = row;
+        }
+        if (r.humidity >= highestH) {
+            highestH = r.humidity;
+            marks.highestHumidity = row;
+        }
+        if (r.humidity <= lowestH) {
+            lowestH = r.humidity;
+            marks.lowestHumidity = row;
+        }
+    }
+    if (!selection.indices.empty() && selection.indices.back() + 1 == records.size()) {
+        marks.newest = static_cast<std::ptrdiff_t>(records.size() - 1);
+    }
+    return selection;
+}
+
+RecordRemarkTexts::RecordRemarkTexts()
+    : highestTemperature(languageString(kHighestTemperature)),
+      lowestTemperature(languageString(kLowestTemperature)),
+      highestHumidity(languageString(kHighestHumidity)),
+      lowestHumidity(languageString(kLowestHumidity)), newest(languageString(kNewest)) {}
+
+// The highest temperature's remark is set, the others appended.
+std::u16string recordRemark(std::size_t index, const RecordMarks& marks,
+                            const RecordRemarkTexts& texts) {
+    const auto row = static_cast<std::ptrdiff_t>(index);
+    std::u16string remark;
+    if (row == marks.highestTemperature) {
+        remark = texts.highestTemperature;
+    }
+    if (row == marks.lowestTemperature) {
+        appendRemark(remark, texts.lowestTemperature);
+    }
+    if (row == marks.highestHumidity) {
+        appendRemark(remark, texts.highestHumidity);
+    }
+    if (row == marks.lowestHumidity) {
+        appendRemark(remark, texts.lowestHumidity);
+    }
+    if (row == marks.newest) {
+        appendRemark(remark, texts.newest);
+    }
+    return remark;
+}
+
+std::u16string recordListCell(const HistoryRecord& record, int column, bool fahrenheit) {
+    switch (column) {
+    case 0:
+        return recordListTime(record.time());
+    case 1:
+        return recordListTemperature(record.temperature, fahrenheit);
+    case 2:
+        return decimal(record.humidity);
+    case 3:
+        return decimal(record.interval);
+    case 4:
+        return recordListTime(record.downloadTime());
+    default:
+        return {};
+    }
+}
+
 RecordRow recordListHeadings(const RecorderSettings& settings) {
     const bool fahrenheit = settings.tempUnit != 0;
     return RecordRow{
@@ -189,22 +200,15 @@ RecordRow recordListHeadings(const RecorderSettings& settings) {
 void forEachRecordRow(const RecorderSettings& settings, const RecordList& records,
                       const DateTime& start, const DateTime& end,
                       const std::function<void(const RecordRow&)>& visit) {
-    const Window window(start, end);
-    const Marks marks = findMarks(records, window);
-    const RemarkTexts texts;
+    const RecordSelection selection = selectRecordRows(records, start, end);
+    const RecordRemarkTexts texts;
     const bool fahrenheit = settings.tempUnit != 0;
     RecordRow row;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const HistoryRecord& r = records[i];
-        if (!window.holds(r)) {
-            continue;
+    for (const std::size_t i : selection.indices) {
+        for (int column = 0; column < kRecordListColumns - 1; ++column) {
+            row[static_cast<std::size_t>(column)] = recordListCell(records[i], column, fahrenheit);
         }
-        row[0] = recordListTime(r.time());
-        row[1] = recordListTemperature(r.temperature, fahrenheit);
-        row[2] = decimal(r.humidity);
-        row[3] = decimal(r.interval);
-        row[4] = recordListTime(r.downloadTime());
-        row[5] = remarkOf(static_cast<std::ptrdiff_t>(i), marks, texts);
+        row[kRecordListColumns - 1] = recordRemark(i, selection.marks, texts);
         visit(row);
     }
 }

@@ -19,6 +19,42 @@ constexpr int kRecordListColumns = 6;
 // Column 0 record time, 1 temperature, 2 humidity, 3 interval, 4 download time, 5 remarks.
 using RecordRow = std::array<std::u16string, kRecordListColumns>;
 
+// Record indices of the rows that carry a remark; -1 when none.
+struct RecordMarks {
+    std::ptrdiff_t highestTemperature = -1;
+    std::ptrdiff_t lowestTemperature = -1;
+    std::ptrdiff_t highestHumidity = -1;
+    std::ptrdiff_t lowestHumidity = -1;
+    std::ptrdiff_t newest = -1;
+};
+
+// The records of a window, found in one pass: their indices, oldest first, and the extremes over
+// them (on equal values the later record wins) and the newest record when it is listed.
+struct RecordSelection {
+    std::vector<std::size_t> indices;
+    RecordMarks marks;
+};
+RecordSelection selectRecordRows(const RecordList& records, const DateTime& start,
+                                 const DateTime& end);
+
+// The remark texts in the current language, fetched once for a whole list.
+struct RecordRemarkTexts {
+    RecordRemarkTexts();
+    std::u16string highestTemperature;
+    std::u16string lowestTemperature;
+    std::u16string highestHumidity;
+    std::u16string lowestHumidity;
+    std::u16string newest;
+};
+
+// The remark of the record with this index: the texts of every mark it carries, in the order
+// highest temperature, lowest temperature, highest humidity, lowest humidity, newest.
+std::u16string recordRemark(std::size_t index, const RecordMarks& marks,
+                            const RecordRemarkTexts& texts);
+
+// One cell of columns 0..4 of a record's row; empty for another column.
+std::u16string recordListCell(const HistoryRecord& record, int column, bool fahrenheit);
+
 // The headings in the current language; column 1 names the unit of the settings.
 RecordRow recordListHeadings(const RecorderSettings& settings);
 
