@@ -82,7 +82,8 @@ void DataStore::collectDocumentNotice(Notices& notices) const {
 }
 
 bool DataStore::displayedIsConnected() const {
-    return displayedSettings_.recorderNumber == connectedSettings_.recorderNumber;
+    return !displayedIsDocument_ &&
+           displayedSettings_.recorderNumber == connectedSettings_.recorderNumber;
 }
 
 void DataStore::mirrorConnectedIntoDisplayed() {
@@ -105,6 +106,7 @@ int DataStore::loadBothLocked(int32_t number, Notices& notices) {
     }
     connectedSettings_ = document_.settings;
     displayedSettings_ = document_.settings;
+    displayedIsDocument_ = false;
     nextAddress_ = document_.nextAddress;
     // The same file read twice gives the same records; a copy is cheaper than a second read.
     displayedMirrorsConnected_ = false;
@@ -142,7 +144,9 @@ int DataStore::loadDisplayedSet(int32_t number) {
     int ok = 0;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        const bool otherRecorder = number != displayedSettings_.recorderNumber;
+        const bool otherRecorder =
+            displayedIsDocument_ || number != displayedSettings_.recorderNumber;
+        displayedIsDocument_ = false;
         if (otherRecorder) {
             freeRecords(displayedRecords_);
         }
@@ -162,6 +166,31 @@ int DataStore::loadDisplayedSet(int32_t number) {
         notices.refill = true;
         notices.interval = true;
         notices.intervalMinutes = displayedSettings_.interval;
+    }
+    deliver(notices);
+    return ok;
+}
+
+int DataStore::loadDisplayedDocument(const std::string& path) {
+    Notices notices;
+    int ok = 0;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        RecordList records;
+        document_.settings = RecorderSettings{};
+        document_.setTarget(&records);
+        ok = document_.open(path);
+        if (ok) {
+            displayedSettings_ = document_.settings;
+            displayedRecords_.swap(records);
+            displayedIsDocument_ = true;
+            displayedMirrorsConnected_ = false;
+            notices.refill = true;
+            notices.interval = true;
+            notices.intervalMinutes = displayedSettings_.interval;
+        } else {
+            notices.problems.push_back(document_.errorMessage());
+        }
     }
     deliver(notices);
     return ok;
@@ -216,6 +245,7 @@ int DataStore::startNewRecorder(int32_t number) {
         freeRecords(connectedRecords_);
         freeRecords(displayedRecords_);
         displayedMirrorsConnected_ = true;
+        displayedIsDocument_ = false;
         ok = createEmptyLocked(number, notices);
         notices.refill = true;
         notices.interval = true;
@@ -231,6 +261,12 @@ int DataStore::adoptRecognisedRecorder(int32_t number, int32_t previous, bool is
     int ok = 0;
     {
         std::lock_guard<std::mutex> guard(mutex_);
+        if (displayedIsDocument_) {
+            // The recognised recorder is shown from now on, not the file the user opened.
+            freeRecords(displayedRecords_);
+            displayedMirrorsConnected_ = false;
+            displayedIsDocument_ = false;
+        }
         if (previous != number) {
             nextAddress_ = 0;
             document_.nextAddress = 0;

@@ -94,6 +94,12 @@ public:
     // so a failed load leaves an empty list. 1 on success.
     int loadDisplayedSet(int32_t number);
 
+    // A data file the user opened to look at, wherever it lies: the displayed set takes its
+    // settings and records. Nothing is written, and the displayed set stops following the
+    // connected recorder until a recorder is chosen for display again. 1 on success; on failure
+    // the displayed set stays as it was and the listener hears the message.
+    int loadDisplayedDocument(const std::string& path);
+
     // The settings of a recorder's file (for showing its description before clearing); no set
     // changes. 1 on success.
     int readFileSettings(int32_t number, RecorderSettings& out);
@@ -207,6 +213,8 @@ private:
     // True while displayedRecords_ is known to equal connectedRecords_, so that keeping the
     // displayed set in step with the connected one needs no copy.
     bool displayedMirrorsConnected_ = true;
+    // True while the displayed set shows a file the user opened rather than a recorder's.
+    bool displayedIsDocument_ = false;
     int32_t nextAddress_ = 0;
     std::atomic<int32_t> currentRecorder_{-1};
 };
