@@ -1,0 +1,97 @@
+#include "view/record_list_model.h"
+
+#include <mutex>
+
+namespace veldrin {
+
+namespace {
+
+QString toQString(const std::u16string& text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+constexpr int kRemarkColumn = kRecordListColumns - 1;
+
+} // namespace
+
+RecordListModel::RecordListModel(const DataStore& store, QObject* parent)
+    : QAbstractTableModel(parent), store_(store) {
+    headings_ = recordListHeadings(RecorderSettings{});
+}
+
+void RecordListModel::refill(const DateTime& start, const DateTime& end) {
+    store_.withDisplayed([&](const RecorderSettings& settings, const RecordList& records) {
+        select(settings, records, start, end);
+    });
+    publish();
+}
+
+void RecordListModel::select(const RecorderSettings& settings, const RecordList& records,
+                             const DateTime& start, const DateTime& end) {
+    pending_ = selectRecordRows(records, start, end);
+    pendingFahrenheit_ = settings.tempUnit != 0;
+    pendingHeadings_ = recordListHeadings(settings);
+}
+
+void RecordListModel::publish() {
+    beginResetModel();
+    selection_ = std::move(pending_);
+    pending_ = RecordSelection{};
+    fahrenheit_ = pendingFahrenheit_;
+    headings_ = pendingHeadings_;
+    remarkTexts_ = RecordRemarkTexts();
+    cellsMade_ = 0;
+    endResetModel();
+    Q_EMIT headerDataChanged(Qt::Horizontal, 0, kRecordListColumns - 1);
+}
+
+int RecordListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(selection_.indices.size());
+}
+
+int RecordListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kRecordListColumns;
+}
+
+QString RecordListModel::cell(std::size_t recordIndex, int column) const {
+    ++cellsMade_;
+    if (column == kRemarkColumn) {
+        return toQString(recordRemark(recordIndex, selection_.marks, remarkTexts_));
+    }
+    // The records may have changed since the fill (a reload pending its refill): a row that no
+    // longer exists shows empty.
+    return store_.withDisplayed([&](const RecorderSettings&, const RecordList& records) {
+        return recordIndex < records.size()
+                   ? toQString(recordListCell(records[recordIndex], column, fahrenheit_))
+                   : QString();
+    });
+}
+
+QVariant RecordListModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
+        return {};
+    }
+    if (role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(Qt::AlignCenter);
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    const std::size_t record = selection_.indices[static_cast<std::size_t>(index.row())];
+    return cell(record, index.column());
+}
+
+QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kRecordListColumns) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    if (role == Qt::DisplayRole) {
+        return toQString(headings_[static_cast<std::size_t>(section)]);
+    }
+    if (role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(Qt::AlignCenter);
+    }
+    return {};
+}
+
+} // namespace veldrin

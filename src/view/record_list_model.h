@@ -1,0 +1,50 @@
+#pragma once
+// The record list as a table model: it keeps the indices of the displayed records that lie in
+// the time window and the extremes among them, and makes each cell's text when a view asks for it,
+// with the same row formatters as the CSV export. A view scrolling through a million rows asks
+// only for the rows it shows.
+
+#include "export/record_list.h"
+#include "store/data_store.h"
+
+#include <QAbstractTableModel>
+
+namespace veldrin {
+
+class RecordListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit RecordListModel(const DataStore& store, QObject* parent = nullptr);
+
+    // The rows of the window, found with the store's lock held only for one pass over the records;
+    // the model is reset after the lock has been released (a view reading cells takes it again).
+    void refill(const DateTime& start, const DateTime& end);
+    // The same from a set the caller already holds the lock of; then publish() outside the lock.
+    void select(const RecorderSettings& settings, const RecordList& records, const DateTime& start,
+                const DateTime& end);
+    void publish();
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // How many cells were made since the last refill (scrolling asks only for visible rows).
+    long cellsMade() const { return cellsMade_; }
+
+private:
+    QString cell(std::size_t recordIndex, int column) const;
+
+    const DataStore& store_;
+    RecordSelection selection_;
+    RecordSelection pending_;
+    RecordRow pendingHeadings_;
+    RecordRow headings_;
+    bool fahrenheit_ = false;
+    bool pendingFahrenheit_ = false;
+    RecordRemarkTexts remarkTexts_;
+    mutable long cellsMade_ = 0;
+};
+
+} // namespace veldrin

@@ -1,0 +1,617 @@
+#include "view/veldrin_view.h"
+
+#include "core/paths.h"
+#include "lang/language_table.h"
+#include "lang/startup_language.h"
+#include "settings/dialog_units.h"
+#include "sim/backend_choice.h"
+#include "store/registry.h"
+#include "view/command_ids.h"
+#include "view/display_area.h"
+#include "view/record_list_model.h"
+#include "view/time_window.h"
+
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QResizeEvent>
+#include <QSignalBlocker>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace veldrin {
+
+namespace {
+
+// Height of the band of controls above the display area, in pixels.
+constexpr int kControlBandHeight = 135;
+// Status-bar pane 0 leaves this much of the view's width to the other pane.
+constexpr int kStatusPaneMargin = 150;
+constexpr int kTickMs = 1000;
+constexpr int kListColumnWidth = 140;
+constexpr int kListInset = 5;
+
+// Language strings of the view.
+namespace text {
+constexpr int kChartTitle = 116;
+constexpr int kRecorderLabel = 31;
+constexpr int kSelectLabel = 76;
+constexpr int kIntervalLabel = 118;
+constexpr int kDisplayLabel = 34;
+constexpr int kStartLabel = 81;
+constexpr int kEndLabel = 36;
+constexpr int kDescription = 30;
+constexpr int kChart = 32;
+constexpr int kList = 91;
+constexpr int kPresets = 119;
+constexpr int kSlot = 74;
+constexpr int kFree = 110;
+constexpr int kWindowCorrected = 106;
+// The preset periods in the order of the period combo: hour, day, week, month, year.
+constexpr int kPresetTexts[] = {5, 4, 7, 6, 8};
+} // namespace text
+
+constexpr int kSlotEntries = 4;
+
+QString qs(const std::u16string& text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString lang(int index) {
+    return qs(languageString(index));
+}
+
+QString slotEntry(int slotNumber) {
+    return lang(text::kSlot) + QStringLiteral(" %1").arg(slotNumber);
+}
+
+// A recorder source for a device name that could not be opened: it never finds a recorder.
+class NoRecorderBackend final : public HidBackend {
+public:
+    bool listInterfaces(std::vector<std::string>& paths) override {
+        paths.clear();
+        return true;
+    }
+    std::unique_ptr<HidDevice> open(const std::string&) override { return nullptr; }
+};
+
+// Where each control of the form lies, in dialog units (x, y, width, height).
+struct Placement {
+    int id;
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+constexpr Placement kPlacements[] = {
+    {control_id::kRecorderLabel, 7, 9, 46, 9},   {control_id::kRecorderCombo, 55, 7, 36, 13},
+    {control_id::kIntervalLabel, 99, 9, 34, 9},  {control_id::kIntervalEdit, 135, 7, 30, 13},
+    {control_id::kDisplayLabel, 175, 9, 38, 9},  {control_id::kDisplayCombo, 215, 7, 64, 13},
+    {control_id::kChartTitle, 290, 9, 130, 9},   {control_id::kSelectLabel, 7, 26, 46, 9},
+    {control_id::kSelectCombo, 55, 24, 110, 13}, {control_id::kPeriodCombo, 175, 24, 104, 13},
+    {control_id::kStartLabel, 7, 43, 46, 9},     {control_id::kStartDate, 55, 41, 62, 13},
+    {control_id::kStartTime, 119, 41, 46, 13},   {control_id::kEndLabel, 175, 43, 38, 9},
+    {control_id::kEndDate, 215, 41, 62, 13},     {control_id::kEndTime, 279, 41, 46, 13},
+    {control_id::kDescription, 7, 58, 413, 9},
+};
+
+QLabel* makeLabel(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    // Texts come from language files, main.ini and descriptions: never read as markup.
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+void setId(QWidget* widget, int id) {
+    widget->setObjectName(QString::number(id));
+}
+
+} // namespace
+
+// ---- Bridges from the headless layers ---------------------------------------------------------
+
+// The worker posts its reports from its own thread; they are queued to the window thread.
+class CVeldrinView::WindowReportSink final : public ReportSink {
+public:
+    explicit WindowReportSink(CVeldrinView* view) : view_(view) {}
+    void postLoggerStatus(int32_t number, int code) override {
+        QMetaObject::invokeMethod(
+            view_, [view = view_, number, code] { view->handleReport(number, code); },
+            Qt::QueuedConnection);
+    }
+
+private:
+    CVeldrinView* view_;
+};
+
+// The acquisition's notices: called on the window thread, where the reports are handled.
+class CVeldrinView::AcquisitionBridge final : public AcquisitionListener {
+public:
+    explicit AcquisitionBridge(CVeldrinView& view) : view_(view) {}
+    void statusText(const std::u16string& text) override { view_.frame_.setStatusText(qs(text)); }
+    void recordersChanged(int32_t maxId, int32_t current) override {
+        view_.fillRecorderCombo(maxId, current);
+    }
+    void repaint(bool) override { view_.displayedDataChanged(); }
+    void applyTimeWindow() override { view_.applyTimeWindow(); }
+
+private:
+    CVeldrinView& view_;
+};
+
+// The store's notices come from whichever thread changed the data (the worker for downloads);
+// the flag is safe anywhere, everything visible is queued to the window thread.
+class CVeldrinView::StoreBridge final : public DataStoreListener {
+public:
+    explicit StoreBridge(CVeldrinView* view) : view_(view) {}
+    void listNeedsRefill() override {
+        view_->setListNeedsRefill();
+        QMetaObject::invokeMethod(
+            view_, [view = view_] { view->displayedDataChanged(); }, Qt::QueuedConnection);
+    }
+    void intervalChanged(int32_t minutes) override {
+        QMetaObject::invokeMethod(
+            view_, [view = view_, minutes] { view->showInterval(minutes); }, Qt::QueuedConnection);
+    }
+    void problem(const std::string& message) override {
+        QMetaObject::invokeMethod(
+            view_,
+            [view = view_, text = QString::fromStdString(message)] {
+                view->prompts_->message(view, text, PromptIcon::Warning);
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    CVeldrinView* view_;
+};
+
+// ---- Construction -----------------------------------------------------------------------------
+
+CVeldrinView::CVeldrinView(const ViewStartup& startup, CFrameServices& frame, QWidget* parent)
+    : QWidget(parent), startup_(startup), frame_(frame),
+      clock_(startup.clock != nullptr ? startup.clock : &SystemClock::instance()),
+      mainIniPath_(joinPath(startup.dataFolder, "main.ini")) {
+    if (startup.prompts != nullptr) {
+        prompts_ = startup.prompts;
+    } else {
+        ownPrompts_ = std::make_unique<CWidgetPrompts>();
+        prompts_ = ownPrompts_.get();
+    }
+    openRecorder();
+    ini_ = std::make_unique<IniFile>(mainIniPath_);
+    store_ = std::make_unique<DataStore>(startup.dataFolder, *ini_, *clock_);
+    storeBridge_ = std::make_unique<StoreBridge>(this);
+    store_->setListener(storeBridge_.get());
+    link_ = std::make_unique<LoggerLink>(*backend_);
+    reportSink_ = std::make_unique<WindowReportSink>(this);
+    acquisitionBridge_ = std::make_unique<AcquisitionBridge>(*this);
+    acquisition_ = std::make_unique<Acquisition>(*link_, *store_, *clock_, *reportSink_,
+                                                 acquisitionBridge_.get());
+    createControls();
+    timer_ = new QTimer(this);
+    timer_->setInterval(kTickMs);
+    connect(timer_, &QTimer::timeout, this, &CVeldrinView::onTick);
+}
+
+CVeldrinView::~CVeldrinView() {
+    shutdown();
+}
+
+void CVeldrinView::shutdown() {
+    if (shutDown_) {
+        return;
+    }
+    shutDown_ = true;
+    timer_->stop();
+    // Ends the worker and waits for it: a download in progress finishes its file write first.
+    acquisition_->stopWorker();
+}
+
+bool CVeldrinView::openRecorder() {
+    backend_ = startup_.backend;
+    if (backend_) {
+        return true;
+    }
+    std::string error;
+    sim::BackendChoice choice = sim::chooseBackend(startup_.device, error, *clock_);
+    if (!choice.backend) {
+        startupError_ = QString::fromStdString(error);
+        backend_ = std::make_shared<NoRecorderBackend>();
+        return false;
+    }
+    simRecorder_ = choice.recorder;
+    backend_ = std::shared_ptr<HidBackend>(std::move(choice.backend));
+    return true;
+}
+
+void CVeldrinView::createControls() {
+    for (const int id :
+         {control_id::kRecorderLabel, control_id::kIntervalLabel, control_id::kDisplayLabel,
+          control_id::kChartTitle, control_id::kSelectLabel, control_id::kStartLabel,
+          control_id::kEndLabel, control_id::kDescription}) {
+        setId(makeLabel(this), id);
+    }
+    descriptionLabel_ = findChild<QLabel*>(QString::number(control_id::kDescription));
+
+    recorderCombo_ = new QComboBox(this);
+    setId(recorderCombo_, control_id::kRecorderCombo);
+    intervalEdit_ = new QLineEdit(this);
+    intervalEdit_->setEnabled(false);
+    setId(intervalEdit_, control_id::kIntervalEdit);
+    displayCombo_ = new QComboBox(this);
+    setId(displayCombo_, control_id::kDisplayCombo);
+    selectCombo_ = new QComboBox(this);
+    setId(selectCombo_, control_id::kSelectCombo);
+    periodCombo_ = new QComboBox(this);
+    setId(periodCombo_, control_id::kPeriodCombo);
+
+    pickers_ = std::make_unique<TimeWindowPickers>(this);
+    setId(pickers_->startDate(), control_id::kStartDate);
+    setId(pickers_->startTime(), control_id::kStartTime);
+    setId(pickers_->endDate(), control_id::kEndDate);
+    setId(pickers_->endTime(), control_id::kEndTime);
+
+    auto* listHolder = new QWidget(this);
+    auto* listLayout = new QVBoxLayout(listHolder);
+    listLayout->setContentsMargins(kListInset, 0, 0, 0);
+    recordList_ = new QTableView(listHolder);
+    setId(recordList_, control_id::kRecordList);
+    listModel_ = new RecordListModel(*store_, this);
+    recordList_->setModel(listModel_);
+    recordList_->setShowGrid(true);
+    recordList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    recordList_->verticalHeader()->hide();
+    recordList_->horizontalHeader()->setDefaultSectionSize(kListColumnWidth);
+    recordList_->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    // Every row has the same height: the view never measures rows it does not show.
+    recordList_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    listLayout->addWidget(recordList_);
+    displayArea_ = new DisplayArea(listHolder, this);
+
+    connect(recorderCombo_, &QComboBox::currentIndexChanged, this, &CVeldrinView::onRecorderChosen);
+    connect(displayCombo_, &QComboBox::currentIndexChanged, this, &CVeldrinView::onDisplayChanged);
+    connect(selectCombo_, &QComboBox::currentIndexChanged, this, &CVeldrinView::onSelectChanged);
+    connect(periodCombo_, &QComboBox::currentIndexChanged, this, &CVeldrinView::onPeriodChanged);
+    connect(pickers_.get(), &TimeWindowPickers::changed, this, &CVeldrinView::redrawDisplay);
+    connect(pickers_.get(), &TimeWindowPickers::endCorrected, this, &CVeldrinView::showMessage106);
+    layoutControls();
+}
+
+void CVeldrinView::layoutControls() {
+    const DialogUnits units(font());
+    for (const Placement& p : kPlacements) {
+        if (QWidget* widget = control(p.id)) {
+            widget->setGeometry(units.rect(p.x, p.y, p.width, p.height));
+        }
+    }
+    displayArea_->setGeometry(0, kControlBandHeight, width(),
+                              std::max(0, height() - kControlBandHeight));
+}
+
+QWidget* CVeldrinView::control(int id) const {
+    return findChild<QWidget*>(QString::number(id));
+}
+
+void CVeldrinView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutControls();
+    frame_.setStatusPaneWidth(std::max(0, event->size().width() - kStatusPaneMargin));
+}
+
+// ---- Start-up ---------------------------------------------------------------------------------
+
+bool CVeldrinView::initialUpdate() {
+    const int option = startup_.languageOption;
+    if (option >= 0 && option < kLanguageCount) {
+        CurrentLanguage::set(option);
+    } else {
+        const int stored = IniSnapshot::load(mainIniPath_).readInt(kLanguageSection, "Lang", 0);
+        CurrentLanguage::set(chooseStartupLanguage(stored));
+    }
+    fillDisplayCombo();
+    fillSelectCombo();
+    applyLanguage();
+
+    const int32_t number = store_->loadAtStartUp();
+    if (number >= 0) {
+        acquisition_->setCurrentRecorder(number);
+        fillRecorderCombo(readMaxId(*ini_), number);
+        showInterval(store_->displayedSettings().interval);
+        setListNeedsRefill();
+    }
+    showDisplayedTexts();
+    applyTimeWindow();
+    acquisition_->setTickCounter(0);
+    frame_.setStatusPaneWidth(std::max(0, width() - kStatusPaneMargin));
+    if (startup_.runTimer) {
+        timer_->start();
+    }
+    return startupError_.isEmpty();
+}
+
+// ---- The one-second step and the worker's reports ---------------------------------------------
+
+void CVeldrinView::onTick() {
+    if (shutDown_) {
+        return;
+    }
+    acquisition_->periodicStep();
+    followAttached();
+}
+
+void CVeldrinView::handleReport(int32_t number, int code) {
+    if (shutDown_) {
+        return;
+    }
+    acquisition_->HandleLoggerStatus(number, code);
+    followAttached();
+}
+
+void CVeldrinView::followAttached() {
+    const int attached = acquisition_->shared().recorderAttached.load();
+    if (attached != lastAttached_) {
+        lastAttached_ = attached;
+        frame_.setRecorderAttached(attached == 1);
+    }
+}
+
+void CVeldrinView::displayedDataChanged() {
+    showDisplayedTexts();
+    if (displayMode() == DisplayMode::list) {
+        fillRecordList();
+    }
+    redrawDisplay();
+}
+
+void CVeldrinView::redrawDisplay() {
+    displayArea_->update();
+    Q_EMIT displayChanged();
+}
+
+// ---- Combos -----------------------------------------------------------------------------------
+
+void CVeldrinView::fillDisplayCombo() {
+    const QSignalBlocker block(displayCombo_);
+    const int position = std::max(0, displayCombo_->currentIndex());
+    displayCombo_->clear();
+    displayCombo_->addItem(lang(text::kChart));
+    displayCombo_->addItem(lang(text::kList));
+    displayCombo_->setCurrentIndex(position);
+}
+
+void CVeldrinView::fillSelectCombo() {
+    const QSignalBlocker block(selectCombo_);
+    const int position = selectCombo_->currentIndex();
+    selectCombo_->clear();
+    selectCombo_->addItem(lang(text::kPresets));
+    selectCombo_->addItem(lang(text::kSlot));
+    selectCombo_->addItem(lang(text::kFree));
+    selectCombo_->setCurrentIndex(position < 0 ? 0 : position);
+}
+
+void CVeldrinView::fillRecorderCombo(int32_t maxId, int32_t current) {
+    const QSignalBlocker block(recorderCombo_);
+    recorderCombo_->clear();
+    for (int32_t i = 0; i < maxId; ++i) {
+        recorderCombo_->addItem(QString::number(i));
+    }
+    recorderCombo_->setCurrentIndex(current >= 0 && current < maxId ? current : -1);
+}
+
+void CVeldrinView::onSelectChanged() {
+    CurrentLanguage::get();
+    {
+        const QSignalBlocker block(periodCombo_);
+        switch (selectMode()) {
+        case SelectMode::presets:
+            periodCombo_->clear();
+            for (const int index : text::kPresetTexts) {
+                periodCombo_->addItem(lang(index));
+            }
+            periodCombo_->setCurrentIndex(0);
+            pickers_->setEnabled(false);
+            periodCombo_->show();
+            break;
+        case SelectMode::timeSlots:
+            periodCombo_->clear();
+            for (int k = 1; k <= kSlotEntries; ++k) {
+                periodCombo_->addItem(slotEntry(k), k);
+            }
+            periodCombo_->setCurrentIndex(0);
+            pickers_->setEnabled(false);
+            periodCombo_->show();
+            break;
+        case SelectMode::free:
+            periodCombo_->hide();
+            pickers_->setEnabled(true);
+            break;
+        }
+    }
+    listValidSlots(store_->displayedSettings());
+    setListNeedsRefill();
+    applyTimeWindow();
+}
+
+void CVeldrinView::onPeriodChanged() {
+    setListNeedsRefill();
+    applyTimeWindow();
+}
+
+void CVeldrinView::listValidSlots(const RecorderSettings& settings) {
+    if (selectMode() != SelectMode::timeSlots) {
+        return;
+    }
+    const QSignalBlocker block(periodCombo_);
+    periodCombo_->clear();
+    for (int k = 1; k <= kSlotEntries; ++k) {
+        if (settings.slots[static_cast<std::size_t>(k - 1)].inUse == 1) {
+            periodCombo_->addItem(slotEntry(k), k);
+        }
+    }
+    periodCombo_->setCurrentIndex(periodCombo_->count() > 0 ? 0 : -1);
+}
+
+void CVeldrinView::onRecorderChosen() {
+    const int number = recorderCombo_->currentIndex();
+    if (number < 0) {
+        return;
+    }
+    store_->loadDisplayedSet(number);
+    const RecorderSettings settings = store_->displayedSettings();
+    listValidSlots(settings);
+    showInterval(settings.interval);
+    showDisplayedTexts();
+    setListNeedsRefill();
+    applyTimeWindow();
+}
+
+void CVeldrinView::onDisplayChanged() {
+    const bool list = displayMode() == DisplayMode::list;
+    if (list) {
+        fillRecordList();
+    }
+    displayArea_->showList(list);
+    redrawDisplay();
+}
+
+SelectMode CVeldrinView::selectMode() const {
+    const int position = selectCombo_->currentIndex();
+    return position == 1 ? SelectMode::timeSlots
+                         : (position == 2 ? SelectMode::free : SelectMode::presets);
+}
+
+DisplayMode CVeldrinView::displayMode() const {
+    return displayCombo_->currentIndex() == 1 ? DisplayMode::list : DisplayMode::chart;
+}
+
+int CVeldrinView::chosenRecorder() const {
+    return recorderCombo_->currentIndex();
+}
+
+// ---- Time window and list ---------------------------------------------------------------------
+
+std::pair<DateTime, DateTime> CVeldrinView::timeWindow() const {
+    const TimeWindow window = pickers_->window();
+    return {window.start, window.end};
+}
+
+void CVeldrinView::applyTimeWindow() {
+    const DateTime now = clock_->nowLocal();
+    switch (selectMode()) {
+    case SelectMode::presets:
+        if (const auto window = presetWindow(periodCombo_->currentIndex(), now)) {
+            pickers_->setWindow(*window);
+        }
+        break;
+    case SelectMode::timeSlots:
+        if (periodCombo_->currentIndex() < 0) {
+            pickers_->setWindow(TimeWindow{now, now});
+        } else {
+            const int slotNumber = periodCombo_->currentData().toInt();
+            if (slotNumber >= 1 && slotNumber <= kSlotCount) {
+                // The entries were made from the displayed settings; the window comes from the
+                // same copy, so that it always belongs to the records shown.
+                const TimeSlot slot =
+                    store_->displayedSettings().slots[static_cast<std::size_t>(slotNumber - 1)];
+                if (slot.inUse != 1) {
+                    const QSignalBlocker block(periodCombo_);
+                    periodCombo_->clear();
+                }
+                pickers_->setWindow(TimeWindow{slot.start, slot.end});
+            }
+        }
+        break;
+    case SelectMode::free:
+        break;
+    }
+    fillRecordList();
+    redrawDisplay();
+}
+
+void CVeldrinView::fillRecordList() {
+    if (!listNeedsRefill_.exchange(false)) {
+        return;
+    }
+    const TimeWindow window = pickers_->window();
+    listModel_->refill(window.start, window.end);
+}
+
+// ---- Texts ------------------------------------------------------------------------------------
+
+void CVeldrinView::applyLanguage() {
+    const int language = CurrentLanguage::get();
+    if (language == appliedLanguage_) {
+        return;
+    }
+    appliedLanguage_ = language;
+    const std::pair<int, int> captions[] = {
+        {control_id::kChartTitle, text::kChartTitle},
+        {control_id::kRecorderLabel, text::kRecorderLabel},
+        {control_id::kSelectLabel, text::kSelectLabel},
+        {control_id::kIntervalLabel, text::kIntervalLabel},
+        {control_id::kDisplayLabel, text::kDisplayLabel},
+        {control_id::kStartLabel, text::kStartLabel},
+        {control_id::kEndLabel, text::kEndLabel},
+    };
+    for (const auto& [id, index] : captions) {
+        if (auto* label = qobject_cast<QLabel*>(control(id))) {
+            label->setText(lang(index));
+        }
+    }
+    frame_.applyLanguageToFrame();
+    fillDisplayCombo();
+    fillSelectCombo();
+    showDisplayedTexts();
+    onSelectChanged();
+}
+
+void CVeldrinView::showInterval(int32_t minutes) {
+    intervalEdit_->setText(QString::number(minutes));
+}
+
+void CVeldrinView::showDisplayedTexts() {
+    descriptionLabel_->setText(lang(text::kDescription) +
+                               qs(store_->displayedSettings().description));
+}
+
+void CVeldrinView::showMessage106() {
+    // After the picker's own event has finished: a modal box inside a spin-box event would make
+    // its auto-repeat run away.
+    QMetaObject::invokeMethod(
+        this,
+        [this] { prompts_->message(this, lang(text::kWindowCorrected), PromptIcon::Warning); },
+        Qt::QueuedConnection);
+}
+
+// ---- Commands ---------------------------------------------------------------------------------
+
+void CVeldrinView::onExport() {}
+
+void CVeldrinView::onSetting() {}
+
+void CVeldrinView::onClearPcData() {}
+
+void CVeldrinView::onLanguage() {}
+
+void CVeldrinView::openDocumentReadOnly(const QString& path) {
+    if (store_->loadDisplayedDocument(path.toStdString()) == 0) {
+        return;
+    }
+    const RecorderSettings settings = store_->displayedSettings();
+    listValidSlots(settings);
+    showInterval(settings.interval);
+    showDisplayedTexts();
+    setListNeedsRefill();
+    applyTimeWindow();
+}
+
+void CVeldrinView::setChartWidget(QWidget* chart) {
+    displayArea_->setChartWidget(chart);
+}
+
+} // namespace veldrin
