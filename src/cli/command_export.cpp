@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/recorder_files.h"
+#include "core/export_file.h"
 #include "export/csv_export.h"
 
 #include <cstdio>
@@ -21,6 +22,11 @@ DateTime latest() {
 } // namespace
 
 int runExport(const CliRequest& request, const Folders& folders) {
+    if (!request.outPath.empty() && isDataFolderFile(folders.data, request.outPath)) {
+        printError("--out: " + request.outPath + " is one of the data folder's own files (" +
+                   folders.data + "); choose another name");
+        return kExitInvalid;
+    }
     const long number = *request.recorder;
     const int32_t count = registeredCount(folders);
     if (number < 0 || number >= count) {

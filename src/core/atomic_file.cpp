@@ -33,11 +33,31 @@ AtomicFileWriter::~AtomicFileWriter() {
     }
 }
 
+void AtomicFileWriter::keepAttributesOf(unsigned mode, unsigned owner, unsigned group) {
+    keepAttributes_ = true;
+    keptMode_ = mode & 07777;
+    keptOwner_ = owner;
+    keptGroup_ = group;
+}
+
 bool AtomicFileWriter::open() {
-    fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                 static_cast<mode_t>(creationMode_));
     if (fd_ < 0) {
+        createError_ = errno;
         error_ = describe("Cannot create", tempPath_);
         return false;
+    }
+    if (keepAttributes_) {
+        // The owner first: changing it clears set-id bits that the mode then restores. Only the
+        // owner may fail (a user cannot give a file away); the permissions are the user's own.
+        if (::fchown(fd_, static_cast<uid_t>(keptOwner_), static_cast<gid_t>(keptGroup_)) != 0) {
+            // The replacement then belongs to this user, as any file the user writes.
+        }
+        if (::fchmod(fd_, static_cast<mode_t>(keptMode_)) != 0) {
+            error_ = describe("Cannot set the permissions of", tempPath_);
+            return false;
+        }
     }
     buffer_.reserve(kBufferSize);
     return true;

@@ -16,11 +16,18 @@ public:
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
+    // Permissions of the new file: 0644 unless set before open(). keepAttributesOf() copies
+    // the permissions of the file being replaced, and its owner where the process may set it.
+    void setCreationMode(unsigned mode) { creationMode_ = mode; }
+    void keepAttributesOf(unsigned mode, unsigned owner, unsigned group);
+
     bool open();
     bool write(const void* data, std::size_t size);
     // Flushes, syncs and renames; false (with error()) leaves the old file as it was.
     bool commit();
     const std::string& error() const { return error_; }
+    // The errno of the failed creation of the temporary file (0 otherwise).
+    int createError() const { return createError_; }
 
 private:
     bool flushBuffer();
@@ -29,6 +36,12 @@ private:
     std::string error_;
     int fd_ = -1;
     std::string buffer_;
+    int createError_ = 0;
+    unsigned creationMode_ = 0644;
+    bool keepAttributes_ = false;
+    unsigned keptMode_ = 0;
+    unsigned keptOwner_ = 0;
+    unsigned keptGroup_ = 0;
 };
 
 bool writeFileAtomically(const std::string& path, std::string_view content, std::string& error);

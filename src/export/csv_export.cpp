@@ -1,6 +1,6 @@
 #include "export/csv_export.h"
 
-#include "core/atomic_file.h"
+#include "core/export_file.h"
 
 namespace veldrin {
 namespace {
@@ -103,7 +103,7 @@ bool writeRecordCsv(const RecorderSettings& settings, const RecordList& records,
 bool writeRecordCsvFile(const std::string& path, const RecorderSettings& settings,
                         const RecordList& records, const DateTime& start, const DateTime& end,
                         std::string& error) {
-    AtomicFileWriter writer(path);
+    ExportFileWriter writer(path);
     const bool ok = writer.open() &&
                     writeRecordCsv(settings, records, start, end,
                                    [&writer](std::string_view piece) {

@@ -30,7 +30,8 @@ using CsvSink = std::function<bool(std::string_view)>;
 bool writeRecordCsv(const RecorderSettings& settings, const RecordList& records,
                     const DateTime& start, const DateTime& end, const CsvSink& write);
 
-// The file replaced atomically; false with a message naming the file.
+// The file written as an export target is (core/export_file.h); false with a message naming
+// the file.
 bool writeRecordCsvFile(const std::string& path, const RecorderSettings& settings,
                         const RecordList& records, const DateTime& start, const DateTime& end,
                         std::string& error);

@@ -262,6 +262,16 @@ TEST_F(CliEndToEnd, ListAndExportShowTheHistoryAndChangeNothing) {
     ASSERT_EQ(toStdout.status, 0);
     EXPECT_EQ(toStdout.out, csv);
 
+    const ProgramRun throughLink = cli({"export", "--recorder", "0", "--out", "/dev/stdout"});
+    ASSERT_EQ(throughLink.status, 0) << throughLink.err;
+    EXPECT_EQ(throughLink.out, csv);
+    // The data folder's own files are never an export target, however they are named.
+    for (const std::string& own : {data_ + "/0.dat", data_ + "/../data/main.ini"}) {
+        const ProgramRun refused = cli({"export", "--recorder", "0", "--out", own});
+        EXPECT_EQ(refused.status, 2) << own;
+        EXPECT_NE(refused.err.find("data folder"), std::string::npos) << refused.err;
+    }
+
     const ProgramRun late = cli({"export", "--recorder", "0", "--from", "2200-01-01 00:00"});
     EXPECT_EQ(late.status, 0);
     EXPECT_EQ(lines(late.out).size(), 1u);
