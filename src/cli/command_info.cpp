@@ -31,8 +31,8 @@ std::string identityText(const RecorderIdentity& id) {
 
 // The number main.ini gives this identity; -1 when it has none.
 int32_t registeredNumber(const Folders& folders, const RecorderIdentity& id) {
-    const IniFile ini(mainIniPath(folders));
-    const int32_t maxId = readMaxId(ini);
+    const IniSnapshot ini = IniSnapshot::load(mainIniPath(folders));
+    const int32_t maxId = veldrin::registeredCount(ini).count;
     for (int32_t n = 0; n < maxId; ++n) {
         RecorderIdentity entry;
         if (registeredIdentity(ini, n, entry) && entry == id) {

@@ -20,9 +20,9 @@ std::string oneLine(const std::u16string& text) {
     return out;
 }
 
-std::string identityOf(const Folders& folders, int32_t number) {
+std::string identityOf(const IniSnapshot& registry, int32_t number) {
     RecorderIdentity id;
-    if (!registeredIdentity(IniFile(mainIniPath(folders)), number, id)) {
+    if (!registeredIdentity(registry, number, id)) {
         return "none";
     }
     return std::to_string(id.product) + "," + std::to_string(id.high) + "," +
@@ -45,9 +45,11 @@ int runList(const CliRequest&, const Folders& folders) {
         printError("no recorder is registered in " + mainIniPath(folders));
         return kExitOk;
     }
+    const IniSnapshot registry = IniSnapshot::load(mainIniPath(folders));
     int status = kExitOk;
     for (int32_t n = 0; n < count; ++n) {
-        std::string line = "recorder " + std::to_string(n) + ": identity " + identityOf(folders, n);
+        std::string line =
+            "recorder " + std::to_string(n) + ": identity " + identityOf(registry, n);
         const RecorderFile file = readRecorderFile(folders, n);
         if (file.state == FileState::ok) {
             line += ", description \"" + oneLine(file.content.settings.description) + "\", " +

@@ -7,7 +7,12 @@
 namespace veldrin::cli {
 
 int32_t registeredCount(const Folders& folders) {
-    return readMaxId(IniFile(mainIniPath(folders)));
+    const RegistryCount registry =
+        veldrin::registeredCount(IniSnapshot::load(mainIniPath(folders)));
+    if (!registry.damage.empty()) {
+        printError(registry.damage);
+    }
+    return registry.count;
 }
 
 RecorderFile readRecorderFile(const Folders& folders, int32_t number) {

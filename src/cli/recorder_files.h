@@ -9,6 +9,8 @@
 
 namespace veldrin::cli {
 
+// The number of registered recorders; a damaged MaxID is reported on standard error and cut back
+// to the entries present.
 int32_t registeredCount(const Folders& folders);
 
 enum class FileState { ok, missing, noDataYet, damaged };

@@ -115,7 +115,13 @@ int DataStore::loadBothLocked(int32_t number, Notices& notices) {
 }
 
 int32_t DataStore::loadAtStartUp() {
-    const int32_t maxId = readMaxId(ini_);
+    const RegistryCount registry = registeredCount(ini_.snapshot());
+    if (!registry.damage.empty()) {
+        Notices notices;
+        notices.problems.push_back(registry.damage);
+        deliver(notices);
+    }
+    const int32_t maxId = registry.count;
     if (maxId <= 0) {
         return -1;
     }

@@ -82,7 +82,8 @@ public:
     // ---- Loading -------------------------------------------------------------------------
 
     // Start-up: with MaxID not 0, the connected recorder becomes MaxID - 1 and both sets are
-    // loaded from its file. Returns that number, or -1 with no recorder registered.
+    // loaded from its file. Returns that number, or -1 with no recorder registered. A damaged
+    // MaxID is reported to the listener here, once, and taken as the registry cuts it back.
     int32_t loadAtStartUp();
 
     // Both sets from the recorder's file; the next-address copy takes the file's value. On

@@ -297,6 +297,16 @@ std::string IniSnapshot::readString(const std::string& section, const std::strin
     return cutCharacters(v ? *v : defaultValue, maxLength);
 }
 
+std::vector<std::string> IniSnapshot::keys(const std::string& section) const {
+    const std::string prefix = fold(trim(section)) + "\n";
+    std::vector<std::string> out;
+    for (auto it = values_.lower_bound(prefix);
+         it != values_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+        out.push_back(it->first.substr(prefix.size()));
+    }
+    return out;
+}
+
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 
 int32_t IniFile::readInt(const std::string& section, const std::string& key,

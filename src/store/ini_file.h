@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace veldrin {
 
@@ -34,6 +35,8 @@ public:
     int32_t readInt(const std::string& section, const std::string& key, int32_t defaultValue) const;
     std::string readString(const std::string& section, const std::string& key,
                            const std::string& defaultValue, std::size_t maxLength = 255) const;
+    // The keys present in a section, letter case folded, in sorted order.
+    std::vector<std::string> keys(const std::string& section) const;
 
 private:
     std::map<std::string, std::string> values_; // "section\nkey", folded -> value

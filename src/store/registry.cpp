@@ -1,5 +1,7 @@
 #include "store/registry.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 
@@ -81,6 +83,43 @@ std::string registeredForm(const RecorderIdentity& id) {
     return text;
 }
 
+// The entry number of a key spelt exactly as registryKey spells it ("id0000003" folded); -1 for
+// any other key.
+int32_t entryNumber(const std::string& foldedKey) {
+    if (foldedKey.size() < 3 || foldedKey.compare(0, 2, "id") != 0) {
+        return -1;
+    }
+    int64_t n = 0;
+    for (std::size_t i = 2; i < foldedKey.size(); ++i) {
+        const char c = foldedKey[i];
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+        n = n * 10 + (c - '0');
+        if (n > INT32_MAX) {
+            return -1;
+        }
+    }
+    const auto number = static_cast<int32_t>(n);
+    return registryKey(number) == "ID" + foldedKey.substr(2) ? number : -1;
+}
+
+std::string damageText(int32_t stored, int32_t highestEntry, int32_t count) {
+    std::string why;
+    if (highestEntry < 0) {
+        why = "it holds no recorder entry";
+    } else if (highestEntry >= kMaxRegisteredRecorders) {
+        why = "no more than " + std::to_string(kMaxRegisteredRecorders) + " recorders are kept";
+    } else {
+        why = "its entries end at " + registryKey(highestEntry);
+    }
+    const std::string goOn = count == 0
+                                 ? "going on with none"
+                                 : "going on with recorders 0 to " + std::to_string(count - 1);
+    return "main.ini is damaged: MaxID says " + std::to_string(stored) + " recorders, but " + why +
+           "; " + goOn + ".";
+}
+
 void write(IniFile& ini, const std::string& key, const std::string& value, std::string& error) {
     if (!ini.writeString(kRegistrySection, key, value) && error.empty()) {
         error = ini.lastError();
@@ -89,8 +128,27 @@ void write(IniFile& ini, const std::string& key, const std::string& value, std::
 
 } // namespace
 
+RegistryCount registeredCount(const IniSnapshot& ini) {
+    RegistryCount out;
+    out.stored = ini.readInt(kRegistrySection, kMaxIdKey, 0);
+    if (out.stored <= 0) {
+        return out;
+    }
+    int32_t highest = -1;
+    for (const std::string& key : ini.keys(kRegistrySection)) {
+        highest = std::max(highest, entryNumber(key));
+    }
+    const int64_t present = int64_t{highest} + 1;
+    out.count = static_cast<int32_t>(
+        std::min({int64_t{out.stored}, present, int64_t{kMaxRegisteredRecorders}}));
+    if (out.count != out.stored) {
+        out.damage = damageText(out.stored, highest, out.count);
+    }
+    return out;
+}
+
 int32_t readMaxId(const IniFile& ini) {
-    return ini.readInt(kRegistrySection, kMaxIdKey, 0);
+    return registeredCount(ini.snapshot()).count;
 }
 
 void writeMaxId(IniFile& ini, int32_t value) {
@@ -105,7 +163,7 @@ std::string registryKey(int32_t number) {
 
 RegistryOutcome recognizeRecorder(IniFile& ini, const RecorderIdentity& identity) {
     const IniSnapshot snapshot = ini.snapshot();
-    const int32_t count = snapshot.readInt(kRegistrySection, kMaxIdKey, 0);
+    const int32_t count = registeredCount(snapshot).count;
     RegistryOutcome outcome;
     outcome.identity = identity;
     int32_t i = 0;
@@ -122,7 +180,7 @@ RegistryOutcome recognizeRecorder(IniFile& ini, const RecorderIdentity& identity
     }
     outcome.number = i;
     if (i >= count) {
-        outcome.number = count < 0 ? 0 : count;
+        outcome.number = count;
         outcome.isNew = true;
         write(ini, kMaxIdKey, std::to_string(outcome.number + 1), outcome.error);
     }
@@ -134,7 +192,7 @@ RegistryOutcome recognizeRecorder(IniFile& ini, const RecorderIdentity& identity
 RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds) {
     RegistryOutcome outcome;
     const int32_t count = readMaxId(ini);
-    outcome.number = count < 0 ? 0 : count;
+    outcome.number = count;
     outcome.isNew = true;
     outcome.identity = RecorderIdentity::fromUnixTime(unixSeconds);
     write(ini, kLastIdKey, std::to_string(outcome.number), outcome.error);
@@ -147,10 +205,14 @@ RegistryOutcome registerNewRecorder(IniFile& ini, Clock& clock) {
     return registerNewRecorder(ini, clock.unixSeconds());
 }
 
-bool registeredIdentity(const IniFile& ini, int32_t number, RecorderIdentity& out) {
+bool registeredIdentity(const IniSnapshot& ini, int32_t number, RecorderIdentity& out) {
     const std::string entry =
         ini.readString(kRegistrySection, registryKey(number), "", kEntryLength);
     return !entry.empty() && parseEntry(entry, out);
+}
+
+bool registeredIdentity(const IniFile& ini, int32_t number, RecorderIdentity& out) {
+    return registeredIdentity(ini.snapshot(), number, out);
 }
 
 } // namespace veldrin

@@ -17,6 +17,21 @@ constexpr const char* kRegistrySection = "Drive ID";
 constexpr const char* kLanguageSection = "Language Current";
 constexpr const char* kWebsiteSection = "Website";
 
+// More recorders than one PC will ever meet; MaxID is never taken as more than this.
+constexpr int32_t kMaxRegisteredRecorders = 10000;
+
+// MaxID as the registry may use it. MaxID counts the entries, so a value beyond the highest entry
+// present (or beyond kMaxRegisteredRecorders) is damage, one mutated digit being enough to make it
+// millions: the count is then cut back to the entries that exist and `damage` says so, in words
+// for the user. A negative MaxID (edited by hand) counts as 0 and is not reported.
+struct RegistryCount {
+    int32_t count = 0;
+    int32_t stored = 0; // MaxID as written
+    std::string damage;
+};
+RegistryCount registeredCount(const IniSnapshot& ini);
+
+// registeredCount(...).count, read afresh from the file.
 int32_t readMaxId(const IniFile& ini);
 void writeMaxId(IniFile& ini, int32_t value);
 std::string registryKey(int32_t number); // "ID0000003"
@@ -41,5 +56,6 @@ RegistryOutcome registerNewRecorder(IniFile& ini, Clock& clock);
 
 // The identity stored for a number, when its entry parses.
 bool registeredIdentity(const IniFile& ini, int32_t number, RecorderIdentity& out);
+bool registeredIdentity(const IniSnapshot& ini, int32_t number, RecorderIdentity& out);
 
 } // namespace veldrin

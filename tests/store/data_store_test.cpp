@@ -71,6 +71,7 @@ struct StoreTest : ::testing::Test {
     // A recorder just registered with this number, its header refreshed.
     void connectNew(int32_t number) {
         ini.writeInt(kRegistrySection, "MaxID", number + 1);
+        ini.writeString(kRegistrySection, registryKey(number), "1,1,1");
         ASSERT_EQ(store.startNewRecorder(number), 1);
         ASSERT_EQ(store.refreshFromHeader(header(), number), 1);
     }
@@ -192,6 +193,17 @@ TEST_F(StoreTest, StartUpLoadsTheNewestRecorderWithRoomForOneDownload) {
     const std::size_t room = 3u + datafile::kAppendHeadroom;
     fresh.withConnected([&](auto&, const RecordList& r) { EXPECT_EQ(r.capacity(), room); });
     fresh.withDisplayed([&](auto&, const RecordList& r) { EXPECT_EQ(r.capacity(), room); });
+}
+
+TEST_F(StoreTest, StartUpWithADamagedMaxIdSaysSoOnceAndLoadsTheLastEntry) {
+    connectNew(1);
+    ini.writeInt(kRegistrySection, "MaxID", 12000000);
+    DataStore fresh(dir.path(), ini, clock);
+    Listener heard;
+    fresh.setListener(&heard);
+    EXPECT_EQ(fresh.loadAtStartUp(), 1);
+    ASSERT_EQ(heard.problems.size(), 1u);
+    EXPECT_NE(heard.problems[0].find("MaxID says 12000000"), std::string::npos);
 }
 
 TEST_F(StoreTest, ClearingTheConnectedRecorderKeepsItsSettings) {

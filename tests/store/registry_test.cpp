@@ -100,5 +100,46 @@ TEST_F(RegistryTest, NegativeMaxIdCountsAsNone) {
     EXPECT_EQ(readMaxId(ini), 1);
 }
 
+// MaxID is believed only as far as the entries present and the sane maximum reach.
+TEST(RegistryCountTest, MaxIdIsBoundedByTheEntriesPresent) {
+    const struct {
+        const char* ini;
+        int32_t count;
+        const char* damage; // part of the message; nullptr: none
+    } cases[] = {
+        {"MaxID=3\nID0000000=1,1,1\nID0000001=\nID0000002=4,2,2", 3, nullptr},
+        {"MaxID=12000000\nID0000000=1,1,1\nID0000001=4,2,2", 2, "end at ID0000001"},
+        {"MaxID=4\nID0000000=1,1,1\nid0000003=1,1,1", 4, nullptr}, // a hole, any letter case
+        {"MaxID=1\nID0000005=1,1,1", 1, nullptr},                  // entries beyond stay unused
+        {"MaxID=2\nID3=1\nID00000001=1\nIDX=1\nID=0", 0, "holds no recorder entry"},
+        {"MaxID=-3\nID0000000=1,1,1", 0, nullptr},
+        {"MaxID=2147483647\nID2147483647=1,1,1", kMaxRegisteredRecorders, "no more than 10000"},
+        {"MaxID=12000000", 0, "going on with none"},
+    };
+    for (const auto& c : cases) {
+        const RegistryCount got =
+            registeredCount(IniSnapshot::parse(std::string("[Drive ID]\n") + c.ini + "\n"));
+        EXPECT_EQ(got.count, c.count) << c.ini;
+        if (c.damage == nullptr) {
+            EXPECT_EQ(got.damage, "") << c.ini;
+        } else {
+            EXPECT_NE(got.damage.find(c.damage), std::string::npos) << c.ini << ": " << got.damage;
+            EXPECT_NE(got.damage.find("MaxID says " + std::to_string(got.stored)),
+                      std::string::npos);
+        }
+    }
+}
+
+TEST_F(RegistryTest, DamagedMaxIdGivesTheNextNumberAfterTheEntriesAndIsRepaired) {
+    registerNewRecorder(ini, 1'765'000'000);
+    ini.writeInt(kRegistrySection, "MaxID", 12000000);
+    EXPECT_EQ(readMaxId(ini), 1);
+    EXPECT_EQ(registerNewRecorder(ini, 1'765'000'100).number, 1);
+    EXPECT_EQ(ini.readInt(kRegistrySection, "MaxID", 0), 2);
+    ini.writeInt(kRegistrySection, "MaxID", 12000000);
+    EXPECT_EQ(recognizeRecorder(ini, identity(9, 9)).number, 2);
+    EXPECT_EQ(ini.readInt(kRegistrySection, "MaxID", 0), 3);
+}
+
 } // namespace
 } // namespace veldrin

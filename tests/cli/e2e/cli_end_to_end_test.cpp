@@ -280,6 +280,19 @@ TEST_F(CliEndToEnd, ListAndExportShowTheHistoryAndChangeNothing) {
     EXPECT_EQ(folderSnapshot(data_), snapshot);
 }
 
+TEST_F(CliEndToEnd, ListWithADamagedMaxIdSaysSoOnceAndListsTheEntriesThatExist) {
+    std::filesystem::create_directories(data_);
+    testing::writeFile(data_ + "/main.ini",
+                       "[Drive ID]\nMaxID=12000000\nID0000000=4,2,2\nID0000001=9,3,3\n");
+    const ProgramRun list = cli({"list"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out, "recorder 0: identity 4,2,2, no data yet\n"
+                        "recorder 1: identity 9,3,3, no data yet\n");
+    const auto errors = lines(list.err);
+    ASSERT_EQ(errors.size(), 1u) << list.err;
+    EXPECT_NE(errors[0].find("MaxID says 12000000"), std::string::npos) << list.err;
+}
+
 TEST_F(CliEndToEnd, WatchHoldsTheDataFolderAndEndsCleanlyOnSigterm) {
     startSimulator({"--records", "50"});
     BackgroundProgram watch(cliArgs({"watch"}), dir_.file("watch.out"));
