@@ -20,14 +20,21 @@ void AcquisitionWorker::run() {
     while (queue_.take(code)) {
         if (code == command::reconnect) {
             if (!reconnect()) {
-                break;
+                recorderLost();
+                return;
             }
             continue;
         }
         runCommand(code);
     }
-    // Nothing can reach this worker any more: drop what is queued, let the window side poll again
-    // and start a new worker at the next arrival.
+    // Stopped from outside: the program ends, or a new worker takes over after a new arrival.
+    // The shared flags belong to that arrival by now and are left alone.
+    ended_.store(true);
+}
+
+// Nothing can reach this worker any more: drop what is queued, let the window side poll again and
+// start a new worker at the next arrival.
+void AcquisitionWorker::recorderLost() {
     queue_.close();
     ended_.store(true);
     context_.shared.recorderPresent.store(0);
@@ -75,6 +82,7 @@ void AcquisitionWorker::connect() {
     DataStore& store = context_.store;
     const int32_t maxId = readMaxId(store.ini());
     const RecorderIdentity id = identityFromHeader(header_);
+    lastSeenIdentity_ = id;
     bool registered = false;
     if (id.isValid()) {
         context_.shared.setConnectedIdentity(id);
@@ -112,9 +120,11 @@ void AcquisitionWorker::download() {
     failedInARow_ = 0;
     context_.shared.rememberHeader(header_);
     const RecorderIdentity id = identityFromHeader(header_);
-    if (id.isValid() && !(id == context_.shared.connectedIdentity())) {
-        // Another recorder was plugged in between two polls: its history must not land in the
-        // file of the one before.
+    if (id == context_.shared.connectedIdentity()) {
+        lastSeenIdentity_ = id;
+    } else if (!(id == lastSeenIdentity_)) {
+        // Another recorder was plugged in between two polls (one with no identity yet included):
+        // its history must not land in the file of the one before.
         connect();
         return;
     }

@@ -58,8 +58,9 @@ private:
     void connect();
     void download();
     void clockSetting();
-    bool reconnect(); // false: no recorder (or none that answers), the worker ends
-    void giveUp();    // a recorder read failed: reconnect
+    bool reconnect();    // false: no recorder (or none that answers), the worker ends
+    void recorderLost(); // after a failed reconnect: ends the worker, frees the window side
+    void giveUp();       // a recorder read failed: reconnect
     bool pauseAfterIdentity(uint64_t ticket);
     void report(int code, int32_t number = 0) { context_.reports.postLoggerStatus(number, code); }
 
@@ -71,6 +72,10 @@ private:
     // connected one.
     bool identified_ = false;
     int failedInARow_ = 0;
+    // The identity bytes the connected recorder showed last. A recorder that did not take the
+    // identity written at its registration still shows the bytes it had and is still the
+    // connected one; any other change means another recorder.
+    RecorderIdentity lastSeenIdentity_;
     HeaderImage header_{};
     // The recorder's clock as last read; keeps its value when the bytes name no time.
     DateTime recorderClock_ = DateTime::fromValue(0.0);

@@ -90,7 +90,8 @@ void ChainRig::drain() {
     const auto giveUp = std::chrono::steady_clock::now() + 60s;
     while (std::chrono::steady_clock::now() < giveUp) {
         LoggerReport report;
-        if (reports.waitFor(report, acquisition->workerBusy() ? 100ms : 20ms)) {
+        // An idle worker has posted all it will: its last report comes before the flag clears.
+        if (reports.waitFor(report, acquisition->workerBusy() ? 100ms : 0ms)) {
             codes_.push_back(report.code);
             acquisition->HandleLoggerStatus(report.number, report.code);
         } else if (!acquisition->workerBusy()) {

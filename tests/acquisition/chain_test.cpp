@@ -98,17 +98,141 @@ TEST(Chain, KnownRecorderIsRecognisedAndContinuesWhereItStopped) {
     EXPECT_EQ(data.records.back().time(), DateTime::fromFields(2011, 6, 15, 14, 40, 12));
 }
 
-TEST(Chain, SecondConnectionInTheSameRunEndsAfterTheFirstDownload) {
-    ChainRig rig;
-    rig.poll();
-    rig.takeCodes();
-    rig.recorder->unplug();
-    rig.poll();
-    EXPECT_FALSE(rig.acquisition->recorderPresent());
-    rig.recorder->plug();
-    rig.poll();
-    EXPECT_EQ(rig.takeCodes(), (Codes{0, 2, 5, 6, 7}));
-    EXPECT_EQ(readData(rig.dataFile(0)).records.size(), 300u);
+// The memory commands among the host frames: "R a" for a read at a, "B a" and "M a" for the
+// one-byte and 32-byte writes (whose four data frames are not listed).
+std::vector<std::string> memoryCommands(const std::vector<Frame>& frames) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const Frame& f = frames[i];
+        const std::string address = " " + std::to_string(f[1] * 256 + f[2]);
+        if (f[0] == 0xA1 && f[4] == 0xA1) {
+            out.push_back("R" + address);
+        } else if (f[0] == 0xA2 && f[4] == 0xA2) {
+            out.push_back("B" + address);
+        } else if (f[0] == 0xA0 && f[4] == 0xA0) {
+            out.push_back("M" + address);
+            i += 4;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> headerRead() {
+    std::vector<std::string> out;
+    for (int a = 0; a < kHeaderSize; a += kMemoryUnit) {
+        out.push_back("R " + std::to_string(a));
+    }
+    return out;
+}
+
+// A download's reads from `from` up to `end`: every unit twice, a partial first unit included.
+std::vector<std::string> rangeRead(int from, int end) {
+    std::vector<std::string> out;
+    for (int n = from; n < end; n += kMemoryUnit - n % kMemoryUnit) {
+        out.insert(out.end(), 2, "R " + std::to_string(n));
+    }
+    return out;
+}
+
+// The window's one-second timer on simulated time; returns the ticks (counted from 1) at which
+// anything was sent to the recorder.
+std::vector<int> runTicks(ChainRig& rig, int seconds) {
+    std::vector<int> busyTicks;
+    for (int tick = 1; tick <= seconds; ++tick) {
+        const std::size_t before = rig.frames.size();
+        rig.clock.base.advanceMs(1000);
+        rig.acquisition->periodicStep();
+        rig.drain();
+        if (rig.frames.size() != before) {
+            busyTicks.push_back(tick);
+        }
+    }
+    return busyTicks;
+}
+
+// A recorder unplugged while the worker is idle and plugged in again is identified and downloaded
+// once, and from then on only the presence check (which sends nothing) and the 15-second download
+// run, however it comes back: after the poll saw it gone (once or in several rounds), within one
+// poll period, or as another recorder.
+TEST(Chain, RecorderPluggedInAgainIsConnectedOnceThenOnlyDownloadedEveryFifteenSeconds) {
+    struct Case {
+        const char* name;
+        int rounds;
+        bool absenceSeen; // the poll ran while the recorder was out
+        bool another;     // a recorder new to this PC comes back instead
+    };
+    const Case cases[] = {
+        {"plugged in again", 1, true, false},
+        {"several rounds", 3, true, false},
+        {"back within one poll period", 1, false, false},
+        {"another recorder", 1, true, true},
+        {"another recorder within one poll period", 1, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChainRig rig;
+        rig.poll();
+        rig.takeCodes();
+        const std::string firstFile = testing::readFile(rig.dataFile(0));
+        // A replug within one poll period is not seen by the poll: a known recorder's next
+        // download simply continues, another recorder's is turned into its identification.
+        const Codes connection = c.another       ? Codes{0, 1, 5, 6, 7, 3, 4, 6, 7}
+                                 : c.absenceSeen ? Codes{0, 2, 5, 6, 7}
+                                                 : Codes{6, 7};
+        for (int round = 0; round < c.rounds; ++round) {
+            const int32_t stored = rig.store->nextAddress();
+            rig.frames.clear();
+            rig.recorder->unplug();
+            if (c.another) {
+                const std::vector<uint8_t> erased(8, 0xFF);
+                rig.recorder->write(header::idProduct, erased.data(), erased.size());
+            }
+            if (c.absenceSeen) {
+                EXPECT_TRUE(runTicks(rig, 2).empty());
+                EXPECT_FALSE(rig.acquisition->recorderPresent());
+                rig.recorder->plug();
+                runTicks(rig, 1);
+            } else {
+                rig.recorder->plug();
+                // Nothing tells the poll; the next download finds out whose memory it reads.
+                EXPECT_EQ(runTicks(rig, 15), std::vector<int>{15});
+            }
+            EXPECT_EQ(rig.takeCodes(), connection);
+            if (c.absenceSeen && !c.another) {
+                // Identification and download each read the header; the download goes on from
+                // the stored address.
+                std::vector<std::string> expected = headerRead();
+                const std::vector<std::string> again = headerRead();
+                expected.insert(expected.end(), again.begin(), again.end());
+                const int end = endAddress(rig.recorder->header()[header::lastBlock]);
+                const std::vector<std::string> range = rangeRead(stored, end);
+                expected.insert(expected.end(), range.begin(), range.end());
+                EXPECT_EQ(memoryCommands(rig.frames), expected);
+            }
+        }
+        EXPECT_TRUE(rig.acquisition->recorderPresent());
+        EXPECT_FALSE(rig.acquisition->workerBusy());
+
+        rig.frames.clear();
+        EXPECT_EQ(runTicks(rig, 60), (std::vector<int>{15, 30, 45, 60}));
+        for (const std::string& command : memoryCommands(rig.frames)) {
+            EXPECT_EQ(command[0], 'R') << command; // downloads only: nothing is written
+        }
+        for (int code : rig.takeCodes()) {
+            EXPECT_TRUE(code == 6 || code == 7) << code;
+        }
+
+        // Every record the recorder made is on the PC once.
+        const int32_t number = c.another ? 1 : 0;
+        EXPECT_EQ(rig.link->currentRecorder.load(), number);
+        const DataFileContent data = readData(rig.dataFile(number));
+        EXPECT_EQ(data.records.size(), rig.recorder->recordsMade());
+        expectNoDuplicates(data.records);
+        EXPECT_EQ(data.nextAddress, rig.recorder->nextRecordAddress());
+        if (c.another) {
+            EXPECT_TRUE(testing::readFile(rig.dataFile(0)) == firstFile);
+        }
+    }
 }
 
 TEST(Chain, PeriodicStepDownloadsEveryFifteenTicks) {
