@@ -334,5 +334,47 @@ TEST_F(CliEndToEnd, ConfigureIsCheckedWrittenReadBackAndStored) {
     EXPECT_EQ(readMaxId(IniFile(data_ + "/main.ini")), 1);
 }
 
+// The recorder goes away while watch is idle (frame 74 ends the first 15-second download) and is
+// back 2.5 s later: it is identified and downloaded once more, and from then on the presence
+// checks say nothing.
+TEST_F(CliEndToEnd, WatchConnectsARecorderPluggedInAgainOnce) {
+    startSimulator({"--identity", "1000/2000", "--records", "20", "--unplug-frame", "74",
+                    "--replug-after-ms", "2500"});
+    BackgroundProgram watch(cliArgs({"watch"}), dir_.file("watch.out"));
+    // The shown lines without the progress counts.
+    const auto statusLines = [&] {
+        std::vector<std::string> out;
+        for (const std::string& line : lines(watch.output())) {
+            if (line.find(text(121)) == std::string::npos) {
+                out.push_back(line);
+            }
+        }
+        return out;
+    };
+    const auto connections = [&] {
+        const auto shown = statusLines();
+        return std::count(shown.begin(), shown.end(), text(67));
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+    while (!(connections() == 2 && statusLines().back() == text(65)) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(3)); // three more presence polls
+    EXPECT_EQ(watch.stop(SIGTERM), 0);
+
+    const auto shown = statusLines();
+    const auto second =
+        std::find(std::find(shown.begin(), shown.end(), text(67)) + 1, shown.end(), text(67));
+    ASSERT_NE(second, shown.end()) << watch.output();
+    // Recognised again without a clock check (done since start), downloaded, then quiet.
+    EXPECT_EQ(std::vector<std::string>(second, shown.end()),
+              (std::vector<std::string>{text(67), text(120), text(62), text(65)}))
+        << watch.output();
+    const DataFileContent content = dataFile(0);
+    EXPECT_EQ(content.records.size(), 20u);
+    EXPECT_EQ(content.nextAddress, kFirstRecordAddress + 4 * 20);
+}
+
 } // namespace
 } // namespace veldrin
