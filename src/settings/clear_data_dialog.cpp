@@ -1,0 +1,91 @@
+#include "settings/clear_data_dialog.h"
+
+#include "lang/language_table.h"
+#include "settings/dialog_units.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace veldrin {
+
+using namespace clear_ids;
+
+namespace {
+
+constexpr int kTextCancel = 14;
+constexpr int kTextTitle = 19;
+constexpr int kTextDescription = 30;
+constexpr int kTextNumber = 31;
+constexpr int kTextOk = 59;
+
+QString text(int index) {
+    return QString::fromStdU16String(languageString(index));
+}
+
+} // namespace
+
+ClearDataDialog::ClearDataDialog(DataStore& store, int32_t maxId, int32_t chosen, QWidget* parent)
+    : QDialog(parent), store_(store), maxId_(std::min(maxId, kMaxRegisteredRecorders)) {
+    setObjectName(QStringLiteral("clearDataDialog%1").arg(kDialog));
+    QFont dialogFont = font();
+    dialogFont.setPointSize(10);
+    setFont(dialogFont);
+    const DialogUnits du(font());
+    setFixedSize(du.x(187), du.y(94));
+    CurrentLanguage::get(); // clamps an out-of-range language
+    setWindowTitle(text(kTextTitle));
+
+    auto* numberLabel = new QLabel(text(kTextNumber), this);
+    numberLabel->setTextFormat(Qt::PlainText);
+    numberLabel->setObjectName(QString::number(kNumberLabel));
+    numberLabel->setGeometry(du.rect(12, 14, 60, 10));
+    list_ = new QComboBox(this);
+    list_->setEditable(false);
+    list_->setObjectName(QString::number(kRecorder));
+    list_->setGeometry(du.rect(76, 12, 60, 14));
+    description_ = new QLabel(QStringLiteral("Description"), this);
+    description_->setTextFormat(Qt::PlainText);
+    description_->setObjectName(QString::number(kDescription));
+    description_->setGeometry(du.rect(12, 34, 163, 30));
+    description_->setWordWrap(true);
+    auto* ok = new QPushButton(text(kTextOk), this);
+    ok->setObjectName(QString::number(kOk));
+    ok->setGeometry(du.rect(30, 72, 50, 14));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(text(kTextCancel), this);
+    cancel->setObjectName(QString::number(kCancel));
+    cancel->setGeometry(du.rect(107, 72, 50, 14));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    if (maxId_ <= 0) {
+        return; // nothing registered: an empty list, and OK says so
+    }
+    for (int32_t n = 0; n < maxId_; ++n) {
+        list_->addItem(QString::number(n));
+    }
+    const int32_t preset = chosen >= 0 && chosen < maxId_ ? chosen : 0;
+    list_->setCurrentIndex(static_cast<int>(preset));
+    recorderChosen(static_cast<int>(preset));
+    connect(list_, &QComboBox::currentIndexChanged, this, &ClearDataDialog::recorderChosen);
+}
+
+void ClearDataDialog::recorderChosen(int position) {
+    if (position < 0 || position >= maxId_) {
+        return;
+    }
+    chosen_ = position;
+    CurrentLanguage::get();
+    // A file that cannot be read is reported by the store; its description then shows empty.
+    RecorderSettings settings;
+    std::u16string description;
+    if (store_.readFileSettings(chosen_, settings) != 0) {
+        description = settings.description;
+    }
+    description_->setText(text(kTextDescription) + QString::fromStdU16String(description));
+}
+
+} // namespace veldrin

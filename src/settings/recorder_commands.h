@@ -1,0 +1,62 @@
+#pragma once
+// The two commands of the main view that write a recorder or its PC copy: Setting (the recorder's
+// configuration, edited in CSettingsDialog and written on the window thread) and Clear PC Data
+// (a recorder's history on the PC, chosen in ClearDataDialog). The view calls them from its
+// command handlers and does the repainting the outcome asks for.
+//
+// The dialogs run through a runner, so that tests answer them without a modal loop; the default
+// runner shows them modally.
+
+#include "acquisition/acquisition.h"
+#include "settings/clear_data_dialog.h"
+#include "settings/settings_dialog.h"
+#include "settings/user_prompts.h"
+
+#include <functional>
+
+namespace veldrin {
+
+// Accepted (true) or cancelled (false).
+using SettingsDialogRunner = std::function<bool(CSettingsDialog&)>;
+using ClearDialogRunner = std::function<bool(ClearDataDialog&)>;
+
+enum class SettingOutcome {
+    noRecorder,   // refused before the dialog: no recorder attached (string 57)
+    busy,         // refused before the dialog: a command chain runs (string 100)
+    cancelled,    // the dialog was cancelled
+    lostRecorder, // after OK the recorder was gone (string 57); nothing written
+    busyAfterOk,  // after OK a command chain ran (string 100); nothing written
+    writeFailed,  // a write was refused or the header not read back (string 57)
+    written,      // written and read back; the connected settings and file follow the recorder
+};
+
+// The dialog ran: the view lists the displayed recorder's slots again and refills its list.
+constexpr bool settingDialogRan(SettingOutcome outcome) {
+    return outcome != SettingOutcome::noRecorder && outcome != SettingOutcome::busy;
+}
+
+// Runs the Setting command on the window thread. While the dialog is open the periodic step
+// sends no command, so that nothing else talks to the recorder when the edit is written.
+SettingOutcome runSettingCommand(Acquisition& acquisition, CUserPrompts& prompts, QWidget* parent,
+                                 const SettingsDialogRunner& runDialog = {});
+
+enum class ClearOutcome {
+    cancelled,  // nothing changed
+    noRecorder, // no recorder registered (string 57); nothing written
+    busy,    // the connected recorder's history is being downloaded (string 100); nothing written
+    cleared, // the chosen recorder's file holds no records now
+    failed,  // the file could not be written (the store has reported why)
+};
+
+// The view repaints its display area after anything but a cancel or a refusal for a busy worker.
+constexpr bool clearNeedsRepaint(ClearOutcome outcome) {
+    return outcome != ClearOutcome::cancelled && outcome != ClearOutcome::busy;
+}
+
+// Runs the Clear PC Data command on the window thread. After the dialog's OK the periodic step is
+// brought to the tick before its download (tickCounter 14), so that a cleared connected recorder
+// is downloaded again from the start within a second.
+ClearOutcome runClearPcData(Acquisition& acquisition, CUserPrompts& prompts, QWidget* parent,
+                            const ClearDialogRunner& runDialog = {});
+
+} // namespace veldrin
