@@ -273,10 +273,12 @@ void CVeldrinView::createControls() {
     listLayout->addWidget(recordList_);
     displayArea_ = new DisplayArea(listHolder, this);
 
-    connect(recorderCombo_, &QComboBox::currentIndexChanged, this, &CVeldrinView::onRecorderChosen);
-    connect(displayCombo_, &QComboBox::currentIndexChanged, this, &CVeldrinView::onDisplayChanged);
-    connect(selectCombo_, &QComboBox::currentIndexChanged, this, &CVeldrinView::onSelectChanged);
-    connect(periodCombo_, &QComboBox::currentIndexChanged, this, &CVeldrinView::onPeriodChanged);
+    // A choice by the user, also of the entry already selected (choosing the displayed recorder
+    // again reloads its file); entries set by the program never signal.
+    connect(recorderCombo_, &QComboBox::activated, this, &CVeldrinView::onRecorderChosen);
+    connect(displayCombo_, &QComboBox::activated, this, &CVeldrinView::onDisplayChanged);
+    connect(selectCombo_, &QComboBox::activated, this, &CVeldrinView::onSelectChanged);
+    connect(periodCombo_, &QComboBox::activated, this, &CVeldrinView::onPeriodChanged);
     connect(pickers_.get(), &TimeWindowPickers::changed, this, &CVeldrinView::redrawDisplay);
     connect(pickers_.get(), &TimeWindowPickers::endCorrected, this, &CVeldrinView::showMessage106);
     layoutControls();

@@ -1,0 +1,82 @@
+#pragma once
+// A main view on simulated time over the in-process software recorder, with a frame and prompts
+// that record what they are asked to show.
+
+#include "core/clock.h"
+#include "sim/sim_backend.h"
+#include "sim/software_recorder.h"
+#include "support/test_support.h"
+#include "view/veldrin_view.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace veldrin::testing {
+
+// Wednesday 2011-06-15 14:37:12 UTC.
+constexpr int64_t kWednesday = 1308148632;
+
+class RecordingFrame final : public CFrameServices {
+public:
+    void setStatusText(const QString& text) override { statusTexts << text; }
+    void setStatusPaneWidth(int width) override { paneWidth = width; }
+    void setRecorderAttached(bool value) override { attached = value; }
+    void applyLanguageToFrame() override { ++languageApplied; }
+
+    QStringList statusTexts;
+    int paneWidth = -1;
+    bool attached = false;
+    int languageApplied = 0;
+};
+
+class RecordingPrompts final : public CUserPrompts {
+public:
+    void message(QWidget*, const QString& text, PromptIcon, const QString&) override {
+        messages << text;
+    }
+    bool ask(QWidget*, const QString&, const QString&) override { return false; }
+    QString chooseFile(QWidget*, const FileDialogRequest&, QString*) override { return {}; }
+
+    QStringList messages;
+};
+
+class ViewRig {
+public:
+    // `plugged`: whether the blank recorder (300 records at 1 minute) is attached at start.
+    explicit ViewRig(bool plugged = false, int64_t start = kWednesday);
+    ~ViewRig();
+
+    // Builds the view (a new program start on the same folder) and runs its start-up.
+    CVeldrinView& start();
+    CVeldrinView& view() { return *view_; }
+
+    // Hands the queued reports and notices to the view until `done` holds (bounded in real time;
+    // the worker itself runs on the simulated clock).
+    bool pumpUntil(const std::function<bool()>& done);
+    bool pumpUntilIdle();
+    // One second of simulated time and the view's tick.
+    void tick();
+
+    template <class T> T* control(int id) { return qobject_cast<T*>(view_->control(id)); }
+    std::string file(const std::string& name) const { return dir.file(name); }
+
+    ScopedTimeZone tz{"UTC0"};
+    ManualClock clock;
+    TempDir dir;
+    std::shared_ptr<sim::SoftwareRecorder> recorder;
+    RecordingFrame frame;
+    RecordingPrompts prompts;
+
+private:
+    std::unique_ptr<CVeldrinView> view_;
+};
+
+// A data file with these settings and records.
+void writeDataFile(const std::string& path, const RecorderSettings& settings,
+                   const RecordList& records);
+HistoryRecord recordAt(const DateTime& time, double celsius, int humidity);
+
+} // namespace veldrin::testing
