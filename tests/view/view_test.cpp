@@ -59,7 +59,8 @@ private:
 
 // Three recorders registered; recorder 2 in Fahrenheit with a description that looks like markup.
 void registerThreeRecorders(ViewRig& rig) {
-    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=3\n");
+    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=3\nID0000000=6,2,3\nID0000001=12,3,4\n"
+                                    "ID0000002=20,4,5\n");
     RecorderSettings other;
     other.interval = 5;
     for (int n = 0; n < 2; ++n) {
@@ -167,7 +168,7 @@ TEST(ViewTimeWindow, PresetsFollowTheClock) {
 TEST(ViewTimeWindow, SlotsOfTheDisplayedRecorderAndCollapseWithoutOne) {
     LanguageGuard language;
     ViewRig rig;
-    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\n");
+    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n");
     RecorderSettings settings;
     settings.slots[2].inUse = 1;
     settings.slots[2].start = DateTime::fromFields(2011, 6, 1, 8);
