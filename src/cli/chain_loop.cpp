@@ -11,7 +11,8 @@ namespace veldrin::cli {
 ChainLoop::ChainLoop(Acquisition& acquisition, ReportQueue& reports, Clock& clock)
     : acquisition_(acquisition), reports_(reports), clock_(clock), nextTickMs_(now() + kTickMs),
       endedWorkersAtStart_(acquisition.shared().endedWorkers.load()),
-      failedDownloadsAtStart_(acquisition.shared().failedDownloads.load()) {}
+      failedDownloadsAtStart_(acquisition.shared().failedDownloads.load()),
+      failedWritesAtStart_(acquisition.store().failedWrites()) {}
 
 void ChainLoop::handle(const LoggerReport& report) {
     acquisition_.HandleLoggerStatus(report.number, report.code);
@@ -114,8 +115,15 @@ void ChainLoop::finishCurrentWork() {
     handleReportsUntil(deadline, idle);
 }
 
+bool ChainLoop::savesFailed() const {
+    return acquisition_.store().failedWrites() != failedWritesAtStart_;
+}
+
 ChainOutcome ChainLoop::outcome() const {
     const SharedState& shared = acquisition_.shared();
+    if (savesFailed()) {
+        return ChainOutcome::saveFailed;
+    }
     if (shared.endedWorkers.load() != endedWorkersAtStart_) {
         return ChainOutcome::recorderLost;
     }
@@ -138,8 +146,15 @@ std::string describeOutcome(ChainOutcome outcome) {
     case ChainOutcome::timedOut:
         return "the recorder did not finish its work in time; the history on disk is consistent "
                "but may lack the newest records";
+    case ChainOutcome::saveFailed:
+        return saveFailureText();
     }
     return {};
+}
+
+std::string saveFailureText() {
+    return "a data file could not be saved (see above); what was read from the recorder is "
+           "not all on disk";
 }
 
 int exitStatusOf(ChainOutcome outcome) {
@@ -147,7 +162,7 @@ int exitStatusOf(ChainOutcome outcome) {
         return kExitOk;
     }
     printError(describeOutcome(outcome));
-    return kExitIncomplete;
+    return outcome == ChainOutcome::saveFailed ? kExitInvalid : kExitIncomplete;
 }
 
 } // namespace veldrin::cli

@@ -28,6 +28,7 @@ enum class ChainOutcome {
     recorderLost,   // a worker ended: a reconnect found no recorder
     downloadFailed, // a download ended part-way
     timedOut,       // the chain did not end within its bound
+    saveFailed,     // a data file could not be written (a full disk, a read-only folder)
 };
 
 class ChainLoop {
@@ -49,8 +50,10 @@ public:
     void watch(const std::atomic<bool>& stop);
 
     // What went wrong since the loop was made, for a chain that ended idle: a lost recorder or a
-    // failed download also end idle.
+    // failed download also end idle. A failed save outweighs the rest: the disk lacks what the
+    // recorder gave.
     ChainOutcome outcome() const;
+    bool savesFailed() const;
 
 private:
     void handleReportsUntil(int64_t untilMs, const std::function<bool()>& done);
@@ -66,11 +69,14 @@ private:
     int64_t nextTickMs_;
     int endedWorkersAtStart_;
     int failedDownloadsAtStart_;
+    int failedWritesAtStart_;
     int lastCode_ = -1;
 };
 
 std::string describeOutcome(ChainOutcome outcome);
-// 0 for a chain that ended idle; otherwise what happened goes to standard error and 4.
+std::string saveFailureText();
+// 0 for a chain that ended idle; otherwise what happened goes to standard error, and 2 for a
+// failed save, 4 for the rest.
 int exitStatusOf(ChainOutcome outcome);
 
 } // namespace veldrin::cli

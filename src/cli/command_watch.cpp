@@ -40,6 +40,10 @@ int runWatch(const CliRequest& request, const Folders& folders) {
     AcquisitionContext context(folders, std::move(backend), clock);
     ChainLoop loop(context.acquisition(), context.reports(), clock);
     loop.watch(stopRequested);
+    if (loop.savesFailed()) {
+        printError(saveFailureText());
+        return kExitInvalid;
+    }
     return kExitOk;
 }
 

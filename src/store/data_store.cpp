@@ -223,6 +223,7 @@ int DataStore::createEmptyLocked(int32_t number, Notices& notices) {
     collectDocumentNotice(notices);
     if (!ok) {
         notices.problems.push_back(document_.errorMessage());
+        ++failedWrites_;
     }
     return ok;
 }
@@ -304,6 +305,7 @@ int DataStore::saveConnectedLocked(Notices& notices) {
     const int32_t number = currentRecorder_.load();
     if (number < 0) {
         notices.problems.push_back("No recorder is connected; its data could not be saved.");
+        ++failedWrites_;
         return 0;
     }
     document_.settings = connectedSettings_;
@@ -313,6 +315,7 @@ int DataStore::saveConnectedLocked(Notices& notices) {
     collectDocumentNotice(notices);
     if (!ok) {
         notices.problems.push_back(document_.errorMessage());
+        ++failedWrites_;
     }
     return ok;
 }
@@ -496,6 +499,7 @@ int DataStore::clearOtherLocked(int32_t chosen, Notices& notices) {
     collectDocumentNotice(notices);
     if (!ok) {
         notices.problems.push_back(document_.errorMessage());
+        ++failedWrites_;
     }
     return ok;
 }

@@ -135,6 +135,11 @@ public:
     int32_t nextAddress() const;
     void setNextAddress(int32_t address);
 
+    // Data files that could not be written (created, saved, cleared) since the store was made;
+    // the listener heard each one. A front end compares it before and after its work, so that a
+    // full disk is not reported as success.
+    int failedWrites() const { return failedWrites_.load(); }
+
     // The connected recorder's number (-1 until one is known). The worker sets it to the MaxID
     // it read before it reports an unknown recorder; the operations above set it as well.
     int32_t currentRecorder() const { return currentRecorder_.load(); }
@@ -218,6 +223,7 @@ private:
     bool displayedIsDocument_ = false;
     int32_t nextAddress_ = 0;
     std::atomic<int32_t> currentRecorder_{-1};
+    std::atomic<int> failedWrites_{0};
 };
 
 } // namespace veldrin

@@ -309,6 +309,29 @@ TEST_F(CliEndToEnd, WatchHoldsTheDataFolderAndEndsCleanlyOnSigterm) {
     EXPECT_EQ(readMaxId(IniFile(data_ + "/main.ini")), 1);
 }
 
+// As on a full disk: no file of the program may grow beyond 512 bytes (the shell's limit is
+// counted in blocks of 512), so main.ini and an empty data file are written and every data file
+// with the history is not. Standard output and error to files are bound by the same limit.
+std::vector<std::string> withFilesUpTo512Bytes(const std::vector<std::string>& args) {
+    std::vector<std::string> wrapped = {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$@\"",
+                                        "sh"};
+    wrapped.insert(wrapped.end(), args.begin(), args.end());
+    return wrapped;
+}
+
+TEST_F(CliEndToEnd, AFileThatCannotBeSavedEndsSyncAndWatchWithTwo) {
+    startSimulator({"--records", "100"});
+    const ProgramRun sync =
+        testing::runProgram(withFilesUpTo512Bytes(cliArgs({"sync"})), dir_.path());
+    EXPECT_EQ(sync.status, 2) << sync.out;
+    EXPECT_NE(sync.err.find("could not be saved"), std::string::npos) << sync.err;
+
+    BackgroundProgram watch(withFilesUpTo512Bytes(cliArgs({"watch"})), dir_.file("watch.out"));
+    ASSERT_TRUE(watch.waitForOutput(text(65), 20000)) << watch.output();
+    EXPECT_EQ(watch.stop(SIGTERM), 2) << watch.output(); // (its output is cut at 512 bytes too)
+    EXPECT_TRUE(dataFile(0).records.empty());
+}
+
 TEST_F(CliEndToEnd, ConfigureIsCheckedWrittenReadBackAndStored) {
     startSimulator({"--records", "10"});
     const ProgramRun refused = cli({"configure", "--interval", "0"});
