@@ -66,13 +66,19 @@ bool prepareFolders(const CliRequest& request, Folders& out, int& status) {
 bool lockDataFolder(DataDirectoryLock& lock, const Folders& folders, Command command, int& status) {
     std::string holder;
     const std::string me = std::string("veldrin-cli ") + commandName(command);
-    if (!lock.acquire(folders.data, me, holder)) {
+    switch (lock.tryAcquire(folders.data, me, holder)) {
+    case DataDirectoryLock::Result::acquired:
+        return true;
+    case DataDirectoryLock::Result::heldElsewhere:
         printError("the data folder " + folders.data + " is in use by " + holder +
                    "; only one program may write it at a time");
-        status = kExitInvalid;
-        return false;
+        break;
+    case DataDirectoryLock::Result::unusable:
+        printError("the data folder " + folders.data + " cannot be used: " + holder);
+        break;
     }
-    return true;
+    status = kExitInvalid;
+    return false;
 }
 
 bool openBackend(const CliRequest& request, sim::BackendChoice& out, int& status) {

@@ -164,9 +164,9 @@ const std::vector<OptionSpec>& optionSpecs() {
         {"--data-dir",
          1,
          {},
-         [](const Values& v, CliRequest& r, std::string&) {
+         [](const Values& v, CliRequest& r, std::string& e) {
              r.dataDir = v[0];
-             return true;
+             return !v[0].empty() || invalid(e, "--data-dir: the folder name is empty");
          }},
         {"--device", 1, {}, setDevice},
         {"--lang", 1, {}, setLanguage},

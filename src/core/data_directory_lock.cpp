@@ -15,14 +15,15 @@ DataDirectoryLock::~DataDirectoryLock() {
     release();
 }
 
-bool DataDirectoryLock::acquire(const std::string& folder, const std::string& programName,
-                                std::string& holder) {
+DataDirectoryLock::Result DataDirectoryLock::tryAcquire(const std::string& folder,
+                                                        const std::string& programName,
+                                                        std::string& holder) {
     release();
     const std::string path = joinPath(folder, kFileName);
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
         holder = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
+        return Result::unusable;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         char text[256] = {};
@@ -33,14 +34,14 @@ bool DataDirectoryLock::acquire(const std::string& folder, const std::string& pr
         }
         holder = who.empty() ? "another process" : who;
         ::close(fd);
-        return false;
+        return Result::heldElsewhere;
     }
     const std::string me = "process " + std::to_string(::getpid()) + " (" + programName + ")\n";
     if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, me.data(), me.size(), 0) < 0) {
         // The lock itself is what matters; the text only helps the user.
     }
     fd_ = fd;
-    return true;
+    return Result::acquired;
 }
 
 void DataDirectoryLock::release() {

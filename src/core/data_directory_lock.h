@@ -14,9 +14,19 @@ public:
     DataDirectoryLock(const DataDirectoryLock&) = delete;
     DataDirectoryLock& operator=(const DataDirectoryLock&) = delete;
 
+    enum class Result {
+        acquired,
+        heldElsewhere, // `detail`: the holder, its process number and program
+        unusable,      // `detail`: why the lock file cannot be made or opened
+    };
+    Result tryAcquire(const std::string& folder, const std::string& programName,
+                      std::string& detail);
+
     // Takes the lock; false when another process holds it (`holder` then says which: its process
     // number and program) or when the lock file cannot be made (`holder` holds the reason).
-    bool acquire(const std::string& folder, const std::string& programName, std::string& holder);
+    bool acquire(const std::string& folder, const std::string& programName, std::string& holder) {
+        return tryAcquire(folder, programName, holder) == Result::acquired;
+    }
     void release();
     bool held() const { return fd_ >= 0; }
 

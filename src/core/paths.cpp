@@ -41,7 +41,14 @@ bool makeDirectories(const std::string& path) {
         }
     }
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::stat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
 }
 
 std::string programDirectory() {
@@ -54,6 +61,43 @@ std::string programDirectory() {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
+
+namespace {
+
+std::string folderProblem(const std::string& folder, const char* what) {
+    return "The data folder " + folder + " " + what + ": " + std::strerror(errno) + ".";
+}
+
+// The chosen folder must be a folder; a writer must be able to make files in it (it is made when
+// missing), a reader to list and read it (a missing one reads as empty).
+bool checkDataFolder(const std::string& folder, bool writer, std::string& error) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+        if (errno == ENOENT && !writer) {
+            return true;
+        }
+        if (errno != ENOENT) {
+            error = folderProblem(folder, "cannot be used");
+            return false;
+        }
+        if (!makeDirectories(folder)) {
+            error = folderProblem(folder, "cannot be created");
+            return false;
+        }
+        return true;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        error = "The data folder " + folder + " is not a folder.";
+        return false;
+    }
+    if (::access(folder.c_str(), writer ? (W_OK | X_OK) : (R_OK | X_OK)) != 0) {
+        error = folderProblem(folder, writer ? "cannot be written" : "cannot be read");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 bool resolveDataDirectory(const std::string& option, std::string& out, std::string& error,
                           bool create) {
@@ -83,8 +127,7 @@ bool resolveDataDirectory(const std::string& option, std::string& out, std::stri
     while (chosen.size() > 1 && chosen.back() == '/') {
         chosen.pop_back();
     }
-    if (create && !makeDirectories(chosen)) {
-        error = "Cannot create the data folder " + chosen + ": " + std::strerror(errno);
+    if (!checkDataFolder(chosen, create, error)) {
         return false;
     }
     out = chosen;

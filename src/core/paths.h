@@ -18,7 +18,9 @@ std::string programDirectory();
 // Data folder: the explicit option, else $VELDRIN_DATA_DIR, else the program folder when it holds
 // main.ini or a file named "portable", else $XDG_DATA_HOME/veldrin or ~/.local/share/veldrin.
 // The folder is created when missing unless `create` is false (a reader that must change nothing
-// takes a missing folder as an empty one). Returns false with a message when it cannot be had.
+// takes a missing folder as an empty one). Returns false with a message saying what is wrong with
+// the folder when it cannot be had: not a folder, cannot be created, cannot be written (a writer)
+// or read (a reader).
 bool resolveDataDirectory(const std::string& option, std::string& out, std::string& error,
                           bool create = true);
 
@@ -28,6 +30,7 @@ std::string resolveResourceDirectory();
 
 std::string joinPath(const std::string& folder, const std::string& name);
 bool fileExists(const std::string& path);
+// Makes the folder and its parents; false with errno set (ENOTDIR when a file is in the way).
 bool makeDirectories(const std::string& path);
 
 } // namespace veldrin

@@ -63,6 +63,7 @@ TEST(CliOptions, SyntaxErrorsAreUsageErrors) {
 TEST(CliOptions, BadValuesAreInvalidInputNamingTheValue) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"sync", "--wait", "soon"}, "soon"},
+        {{"sync", "--data-dir", ""}, "--data-dir"},
         {{"sync", "--wait", "-1"}, "-1"},
         {{"sync", "--wait", "86401"}, "86401"},
         {{"sync", "--device", "usb"}, "usb"},

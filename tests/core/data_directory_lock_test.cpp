@@ -16,11 +16,16 @@ TEST(DataDirectoryLock, SecondHolderIsRefusedAndToldWhoHoldsIt) {
     std::string holder;
     ASSERT_TRUE(first.acquire(dir.path(), "veldrin-cli watch", holder)) << holder;
     DataDirectoryLock second;
-    EXPECT_FALSE(second.acquire(dir.path(), "veldrin-cli sync", holder));
+    EXPECT_EQ(second.tryAcquire(dir.path(), "veldrin-cli sync", holder),
+              DataDirectoryLock::Result::heldElsewhere);
     EXPECT_NE(holder.find("veldrin-cli watch"), std::string::npos);
     EXPECT_NE(holder.find(std::to_string(::getpid())), std::string::npos);
     first.release();
     EXPECT_TRUE(second.acquire(dir.path(), "veldrin-cli sync", holder));
+    // A lock file that cannot be made is not a holder.
+    EXPECT_EQ(first.tryAcquire(dir.file("missing"), "veldrin-cli sync", holder),
+              DataDirectoryLock::Result::unusable);
+    EXPECT_NE(holder.find("missing"), std::string::npos);
 }
 
 TEST(DataDirectoryLock, EndsWithItsProcess) {

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace veldrin {
 namespace {
@@ -74,6 +76,39 @@ TEST(Paths, DataDirectoryOrderOfChoice) {
     EXPECT_FALSE(fileExists(out));
     EXPECT_EQ(joinPath("/a/", "b"), "/a/b");
     EXPECT_EQ(joinPath("/a", "b"), "/a/b");
+}
+
+// What is wrong with a data folder is said, for the commands that write and those that only read.
+TEST(Paths, UnusableDataFoldersAreNamedWithTheirFault) {
+    testing::TempDir dir;
+    testing::writeFile(dir.file("file"), "");
+    ASSERT_EQ(::mkdir(dir.file("locked").c_str(), 0500), 0);
+    struct Case {
+        std::string folder;
+        bool writer;
+        const char* fault; // nullptr: usable
+    };
+    std::vector<Case> cases = {
+        {dir.file("file"), true, "is not a folder"},
+        {dir.file("file"), false, "is not a folder"},
+        {dir.file("file/sub"), true, "cannot be used: Not a directory"},
+        {dir.file("file/sub"), false, "cannot be used: Not a directory"},
+        {dir.file("new/sub"), true, nullptr},
+        {dir.file("missing"), false, nullptr},
+    };
+    if (::geteuid() != 0) { // permissions do not bind the superuser
+        cases.push_back({dir.file("locked"), true, "cannot be written"});
+        cases.push_back({dir.file("locked/sub"), true, "cannot be created"});
+    }
+    for (const Case& c : cases) {
+        std::string out;
+        std::string error;
+        const bool ok = resolveDataDirectory(c.folder, out, error, c.writer);
+        EXPECT_EQ(ok, c.fault == nullptr) << c.folder << " " << c.writer << ": " << error;
+        if (c.fault != nullptr) {
+            EXPECT_NE(error.find(c.folder + " " + c.fault), std::string::npos) << error;
+        }
+    }
 }
 
 } // namespace
