@@ -16,7 +16,6 @@ ChainLoop::ChainLoop(Acquisition& acquisition, ReportQueue& reports, Clock& cloc
 
 void ChainLoop::handle(const LoggerReport& report) {
     acquisition_.HandleLoggerStatus(report.number, report.code);
-    lastCode_ = report.code;
 }
 
 void ChainLoop::handleReportsUntil(int64_t untilMs, const std::function<bool()>& done) {
@@ -81,17 +80,6 @@ ChainOutcome ChainLoop::runToIdle(int64_t boundMs) {
     }
     handlePending();
     return outcome();
-}
-
-bool ChainLoop::runUntilReport(int code, int64_t boundMs) {
-    const int64_t deadline = now() + boundMs;
-    const int endedAtStart = acquisition_.shared().endedWorkers.load();
-    lastCode_ = -1;
-    const auto settled = [&] {
-        return lastCode_ == code || acquisition_.shared().endedWorkers.load() != endedAtStart;
-    };
-    handleReportsUntil(deadline, settled);
-    return lastCode_ == code;
 }
 
 void ChainLoop::watch(const std::atomic<bool>& stop) {

@@ -18,8 +18,6 @@ constexpr int64_t kReportSliceMs = 200;
 // Bound of one connection chain: a full recorder's download, the clock loop's passes of a
 // recorder that never takes the time, and a second download fit well inside it.
 constexpr int64_t kChainBoundMs = 5 * 60 * 1000;
-// Bound of the identification that configure runs before it writes.
-constexpr int64_t kIdentifyBoundMs = 60 * 1000;
 // After a stop signal: how long the current work may take to finish.
 constexpr int64_t kFinishBoundMs = 90 * 1000;
 
@@ -41,10 +39,6 @@ public:
 
     // Runs the tick and the reports until the worker is idle again.
     ChainOutcome runToIdle(int64_t boundMs = kChainBoundMs);
-
-    // Handles reports until one with `code` has been handled; false when a worker ended first or
-    // the bound passed.
-    bool runUntilReport(int code, int64_t boundMs);
 
     // The window's loop without a window, until `stop` is set; then lets the current work finish.
     void watch(const std::atomic<bool>& stop);
@@ -70,7 +64,6 @@ private:
     int endedWorkersAtStart_;
     int failedDownloadsAtStart_;
     int failedWritesAtStart_;
-    int lastCode_ = -1;
 };
 
 std::string describeOutcome(ChainOutcome outcome);

@@ -1,6 +1,7 @@
-// configure: the Setting command without its dialog. The recorder is identified first (registered
-// when new) without a download, the changes are checked against its configuration, written and
-// read back, and then the clock setting and the download chain follow as after the dialog.
+// configure: the Setting command without its dialog. The connection is run to idle first
+// (identification, registration when new, download, clock setting) as the window has always done
+// before its Setting command can run; then the changes are checked against the recorder's
+// configuration, written and read back.
 
 #include "cli/chain_loop.h"
 #include "cli/commands.h"
@@ -38,16 +39,18 @@ int runConfigure(const CliRequest& request, const Folders& folders) {
     Acquisition& acquisition = context.acquisition();
     ChainLoop loop(acquisition, context.reports(), clock);
 
-    acquisition.setHoldAfterConnect(true);
     if (!loop.waitForRecorder(request.waitSeconds)) {
         printNoRecorder(request.waitSeconds);
         return kExitNoRecorder;
     }
-    if (!loop.runUntilReport(status::connected, kIdentifyBoundMs)) {
-        printError("the recorder could not be identified; nothing was written to it");
-        return kExitIncomplete;
+    // The whole connection first, as sync makes it: a new configuration can leave records that
+    // were not downloaded beyond reach (linear recording with slots reads only slot ranges).
+    const ChainOutcome connection = loop.runToIdle();
+    if (connection != ChainOutcome::idle) {
+        status = exitStatusOf(connection);
+        printError("nothing was written to the recorder");
+        return status;
     }
-    acquisition.setHoldAfterConnect(false);
 
     const ConfigurePlan plan =
         planConfiguration(request.configure, context.store().connectedSettings(), clock.nowLocal());

@@ -357,6 +357,19 @@ TEST_F(CliEndToEnd, ConfigureIsCheckedWrittenReadBackAndStored) {
     EXPECT_EQ(readMaxId(IniFile(data_ + "/main.ini")), 1);
 }
 
+// Linear recording with a slot yet to come makes the records the recorder holds unreachable (only
+// slot ranges are read from then on): configure writes it only once they are on the PC.
+TEST_F(CliEndToEnd, ConfigureDownloadsWhatTheRecorderHoldsBeforeWriting) {
+    startSimulator({"--records", "30"});
+    const std::time_t now = std::time(nullptr);
+    const std::string start = secondText(localDateTimeFromUnix(now + 3600)).substr(0, 16);
+    const std::string end = secondText(localDateTimeFromUnix(now + 7200)).substr(0, 16);
+    const ProgramRun written = cli({"configure", "--circular", "off", "--slot", "1", start, end});
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_TRUE(contains(lines(cli({"info"}).out), "slots in use: 1"));
+    EXPECT_EQ(dataFile(0).records.size(), 30u);
+}
+
 // The recorder goes away while watch is idle (frame 74 ends the first 15-second download) and is
 // back 2.5 s later: it is identified and downloaded once more, and from then on the presence
 // checks say nothing.
