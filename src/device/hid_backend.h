@@ -35,7 +35,8 @@ struct HidAttributes {
 class HidDevice {
 public:
     virtual ~HidDevice() = default;
-    // Sends one 9-byte output report within kWriteTimeoutMs; 1 or 0.
+    // Sends one 9-byte output report within kWriteTimeoutMs where the backend can bound the
+    // write (hidapi cannot: see hidapi_backend.cpp); 1 or 0.
     virtual int writeReport(const uint8_t (&report)[kReportSize]) = 0;
     // Receives one input report within kReadTimeoutMs into a buffer the caller has zeroed;
     // positions the device did not fill stay 0. 1 or 0 (time-out, error, unplugged).

@@ -1,8 +1,14 @@
 // The real recorder through hidapi. This is the only file that sees hidapi.h.
 //
-// Write time-out: hidapi's writes block until the operating system has taken the report, so the
-// 50 ms write time-out is best effort; a device that stops answering is noticed by the 1200 ms read
-// time-out of the answer instead.
+// Write time-out: the 50 ms bound of a frame write cannot be kept here. hid_write on hidraw is a
+// plain blocking write() on the device node, hidapi offers no write with a time-out and does not
+// hand out the descriptor, and polling would not help: the hidraw node always reports itself
+// writable, and the kernel sends an output report synchronously (interrupt OUT transfer, or
+// SET_REPORT on the control pipe without one) with its own USB time-out of 5 s, whatever the
+// descriptor's blocking mode, and cannot be cancelled from here. A write abandoned on another
+// thread would still hold the device, and the next transfer would queue behind it.
+// So a recorder that stays on the bus but does not take a report holds a frame write for up to
+// 5 s, which then fails (ETIMEDOUT) like a timed-out write. An unplugged recorder fails at once.
 
 #include "device/hid_backend.h"
 
