@@ -72,8 +72,10 @@ public:
     int tickCounter() const { return tickCounter_; }
     void setTickCounter(int value) { tickCounter_ = value; }
 
-    // When set, report 5 ends the chain instead of sending a download (the command-line
-    // configure identifies the recorder before it writes the configuration).
+    // When set, report 5 ends the chain instead of sending a download: a recorder identified but
+    // not yet downloaded, as tests of the Setting command's clock step need. Writing a
+    // configuration in that state can leave records beyond reach; front ends run the whole
+    // connection first.
     void setHoldAfterConnect(bool hold) { holdAfterConnect_ = hold; }
 
     // The recorder work of the Setting command, steps after the dialog: writes the edit, reads
