@@ -1,0 +1,100 @@
+#include "app/app_options.h"
+
+#include <QCommandLineParser>
+
+namespace veldrin {
+
+namespace {
+
+constexpr const char* kSocketPrefix = "socket:";
+
+} // namespace
+
+bool isKnownDevice(const QString& device) {
+    const QString socketPrefix = QString::fromLatin1(kSocketPrefix);
+    return device == QLatin1String("hid") || device == QLatin1String("sim") ||
+           (device.startsWith(socketPrefix) && device.size() > socketPrefix.size());
+}
+
+AppOptionsOutcome parseAppOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Reads out USB temperature-and-humidity recorders and shows their history."));
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Show this help and end."));
+    const QCommandLineOption versionOption(QStringLiteral("version"),
+                                           QStringLiteral("Show the version and end."));
+    const QCommandLineOption dataDirOption(
+        QStringLiteral("data-dir"),
+        QStringLiteral("The data folder (main.ini and the data files). Default: "
+                       "$VELDRIN_DATA_DIR, the program's folder when it holds main.ini or a file "
+                       "named portable, else $XDG_DATA_HOME/veldrin or ~/.local/share/veldrin."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption deviceOption(
+        QStringLiteral("device"),
+        QStringLiteral("The recorder: hid (a USB recorder), sim (a software recorder with a few "
+                       "days of history) or socket:PATH (a software recorder program)."),
+        QStringLiteral("hid|sim|socket:PATH"), QStringLiteral("hid"));
+    const QCommandLineOption langOption(
+        QStringLiteral("lang"),
+        QStringLiteral("Interface language: 0 English, 1 German, 2 French (not stored)."),
+        QStringLiteral("0|1|2"));
+    parser.addOption(helpOption);
+    parser.addOption(versionOption);
+    parser.addOption(dataDirOption);
+    parser.addOption(deviceOption);
+    parser.addOption(langOption);
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A data file to show read-only."),
+                                 QStringLiteral("[file]"));
+
+    AppOptionsOutcome outcome;
+    auto invalid = [&outcome](const QString& text) {
+        outcome.kind = AppOptionsOutcome::Invalid;
+        outcome.text = text;
+        return outcome;
+    };
+    if (!parser.parse(arguments)) {
+        return invalid(parser.errorText());
+    }
+    if (parser.isSet(helpOption)) {
+        outcome.kind = AppOptionsOutcome::Help;
+        // Without an application object Qt cannot name the program itself.
+        outcome.text = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                 QStringLiteral("veldrin"));
+        return outcome;
+    }
+    if (parser.isSet(versionOption)) {
+        outcome.kind = AppOptionsOutcome::Version;
+        outcome.text = QStringLiteral("veldrin " VELDRIN_VERSION "\n");
+        return outcome;
+    }
+    AppOptions& options = outcome.options;
+    options.dataDir = parser.value(dataDirOption);
+    if (parser.isSet(dataDirOption) && options.dataDir.isEmpty()) {
+        return invalid(QStringLiteral("--data-dir needs a folder"));
+    }
+    options.device = parser.value(deviceOption);
+    if (!isKnownDevice(options.device)) {
+        return invalid(
+            QStringLiteral("--device: \"%1\" is not hid, sim or socket:PATH").arg(options.device));
+    }
+    if (parser.isSet(langOption)) {
+        const QString value = parser.value(langOption);
+        if (value != QLatin1String("0") && value != QLatin1String("1") &&
+            value != QLatin1String("2")) {
+            return invalid(QStringLiteral("--lang: \"%1\" is not 0, 1 or 2").arg(value));
+        }
+        options.language = value.toInt();
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1) {
+        return invalid(QStringLiteral("only one file may be named"));
+    }
+    if (!positional.isEmpty()) {
+        options.documentPath = positional.constFirst();
+    }
+    return outcome;
+}
+
+} // namespace veldrin

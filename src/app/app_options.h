@@ -1,0 +1,30 @@
+#pragma once
+// The command line of the window program: the same data-folder, recorder and language options as
+// veldrin-cli, and optionally one data file to show read-only.
+
+#include <QString>
+#include <QStringList>
+
+namespace veldrin {
+
+struct AppOptions {
+    QString dataDir; // empty: the usual rule (core/paths.h)
+    QString device = QStringLiteral("hid");
+    int language = -1;    // --lang 0|1|2; -1 when not given
+    QString documentPath; // a data file named on the command line
+};
+
+struct AppOptionsOutcome {
+    enum Kind { Run, Help, Version, Invalid };
+    Kind kind = Run;
+    QString text; // the help or version text, or what is wrong
+    AppOptions options;
+};
+
+// `arguments` includes the program name first, as QCoreApplication::arguments() gives it.
+AppOptionsOutcome parseAppOptions(const QStringList& arguments);
+
+// "hid", "sim" or "socket:PATH" with a path.
+bool isKnownDevice(const QString& device);
+
+} // namespace veldrin

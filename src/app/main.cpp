@@ -1,0 +1,78 @@
+// veldrin: the window program.
+
+#include "app/app_options.h"
+#include "app/pictures.h"
+#include "app/termination_signals.h"
+#include "app/veldrin_app.h"
+#include "settings/user_prompts.h"
+
+#include <QApplication>
+
+#include <clocale>
+#include <cstdio>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitUsage = 1;
+constexpr int kExitRefused = 2;
+
+QStringList rawArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace veldrin;
+    // Help and version need no display: answer them before the window system is opened.
+    {
+        const AppOptionsOutcome early = parseAppOptions(rawArguments(argc, argv));
+        if (early.kind == AppOptionsOutcome::Help || early.kind == AppOptionsOutcome::Version) {
+            std::fputs(early.text.toLocal8Bit().constData(), stdout);
+            return kExitOk;
+        }
+    }
+
+    QApplication qtApp(argc, argv);
+    // Numbers are formatted the same under every locale.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QStringLiteral("veldrin"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Veldrin"));
+    QApplication::setApplicationVersion(QStringLiteral(VELDRIN_VERSION));
+    QApplication::setWindowIcon(programIcon());
+    QApplication::setDesktopFileName(QStringLiteral("veldrin"));
+
+    // Qt has taken its own options (such as -platform) out of the arguments by now.
+    const AppOptionsOutcome parsed = parseAppOptions(QApplication::arguments());
+    if (parsed.kind == AppOptionsOutcome::Invalid) {
+        std::fprintf(stderr, "veldrin: %s\nTry 'veldrin --help'.\n",
+                     parsed.text.toLocal8Bit().constData());
+        return kExitUsage;
+    }
+
+    TerminationSignals termination;
+    CWidgetPrompts prompts;
+    AppStartup startup;
+    startup.options = parsed.options;
+    startup.prompts = &prompts;
+    CVeldrinApp app(startup);
+    // Also during start-up: a signal then ends the message box that may be open.
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
+                     [&app] { app.requestClose(); });
+    switch (app.start()) {
+    case CVeldrinApp::StartResult::Running:
+        break;
+    case CVeldrinApp::StartResult::AlreadyRunning:
+        return kExitOk; // the running window has been brought forward
+    case CVeldrinApp::StartResult::Failed:
+        return kExitRefused;
+    }
+    const int status = qtApp.exec();
+    app.shutdown();
+    return status;
+}

@@ -1,0 +1,230 @@
+#include "app/main_frame.h"
+
+#include "app/pictures.h"
+#include "lang/language_table.h"
+#include "view/command_ids.h"
+
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace veldrin {
+
+namespace {
+
+QString text(int index) {
+    return QString::fromStdU16String(languageString(index));
+}
+
+// The language string of each menu command; the Help pop-up's title is string 44.
+struct MenuText {
+    int commandId;
+    int languageIndex;
+};
+constexpr MenuText kMenuTexts[] = {
+    {command_id::kExport, 40},  {command_id::kSetting, 78}, {command_id::kClearPcData, 19},
+    {command_id::kLanguage, 0}, {command_id::kAbout, 11},
+};
+constexpr int kHelpMenuText = 44;
+constexpr int kWindowTitleText = 115;
+
+} // namespace
+
+// ----- status pane 1 -------------------------------------------------------------------------
+
+CConnectionPane::CConnectionPane(QWidget* parent)
+    : QWidget(parent), noRecorder_(statusPicture(false)), recorder_(statusPicture(true)) {
+    setFixedWidth(frame_id::kConnectionPaneWidth);
+    setMinimumHeight(16);
+}
+
+void CConnectionPane::setRecorderAttached(bool attached) {
+    if (attached != attached_) {
+        attached_ = attached;
+        update();
+    }
+}
+
+void CConnectionPane::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(rect(), attached_ ? recorder_ : noRecorder_);
+}
+
+// ----- the frame -----------------------------------------------------------------------------
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QStringLiteral("Veldrin"));
+    setWindowIcon(programIcon());
+    resize(frame_id::kInitialWidth, frame_id::kInitialHeight);
+    createMenu();
+    createToolBar();
+    createStatusBar();
+    createKeyboardCommands();
+    setAcceptDrops(true);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::makeAction(int commandId, const QString& caption) {
+    auto* action = new QAction(caption, this);
+    action->setData(commandId);
+    connect(action, &QAction::triggered, this,
+            [this, commandId] { Q_EMIT commandRequested(commandId); });
+    actions_.insert(commandId, action);
+    return action;
+}
+
+QAction* CMainFrame::commandAction(int commandId) const {
+    return actions_.value(commandId, nullptr);
+}
+
+void CMainFrame::createMenu() {
+    QMenuBar* bar = menuBar();
+    // Item 0 has no caption and no handler: it shows empty and greyed.
+    QAction* empty = bar->addAction(QString());
+    empty->setData(command_id::kMenuItemZero);
+    empty->setEnabled(false);
+    actions_.insert(command_id::kMenuItemZero, empty);
+    bar->addAction(makeAction(command_id::kExport, QStringLiteral("&Export")));
+    bar->addAction(makeAction(command_id::kSetting, QStringLiteral("&Setting")));
+    bar->addAction(makeAction(command_id::kClearPcData, QStringLiteral("&Clear PC Data")));
+    bar->addAction(makeAction(command_id::kLanguage, QStringLiteral("Language")));
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->addAction(makeAction(command_id::kAbout, QStringLiteral("&About Veldrin")));
+    helpMenuAction_ = help->menuAction();
+}
+
+void CMainFrame::createToolBar() {
+    toolBar_ = new QToolBar(this);
+    toolBar_->setObjectName(QStringLiteral("toolBar"));
+    toolBar_->setProperty("controlId", frame_id::kToolBar);
+    toolBar_->setMovable(true);
+    toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+    toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolBar_->setIconSize(QSize(kToolbarImageWidth - 4, kToolbarImageHeight - 4));
+    toolBar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    const int commands[] = {command_id::kExport, command_id::kSetting, command_id::kClearPcData, 0,
+                            command_id::kAbout};
+    for (const int id : commands) {
+        if (id == 0) {
+            toolBar_->addSeparator();
+            continue;
+        }
+        QAction* action = actions_.value(id);
+        action->setIcon(QIcon(QPixmap::fromImage(toolbarImage(id))));
+        toolBar_->addAction(action);
+        QWidget* button = toolBar_->widgetForAction(action);
+        button->setFixedSize(kToolbarImageWidth, kToolbarImageHeight);
+        // Hovering shows neither a tooltip nor a prompt.
+        button->installEventFilter(this);
+    }
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+void CMainFrame::createStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setProperty("controlId", frame_id::kStatusBar);
+    statusPane_ = new QLabel(QStringLiteral("Ready"), bar);
+    statusPane_->setTextFormat(Qt::PlainText);
+    statusPane_->setProperty("indicatorId", frame_id::kIndicator);
+    connectionPane_ = new CConnectionPane(bar);
+    connectionPane_->setProperty("indicatorId", frame_id::kIndicator);
+    bar->addWidget(statusPane_);
+    bar->addWidget(connectionPane_);
+    setStatusPaneWidth(frame_id::kInitialWidth - frame_id::kStatusPaneMargin);
+}
+
+void CMainFrame::createKeyboardCommands() {
+    // No File menu: New, Open and Save are reached by their keys only.
+    const struct {
+        int id;
+        QKeySequence::StandardKey key;
+    } keys[] = {{command_id::kNew, QKeySequence::New},
+                {command_id::kOpen, QKeySequence::Open},
+                {frame_id::kSave, QKeySequence::Save}};
+    for (const auto& entry : keys) {
+        QAction* action = makeAction(entry.id, QString());
+        action->setShortcut(entry.key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
+}
+
+void CMainFrame::setStatusText(const QString& text) {
+    statusPane_->setText(text);
+    statusPane_->repaint();
+}
+
+void CMainFrame::setStatusPaneWidth(int width) {
+    statusPane_->setFixedWidth(qMax(0, width));
+}
+
+void CMainFrame::setRecorderAttached(bool attached) {
+    connectionPane_->setRecorderAttached(attached);
+}
+
+void CMainFrame::applyLanguageToFrame() {
+    for (const MenuText& entry : kMenuTexts) {
+        actions_.value(entry.commandId)->setText(text(entry.languageIndex));
+    }
+    helpMenuAction_->setText(text(kHelpMenuText));
+    setWindowTitle(text(kWindowTitleText));
+    menuBar()->update();
+}
+
+void CMainFrame::restoreAndRaise() {
+    setWindowState((windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) |
+                   Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+bool CMainFrame::event(QEvent* event) {
+    // Pane 0 shows only the program's own texts: menu and toolbar prompts never replace it.
+    if (event->type() == QEvent::StatusTip) {
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip || event->type() == QEvent::StatusTip ||
+        event->type() == QEvent::WhatsThis) {
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QString droppedLocalFile(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
+            return url.toLocalFile();
+        }
+    }
+    return QString();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls() && !droppedLocalFile(event->mimeData()->urls()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QString path = droppedLocalFile(event->mimeData()->urls());
+    if (!path.isEmpty()) {
+        event->acceptProposedAction();
+        Q_EMIT fileDropped(path);
+    }
+}
+
+} // namespace veldrin

@@ -1,0 +1,90 @@
+// Before any Qt header: the recorder types have a member named like a Qt keyword.
+#include "store/registry.h"
+
+#include "settings/language_dialog.h"
+
+#include "lang/language_table.h"
+#include "settings/dialog_units.h"
+#include "store/ini_file.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace veldrin {
+
+namespace {
+
+constexpr int kTitleText = 0;
+constexpr int kFirstLanguageName = 1; // strings 1, 2, 3 name languages 0, 1, 2
+constexpr int kOkText = 59;
+constexpr int kCancelText = 14;
+constexpr const char* kLangKey = "Lang";
+
+QString text(int index) {
+    return QString::fromStdU16String(languageString(index));
+}
+
+} // namespace
+
+LanguageDialog::LanguageDialog(QWidget* parent) : QDialog(parent) {
+    const DialogUnits du(font());
+    setFixedSize(du.x(188), du.y(95));
+
+    ok_ = new QPushButton(this);
+    ok_->setGeometry(du.rect(131, 7, 50, 14));
+    ok_->setDefault(true);
+    cancel_ = new QPushButton(this);
+    cancel_->setGeometry(du.rect(131, 24, 50, 14));
+    combo_ = new QComboBox(this);
+    combo_->setObjectName(QStringLiteral("languageCombo"));
+    // A drop-down list is as high as its closed field; the template's height is the open list's.
+    combo_->setGeometry(du.x(39), du.y(28), du.x(48), combo_->sizeHint().height());
+    note_ = new QLabel(this);
+    note_->setTextFormat(Qt::PlainText);
+    note_->setGeometry(du.rect(17, 58, 152, 21));
+
+    selection_ = CurrentLanguage::get();
+    changed_ = false;
+    ok_->setText(text(kOkText));
+    cancel_->setText(text(kCancelText));
+    setWindowTitle(text(kTitleText));
+    for (int language = 0; language < kLanguageCount; ++language) {
+        combo_->addItem(text(kFirstLanguageName + language));
+    }
+    combo_->setCurrentIndex(selection_);
+    // Only the user's choices count as a change, not the filling above.
+    connect(combo_, &QComboBox::activated, this, &LanguageDialog::onSelectionChanged);
+    connect(ok_, &QPushButton::clicked, this, &LanguageDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &LanguageDialog::reject);
+    combo_->setFocus();
+}
+
+void LanguageDialog::onSelectionChanged(int position) {
+    selection_ = position;
+    changed_ = true;
+}
+
+void LanguageDialog::accept() {
+    onSelectionChanged(combo_->currentIndex());
+    QDialog::accept();
+}
+
+bool applyLanguageDialogResult(const LanguageDialog& dialog, int dialogResult, IniFile& mainIni) {
+    if (dialogResult != QDialog::Accepted) {
+        return false;
+    }
+    if (dialog.changed()) {
+        CurrentLanguage::set(dialog.selection());
+    }
+    mainIni.writeInt(kLanguageSection, kLangKey, CurrentLanguage::get());
+    return true;
+}
+
+bool runLanguageCommand(QWidget* parent, IniFile& mainIni) {
+    LanguageDialog dialog(parent);
+    const int result = dialog.exec();
+    return applyLanguageDialogResult(dialog, result, mainIni);
+}
+
+} // namespace veldrin
