@@ -1,6 +1,3 @@
-// Before any Qt header: the recorder types have a member named like a Qt keyword.
-#include "store/registry.h"
-
 #include "app/about_dialog.h"
 
 #include "app/hyperlink_static.h"
@@ -9,6 +6,7 @@
 #include "settings/dialog_units.h"
 #include "settings/user_prompts.h"
 #include "store/ini_file.h"
+#include "store/registry.h"
 
 namespace veldrin {
 

@@ -1,11 +1,9 @@
-// Before any Qt header: the recorder types have a member named like a Qt keyword.
-#include "store/registry.h"
-
 #include "settings/language_dialog.h"
 
 #include "lang/language_table.h"
 #include "settings/dialog_units.h"
 #include "store/ini_file.h"
+#include "store/registry.h"
 
 #include <QComboBox>
 #include <QLabel>
