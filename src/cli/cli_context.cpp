@@ -89,6 +89,16 @@ bool openBackend(const CliRequest& request, sim::BackendChoice& out, int& status
         status = kExitUsage;
         return false;
     }
+    // Said once, before the first attempt: the presence poll itself only sees "no recorder".
+    const sim::DeviceCheck check = sim::checkDeviceName(request.device);
+    if (check.outlook == sim::DeviceOutlook::never) {
+        printError("--device: " + check.reason);
+        status = kExitInvalid;
+        return false;
+    }
+    if (check.outlook == sim::DeviceOutlook::notYet) {
+        printError(check.reason);
+    }
     return true;
 }
 

@@ -41,7 +41,9 @@ bool prepareFolders(const CliRequest& request, Folders& out, int& status);
 // The data-folder lock of the commands that write there; refused: the holder is named, status 2.
 bool lockDataFolder(DataDirectoryLock& lock, const Folders& folders, Command command, int& status);
 
-// The recorder backend named by --device; not understood: a message, status 1.
+// The recorder backend named by --device; not understood: a message, status 1; a path that can
+// never lead to a recorder: its fault, status 2; one that may get a recorder later: its state is
+// said and the command goes on to wait.
 bool openBackend(const CliRequest& request, sim::BackendChoice& out, int& status);
 
 // Status texts as lines on standard output, store problems on standard error.

@@ -31,4 +31,17 @@ RecorderConfig demoRecorderConfig();
 BackendChoice chooseBackend(const std::string& name, std::string& error,
                             Clock& clock = SystemClock::instance());
 
+// Whether a recorder can ever be reached under a backend name. Only a socket path can be judged
+// before a recorder is looked for: one too long for a socket, or naming a file or a folder, never
+// leads to a recorder; a missing one, or a socket where nothing listens yet, may still get one
+// (the simulator started later). "hid" and "sim" are always usable.
+enum class DeviceOutlook { usable, notYet, never };
+
+struct DeviceCheck {
+    DeviceOutlook outlook = DeviceOutlook::usable;
+    std::string reason; // why the name cannot be used (yet); empty when usable
+};
+
+DeviceCheck checkDeviceName(const std::string& name);
+
 } // namespace veldrin::sim

@@ -223,8 +223,15 @@ TEST_F(CliEndToEnd, NoRecorderWithinTheWaitExitsThreeAndWritesNothing) {
     const ProgramRun sync = cli({"sync", "--wait", "2"});
     EXPECT_EQ(sync.status, 3);
     EXPECT_NE(sync.err.find("no recorder"), std::string::npos) << sync.err;
+    EXPECT_NE(sync.err.find("there is no socket " + socket_), std::string::npos) << sync.err;
     EXPECT_FALSE(std::filesystem::exists(data_ + "/main.ini"));
     EXPECT_EQ(cli({"info", "--wait", "0"}).status, 3);
+
+    // A path that can never be a recorder's socket is refused at once, without waiting.
+    testing::writeFile(socket_, "");
+    const ProgramRun file = cli({"watch"});
+    EXPECT_EQ(file.status, 2);
+    EXPECT_NE(file.err.find("is a file, not a socket"), std::string::npos) << file.err;
 }
 
 TEST_F(CliEndToEnd, ListAndExportShowTheHistoryAndChangeNothing) {
