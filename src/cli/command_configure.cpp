@@ -24,9 +24,33 @@ bool planIsAccepted(const ConfigurePlan& plan) {
     return plan.ok();
 }
 
+// Faults of the command line are told before anything is waited for.
+bool requestIsAccepted(const ConfigureRequest& request, const DateTime& now) {
+    const std::vector<std::string> errors = checkConfigureRequest(request, now);
+    for (const std::string& error : errors) {
+        printError(error);
+    }
+    if (!errors.empty()) {
+        printError("nothing was written to the recorder");
+    }
+    return errors.empty();
+}
+
+// What the recorder took, as read back from it (the description is the PC's).
+void printWritten(const RecorderSettings& readBack) {
+    printLine("written to the recorder:");
+    for (const std::string& line : describeConfiguration(editFromSettings(readBack))) {
+        printLine("  " + line);
+    }
+}
+
 } // namespace
 
 int runConfigure(const CliRequest& request, const Folders& folders) {
+    Clock& clock = SystemClock::instance();
+    if (!requestIsAccepted(request.configure, clock.nowLocal())) {
+        return kExitInvalid;
+    }
     int status = kExitOk;
     DataDirectoryLock lock;
     sim::BackendChoice backend;
@@ -34,7 +58,6 @@ int runConfigure(const CliRequest& request, const Folders& folders) {
         !openBackend(request, backend, status)) {
         return status;
     }
-    Clock& clock = SystemClock::instance();
     AcquisitionContext context(folders, std::move(backend), clock);
     Acquisition& acquisition = context.acquisition();
     ChainLoop loop(acquisition, context.reports(), clock);
@@ -58,6 +81,9 @@ int runConfigure(const CliRequest& request, const Folders& folders) {
         return kExitInvalid;
     }
     const bool readBack = acquisition.writeSettings(plan.edit) != 0;
+    if (readBack) {
+        printWritten(context.store().connectedSettings());
+    }
     status = exitStatusOf(loop.runToIdle());
     if (!readBack && status == kExitOk) {
         printError("the configuration was written but the recorder's header could not be read "

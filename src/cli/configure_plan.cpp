@@ -181,4 +181,38 @@ ConfigurePlan planConfiguration(const ConfigureRequest& request, const RecorderS
     return Planner(request, recorder, now).run();
 }
 
+std::vector<std::string> checkConfigureRequest(const ConfigureRequest& request,
+                                               const DateTime& now) {
+    // A recorder that lets the command line alone decide: no slot in use, and either the
+    // circular mode the line asks for or none at all (so that no slot time is judged against a
+    // mode the real recorder may not have).
+    RecorderSettings neutral;
+    for (TimeSlot& slot : neutral.slots) {
+        slot = TimeSlot{now, now, 0, 0, 0};
+    }
+    constexpr int32_t kNoCircularModeByte = 255;
+    neutral.circularMode =
+        request.circular ? (*request.circular ? kCircular : kLinear) : kNoCircularModeByte;
+    return planConfiguration(request, neutral, now).errors;
+}
+
+std::vector<std::string> describeConfiguration(const ConfigurationEdit& edit) {
+    std::vector<std::string> lines = {
+        std::string("unit: ") + (edit.tempUnit == 0 ? "Celsius" : "Fahrenheit"),
+        std::string("date order: ") + (edit.dateOrder == 0 ? "month-day" : "day-month"),
+        std::string("recording: ") + (edit.circular == kCircular ? "circular"
+                                      : edit.circular == kLinear ? "linear"
+                                                                 : "no circular mode"),
+        "interval: " + std::to_string(edit.interval) + " min",
+        "description: \"" + utf16ToUtf8(edit.description) + "\"",
+    };
+    for (int k = 0; k < kSlotCount; ++k) {
+        const TimeSlot& slot = edit.slots[static_cast<std::size_t>(k)];
+        lines.push_back(slotName(k) + ": " +
+                        (slot.inUse != 0 ? minuteText(slot.start) + " to " + minuteText(slot.end)
+                                         : std::string("not in use")));
+    }
+    return lines;
+}
+
 } // namespace veldrin::cli

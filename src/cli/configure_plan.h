@@ -25,4 +25,15 @@ struct ConfigurePlan {
 ConfigurePlan planConfiguration(const ConfigureRequest& request, const RecorderSettings& recorder,
                                 const DateTime& now);
 
+// The faults of the command line alone, found before a recorder is waited for: they are faults
+// whatever recorder answers (a value out of range, a slot that ends before it starts or lies
+// outside the recorder's years, a past slot with --circular off, --circular on with a slot
+// switched on). Each of them is also an error of planConfiguration().
+std::vector<std::string> checkConfigureRequest(const ConfigureRequest& request,
+                                               const DateTime& now);
+
+// A configuration as lines "name: value" (unit, date order, recording, interval, description,
+// the four slots), to show what a recorder holds after a write.
+std::vector<std::string> describeConfiguration(const ConfigurationEdit& edit);
+
 } // namespace veldrin::cli

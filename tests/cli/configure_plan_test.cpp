@@ -198,5 +198,70 @@ TEST_F(ConfigurePlanTest, TheLastChangeOfASlotWins) {
     EXPECT_EQ(p.edit.slots[0].start, at(21, 10, 0));
 }
 
+// The command line's own faults are found without a recorder, and each is also a fault of the
+// plan against the recorder; what depends on the recorder waits for it.
+TEST_F(ConfigurePlanTest, FaultsOfTheCommandLineAloneAreFoundFirst) {
+    const SlotChange past = slotOn(2, at(14, 8, 0), at(17, 8, 0));
+    const SlotChange reversed = slotOn(2, at(20, 10, 0), at(20, 9, 0));
+    const SlotChange tooLate = slotOn(2, at(20, 10, 0), DateTime::fromFields(2256, 1, 1, 0, 0));
+    const SlotChange tomorrow = slotOn(2, at(20, 10, 0), at(20, 11, 0));
+    struct Case {
+        ConfigureRequest request;
+        const char* fault; // nullptr: nothing the line alone shows
+    };
+    const auto with = [](auto change) {
+        ConfigureRequest r;
+        change(r);
+        return r;
+    };
+    const Case cases[] = {
+        {with([](ConfigureRequest& r) { r.interval = 0; }), "--interval: 0"},
+        {with([](ConfigureRequest& r) { r.interval = 241; }), "--interval: 241"},
+        {with([](ConfigureRequest& r) { r.description = std::string(256, 'a'); }),
+         "--description: 256"},
+        {with([&](ConfigureRequest& r) { r.slots = {reversed}; }), "lies before its start"},
+        {with([&](ConfigureRequest& r) { r.slots = {tooLate}; }), "the year"},
+        {with([&](ConfigureRequest& r) {
+             r.circular = false;
+             r.slots = {past};
+         }),
+         "lies in the past"},
+        {with([&](ConfigureRequest& r) {
+             r.circular = true;
+             r.slots = {tomorrow};
+         }),
+         "slot 2 in use"},
+        // Past times are a fault only for a recorder with a circular mode; slot 1 in use only
+        // for the recorder that has it.
+        {with([&](ConfigureRequest& r) { r.slots = {past}; }), nullptr},
+        {with([](ConfigureRequest& r) { r.circular = true; }), nullptr},
+        {with([](ConfigureRequest& r) { r.interval = 240; }), nullptr},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> early = checkConfigureRequest(c.request, now);
+        request = c.request;
+        const ConfigurePlan late = plan();
+        if (c.fault == nullptr) {
+            EXPECT_TRUE(early.empty()) << early.front();
+            continue;
+        }
+        EXPECT_TRUE(mentions(early, c.fault)) << c.fault;
+        for (const std::string& error : early) {
+            EXPECT_TRUE(mentions(late.errors, error)) << error;
+        }
+    }
+}
+
+TEST_F(ConfigurePlanTest, AConfigurationIsDescribedLineByLine) {
+    ConfigurationEdit edit = editFromSettings(recorder);
+    edit.tempUnit = 1;
+    EXPECT_EQ(
+        describeConfiguration(edit),
+        (std::vector<std::string>{
+            "unit: Fahrenheit", "date order: day-month", "recording: linear", "interval: 10 min",
+            "description: \"Cellar\"", "slot 1: 2011-06-16 08:00 to 2011-06-16 18:30",
+            "slot 2: not in use", "slot 3: not in use", "slot 4: not in use"}));
+}
+
 } // namespace
 } // namespace veldrin::cli

@@ -227,6 +227,11 @@ TEST_F(CliEndToEnd, NoRecorderWithinTheWaitExitsThreeAndWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(data_ + "/main.ini"));
     EXPECT_EQ(cli({"info", "--wait", "0"}).status, 3);
 
+    // A bad value is named before anything is waited for.
+    const ProgramRun configure = cli({"configure", "--interval", "0", "--wait", "30"});
+    EXPECT_EQ(configure.status, 2);
+    EXPECT_NE(configure.err.find("--interval: 0"), std::string::npos) << configure.err;
+
     // A path that can never be a recorder's socket is refused at once, without waiting.
     testing::writeFile(socket_, "");
     const ProgramRun file = cli({"watch"});
@@ -349,8 +354,12 @@ TEST_F(CliEndToEnd, ConfigureIsCheckedWrittenReadBackAndStored) {
         cli({"configure", "--unit", "F", "--interval", "5", "--description", "Cellar"});
     ASSERT_EQ(written.status, 0) << written.err;
     const auto shown = lines(written.out);
-    EXPECT_TRUE(contains(shown, text(82))) << written.out; // the clock setting follows
-    EXPECT_EQ(shown.back(), text(65));
+    EXPECT_TRUE(contains(shown, text(82))) << written.out; // the connection ran first
+    EXPECT_TRUE(contains(shown, text(65)));
+    // Then what the recorder took, as read back.
+    EXPECT_TRUE(contains(shown, "  interval: 5 min")) << written.out;
+    EXPECT_TRUE(contains(shown, "  description: \"Cellar\""));
+    EXPECT_EQ(shown.back(), "  slot 4: not in use");
 
     const ProgramRun info = cli({"info"});
     EXPECT_TRUE(contains(lines(info.out), "unit: Fahrenheit")) << info.out;
