@@ -1,0 +1,669 @@
+#include "chart/chart_renderer.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace veldrin::chart {
+namespace {
+
+constexpr double kFahrenheitFactor = 1.8;
+constexpr double kFahrenheitOffset = 32.0;
+constexpr int kTickLength = 5;
+// Text lines of the summary boxes and the latest-reading panel start this far below the plot.
+constexpr int kSummaryTop = 28;
+constexpr int kTemperatureSummaryCentre = 164;
+constexpr int kHumiditySummaryCentre = 436;
+constexpr int kLatestLeft = 550;
+// A 2-pixel pen touches one pixel beyond its line on every side, and a little more at the caps.
+constexpr int kPenReach = 3;
+
+double displayTemperature(double celsius, bool fahrenheit) {
+    return fahrenheit ? celsius * kFahrenheitFactor + kFahrenheitOffset : celsius;
+}
+
+// Records outside the window, without a valid time, or with a temperature that is not a number
+// (a damaged file) are left out of the chart.
+bool selectRecord(const HistoryRecord& r, const ChartInput& input, double& temperature) {
+    if (r.timeStatus != static_cast<uint8_t>(DateTimeStatus::valid) ||
+        !(input.start <= r.timeValue && r.timeValue <= input.end)) {
+        return false;
+    }
+    temperature = displayTemperature(r.temperature, input.fahrenheit);
+    return std::isfinite(temperature);
+}
+
+QRect lineBounds(int xa, int ya, int xb, int yb) {
+    return QRect(QPoint(std::min(xa, xb), std::min(ya, yb)),
+                 QPoint(std::max(xa, xb), std::max(ya, yb)))
+        .adjusted(-kPenReach, -kPenReach, kPenReach, kPenReach);
+}
+
+// trunc(a / b) for a fixed b as the division gives it: by multiplying with 1/b, and dividing only
+// where the product is too close to a whole number for the two to be sure to agree. Mapping a
+// million points costs a division each otherwise.
+class Quotient {
+public:
+    explicit Quotient(double b) : b_(b), inverse_(1.0 / b) {}
+    int operator()(double a) const {
+        const double q = a * inverse_;
+        if (q > -kSure && q < kSure) {
+            const auto whole = static_cast<int>(q);
+            const double fraction = std::abs(q - whole);
+            if (fraction > kMargin && fraction < 1 - kMargin) {
+                return whole;
+            }
+        }
+        return toPixel(a / b_);
+    }
+
+private:
+    // Below 1e6 the product is within 1e-9 of the quotient.
+    static constexpr double kSure = 1e6;
+    static constexpr double kMargin = 1e-7;
+    double b_;
+    double inverse_;
+};
+
+bool touches(const QRegion* clip, const QRect& bounds) {
+    return clip == nullptr || clip->intersects(bounds);
+}
+
+} // namespace
+
+// ---- Plot data ---------------------------------------------------------------------------------
+
+PlotData buildPlotData(const RecordList& records, const ChartInput& input) {
+    PlotData d;
+    buildPlotData(records, input, d);
+    return d;
+}
+
+namespace {
+
+// The pixel column of a time. Columns grow with the time, so the times of one column form an
+// interval; the interval of the last column found (shrunk a little and checked at both ends) lets
+// most records of an ordered history skip the mapping.
+class ColumnOfTime {
+public:
+    ColumnOfTime(const ChartInput& input, const PlotRect& plot)
+        : start_(input.start), span_(input.end - input.start), x0_(plot.x0),
+          width_(plot.x1 - plot.x0), bySpan_(span_) {}
+
+    int operator()(double time) {
+        if (time >= low_ && time <= high_) {
+            return x_;
+        }
+        x_ = exact(time);
+        const double column = x_ - x0_;
+        const double a = start_ + column * span_ / width_;
+        const double b = start_ + (column + 1) * span_ / width_;
+        const double margin = kRelativeMargin * (std::abs(a) + std::abs(b));
+        low_ = std::max(a + margin, time);
+        high_ = b - margin;
+        if (!(low_ <= high_) || exact(low_) != x_ || exact(high_) != x_) {
+            low_ = 1;
+            high_ = 0;
+        }
+        return x_;
+    }
+
+private:
+    static constexpr double kRelativeMargin = 1e-12;
+    int exact(double time) const { return x0_ + bySpan_((time - start_) * width_); }
+    double start_, span_;
+    int x0_;
+    double width_;
+    Quotient bySpan_;
+    double low_ = 1, high_ = 0;
+    int x_ = 0;
+};
+
+} // namespace
+
+void buildPlotData(const RecordList& records, const ChartInput& input, PlotData& d) {
+    d.highestT = d.lowestT = d.highestH = d.lowestH = d.latest = std::nullopt;
+    d.runs.clear();
+    if (!records.empty()) {
+        const HistoryRecord& r = records.back();
+        d.latest = ChartPoint{r.timeValue, displayTemperature(r.temperature, input.fahrenheit),
+                              r.humidity};
+    }
+    const PlotRect plot = plotRect(input.size.width(), input.size.height());
+    const bool maps = input.end - input.start > 0;
+    ColumnOfTime columnOf(input, plot);
+
+    double tMax = -10000.0;
+    double tMin = 10000.0;
+    int hMax = -1000;
+    int hMin = 1000;
+    // Ties go to the later record; the records are remembered by index, without branches, since
+    // equal values (a humidity at its maximum) are common.
+    constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+    std::size_t hiT = kNone, loT = kNone, hiH = kNone, loH = kNone;
+    PlotData::Run run;
+    bool inRun = false;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const HistoryRecord& r = records[i];
+        double t = 0;
+        if (!selectRecord(r, input, t)) {
+            continue;
+        }
+        const int h = r.humidity;
+        hiT = t >= tMax ? i : hiT;
+        tMax = t >= tMax ? t : tMax;
+        loT = t <= tMin ? i : loT;
+        tMin = t <= tMin ? t : tMin;
+        hiH = h >= hMax ? i : hiH;
+        hMax = h >= hMax ? h : hMax;
+        loH = h <= hMin ? i : loH;
+        hMin = h <= hMin ? h : hMin;
+        if (!maps) {
+            continue;
+        }
+        const int x = columnOf(r.timeValue);
+        if (inRun && x == run.x) {
+            run.lastRecord = i;
+            run.lowT = std::min(run.lowT, t);
+            run.highT = std::max(run.highT, t);
+            run.lastT = t;
+            run.lowH = std::min(run.lowH, h);
+            run.highH = std::max(run.highH, h);
+            run.lastH = h;
+        } else {
+            if (inRun) {
+                d.runs.push_back(run);
+            }
+            run = PlotData::Run{x, i, i, t, t, t, t, h, h, h, h, {}, {}};
+            inRun = true;
+        }
+    }
+    if (inRun) {
+        d.runs.push_back(run);
+    }
+    auto pointAt = [&](std::size_t i) -> std::optional<ChartPoint> {
+        if (i == kNone) {
+            return std::nullopt;
+        }
+        const HistoryRecord& r = records[i];
+        return ChartPoint{r.timeValue, displayTemperature(r.temperature, input.fahrenheit),
+                          r.humidity};
+    };
+    d.highestT = pointAt(hiT);
+    d.lowestT = pointAt(loT);
+    d.highestH = pointAt(hiH);
+    d.lowestH = pointAt(loH);
+    d.temperature = temperatureScale(tMin, tMax);
+    d.humidity = humidityScale(hMin, hMax);
+    d.drawsPoints = !d.runs.empty();
+    for (PlotData::Run& each : d.runs) {
+        const int a = mapTemperature(each.lowT, d.temperature, plot);
+        const int b = mapTemperature(each.highT, d.temperature, plot);
+        each.t = {std::min(a, b), std::max(a, b), mapTemperature(each.firstT, d.temperature, plot),
+                  mapTemperature(each.lastT, d.temperature, plot)};
+        const int c = mapHumidity(each.lowH, d.humidity, plot);
+        const int e = mapHumidity(each.highH, d.humidity, plot);
+        each.h = {std::min(c, e), std::max(c, e), mapHumidity(each.firstH, d.humidity, plot),
+                  mapHumidity(each.lastH, d.humidity, plot)};
+    }
+}
+
+std::optional<HoverHit> hoveredPoint(const RecordList& records, const ChartInput& input,
+                                     const PlotData& d, Curve curve, QPoint cursor) {
+    if (!d.drawsPoints) {
+        return std::nullopt;
+    }
+    const PlotRect plot = plotRect(input.size.width(), input.size.height());
+    const bool isT = curve == Curve::temperature;
+    auto yOf = [&](double t, int h) {
+        return isT ? mapTemperature(t, d.temperature, plot) : mapHumidity(h, d.humidity, plot);
+    };
+    auto near = [](int a, int b) { return std::abs(a - b) < 2; };
+    // Runs in list order: the first run holding a point within reach holds the first such point.
+    for (std::size_t j = 0; j < d.runs.size(); ++j) {
+        const PlotData::Run& run = d.runs[j];
+        const PlotData::Run::Pixels& px = isT ? run.t : run.h;
+        if (!near(run.x, cursor.x()) || cursor.y() < px.low - 1 || cursor.y() > px.high + 1) {
+            continue;
+        }
+        for (std::size_t i = run.firstRecord; i <= run.lastRecord; ++i) {
+            double t = 0;
+            if (!selectRecord(records[i], input, t)) {
+                continue;
+            }
+            const int y = yOf(t, records[i].humidity);
+            if (!near(y, cursor.y())) {
+                continue;
+            }
+            HoverHit hit{
+                static_cast<int>(j), i,
+                QPoint(run.x, y),    ChartPoint{records[i].timeValue, t, records[i].humidity},
+                {y, y, 0, 0},        {y, y, 0, 0}};
+            // The vertical extents of the run up to the point and from it on: the readout lies
+            // over the first part and under the second.
+            for (std::size_t k = run.firstRecord; k <= run.lastRecord; ++k) {
+                double tk = 0;
+                if (k == i || !selectRecord(records[k], input, tk)) {
+                    continue;
+                }
+                const int yk = yOf(tk, records[k].humidity);
+                PlotData::Run::Pixels& part = k < i ? hit.before : hit.after;
+                part.low = std::min(part.low, yk);
+                part.high = std::max(part.high, yk);
+            }
+            return hit;
+        }
+    }
+    return std::nullopt;
+}
+
+// ---- Renderer ----------------------------------------------------------------------------------
+
+struct ChartRenderer::Op {
+    enum class Kind { fill, line, text, curve };
+    Kind kind = Kind::fill;
+    QRect bounds;
+    QColor color;
+    QPen pen;
+    QRect rect;
+    QLine line;
+    QPoint at;
+    QString text;
+    Curve curve = Curve::temperature;
+};
+
+ChartRenderer::ChartRenderer() : metrics_(QFont()) {}
+ChartRenderer::~ChartRenderer() = default;
+
+ChartRenderer::DataKey ChartRenderer::keyOf(const RecordList& records, const ChartInput& input) {
+    DataKey k;
+    k.generation = input.dataGeneration;
+    k.storage = records.data();
+    k.count = records.size();
+    if (!records.empty()) {
+        k.firstTime = records.front().timeValue;
+        k.lastTime = records.back().timeValue;
+        k.lastTemperature = records.back().temperature;
+    }
+    k.start = input.start;
+    k.end = input.end;
+    k.fahrenheit = input.fahrenheit;
+    k.size = input.size;
+    return k;
+}
+
+void ChartRenderer::takeRecords(const RecordList& records, const ChartInput& input) {
+    const DataKey key = keyOf(records, input);
+    if (!haveData_ || !(key == dataKey_)) {
+        buildPlotData(records, input, data_);
+        dataKey_ = key;
+        haveData_ = true;
+        hitsFor_.reset();
+    }
+    takeHits(records, input);
+}
+
+void ChartRenderer::takeHits(const RecordList& records, const ChartInput& input) {
+    if (hitsFor_ == input.hover && hitsFor_.has_value()) {
+        return;
+    }
+    hits_ = {};
+    hitsFor_ = input.hover;
+    if (input.hover) {
+        hits_.temperature = hoveredPoint(records, input, data_, Curve::temperature, *input.hover);
+        hits_.humidity = hoveredPoint(records, input, data_, Curve::humidity, *input.hover);
+    }
+}
+
+void ChartRenderer::buildOps(const ChartInput& input) {
+    ops_.clear();
+    const QFontMetrics& fm = metrics_;
+    const PlotRect& p = plot_;
+    const int w = input.size.width();
+    const int h = input.size.height();
+    const int lh = fm.height();
+    QColor textColor = kBlack;
+
+    auto fill = [&](const QRect& r, const QColor& c) {
+        Op op;
+        op.kind = Op::Kind::fill;
+        op.rect = r;
+        op.bounds = r;
+        op.color = c;
+        ops_.push_back(op);
+    };
+    auto line = [&](const QPen& pen, int xa, int ya, int xb, int yb) {
+        Op op;
+        op.kind = Op::Kind::line;
+        op.pen = pen;
+        op.line = QLine(xa, ya, xb, yb);
+        op.bounds = lineBounds(xa, ya, xb, yb);
+        ops_.push_back(op);
+    };
+    auto text = [&](QPoint at, const QString& t) {
+        Op op;
+        op.kind = Op::Kind::text;
+        op.at = at;
+        op.text = t;
+        op.color = textColor;
+        op.bounds = textBounds(fm, at, t);
+        ops_.push_back(op);
+    };
+    auto centred = [&](int centre, int top, const QString& t) {
+        text(QPoint(centre - fm.horizontalAdvance(t) / 2, top), t);
+    };
+    auto curve = [&](Curve c) {
+        Op op;
+        op.kind = Op::Kind::curve;
+        op.curve = c;
+        op.bounds = QRect(0, 0, w, h);
+        ops_.push_back(op);
+    };
+
+    // Background, summary boxes, frame (no top line).
+    fill(QRect(0, 0, w, h), kBackground);
+    fill(QRect(QPoint(58, p.y1 + lh), QPoint(259, p.y1 + 6 * lh - 1)), kBoxColor);
+    fill(QRect(QPoint(328, p.y1 + lh), QPoint(534, p.y1 + 6 * lh - 1)), kBoxColor);
+    const QPen frame = thinPen(kBlack);
+    line(frame, p.x0, p.y0, p.x0, p.y1);
+    line(frame, p.x0, p.y1, p.x1, p.y1);
+    line(frame, p.x1, p.y0, p.x1, p.y1);
+
+    // Time axis: a label that would start left of the end of the previous one is left out.
+    double previous = firstPreviousLabelDate(input.start, input.end);
+    int labelEnd = 0;
+    for (const TimeTick& tick : timeTicks(input.start, input.end, p)) {
+        line(frame, tick.x, p.y1, tick.x, p.y1 - kTickLength);
+        if (tick.x >= labelEnd) {
+            const QString label = qs(timeLabel(tick.time, previous));
+            text(QPoint(tick.x, p.y1), label);
+            previous = tick.time;
+            labelEnd = tick.x + fm.horizontalAdvance(label);
+        }
+    }
+
+    const char16_t unit = unit_;
+    const QPen red = thinPen(kTemperatureColor);
+    for (const Tick& tick : temperatureTicks(data_.temperature, p)) {
+        line(red, p.x0, tick.position, p.x0 - kTickLength, tick.position);
+        const QString label = qs(temperatureText(tick.value, unit));
+        textColor = kTemperatureColor;
+        text(QPoint(p.x0 - fm.horizontalAdvance(label) - kTickLength, tick.position), label);
+    }
+    // A readout leaves the text colour at the curve's colour, which the ticks of any chart
+    // with points have set already.
+    curve(Curve::temperature);
+    line(curvePen(kTemperatureColor), 150, p.y1 + (3 * lh) / 2, 250, p.y1 + (3 * lh) / 2);
+    text(QPoint(58, p.y1 + lh), qs(input.texts.temperatureLegend));
+
+    const QPen blue = thinPen(kHumidityColor);
+    for (const Tick& tick : humidityTicks(data_.humidity, p)) {
+        line(blue, p.x1, tick.position, p.x1 + kTickLength, tick.position);
+        textColor = kHumidityColor;
+        text(QPoint(p.x1, tick.position - lh), qs(humidityText(static_cast<int>(tick.value))));
+    }
+    curve(Curve::humidity);
+    line(curvePen(kHumidityColor), 400, p.y1 + (3 * lh) / 2, 500, p.y1 + (3 * lh) / 2);
+    text(QPoint(328, p.y1 + lh), qs(input.texts.humidityLegend));
+
+    auto temperatureLine = [&](const ChartPoint& r) {
+        return qs(temperatureText(r.temperature, unit) + u' ' + dateTimeText(r.time));
+    };
+    auto humidityLine = [&](const ChartPoint& r) {
+        return qs(humidityText(r.humidity) + u' ' + dateTimeText(r.time));
+    };
+    const int top = p.y1 + kSummaryTop;
+    if (data_.highestT) {
+        textColor = kTemperatureColor;
+        centred(kTemperatureSummaryCentre, top, qs(input.texts.highest));
+        centred(kTemperatureSummaryCentre, top + lh, temperatureLine(*data_.highestT));
+    }
+    if (data_.lowestT) {
+        centred(kTemperatureSummaryCentre, top + 2 * lh, qs(input.texts.lowest));
+        centred(kTemperatureSummaryCentre, top + 3 * lh, temperatureLine(*data_.lowestT));
+    }
+    if (data_.highestH) {
+        textColor = kHumidityColor;
+        centred(kHumiditySummaryCentre, top, qs(input.texts.highest));
+        centred(kHumiditySummaryCentre, top + lh, humidityLine(*data_.highestH));
+    }
+    if (data_.lowestH) {
+        centred(kHumiditySummaryCentre, top + 2 * lh, qs(input.texts.lowest));
+        centred(kHumiditySummaryCentre, top + 3 * lh, humidityLine(*data_.lowestH));
+    }
+    if (data_.latest && data_.latest->time != 0.0) {
+        const ChartPoint& r = *data_.latest;
+        textColor = kBlack;
+        text(QPoint(kLatestLeft, top), qs(input.texts.latest));
+        text(QPoint(kLatestLeft, top + lh),
+             qs(input.texts.latestTemperature + u' ' + temperatureText(r.temperature, unit)));
+        text(QPoint(kLatestLeft, top + 2 * lh),
+             qs(input.texts.latestHumidity + u' ' + humidityText(r.humidity)));
+        text(QPoint(kLatestLeft, top + 3 * lh),
+             qs(input.texts.latestTime + u' ' + dateTimeText(r.time)));
+    }
+}
+
+namespace {
+
+// A vertical line of the curve pen covers a rectangle; filling it is much cheaper than stroking.
+// Which rectangle is learnt once from the paint engine itself, so that both give the same pixels;
+// if the pen does not draw rectangles, verticals are stroked like every other segment.
+struct VerticalShape {
+    bool usable = false;
+    QRect relative; // for a line from (0, 0) to (0, length): this rectangle, height + length
+};
+
+std::optional<QRect> paintedBounds(const QPen& pen, int length, bool& solid) {
+    constexpr int kOrigin = 8;
+    QImage scratch(2 * kOrigin + 1, 2 * kOrigin + length + 1, QImage::Format_RGB32);
+    scratch.fill(Qt::white);
+    {
+        QPainter painter(&scratch);
+        painter.setPen(pen);
+        painter.drawLine(kOrigin, kOrigin, kOrigin, kOrigin + length);
+    }
+    QRect bounds;
+    int painted = 0;
+    for (int y = 0; y < scratch.height(); ++y) {
+        for (int x = 0; x < scratch.width(); ++x) {
+            if (scratch.pixel(x, y) != QColor(Qt::white).rgb()) {
+                bounds |= QRect(x, y, 1, 1);
+                ++painted;
+            }
+        }
+    }
+    solid = painted == bounds.width() * bounds.height();
+    if (bounds.isEmpty()) {
+        return std::nullopt;
+    }
+    return bounds.translated(-kOrigin, -kOrigin);
+}
+
+const VerticalShape& verticalShape() {
+    static const VerticalShape shape = [] {
+        VerticalShape s;
+        const QPen pen = curvePen(kTemperatureColor);
+        bool solidA = false;
+        bool solidB = false;
+        const auto a = paintedBounds(pen, 5, solidA);
+        const auto b = paintedBounds(pen, 9, solidB);
+        if (a && b && solidA && solidB && b->height() - a->height() == 4 && a->x() == b->x() &&
+            a->y() == b->y() && a->width() == b->width()) {
+            s.usable = true;
+            s.relative = QRect(a->x(), a->y(), a->width(), a->height() - 5);
+        }
+        return s;
+    }();
+    return shape;
+}
+
+} // namespace
+
+void ChartRenderer::drawRuns(QPainter& painter, Curve curve, int first, int last,
+                             const Vertical& firstVertical, const Vertical& lastVertical,
+                             const QRegion* clip) const {
+    const bool isT = curve == Curve::temperature;
+    const auto& runs = data_.runs;
+    // A run whose points all lie on one pixel is made of zero-length segments only.
+    const VerticalShape& shape = verticalShape();
+    const QColor color = isT ? kTemperatureColor : kHumidityColor;
+    auto vertical = [&](int x, const PlotData::Run::Pixels& px) {
+        if (px.low >= px.high || !touches(clip, lineBounds(x, px.low, x, px.high))) {
+            return;
+        }
+        if (shape.usable) {
+            const QRect& r = shape.relative;
+            painter.fillRect(x + r.x(), px.low + r.y(), r.width(), r.height() + px.high - px.low,
+                             color);
+        } else {
+            painter.drawLine(x, px.low, x, px.high);
+        }
+    };
+    for (int j = first; j <= last; ++j) {
+        const PlotData::Run& run = runs[static_cast<std::size_t>(j)];
+        const PlotData::Run::Pixels& px = isT ? run.t : run.h;
+        if (j > first) {
+            const PlotData::Run& before = runs[static_cast<std::size_t>(j - 1)];
+            const int ya = isT ? before.t.last : before.h.last;
+            if (touches(clip, lineBounds(before.x, ya, run.x, px.first))) {
+                painter.drawLine(before.x, ya, run.x, px.first);
+            }
+        }
+        if (j == first && firstVertical) {
+            vertical(run.x, *firstVertical);
+        } else if (j == last && lastVertical) {
+            vertical(run.x, *lastVertical);
+        } else {
+            vertical(run.x, px);
+        }
+    }
+}
+
+void ChartRenderer::execute(QPainter& painter, const Readouts& readouts,
+                            const QRegion* clip) const {
+    const int last = static_cast<int>(data_.runs.size()) - 1;
+    for (const Op& op : ops_) {
+        if (!touches(clip, op.bounds)) {
+            continue;
+        }
+        switch (op.kind) {
+        case Op::Kind::fill:
+            painter.fillRect(clip == nullptr ? op.rect : op.rect & clip->boundingRect(), op.color);
+            break;
+        case Op::Kind::line:
+            painter.setPen(op.pen);
+            painter.drawLine(op.line);
+            break;
+        case Op::Kind::text:
+            drawTextAt(painter, metrics_, op.at, op.text, op.color);
+            break;
+        case Op::Kind::curve: {
+            const bool isT = op.curve == Curve::temperature;
+            const QPen pen = curvePen(isT ? kTemperatureColor : kHumidityColor);
+            const std::optional<HoverHit>& hit = isT ? readouts.temperature : readouts.humidity;
+            painter.setPen(pen);
+            if (!hit) {
+                drawRuns(painter, op.curve, 0, last, std::nullopt, std::nullopt, clip);
+                break;
+            }
+            // The readout lies over the segments up to its point and under the later ones.
+            drawRuns(painter, op.curve, 0, hit->run, std::nullopt, hit->before, clip);
+            drawReadout(&painter, metrics_, plot_, hit->at, hit->point, unit_);
+            painter.setPen(pen);
+            drawRuns(painter, op.curve, hit->run, last, hit->after, std::nullopt, clip);
+            break;
+        }
+        }
+    }
+}
+
+QRegion ChartRenderer::readoutRegion(const Readouts& readouts) const {
+    QRegion region;
+    for (const auto* hit : {&readouts.temperature, &readouts.humidity}) {
+        if (*hit) {
+            region += drawReadout(nullptr, metrics_, plot_, (*hit)->at, (*hit)->point, unit_);
+        }
+    }
+    return region.intersected(QRect(QPoint(0, 0), base_.size()));
+}
+
+namespace {
+
+void copyRegion(const QImage& from, QImage& to, const QRegion& region) {
+    constexpr std::size_t kPixelBytes = 4;
+    for (const QRect& r : region) {
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            std::memcpy(to.scanLine(y) + static_cast<std::size_t>(r.left()) * kPixelBytes,
+                        from.constScanLine(y) + static_cast<std::size_t>(r.left()) * kPixelBytes,
+                        static_cast<std::size_t>(r.width()) * kPixelBytes);
+        }
+    }
+}
+
+} // namespace
+
+const QImage& ChartRenderer::render(const ChartInput& input) {
+    if (input.size.width() <= 0 || input.size.height() <= 0) {
+        shown_ = QImage();
+        haveBase_ = false;
+        return shown_;
+    }
+    if (!haveBase_ || !(baseDataKey_ == dataKey_) || !(baseFont_ == input.font) ||
+        !(baseTexts_ == input.texts)) {
+        font_ = input.font;
+        metrics_ = QFontMetrics(font_);
+        plot_ = plotRect(input.size.width(), input.size.height());
+        unit_ = input.fahrenheit ? u'F' : u'C';
+        buildOps(input);
+        base_ = QImage(input.size, QImage::Format_RGB32);
+        if (drawObserver_) {
+            drawObserver_();
+        }
+        {
+            QPainter painter(&base_);
+            painter.setFont(font_);
+            painter.setRenderHint(QPainter::Antialiasing, false);
+            painter.setRenderHint(QPainter::TextAntialiasing, false);
+            execute(painter, Readouts{}, nullptr);
+        }
+        shown_ = base_.copy();
+        scratch_ = QImage(base_.size(), base_.format());
+        shownReadouts_ = QRegion();
+        shownHits_ = Readouts{};
+        haveBase_ = true;
+        baseDataKey_ = dataKey_;
+        baseFont_ = input.font;
+        baseTexts_ = input.texts;
+    }
+    const Readouts wanted = hitsFor_ == input.hover ? hits_ : Readouts{};
+    if (wanted == shownHits_) {
+        return shown_;
+    }
+    copyRegion(base_, shown_, shownReadouts_);
+    const QRegion region = readoutRegion(wanted);
+    if (!region.isEmpty()) {
+        if (drawObserver_) {
+            drawObserver_();
+        }
+        // Everything that touches the readouts is drawn again, in order, on a scratch copy of
+        // them. Not through a clip: a clipped stroke may be cut at the clip and end differently.
+        copyRegion(base_, scratch_, region);
+        {
+            QPainter painter(&scratch_);
+            painter.setFont(font_);
+            painter.setRenderHint(QPainter::Antialiasing, false);
+            painter.setRenderHint(QPainter::TextAntialiasing, false);
+            execute(painter, wanted, &region);
+        }
+        copyRegion(scratch_, shown_, region);
+    }
+    shownReadouts_ = region;
+    shownHits_ = wanted;
+    return shown_;
+}
+
+} // namespace veldrin::chart

@@ -1,0 +1,187 @@
+#include "chart/reference_chart.h"
+
+#include <QPainter>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace veldrin::chart {
+
+QImage renderReferenceChart(const RecordList& records, const ChartInput& input) {
+    const int w = input.size.width();
+    const int h = input.size.height();
+    QImage image(w, h, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    p.setFont(input.font);
+    const QFontMetrics fm(input.font);
+    const int lh = fm.height();
+    const PlotRect r = plotRect(w, h);
+    const char16_t unit = input.fahrenheit ? u'F' : u'C';
+    QColor textColor = kBlack;
+    auto text = [&](int x, int y, const QString& t) { drawTextAt(p, fm, {x, y}, t, textColor); };
+    auto centred = [&](int c, int y, const QString& t) {
+        text(c - fm.horizontalAdvance(t) / 2, y, t);
+    };
+
+    p.fillRect(QRect(0, 0, w, h + kSurfaceTop), kBackground);
+    p.fillRect(QRect(QPoint(r.x0, r.y0), QPoint(r.x1 - 1, r.y1 - 1)), kBackground);
+    p.fillRect(QRect(QPoint(58, r.y1 + lh), QPoint(259, r.y1 + 6 * lh - 1)), kBoxColor);
+    p.fillRect(QRect(QPoint(328, r.y1 + lh), QPoint(534, r.y1 + 6 * lh - 1)), kBoxColor);
+    p.setPen(thinPen(kBlack));
+    p.drawLine(r.x0, r.y0, r.x0, r.y1);
+    p.drawLine(r.x0, r.y1, r.x1, r.y1);
+    p.drawLine(r.x1, r.y0, r.x1, r.y1);
+
+    // The plot set: copies of the records in the window, in list order.
+    double tMax = -10000.0, tMin = 10000.0;
+    int hMax = -1000, hMin = 1000;
+    std::vector<ChartPoint> plotSet;
+    const ChartPoint* highestT = nullptr;
+    const ChartPoint* lowestT = nullptr;
+    const ChartPoint* highestH = nullptr;
+    const ChartPoint* lowestH = nullptr;
+    std::vector<std::size_t> hiT, loT, hiH, loH;
+    ChartPoint latest;
+    if (!records.empty()) {
+        const HistoryRecord& last = records.back();
+        latest = {last.timeValue, input.fahrenheit ? last.temperature * 1.8 + 32 : last.temperature,
+                  last.humidity};
+    }
+    for (const HistoryRecord& rec : records) {
+        ChartPoint c{rec.timeValue, rec.temperature, rec.humidity};
+        if (input.fahrenheit) {
+            c.temperature = c.temperature * 1.8 + 32;
+        }
+        if (rec.timeStatus != 0 || !(input.start <= c.time && c.time <= input.end) ||
+            !std::isfinite(c.temperature)) {
+            continue;
+        }
+        const std::size_t at = plotSet.size();
+        if (c.temperature >= tMax) {
+            tMax = c.temperature;
+            hiT.push_back(at);
+        }
+        if (c.temperature <= tMin) {
+            tMin = c.temperature;
+            loT.push_back(at);
+        }
+        if (c.humidity >= hMax) {
+            hMax = c.humidity;
+            hiH.push_back(at);
+        }
+        if (c.humidity <= hMin) {
+            hMin = c.humidity;
+            loH.push_back(at);
+        }
+        plotSet.push_back(c);
+    }
+    if (!hiT.empty()) {
+        highestT = &plotSet[hiT.back()];
+        lowestT = &plotSet[loT.back()];
+        highestH = &plotSet[hiH.back()];
+        lowestH = &plotSet[loH.back()];
+    }
+
+    const TemperatureScale ts = temperatureScale(tMin, tMax);
+    const HumidityScale hs = humidityScale(hMin, hMax);
+
+    double previous = firstPreviousLabelDate(input.start, input.end);
+    int labelEnd = 0;
+    for (const TimeTick& tick : timeTicks(input.start, input.end, r)) {
+        p.setPen(thinPen(kBlack));
+        p.drawLine(tick.x, r.y1, tick.x, r.y1 - 5);
+        if (tick.x >= labelEnd) {
+            const QString label = qs(timeLabel(tick.time, previous));
+            text(tick.x, r.y1, label);
+            previous = tick.time;
+            labelEnd = tick.x + fm.horizontalAdvance(label);
+        }
+    }
+
+    for (const Tick& tick : temperatureTicks(ts, r)) {
+        p.setPen(thinPen(kTemperatureColor));
+        p.drawLine(r.x0, tick.position, r.x0 - 5, tick.position);
+        const QString label = qs(temperatureText(tick.value, unit));
+        textColor = kTemperatureColor;
+        text(r.x0 - fm.horizontalAdvance(label) - 5, tick.position, label);
+    }
+
+    const bool points = input.end - input.start > 0;
+    auto curve = [&](const QColor& color, auto yOf) {
+        const QPen pen = curvePen(color);
+        p.setPen(pen);
+        bool shown = false;
+        if (plotSet.empty() || !points) {
+            return;
+        }
+        auto pointOf = [&](const ChartPoint& c) {
+            return QPoint(mapTime(c.time, input.start, input.end, r), yOf(c));
+        };
+        QPoint prev = pointOf(plotSet.front());
+        for (const ChartPoint& c : plotSet) {
+            const QPoint cur = pointOf(c);
+            if (cur != prev) {
+                p.drawLine(prev, cur);
+            }
+            if (input.hover && !shown && std::abs(input.hover->x() - cur.x()) < 2 &&
+                std::abs(input.hover->y() - cur.y()) < 2) {
+                drawReadout(&p, fm, r, cur, c, unit);
+                p.setPen(pen);
+                textColor = color;
+                shown = true;
+            }
+            prev = cur;
+        }
+    };
+    curve(kTemperatureColor,
+          [&](const ChartPoint& c) { return mapTemperature(c.temperature, ts, r); });
+    p.setPen(curvePen(kTemperatureColor));
+    p.drawLine(150, r.y1 + (3 * lh) / 2, 250, r.y1 + (3 * lh) / 2);
+    text(58, r.y1 + lh, qs(input.texts.temperatureLegend));
+
+    for (const Tick& tick : humidityTicks(hs, r)) {
+        p.setPen(thinPen(kHumidityColor));
+        p.drawLine(r.x1, tick.position, r.x1 + 5, tick.position);
+        textColor = kHumidityColor;
+        text(r.x1, tick.position - lh, qs(humidityText(static_cast<int>(tick.value))));
+    }
+    curve(kHumidityColor, [&](const ChartPoint& c) { return mapHumidity(c.humidity, hs, r); });
+    p.setPen(curvePen(kHumidityColor));
+    p.drawLine(400, r.y1 + (3 * lh) / 2, 500, r.y1 + (3 * lh) / 2);
+    text(328, r.y1 + lh, qs(input.texts.humidityLegend));
+
+    const int top = r.y1 + 28;
+    if (highestT != nullptr) {
+        textColor = kTemperatureColor;
+        centred(164, top, qs(input.texts.highest));
+        centred(
+            164, top + lh,
+            qs(temperatureText(highestT->temperature, unit) + u' ' + dateTimeText(highestT->time)));
+        centred(164, top + 2 * lh, qs(input.texts.lowest));
+        centred(
+            164, top + 3 * lh,
+            qs(temperatureText(lowestT->temperature, unit) + u' ' + dateTimeText(lowestT->time)));
+        textColor = kHumidityColor;
+        centred(436, top, qs(input.texts.highest));
+        centred(436, top + lh,
+                qs(humidityText(highestH->humidity) + u' ' + dateTimeText(highestH->time)));
+        centred(436, top + 2 * lh, qs(input.texts.lowest));
+        centred(436, top + 3 * lh,
+                qs(humidityText(lowestH->humidity) + u' ' + dateTimeText(lowestH->time)));
+    }
+    if (latest.time != 0.0) {
+        textColor = kBlack;
+        text(550, top, qs(input.texts.latest));
+        text(550, top + lh,
+             qs(input.texts.latestTemperature + u' ' + temperatureText(latest.temperature, unit)));
+        text(550, top + 2 * lh,
+             qs(input.texts.latestHumidity + u' ' + humidityText(latest.humidity)));
+        text(550, top + 3 * lh, qs(input.texts.latestTime + u' ' + dateTimeText(latest.time)));
+    }
+    return image;
+}
+
+} // namespace veldrin::chart
