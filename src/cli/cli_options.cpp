@@ -57,10 +57,35 @@ bool invalid(std::string& error, const std::string& what) {
 }
 
 bool parseTime(const std::string& option, const std::string& text, DateTime& out,
-               std::string& error) {
-    if (!parseDateTimeText(text.c_str(), out)) {
-        return invalid(error, option + ": " + quoted(text) +
-                                  " is not a time \"YYYY-MM-DD HH:MM\" or \"YYYY-MM-DD HH:MM:SS\"");
+               std::string& error, bool* toTheMinute = nullptr) {
+    using Fault = DateTimeText::Fault;
+    const DateTimeText read = readDateTimeText(text.c_str());
+    switch (read.fault) {
+    case Fault::none:
+        out = read.time;
+        if (toTheMinute != nullptr) {
+            *toTheMinute = read.toTheMinute;
+        }
+        return true;
+    case Fault::noSuchDate:
+        return invalid(error, option + ": " + quoted(text) + ": there is no such date");
+    case Fault::noSuchTime:
+        return invalid(error, option + ": " + quoted(text) + ": there is no such time of day");
+    case Fault::notATime:
+        break;
+    }
+    return invalid(error, option + ": " + quoted(text) +
+                              " is not a time \"YYYY-MM-DD HH:MM\" or \"YYYY-MM-DD HH:MM:SS\"");
+}
+
+// The end of the export window is inclusive: a time given to the minute covers that minute.
+bool setTo(const Values& v, CliRequest& r, std::string& error) {
+    bool toTheMinute = false;
+    if (!parseTime("--to", v[0], r.to.emplace(), error, &toTheMinute)) {
+        return false;
+    }
+    if (toTheMinute) {
+        r.to = r.to->plusSeconds(59);
     }
     return true;
 }
@@ -178,12 +203,7 @@ const std::vector<OptionSpec>& optionSpecs() {
          [](const Values& v, CliRequest& r, std::string& e) {
              return parseTime("--from", v[0], r.from.emplace(), e);
          }},
-        {"--to",
-         1,
-         {C::exportRecords},
-         [](const Values& v, CliRequest& r, std::string& e) {
-             return parseTime("--to", v[0], r.to.emplace(), e);
-         }},
+        {"--to", 1, {C::exportRecords}, setTo},
         {"--out",
          1,
          {C::exportRecords},
@@ -414,7 +434,8 @@ std::string usageText() {
                           recorder has them; slots are numbered 1 to 4
 
 Global options may stand before or after COMMAND. TIME is "YYYY-MM-DD HH:MM" or
-"YYYY-MM-DD HH:MM:SS", local time, one argument (quote it). --device defaults to hid; --lang
+"YYYY-MM-DD HH:MM:SS", local time, one argument (quote it); a --to given to the minute takes in
+the whole minute. --device defaults to hid; --lang
 defaults to the language chosen in main.ini (0 English, 1 German, 2 French).
 
 Exit status: 0 success; 1 usage error; 2 invalid input or a data file that cannot be read or

@@ -161,7 +161,8 @@ bool unixFromLocalFields(const CalendarFields& f, std::time_t& out) {
     return out != static_cast<std::time_t>(-1);
 }
 
-bool parseDateTimeText(const char* text, DateTime& out) {
+DateTimeText readDateTimeText(const char* text) {
+    using Fault = DateTimeText::Fault;
     int y = 0;
     int mo = 0;
     int d = 0;
@@ -170,18 +171,40 @@ bool parseDateTimeText(const char* text, DateTime& out) {
     int s = 0;
     int consumed = 0;
     const std::size_t length = std::strlen(text);
+    const auto whole = [&] { return static_cast<std::size_t>(consumed) == length; };
+    DateTimeText out;
     if (std::sscanf(text, "%4d-%2d-%2d %2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &s, &consumed) == 6 &&
-        static_cast<std::size_t>(consumed) == length) {
-        out = DateTime::fromFields(y, mo, d, h, mi, s);
-        return out.isValid();
+        whole()) {
+        out.fault = Fault::none;
+    } else if (consumed = 0;
+               std::sscanf(text, "%4d-%2d-%2d %2d:%2d%n", &y, &mo, &d, &h, &mi, &consumed) == 5 &&
+               whole()) {
+        out.fault = Fault::none;
+        out.toTheMinute = true;
+        s = 0;
+    } else if (consumed = 0;
+               std::sscanf(text, "%4d-%2d-%2d%n", &y, &mo, &d, &consumed) == 3 && whole()) {
+        // A date alone is no time; a date that does not exist is worth saying so.
+        out.fault = DateTime::fromFields(y, mo, d).isValid() ? Fault::notATime : Fault::noSuchDate;
+        return out;
+    } else {
+        return out;
     }
-    consumed = 0;
-    if (std::sscanf(text, "%4d-%2d-%2d %2d:%2d%n", &y, &mo, &d, &h, &mi, &consumed) == 5 &&
-        static_cast<std::size_t>(consumed) == length) {
-        out = DateTime::fromFields(y, mo, d, h, mi, 0);
-        return out.isValid();
+    out.time = DateTime::fromFields(y, mo, d, h, mi, s);
+    if (!out.time.isValid()) {
+        out.fault =
+            DateTime::fromFields(y, mo, d).isValid() ? Fault::noSuchTime : Fault::noSuchDate;
     }
-    return false;
+    return out;
+}
+
+bool parseDateTimeText(const char* text, DateTime& out) {
+    const DateTimeText read = readDateTimeText(text);
+    if (read.fault != DateTimeText::Fault::none) {
+        return false;
+    }
+    out = read.time;
+    return true;
 }
 
 } // namespace veldrin

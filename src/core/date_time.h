@@ -70,4 +70,13 @@ bool unixFromLocalFields(const CalendarFields& f, std::time_t& out);
 // "YYYY-MM-DD HH:MM[:SS]"; false when the text is not such a time or names no calendar time.
 bool parseDateTimeText(const char* text, DateTime& out);
 
+// The same, telling why a text is refused and whether it gave the time to the minute only.
+struct DateTimeText {
+    enum class Fault { none, notATime, noSuchDate, noSuchTime };
+    Fault fault = Fault::notATime;
+    DateTime time;
+    bool toTheMinute = false; // no seconds given: the text stands for the whole minute
+};
+DateTimeText readDateTimeText(const char* text);
+
 } // namespace veldrin

@@ -71,7 +71,9 @@ TEST(CliOptions, BadValuesAreInvalidInputNamingTheValue) {
         {{"sync", "--lang", "3"}, "\"3\""},
         {{"export", "--recorder", "x1"}, "x1"},
         {{"export", "--recorder", "0", "--from", "yesterday"}, "yesterday"},
-        {{"export", "--recorder", "0", "--to", "2011-02-30 10:00"}, "2011-02-30 10:00"},
+        {{"export", "--recorder", "0", "--to", "2011-02-30 10:00"}, "no such date"},
+        {{"export", "--recorder", "0", "--from", "2011-02-30"}, "\"2011-02-30\": there is no"},
+        {{"export", "--recorder", "0", "--from", "2011-06-15 25:00"}, "no such time"},
         {{"configure", "--unit", "K"}, "K"},
         {{"configure", "--date-order", "ymd"}, "ymd"},
         {{"configure", "--circular", "yes"}, "yes"},
@@ -100,10 +102,12 @@ TEST(CliOptions, ExportWindow) {
         {"export", "--recorder", "2", "--from", "2011-06-15 13:00", "--to", "2011-06-15 12:59"});
     EXPECT_EQ(reversed.status, kExitInvalid);
     EXPECT_NE(reversed.message.find("--from"), std::string::npos);
-    EXPECT_EQ(parse({"export", "--recorder", "2", "--from", "2011-06-15 13:00", "--to",
-                     "2011-06-15 13:00"})
-                  .status,
-              kExitOk);
+    // The end given to the minute takes in the whole minute: the record taken at 13:00:58 is
+    // shown as 13:00 and belongs to it.
+    const CliRequest sameMinute = parsed(
+        {"export", "--recorder", "2", "--from", "2011-06-15 13:00", "--to", "2011-06-15 13:00"});
+    EXPECT_EQ(sameMinute.from, DateTime::fromFields(2011, 6, 15, 13, 0, 0));
+    EXPECT_EQ(sameMinute.to, DateTime::fromFields(2011, 6, 15, 13, 0, 59));
 }
 
 TEST(CliOptions, NegativeRecorderIsLeftToTheRegistryCheck) {

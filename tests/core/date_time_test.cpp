@@ -3,6 +3,7 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace veldrin {
 namespace {
@@ -99,6 +100,27 @@ TEST(DateTime, ParsesCommandLineTimes) {
     EXPECT_FALSE(parseDateTimeText("2011-06-15", t));
     EXPECT_FALSE(parseDateTimeText("2011-06-15 14:30 x", t));
     EXPECT_FALSE(parseDateTimeText("", t));
+
+    using Fault = DateTimeText::Fault;
+    const std::tuple<const char*, Fault, bool> cases[] = {
+        {"2011-06-15 14:30", Fault::none, true},
+        {"2011-06-15 14:30:00", Fault::none, false},
+        {"2012-02-29 00:00", Fault::none, true},
+        {"2011-02-30 10:00", Fault::noSuchDate, false},
+        {"2011-02-30", Fault::noSuchDate, false},
+        {"2011-13-01 10:00:00", Fault::noSuchDate, false},
+        {"2011-06-15 24:00", Fault::noSuchTime, false},
+        {"2011-06-15 10:60:00", Fault::noSuchTime, false},
+        {"2011-06-15", Fault::notATime, false},
+        {"yesterday", Fault::notATime, false},
+    };
+    for (const auto& [text, fault, toTheMinute] : cases) {
+        const DateTimeText read = readDateTimeText(text);
+        EXPECT_EQ(read.fault, fault) << text;
+        if (fault == Fault::none) {
+            EXPECT_EQ(read.toTheMinute, toTheMinute) << text;
+        }
+    }
 }
 
 TEST(DateTime, LocalTimeFollowsTheTimeZone) {

@@ -284,6 +284,13 @@ TEST_F(CliEndToEnd, ListAndExportShowTheHistoryAndChangeNothing) {
         EXPECT_NE(refused.err.find("data folder"), std::string::npos) << refused.err;
     }
 
+    // A minute given as both ends takes in the record of that minute (one a minute here).
+    const std::string minute = secondText(records[5].time()).substr(0, 16);
+    const ProgramRun oneMinute =
+        cli({"export", "--recorder", "0", "--from", minute, "--to", minute});
+    ASSERT_EQ(oneMinute.status, 0) << oneMinute.err;
+    EXPECT_EQ(lines(oneMinute.out).size(), 2u) << oneMinute.out;
+
     const ProgramRun late = cli({"export", "--recorder", "0", "--from", "2200-01-01 00:00"});
     EXPECT_EQ(late.status, 0);
     EXPECT_EQ(lines(late.out).size(), 1u);
