@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <mutex>
+#include <set>
 #include <string_view>
 #include <sys/stat.h>
 #include <vector>
@@ -260,13 +261,16 @@ IniSnapshot IniSnapshot::parse(const std::string& content) {
     IniSnapshot snap;
     const IniText text = IniText::parse(content);
     std::string section;
-    bool inSection = false;
+    // Only the first section of a name is read, as writes go to it: a later one of the same name
+    // is skipped whole, so that a key missing from the first reads as missing.
+    std::set<std::string> seen;
+    bool reading = false;
     for (const Line& line : text.lines) {
         const Parsed p = classify(line.text);
         if (p.kind == LineKind::section) {
             section = std::string(p.name);
-            inSection = true;
-        } else if (p.kind == LineKind::entry && inSection) {
+            reading = seen.insert(fold(section)).second;
+        } else if (p.kind == LineKind::entry && reading) {
             snap.values_.emplace(keyOf(section, p.name), std::string(p.value));
         }
     }

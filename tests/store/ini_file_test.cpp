@@ -35,8 +35,10 @@ TEST(IniRead, ProfileIntegerRule) {
 
 TEST(IniRead, MalformedLinesAreSkippedAndFirstDuplicateWins) {
     const auto ini = IniSnapshot::parse("orphan=1\n[s]\ngarbage line\n=novalue\n[broken\n"
-                                        "k=first\nk=second\n[S]\nk=third\n");
+                                        "k=first\nk=second\n[S]\nk=third\nonlyLater=x\n");
     EXPECT_EQ(ini.readString("s", "k", ""), "first");
+    // Writes go to the first section of a name, so reads look nowhere else.
+    EXPECT_EQ(ini.readString("s", "onlyLater", "none"), "none");
     EXPECT_EQ(ini.readString("s", "orphan", "none"), "none"); // keys before any section
     EXPECT_EQ(ini.readString("broken", "k", "none"), "none");
 }
