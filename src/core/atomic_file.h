@@ -2,6 +2,11 @@
 // Files are replaced whole and atomically: the new content goes to a temporary file in the same
 // folder, is flushed to disk, and is renamed over the old file. A crash or a full disk therefore
 // leaves either the old or the new file, never a truncated one.
+//
+// A process killed while it writes leaves its temporary file ("<name>.tmp-<pid>") behind. No
+// reader takes such a name for data, and the next write of the same file removes it: a writer
+// holds an advisory lock on its temporary file until the rename, so a temporary whose lock can be
+// taken belongs to nobody.
 
 #include <cstddef>
 #include <string>
@@ -31,6 +36,7 @@ public:
 
 private:
     bool flushBuffer();
+    bool createTemporary();
     std::string path_;
     std::string tempPath_;
     std::string error_;
@@ -43,6 +49,10 @@ private:
     unsigned keptOwner_ = 0;
     unsigned keptGroup_ = 0;
 };
+
+// Removes the temporaries that writers of `path` left behind when they were killed; a temporary
+// still being written is left alone. Returns how many were removed.
+int removeAbandonedTemporaries(const std::string& path);
 
 bool writeFileAtomically(const std::string& path, std::string_view content, std::string& error);
 bool readWholeFile(const std::string& path, std::string& out, std::string& error);

@@ -3,8 +3,10 @@
 #include "support/test_support.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -45,6 +47,40 @@ TEST(AtomicFile, FailureKeepsTheOldFile) {
     EXPECT_EQ(testing::readFile(path), "history");
     std::string back;
     EXPECT_FALSE(readWholeFile(dir.file("none.dat"), back, error));
+}
+
+TEST(AtomicFile, NextWriteRemovesOnlyTheTemporariesOfKilledWriters) {
+    testing::TempDir dir;
+    const std::string path = dir.file("0.dat");
+    // Left by writers killed part-way, and a few names that only look alike.
+    const std::vector<std::string> abandoned = {"0.dat.tmp-1", "0.dat.tmp-4194303"};
+    const std::vector<std::string> unrelated = {"0.dat.tmp-", "0.dat.tmp-12x", "10.dat.tmp-7",
+                                                "0.dat.damaged-20261207-101500", "main.ini"};
+    for (const auto& name : abandoned) {
+        testing::writeFile(dir.file(name), "part of a file");
+    }
+    for (const auto& name : unrelated) {
+        testing::writeFile(dir.file(name), "keep");
+    }
+    // A writer still at work holds the lock on its temporary file.
+    const std::string busy = dir.file("0.dat.tmp-99");
+    testing::writeFile(busy, "being written");
+    const int busyFd = ::open(busy.c_str(), O_RDONLY);
+    ASSERT_GE(busyFd, 0);
+    ASSERT_EQ(::flock(busyFd, LOCK_EX), 0);
+
+    std::string error;
+    ASSERT_TRUE(writeFileAtomically(path, "history", error)) << error;
+    for (const auto& name : abandoned) {
+        EXPECT_FALSE(fileExists(dir.file(name))) << name;
+    }
+    for (const auto& name : unrelated) {
+        EXPECT_EQ(testing::readFile(dir.file(name)), "keep") << name;
+    }
+    EXPECT_EQ(testing::readFile(busy), "being written");
+    ::close(busyFd);
+    EXPECT_EQ(removeAbandonedTemporaries(path), 1);
+    EXPECT_EQ(testing::readFile(path), "history");
 }
 
 TEST(Paths, DataDirectoryOrderOfChoice) {
