@@ -4,6 +4,7 @@
 #include "lang/language_table.h"
 #include "lang/startup_language.h"
 #include "settings/dialog_units.h"
+#include "settings/recorder_commands.h"
 #include "sim/backend_choice.h"
 #include "store/registry.h"
 #include "view/command_ids.h"
@@ -594,9 +595,20 @@ void CVeldrinView::showMessage106() {
 
 void CVeldrinView::onExport() {}
 
-void CVeldrinView::onSetting() {}
+void CVeldrinView::onSetting() {
+    if (!settingDialogRan(runSettingCommand(*acquisition_, *prompts_, this))) {
+        return;
+    }
+    listValidSlots(store_->displayedSettings());
+    setListNeedsRefill();
+}
 
-void CVeldrinView::onClearPcData() {}
+void CVeldrinView::onClearPcData() {
+    if (clearNeedsRepaint(runClearPcData(*acquisition_, *prompts_, this))) {
+        setListNeedsRefill();
+        displayedDataChanged();
+    }
+}
 
 void CVeldrinView::onLanguage() {}
 
