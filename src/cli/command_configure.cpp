@@ -86,8 +86,8 @@ int runConfigure(const CliRequest& request, const Folders& folders) {
     }
     status = exitStatusOf(loop.runToIdle());
     if (!readBack && status == kExitOk) {
-        printError("the configuration was written but the recorder's header could not be read "
-                   "back");
+        printError("the configuration could not be written: the recorder refused a write, was "
+                   "removed or exchanged, or its header could not be read back");
         status = kExitIncomplete;
     }
     return status;
