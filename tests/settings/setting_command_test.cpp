@@ -133,7 +133,7 @@ TEST_F(SettingCommandTest, TheClockIsSetAfterwardsOnlyWhenItWasNotYet) {
     }
 }
 
-TEST_F(SettingCommandTest, RefusedBeforeTheDialogWhenBusyOrWithoutRecorder) {
+TEST_F(SettingCommandTest, RefusedWhenBusyOrWithoutRecorderBeforeAndAfterTheDialog) {
     ChainRig rig;
     connect(rig);
     bool dialogShown = false;
@@ -144,11 +144,21 @@ TEST_F(SettingCommandTest, RefusedBeforeTheDialogWhenBusyOrWithoutRecorder) {
     EXPECT_EQ(prompts.take(), QStringList{lang(100)});
     rig.acquisition->shared().workerBusy.store(0);
 
+    // A chain started while the dialog was open (by anything but the held periodic step).
+    EXPECT_EQ(run(rig,
+                  [&](CSettingsDialog& d) {
+                      rig.acquisition->shared().workerBusy.store(1);
+                      return d.validateAndTake();
+                  }),
+              SettingOutcome::busyAfterOk);
+    EXPECT_EQ(prompts.take(), QStringList{lang(100)});
+    EXPECT_TRUE(rig.frames.empty());
+    rig.acquisition->shared().workerBusy.store(0);
+
     rig.recorder->unplug();
     EXPECT_EQ(run(rig, runner), SettingOutcome::noRecorder);
     EXPECT_EQ(prompts.take(), QStringList{lang(57)});
     EXPECT_FALSE(dialogShown);
-    EXPECT_TRUE(rig.frames.empty());
 }
 
 // While the dialog is open the periodic step leaves the recorder alone; whatever happens to the
