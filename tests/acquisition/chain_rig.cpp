@@ -48,7 +48,7 @@ sim::RecorderConfig ChainRig::blankRecorder(uint32_t records) {
     return config;
 }
 
-ChainRig::ChainRig(sim::RecorderConfig config) {
+ChainRig::ChainRig(sim::RecorderConfig config, const std::string& folderRoot) : dir(folderRoot) {
     recorder = std::make_shared<sim::SoftwareRecorder>(config, clock);
     recorder->setFrameObserver([this](const Frame& f) { frames.push_back(f); });
     backend = std::make_unique<MutableBackend>(sim::makeSimBackend(recorder), clock);

@@ -55,7 +55,9 @@ private:
 
 class ChainRig {
 public:
-    explicit ChainRig(sim::RecorderConfig config = blankRecorder(300));
+    // The data folder is made under `folderRoot`.
+    explicit ChainRig(sim::RecorderConfig config = blankRecorder(300),
+                      const std::string& folderRoot = "/tmp");
     ~ChainRig();
 
     static sim::RecorderConfig blankRecorder(uint32_t records);

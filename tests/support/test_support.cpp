@@ -9,9 +9,9 @@
 
 namespace veldrin::testing {
 
-TempDir::TempDir() {
-    char pattern[] = "/tmp/vt-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
+TempDir::TempDir(const std::string& root) {
+    std::string pattern = root + "/vt-XXXXXX";
+    const char* made = ::mkdtemp(pattern.data());
     if (made == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }

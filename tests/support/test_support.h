@@ -5,11 +5,11 @@
 
 namespace veldrin::testing {
 
-// A fresh folder under /tmp (short, so that socket paths stay under the system's limit), removed
-// with its content when the object goes.
+// A fresh folder under /tmp (short, so that socket paths stay under the system's limit) or under
+// another root, removed with its content when the object goes.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::string& root = "/tmp");
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
