@@ -156,6 +156,12 @@ void CMainFrame::createKeyboardCommands() {
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
     }
+    // Closing from the keyboard, also where no window manager offers Alt+F4.
+    auto* quit = new QAction(this);
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setShortcutContext(Qt::WindowShortcut);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
 }
 
 void CMainFrame::setStatusText(const QString& text) {

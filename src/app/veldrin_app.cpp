@@ -59,11 +59,18 @@ CVeldrinApp::StartResult CVeldrinApp::start() {
         return fail(instance_->errorText());
     }
 
-    std::string holder;
-    if (!dataLock_.acquire(dataFolder_, kProgramName, holder)) {
+    std::string detail;
+    const QString folder = QString::fromStdString(dataFolder_);
+    switch (dataLock_.tryAcquire(dataFolder_, kProgramName, detail)) {
+    case DataDirectoryLock::Result::acquired:
+        break;
+    case DataDirectoryLock::Result::heldElsewhere:
         return fail(QStringLiteral("The data folder %1 is in use by %2. Only one program may "
                                    "write it at a time.")
-                        .arg(QString::fromStdString(dataFolder_), QString::fromStdString(holder)));
+                        .arg(folder, QString::fromStdString(detail)));
+    case DataDirectoryLock::Result::unusable:
+        return fail(QStringLiteral("The data folder %1 cannot be used: %2")
+                        .arg(folder, QString::fromStdString(detail)));
     }
 
     if (!createFrame() || !createView()) {

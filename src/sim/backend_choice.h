@@ -19,8 +19,9 @@ struct BackendChoice {
     std::unique_ptr<HidBackend> backend; // null when the name was not understood
 };
 
-// Records preloaded into the `sim` recorder: a history of a few hours at its 1-minute interval.
-constexpr uint32_t kDemoHistoryRecords = 360;
+// Records preloaded into the `sim` recorder: three days at its 1-minute interval, the last one
+// made just now, so that a first look shows every preset period filled.
+constexpr uint32_t kDemoHistoryRecords = 3 * 24 * 60;
 
 // The settings of the `sim` recorder: blank (no identity yet), circular, 1-minute interval, a
 // generated history of kDemoHistoryRecords records.
