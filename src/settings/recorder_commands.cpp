@@ -38,16 +38,23 @@ private:
     bool previous_;
 };
 
-// The recorder may be talked to: no chain runs (checked first, so that the presence check never
-// opens the recorder anew under a running worker) and a recorder answers.
-SettingOutcome recorderFree(Acquisition& acquisition) {
+// Why the window thread may not talk to the recorder now: a chain runs (checked first, so that
+// the presence check never opens the recorder anew under a running worker) or no recorder
+// answers; none when it may.
+enum class Refusal { none, busy, noRecorder };
+
+Refusal recorderRefusal(Acquisition& acquisition) {
     if (acquisition.workerBusy()) {
-        return SettingOutcome::busy;
+        return Refusal::busy;
     }
     if (acquisition.link().CheckPresence() == 0) {
-        return SettingOutcome::noRecorder;
+        return Refusal::noRecorder;
     }
-    return SettingOutcome::written;
+    return Refusal::none;
+}
+
+void sayRefusal(CUserPrompts& prompts, QWidget* parent, Refusal refusal) {
+    say(prompts, parent, refusal == Refusal::busy ? kTextBusy : kTextNoRecorder);
 }
 
 } // namespace
@@ -55,10 +62,10 @@ SettingOutcome recorderFree(Acquisition& acquisition) {
 SettingOutcome runSettingCommand(Acquisition& acquisition, CUserPrompts& prompts, QWidget* parent,
                                  const SettingsDialogRunner& runDialog) {
     CurrentLanguage::get(); // clamps an out-of-range language
-    const SettingOutcome before = recorderFree(acquisition);
-    if (before != SettingOutcome::written) {
-        say(prompts, parent, before == SettingOutcome::busy ? kTextBusy : kTextNoRecorder);
-        return before;
+    const Refusal before = recorderRefusal(acquisition);
+    if (before != Refusal::none) {
+        sayRefusal(prompts, parent, before);
+        return before == Refusal::busy ? SettingOutcome::busy : SettingOutcome::noRecorder;
     }
 
     ConfigurationEdit edit;
@@ -73,11 +80,11 @@ SettingOutcome runSettingCommand(Acquisition& acquisition, CUserPrompts& prompts
         edit = dialog.result();
 
         // The dialog may have been open for long: look again before writing.
-        const SettingOutcome after = recorderFree(acquisition);
-        if (after != SettingOutcome::written) {
-            const bool busy = after == SettingOutcome::busy;
-            say(prompts, parent, busy ? kTextBusy : kTextNoRecorder);
-            return busy ? SettingOutcome::busyAfterOk : SettingOutcome::lostRecorder;
+        const Refusal after = recorderRefusal(acquisition);
+        if (after != Refusal::none) {
+            sayRefusal(prompts, parent, after);
+            return after == Refusal::busy ? SettingOutcome::busyAfterOk
+                                          : SettingOutcome::lostRecorder;
         }
     }
     if (acquisition.writeSettings(edit) == 0) {
