@@ -103,6 +103,8 @@ std::u16string recordListTemperature(double celsius, bool fahrenheit) {
 RecordSelection selectRecordRows(const RecordList& records, const DateTime& start,
                                  const DateTime& end) {
     RecordSelection selection;
+    // As many as the records held already; growing step by step would copy the indices again.
+    selection.indices.reserve(records.size());
     const Window window(start, end);
     RecordMarks& marks = selection.marks;
     double highestT = -10000.0;

@@ -201,6 +201,8 @@ CVeldrinView::CVeldrinView(const ViewStartup& startup, CFrameServices& frame, QW
 
 CVeldrinView::~CVeldrinView() {
     shutdown();
+    // The list reads the store, which goes before the child widgets do.
+    recordList_->setModel(nullptr);
 }
 
 void CVeldrinView::shutdown() {

@@ -47,6 +47,7 @@ CVeldrinView& ViewRig::start() {
     if (!view_->initialUpdate()) {
         throw std::runtime_error("start-up failed");
     }
+    view_->show();
     QCoreApplication::processEvents();
     return *view_;
 }

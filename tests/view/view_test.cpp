@@ -100,7 +100,26 @@ TEST(ViewStartUp, WithoutMainIniEverythingIsEmptyAndTheFirstPresetIsChosen) {
     EXPECT_EQ(view.store().displayedCount(), 0u);
     EXPECT_EQ(view.recordListModel().rowCount(), 0);
     EXPECT_EQ(rig.frame.paneWidth, 900 - 150);
+    view.resize(1000, 700);
+    EXPECT_EQ(rig.frame.paneWidth, 1000 - 150);
     EXPECT_FALSE(std::filesystem::exists(rig.file("main.ini")));
+}
+
+TEST(ViewStartUp, ADeviceThatCannotBeOpenedFailsTheStartWithTheReason) {
+    LanguageGuard language;
+    TempDir dir;
+    RecordingFrame frame;
+    RecordingPrompts prompts;
+    ManualClock clock(kWednesday);
+    ViewStartup startup;
+    startup.dataFolder = dir.path();
+    startup.device = "serial:/dev/null";
+    startup.clock = &clock;
+    startup.prompts = &prompts;
+    startup.runTimer = false;
+    CVeldrinView view(startup, frame);
+    EXPECT_FALSE(view.initialUpdate());
+    EXPECT_FALSE(view.startupError().isEmpty());
 }
 
 TEST(ViewStartUp, WithMaxIdThreeTheNewestRecorderIsShownBeforeAnyIsAttached) {
