@@ -4,6 +4,7 @@
 #include "lang/language_table.h"
 #include "lang/startup_language.h"
 #include "settings/dialog_units.h"
+#include "settings/language_dialog.h"
 #include "settings/recorder_commands.h"
 #include "sim/backend_choice.h"
 #include "store/registry.h"
@@ -612,7 +613,13 @@ void CVeldrinView::onClearPcData() {
     }
 }
 
-void CVeldrinView::onLanguage() {}
+void CVeldrinView::onLanguage() {
+    // The dialog makes its choice current and stores it; the view and the frame then show it.
+    if (runLanguageCommand(this, *ini_)) {
+        applyLanguage();
+        redrawDisplay();
+    }
+}
 
 void CVeldrinView::openDocumentReadOnly(const QString& path) {
     if (store_->loadDisplayedDocument(path.toStdString()) == 0) {

@@ -8,7 +8,11 @@
 #include "support/test_support.h"
 #include "view/veldrin_view.h"
 
+#include <QCoreApplication>
 #include <QStringList>
+#include <QThread>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -19,11 +23,23 @@ namespace veldrin::testing {
 // Wednesday 2011-06-15 14:37:12 UTC.
 constexpr int64_t kWednesday = 1308148632;
 
+// Widgets may be touched only on the window thread; the frame and the prompts check that every
+// call reaches them there.
+inline void expectWindowThread() {
+    EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+}
+
 class RecordingFrame final : public CFrameServices {
 public:
-    void setStatusText(const QString& text) override { statusTexts << text; }
+    void setStatusText(const QString& text) override {
+        expectWindowThread();
+        statusTexts << text;
+    }
     void setStatusPaneWidth(int width) override { paneWidth = width; }
-    void setRecorderAttached(bool value) override { attached = value; }
+    void setRecorderAttached(bool value) override {
+        expectWindowThread();
+        attached = value;
+    }
     void applyLanguageToFrame() override { ++languageApplied; }
 
     QStringList statusTexts;
@@ -35,6 +51,7 @@ public:
 class RecordingPrompts final : public CUserPrompts {
 public:
     void message(QWidget*, const QString& text, PromptIcon, const QString&) override {
+        expectWindowThread();
         messages << text;
     }
     bool ask(QWidget*, const QString&, const QString&) override { return false; }

@@ -2,16 +2,19 @@
 
 #include "export/record_list.h"
 #include "lang/language_table.h"
+#include "settings/language_dialog.h"
 #include "store/data_file.h"
 #include "view/command_ids.h"
 #include "view/record_list_model.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -303,8 +306,16 @@ TEST(ViewLanguage, SwitchingRetextsEveryControlAndKeepsPositions) {
     view.applyLanguage(); // the language already shown: nothing to do
     EXPECT_EQ(rig.frame.languageApplied, frameCalls);
 
-    CurrentLanguage::set(kGerman);
-    view.applyLanguage();
+    // German chosen in the Language dialog and confirmed.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<LanguageDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->combo().setCurrentIndex(kGerman);
+        dialog->accept();
+    });
+    view.onLanguage();
+    EXPECT_EQ(CurrentLanguage::get(), kGerman);
+    EXPECT_NE(readFile(rig.file("main.ini")).find("Lang=1"), std::string::npos);
     EXPECT_EQ(rig.frame.languageApplied, frameCalls + 1);
     const std::pair<int, int> labels[] = {
         {control_id::kChartTitle, 116},  {control_id::kRecorderLabel, 31},
