@@ -9,6 +9,13 @@ if(VELDRIN_SANITIZE)
                                                    -fno-sanitize-recover=all)
   target_link_options(veldrin_options INTERFACE -fsanitize=${VELDRIN_SANITIZE})
 endif()
+if(VELDRIN_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "VELDRIN_FUZZ needs clang (libFuzzer); use the fuzz preset")
+  endif()
+  # Coverage for libFuzzer in every library; the driver itself is linked into the targets only.
+  target_compile_options(veldrin_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
 
 # veldrin_layer(NAME DIR DEPS...): one static library per subsystem folder, sources globbed so that
 # adding a file needs no edit here.

@@ -51,6 +51,10 @@ int64_t floorDiv(int64_t a, int64_t b) {
 
 constexpr double kMinLinear = -657434.0; // 0100-01-01
 constexpr double kMaxLinear = 2958466.0; // 10000-01-01
+// Values from damaged files reach any double. Seconds are held within this bound: far beyond every
+// calendar time, and far enough from the int64 limits that adding the intervals of a whole history
+// cannot overflow.
+constexpr double kSecondsLimit = 1e15;
 
 } // namespace
 
@@ -85,7 +89,14 @@ DateTime DateTime::fromFields(int year, int month, int day, int hour, int minute
 }
 
 int64_t DateTime::linearSeconds() const {
-    return std::llround(linear() * static_cast<double>(kSecondsPerDay));
+    const double seconds = linear() * static_cast<double>(kSecondsPerDay);
+    if (!(seconds > -kSecondsLimit)) { // also NaN
+        return static_cast<int64_t>(-kSecondsLimit);
+    }
+    if (seconds > kSecondsLimit) {
+        return static_cast<int64_t>(kSecondsLimit);
+    }
+    return std::llround(seconds);
 }
 
 DateTime DateTime::fromLinearSeconds(int64_t seconds) {

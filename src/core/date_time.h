@@ -39,7 +39,9 @@ struct DateTime {
     bool fields(CalendarFields& out) const;
 
     // Whole seconds relative to 1899-12-30 00:00 on the linear time line (handles the backwards
-    // counting of negative values); rounded to the nearest second.
+    // counting of negative values); rounded to the nearest second. Values far outside the
+    // calendar (NaN, infinities, 1e300 from a damaged file) give +-1e15 s, so that second
+    // arithmetic on them never overflows.
     int64_t linearSeconds() const;
     static DateTime fromLinearSeconds(int64_t seconds);
 

@@ -159,6 +159,8 @@ int CurrentLanguage::stored() {
     return value_.load();
 }
 
+LanguageTable::LanguageTable() = default;
+
 LanguageTable& LanguageTable::instance() {
     static LanguageTable table;
     return table;

@@ -70,6 +70,10 @@ private:
 
 class LanguageTable {
 public:
+    // Out of line, so that compilers do not try to build the 384 empty texts of the static table
+    // as a constant expression (clang 14 crashes trying).
+    LanguageTable();
+
     // The one table of the process: all entries empty until load() succeeds.
     static LanguageTable& instance();
 

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <tuple>
 
+#include <cmath>
+#include <limits>
+
 namespace veldrin {
 namespace {
 
@@ -88,6 +91,20 @@ TEST(DateTime, ArithmeticAndOrderingAcrossZero) {
     EXPECT_LT(before, after);
     EXPECT_EQ(before.plusMinutes(12 * 60), after);
     EXPECT_LT(DateTime::fromValue(-1.25), DateTime::fromValue(-1.75).plusMinutes(24 * 60));
+}
+
+// Values a damaged data file can hold: second arithmetic on them stays defined and bounded (the
+// sanitizer build catches an overflow here).
+TEST(DateTime, SecondsOfValuesOutsideTheCalendarAreBounded) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double value : {1e300, -1e300, inf, -inf, std::nan(""), -9.2e18 / 86400}) {
+        const DateTime t = DateTime::fromValue(value);
+        EXPECT_LE(t.linearSeconds(), 1'000'000'000'000'000LL) << value;
+        EXPECT_GE(t.linearSeconds(), -1'000'000'000'000'000LL) << value;
+        CalendarFields f;
+        EXPECT_FALSE(t.plusMinutes(-2147483647LL * 1000).fields(f)) << value;
+        EXPECT_FALSE(t.plusMinutes(2147483647LL * 1000).fields(f)) << value;
+    }
 }
 
 TEST(DateTime, ParsesCommandLineTimes) {
