@@ -20,7 +20,6 @@ void AcquisitionWorker::run() {
     while (queue_.take(code)) {
         if (code == command::reconnect) {
             if (!reconnect()) {
-                recorderLost();
                 return;
             }
             continue;
@@ -32,14 +31,14 @@ void AcquisitionWorker::run() {
     ended_.store(true);
 }
 
-// Nothing can reach this worker any more: drop what is queued, let the window side poll again and
-// start a new worker at the next arrival.
+// Nothing can reach this worker any more: drop what is queued and let the window side's presence
+// poll start a new worker at the next arrival. The busy flag is left to the report 7 that follows:
+// a command the window side sends in answer is refused, which clears it.
 void AcquisitionWorker::recorderLost() {
     queue_.close();
     ended_.store(true);
     context_.shared.recorderPresent.store(0);
     context_.shared.endedWorkers.fetch_add(1);
-    context_.shared.workerBusy.store(0);
 }
 
 void AcquisitionWorker::runCommand(int code) {
@@ -196,13 +195,20 @@ void AcquisitionWorker::giveUp() {
     sendCommand(command::reconnect);
 }
 
+// Report 7 goes out once the outcome is settled, not before the presence check: the window side
+// answers it at once (the chain ends, its presence poll runs again) and must not meet a worker
+// that is still deciding, nor check presence on the link at the same time.
 bool AcquisitionWorker::reconnect() {
-    report(status::commandDone);
     identified_ = false;
     // A recorder that is on the bus but no longer answers would otherwise keep the chain turning
     // (each failure ends in a report 7 that sends the next command) with the busy flag set for
     // good; after a few failures in a row it counts as gone, and the presence poll takes over.
-    return context_.link.CheckPresence() == 1 && failedInARow_ < kMaxFailedInARow;
+    const bool found = context_.link.CheckPresence() == 1 && failedInARow_ < kMaxFailedInARow;
+    if (!found) {
+        recorderLost();
+    }
+    report(status::commandDone);
+    return found;
 }
 
 } // namespace veldrin

@@ -43,10 +43,15 @@ public:
     MutableBackend(std::unique_ptr<HidBackend> inner, Clock& clock)
         : inner_(std::move(inner)), clock_(clock) {}
     bool listInterfaces(std::vector<std::string>& paths) override {
+        if (onList) {
+            onList();
+        }
         return inner_->listInterfaces(paths);
     }
     std::unique_ptr<HidDevice> open(const std::string& path) override;
     std::atomic<bool> mute{false};
+    // Called at the start of every device search (a presence check), on the searching thread.
+    std::function<void()> onList;
 
 private:
     std::unique_ptr<HidBackend> inner_;

@@ -321,6 +321,41 @@ TEST(Chain, UnplugDuringTheFirstHeaderReadThenAgain) {
     EXPECT_EQ(readData(rig.dataFile(0)).records.size(), 300u);
 }
 
+// The window side answers report 7 at once (the chain ends, its presence poll runs again), so a
+// worker sends it only once its reconnect has decided: when it ends, its end is settled by then,
+// and no window-side poll meets the worker's own presence check.
+TEST(Chain, WorkerThatEndsReportsOnlyAfterItsPresenceCheck) {
+    ChainRig rig;
+    sim::FaultPlan plan;
+    plan.unplugFrame = 3;
+    rig.recorder->setFaults(plan);
+    std::atomic<bool> reportedBeforeTheCheck{false};
+    rig.backend->onList = [&] {
+        std::vector<LoggerReport> waiting;
+        LoggerReport r;
+        while (rig.reports.tryTake(r)) {
+            reportedBeforeTheCheck = reportedBeforeTheCheck || r.code == status::commandDone;
+            waiting.push_back(r);
+        }
+        for (const LoggerReport& w : waiting) {
+            rig.reports.postLoggerStatus(w.number, w.code);
+        }
+    };
+    rig.acquisition->PollPresence();
+    LoggerReport report;
+    while (rig.reports.waitFor(report, std::chrono::seconds(10)) &&
+           report.code != status::commandDone) {
+    }
+    ASSERT_EQ(report.code, status::commandDone);
+    EXPECT_FALSE(reportedBeforeTheCheck);
+    EXPECT_EQ(rig.acquisition->shared().endedWorkers.load(), 1);
+    EXPECT_FALSE(rig.acquisition->recorderPresent());
+    rig.acquisition->HandleLoggerStatus(report.number, report.code);
+    EXPECT_FALSE(rig.acquisition->workerBusy());
+    rig.acquisition->stopWorker();
+    rig.backend->onList = nullptr;
+}
+
 TEST(Chain, UnplugDuringTheDownloadLosesNothing) {
     ChainRig rig;
     sim::FaultPlan plan;
