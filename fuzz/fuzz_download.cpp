@@ -20,12 +20,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <thread>
+#include <mutex>
 
 namespace {
 
@@ -124,9 +125,25 @@ public:
             fuzz::broken("the acquisition chain does not come to rest", __FILE__, __LINE__);
         }
         acquisition->HandleLoggerStatus(number, code);
+        std::lock_guard lock(mutex);
+        handled.notify_all();
+    }
+    // Until the chain rests; a worker that ends sets the busy flag without a report, which the
+    // time-out of each wait notices.
+    void waitUntilIdle() {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        std::unique_lock lock(mutex);
+        while (acquisition->workerBusy()) {
+            if (std::chrono::steady_clock::now() > giveUp) {
+                fuzz::broken("the acquisition chain does not come to rest", __FILE__, __LINE__);
+            }
+            handled.wait_for(lock, std::chrono::milliseconds(1));
+        }
     }
     Acquisition* acquisition = nullptr;
     std::atomic<int> count{0};
+    std::mutex mutex;
+    std::condition_variable handled;
 };
 
 // The first 16 bytes of the input.
@@ -207,13 +224,7 @@ void runProgram(const fuzz::ScratchFolder& dir, HidBackend& backend, Clock& cloc
         acquisition.setCurrentRecorder(number);
     }
     acquisition.PollPresence();
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (acquisition.workerBusy()) {
-        if (std::chrono::steady_clock::now() > giveUp) {
-            fuzz::broken("the acquisition chain does not come to rest", __FILE__, __LINE__);
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(20));
-    }
+    reports.waitUntilIdle();
 }
 
 // Whatever the recorder answered, every data file the registry names reads back, and only

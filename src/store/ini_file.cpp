@@ -226,6 +226,18 @@ std::string keyOf(std::string_view section, std::string_view key) {
     return fold(section) + "\n" + fold(key);
 }
 
+// The whole file, unless it is larger than main.ini can sensibly grow: such a file is damage and
+// is neither loaded into memory nor replaced.
+bool readIniText(const std::string& path, std::string& content, std::string& error) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && st.st_size > static_cast<off_t>(kMaxIniFileBytes)) {
+        error = path + " is larger than " + std::to_string(kMaxIniFileBytes / (1024 * 1024)) +
+                " MiB and cannot be a settings file; it is left as it is.";
+        return false;
+    }
+    return readWholeFile(path, content, error);
+}
+
 } // namespace
 
 int32_t profileInteger(const std::string& text) {
@@ -251,7 +263,7 @@ int32_t profileInteger(const std::string& text) {
 IniSnapshot IniSnapshot::load(const std::string& path) {
     std::string content;
     std::string error;
-    if (!readWholeFile(path, content, error)) {
+    if (!readIniText(path, content, error)) {
         content.clear();
     }
     return parse(content);
@@ -335,7 +347,7 @@ bool IniFile::writeString(const std::string& section, const std::string& key,
     struct stat st {};
     const bool exists = ::stat(path_.c_str(), &st) == 0 || errno != ENOENT;
     // A file that is there but cannot be read is not replaced: its other lines would be lost.
-    if (exists && !readWholeFile(path_, content, error)) {
+    if (exists && !readIniText(path_, content, error)) {
         lastError_ = error;
         return false;
     }

@@ -11,6 +11,7 @@
 // keys wins. A value enclosed in matching double or single quotes is read without them.
 // Letter case is folded for ASCII letters only.
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -18,6 +19,10 @@
 #include <vector>
 
 namespace veldrin {
+
+// A registry of the most recorders a PC may keep takes a few hundred kilobytes; a larger file is
+// damage: it reads as empty and is never replaced.
+constexpr std::size_t kMaxIniFileBytes = 4 * 1024 * 1024;
 
 // Leading decimal digits with an optional minus sign, accumulated in 32 bits (so an overlong
 // number wraps); a text without leading digits gives 0. Blanks before the number are skipped.

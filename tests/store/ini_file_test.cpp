@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace veldrin {
 namespace {
 
@@ -88,6 +90,19 @@ TEST(IniFile, RefusedWritesLeaveTheFileAndSayWhy) {
     IniFile elsewhere(dir.file("no-such-folder/main.ini"));
     EXPECT_FALSE(elsewhere.writeInt("s", "k", 1));
     EXPECT_NE(elsewhere.lastError().find("no-such-folder"), std::string::npos);
+}
+
+// A settings file grown beyond any registry (a disk image copied over it, say) is not read into
+// memory and not replaced.
+TEST(IniFile, OversizedFileReadsAsEmptyAndIsLeftAsItIs) {
+    TempDir dir;
+    IniFile ini(dir.file("main.ini"));
+    writeFile(ini.path(), "[Drive ID]\nMaxID=1\n");
+    std::filesystem::resize_file(ini.path(), kMaxIniFileBytes + 1); // sparse: no disk used
+    EXPECT_EQ(ini.readInt("Drive ID", "MaxID", 0), 0);
+    EXPECT_FALSE(ini.writeInt("Drive ID", "MaxID", 2));
+    EXPECT_NE(ini.lastError().find("larger than 4 MiB"), std::string::npos) << ini.lastError();
+    EXPECT_EQ(std::filesystem::file_size(ini.path()), kMaxIniFileBytes + 1);
 }
 
 } // namespace
