@@ -91,8 +91,8 @@ struct Placement {
 
 constexpr Placement kPlacements[] = {
     {control_id::kRecorderLabel, 7, 9, 46, 9},   {control_id::kRecorderCombo, 55, 7, 36, 13},
-    {control_id::kIntervalLabel, 99, 9, 34, 9},  {control_id::kIntervalEdit, 135, 7, 30, 13},
-    {control_id::kDisplayLabel, 175, 9, 38, 9},  {control_id::kDisplayCombo, 215, 7, 64, 13},
+    {control_id::kIntervalLabel, 97, 9, 50, 9},  {control_id::kIntervalEdit, 147, 7, 24, 13},
+    {control_id::kDisplayLabel, 177, 9, 36, 9},  {control_id::kDisplayCombo, 215, 7, 64, 13},
     {control_id::kChartTitle, 290, 9, 130, 9},   {control_id::kSelectLabel, 7, 26, 46, 9},
     {control_id::kSelectCombo, 55, 24, 110, 13}, {control_id::kPeriodCombo, 175, 24, 104, 13},
     {control_id::kStartLabel, 7, 43, 46, 9},     {control_id::kStartDate, 55, 41, 62, 13},
