@@ -1,5 +1,6 @@
 #include "view/veldrin_view.h"
 
+#include "chart/chart_area.h"
 #include "core/paths.h"
 #include "lang/language_table.h"
 #include "lang/startup_language.h"
@@ -10,6 +11,7 @@
 #include "store/registry.h"
 #include "view/command_ids.h"
 #include "view/display_area.h"
+#include "view/export_command.h"
 #include "view/record_list_model.h"
 #include "view/time_window.h"
 
@@ -285,6 +287,10 @@ void CVeldrinView::createControls() {
     connect(periodCombo_, &QComboBox::activated, this, &CVeldrinView::onPeriodChanged);
     connect(pickers_.get(), &TimeWindowPickers::changed, this, &CVeldrinView::redrawDisplay);
     connect(pickers_.get(), &TimeWindowPickers::endCorrected, this, &CVeldrinView::showMessage106);
+    auto* chart = new chart::ChartArea(
+        *store_, {[this] { return timeWindow(); }, [this] { return chosenRecorder(); }});
+    setChartWidget(chart);
+    connect(this, &CVeldrinView::displayChanged, chart, &chart::ChartArea::displayChanged);
     layoutControls();
 }
 
@@ -596,7 +602,9 @@ void CVeldrinView::showMessage106() {
 
 // ---- Commands ---------------------------------------------------------------------------------
 
-void CVeldrinView::onExport() {}
+void CVeldrinView::onExport() {
+    runExportCommand(*this);
+}
 
 void CVeldrinView::onSetting() {
     if (!settingDialogRan(runSettingCommand(*acquisition_, *prompts_, this))) {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace veldrin::testing {
 
@@ -55,9 +56,15 @@ public:
         messages << text;
     }
     bool ask(QWidget*, const QString&, const QString&) override { return false; }
-    QString chooseFile(QWidget*, const FileDialogRequest&, QString*) override { return {}; }
+    // Answers file dialogs with `chosenFiles` in turn, then cancels.
+    QString chooseFile(QWidget*, const FileDialogRequest& request, QString*) override {
+        fileRequests.push_back(request);
+        return chosenFiles.isEmpty() ? QString() : chosenFiles.takeFirst();
+    }
 
     QStringList messages;
+    QStringList chosenFiles;
+    std::vector<FileDialogRequest> fileRequests;
 };
 
 class ViewRig {

@@ -1,0 +1,96 @@
+#include "view/export_command.h"
+
+#include "chart/chart_area.h"
+#include "core/export_file.h"
+#include "export/bmp_file.h"
+#include "export/csv_export.h"
+#include "lang/language_table.h"
+#include "view/command_ids.h"
+#include "view/display_area.h"
+#include "view/veldrin_view.h"
+
+#include <QComboBox>
+
+namespace veldrin {
+namespace {
+
+constexpr int kListEntry = 91;
+constexpr int kImageNotWritten = 122;
+constexpr int kFileNotWritten = 124;
+
+QString text(int index) {
+    const std::u16string t = languageString(index);
+    return QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size()));
+}
+
+QString chooseTarget(CVeldrinView& view, const QString& suffix) {
+    FileDialogRequest request;
+    request.defaultSuffix = suffix;
+    request.filters = QStringList{suffix + QStringLiteral(" file(*.") + suffix + QLatin1Char(')')};
+    request.save = true;
+    return view.prompts().chooseFile(&view, request);
+}
+
+// The data folder's own files (main.ini, the recorders' data files) are never an export target.
+bool refuseDataFolderFile(CVeldrinView& view, const std::string& path, int message) {
+    if (!isDataFolderFile(view.store().dataFolder(), path)) {
+        return false;
+    }
+    view.prompts().message(&view, text(message) + QLatin1Char('\n') + QString::fromStdString(path),
+                           PromptIcon::Warning);
+    return true;
+}
+
+// The rows the list shows, written as the command-line export writes them for the same recorder
+// and window. The records are copied under the lock and written without it, so that the worker
+// is not held up by the disk.
+void exportList(CVeldrinView& view) {
+    const std::string path = chooseTarget(view, QStringLiteral("csv")).toStdString();
+    if (path.empty() || refuseDataFolderFile(view, path, kFileNotWritten)) {
+        return;
+    }
+    const auto [settings, records] = view.store().withDisplayed(
+        [](const RecorderSettings& s, const RecordList& r) { return std::make_pair(s, r); });
+    const auto [start, end] = view.timeWindow();
+    std::string error;
+    if (!writeRecordCsvFile(path, settings, records, start, end, error)) {
+        view.prompts().message(
+            &view, text(kFileNotWritten) + QLatin1Char('\n') + QString::fromStdString(error),
+            PromptIcon::Warning);
+    }
+}
+
+// The chart area exactly as shown, readout included, drawn now by the same renderer.
+void exportImage(CVeldrinView& view) {
+    auto* chart = qobject_cast<chart::ChartArea*>(view.displayArea().chartWidget());
+    if (chart == nullptr) {
+        return;
+    }
+    const std::string path = chooseTarget(view, QStringLiteral("bmp")).toStdString();
+    if (path.empty() || refuseDataFolderFile(view, path, kImageNotWritten)) {
+        return;
+    }
+    const QImage image = chart->currentImage().convertToFormat(QImage::Format_RGB32);
+    const std::string bytes = encodeBmp(PixelRows{image.width(), image.height(), image.constBits(),
+                                                  static_cast<std::size_t>(image.bytesPerLine())});
+    std::string error;
+    if (bytes.empty() || !writeExportFile(path, bytes, error)) {
+        view.prompts().message(&view, text(kImageNotWritten), PromptIcon::None);
+    }
+}
+
+} // namespace
+
+void runExportCommand(CVeldrinView& view) {
+    auto* display = qobject_cast<QComboBox*>(view.control(control_id::kDisplayCombo));
+    if (display == nullptr || display->currentIndex() < 0) {
+        return;
+    }
+    if (display->currentText() == text(kListEntry)) {
+        exportList(view);
+    } else {
+        exportImage(view);
+    }
+}
+
+} // namespace veldrin
