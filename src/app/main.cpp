@@ -25,16 +25,31 @@ QStringList rawArguments(int argc, char** argv) {
     return arguments;
 }
 
+// Qt ends the process with an abort when it cannot reach a display; say why instead.
+bool displayReachable(const QStringList& arguments) {
+    const bool platformChosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+                                arguments.contains(QStringLiteral("-platform"));
+    return platformChosen || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace veldrin;
     // Help and version need no display: answer them before the window system is opened.
     {
-        const AppOptionsOutcome early = parseAppOptions(rawArguments(argc, argv));
+        const QStringList raw = rawArguments(argc, argv);
+        const AppOptionsOutcome early = parseAppOptions(raw);
         if (early.kind == AppOptionsOutcome::Help || early.kind == AppOptionsOutcome::Version) {
             std::fputs(early.text.toLocal8Bit().constData(), stdout);
             return kExitOk;
+        }
+        if (!displayReachable(raw)) {
+            std::fputs("veldrin: no display (DISPLAY and WAYLAND_DISPLAY are unset); veldrin-cli "
+                       "works without one.\n",
+                       stderr);
+            return kExitUsage;
         }
     }
 

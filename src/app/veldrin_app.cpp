@@ -178,8 +178,9 @@ void CVeldrinApp::requestClose() {
     if (frame_) {
         frame_->close();
     }
-    // Also ends the loop of a dialog or message box that is open at the time.
-    QCoreApplication::quit();
+    // Ends every running loop, that of a dialog or message box open at the time included (even
+    // during start-up, before the main loop runs, where quit() would do nothing).
+    QCoreApplication::exit(0);
 }
 
 void CVeldrinApp::shutdown() {

@@ -154,6 +154,41 @@ TEST_F(AppEndToEnd,
     }
 }
 
+TEST_F(AppEndToEnd, AFolderWatchedByTheCommandLineToolIsRefusedWithItsHolderNamed) {
+    const std::string data = dir_.file("data");
+    BackgroundProgram watch({testing::binaryPath("veldrin-cli"), "--data-dir", data, "--device",
+                             "socket:" + dir_.file("none.sock"), "watch"},
+                            dir_.file("watch.out"));
+    ASSERT_TRUE(within(10, [&] { return std::filesystem::exists(data + "/veldrin.lock"); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the lock is taken after the file
+    BackgroundProgram app({testing::binaryPath("veldrin"), "--data-dir", data, "--device", "sim"},
+                          dir_.file("app.out"));
+    // The refusal is printed, and shown in a message box that a signal also closes.
+    ASSERT_TRUE(app.waitForOutput("veldrin-cli watch", 15000)) << app.output();
+    EXPECT_EQ(app.stop(SIGTERM), 2) << app.output();
+    EXPECT_FALSE(std::filesystem::exists(data + "/main.ini"));
+    EXPECT_EQ(watch.stop(SIGTERM), 0) << watch.output();
+}
+
+TEST_F(AppEndToEnd, HelpAndVersionNeedNoDisplayAndWithoutOneItSaysWhy) {
+    ScopedEnv noDisplay("DISPLAY", "");
+    ScopedEnv noWayland("WAYLAND_DISPLAY", "");
+    ScopedEnv noPlatform("QT_QPA_PLATFORM", "");
+    const ProgramRun version =
+        runProgram({testing::binaryPath("veldrin"), "--version"}, dir_.path());
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "veldrin " VELDRIN_VERSION "\n");
+    const ProgramRun help = runProgram({testing::binaryPath("veldrin"), "--help"}, dir_.path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--device"), std::string::npos);
+    const ProgramRun plain = runProgram(
+        {testing::binaryPath("veldrin"), "--device", "sim", "--data-dir", dir_.file("data")},
+        dir_.path());
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_NE(plain.err.find("no display"), std::string::npos) << plain.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("data")));
+}
+
 // ----- under a real X server -------------------------------------------------------------------
 
 bool programAvailable(const std::string& path) {
