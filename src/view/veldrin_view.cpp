@@ -276,6 +276,7 @@ void CVeldrinView::createControls() {
     recordList_->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     // Every row has the same height: the view never measures rows it does not show.
     recordList_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    recordList_->verticalHeader()->setDefaultSectionSize(recordList_->fontMetrics().height() + 4);
     listLayout->addWidget(recordList_);
     displayArea_ = new DisplayArea(listHolder, this);
 
