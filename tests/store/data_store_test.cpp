@@ -2,8 +2,18 @@
 #include "store/registry.h"
 #include "support/test_support.h"
 
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
+#include <sys/fsuid.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace veldrin {
 namespace {
@@ -284,6 +294,123 @@ TEST_F(StoreTest, FailedSaveKeepsTheDownloadInMemory) {
     EXPECT_EQ(store.nextAddress(), 264);
     ASSERT_FALSE(listener.problems.empty());
     EXPECT_NE(listener.problems.back().find(store.dataFilePath(0)), std::string::npos);
+}
+
+// Ways a save fails on a working system. Each makes the next save of the folder fail until the
+// object goes; `skipReason` is set when this system cannot bring the fault about.
+class WriteFault {
+public:
+    virtual ~WriteFault() = default;
+    std::string skipReason;
+};
+
+// A full disk: a file-size limit fails the write as a full disk does, also for root.
+class FileSizeLimit final : public WriteFault {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old_;
+        small.rlim_cur = bytes;
+        if (::setrlimit(RLIMIT_FSIZE, &small) != 0) {
+            skipReason = "the file-size limit cannot be set";
+        }
+    }
+    ~FileSizeLimit() override {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+// A folder without write permission. Root passes permission checks, so this thread then works
+// under another user's file-system identity (which also drops root's override of permissions).
+class ReadOnlyFolder final : public WriteFault {
+public:
+    explicit ReadOnlyFolder(std::string folder) : folder_(std::move(folder)) {
+        ::chmod(folder_.c_str(), 0555);
+        if (::geteuid() == 0) {
+            ::setfsuid(kNobody);
+            switched_ = true;
+        }
+        const std::string probe = folder_ + "/probe";
+        const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(probe.c_str());
+            skipReason = "a folder without write permission can still be written here";
+        }
+    }
+    ~ReadOnlyFolder() override {
+        if (switched_) {
+            ::setfsuid(0);
+        }
+        ::chmod(folder_.c_str(), 0755);
+    }
+
+private:
+    static constexpr uid_t kNobody = 65534;
+    std::string folder_;
+    bool switched_ = false;
+};
+
+TEST_F(StoreTest, FailedSaveKeepsTheOldFileAndTheNextSaveWritesEverything) {
+    using MakeFault = std::function<std::unique_ptr<WriteFault>(const std::string& folder)>;
+    const std::vector<MakeFault> faults = {
+        [](const std::string&) { return std::make_unique<FileSizeLimit>(1024); },
+        [](const std::string& folder) { return std::make_unique<ReadOnlyFolder>(folder); },
+    };
+    for (std::size_t k = 0; k < faults.size(); ++k) {
+        SCOPED_TRACE("fault " + std::to_string(k));
+        TempDir folder;
+        IniFile ini2(folder.file("main.ini"));
+        DataStore store2(folder.path(), ini2, clock);
+        Listener heard;
+        store2.setListener(&heard);
+        ini2.writeInt(kRegistrySection, "MaxID", 1);
+        ASSERT_EQ(store2.startNewRecorder(0), 1);
+        ASSERT_EQ(store2.refreshFromHeader(header(), 0), 1);
+        ASSERT_EQ(store2.appendDownloaded(batch({10, 10, 10}, false, 268)), 1);
+        const std::string path = store2.dataFilePath(0);
+        const std::string before = readFile(path);
+        {
+            std::unique_ptr<WriteFault> fault = faults[k](folder.path());
+            if (!fault->skipReason.empty()) {
+                std::printf("fault %zu not tried: %s\n", k, fault->skipReason.c_str());
+                continue;
+            }
+            // 40 records more make a file beyond the size limit.
+            EXPECT_EQ(store2.appendDownloaded(batch(std::vector<int>(40, 10), true, 428)), 0);
+        }
+        EXPECT_EQ(readFile(path), before);
+        ASSERT_FALSE(heard.problems.empty());
+        EXPECT_NE(heard.problems.back().find(path), std::string::npos) << heard.problems.back();
+        EXPECT_EQ(store2.connectedCount(), 43u);
+        EXPECT_EQ(store2.displayedCount(), 43u);
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder.path())) {
+            names.push_back(e.path().filename());
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"0.dat", "main.ini"}));
+
+        // The next save that succeeds writes the records kept in memory as well.
+        ASSERT_EQ(store2.appendDownloaded(batch({10, 10}, true, 436)), 1);
+        DataFileContent content;
+        std::string message;
+        ASSERT_TRUE(decodeDataFile(readFile(path), content, message)) << message;
+        const RecordList inMemory =
+            store2.withConnected([](const RecorderSettings&, const RecordList& r) { return r; });
+        ASSERT_EQ(content.records.size(), 45u);
+        for (std::size_t i = 0; i < inMemory.size(); ++i) {
+            EXPECT_EQ(content.records[i].time(), inMemory[i].time()) << i;
+            EXPECT_EQ(content.records[i].temperature, inMemory[i].temperature) << i;
+        }
+        EXPECT_EQ(content.nextAddress, 436);
+    }
 }
 
 } // namespace
