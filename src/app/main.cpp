@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Veldrin"));
     QApplication::setApplicationVersion(QStringLiteral(VELDRIN_VERSION));
     QApplication::setWindowIcon(programIcon());
-    QApplication::setDesktopFileName(QStringLiteral("veldrin"));
+    // The desktop entry (and so the icon and the window grouping) under its installed id.
+    QApplication::setDesktopFileName(QStringLiteral("org.veldrin.Veldrin"));
 
     // Qt has taken its own options (such as -platform) out of the arguments by now.
     const AppOptionsOutcome parsed = parseAppOptions(QApplication::arguments());
