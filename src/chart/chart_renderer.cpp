@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <map>
 
 namespace veldrin::chart {
 namespace {
@@ -501,6 +502,56 @@ const VerticalShape& verticalShape() {
     return shape;
 }
 
+// The pixels of a curve segment from (0, 0) to (dx, dy), learnt from the paint engine once per
+// direction: per column, the rows painted. Used to see whether the verticals of the two runs it
+// joins already cover a segment, which then needs no stroking (same colour, same pass).
+struct SegmentShape {
+    bool known = false; // false: some column is not one span; always stroke it
+    struct Span {
+        int x, top, bottom;
+    };
+    std::vector<Span> spans;
+};
+
+const SegmentShape& segmentShape(int dx, int dy) {
+    static std::map<std::pair<int, int>, SegmentShape> shapes;
+    const auto found = shapes.find({dx, dy});
+    if (found != shapes.end()) {
+        return found->second;
+    }
+    SegmentShape shape;
+    constexpr int kMargin = 4;
+    const QPoint origin(kMargin + std::max(0, -dx), kMargin + std::max(0, -dy));
+    QImage scratch(std::abs(dx) + 2 * kMargin + 1, std::abs(dy) + 2 * kMargin + 1,
+                   QImage::Format_RGB32);
+    scratch.fill(Qt::white);
+    {
+        QPainter painter(&scratch);
+        painter.setPen(curvePen(kTemperatureColor));
+        painter.drawLine(origin, origin + QPoint(dx, dy));
+    }
+    shape.known = true;
+    const QRgb white = QColor(Qt::white).rgb();
+    for (int x = 0; x < scratch.width() && shape.known; ++x) {
+        int top = -1;
+        int bottom = -1;
+        for (int y = 0; y < scratch.height(); ++y) {
+            if (scratch.pixel(x, y) == white) {
+                continue;
+            }
+            if (top >= 0 && bottom != y - 1) {
+                shape.known = false;
+            }
+            top = top < 0 ? y : top;
+            bottom = y;
+        }
+        if (top >= 0) {
+            shape.spans.push_back({x - origin.x(), top - origin.y(), bottom - origin.y()});
+        }
+    }
+    return shapes.emplace(std::make_pair(dx, dy), std::move(shape)).first->second;
+}
+
 } // namespace
 
 void ChartRenderer::drawRuns(QPainter& painter, Curve curve, int first, int last,
@@ -511,6 +562,41 @@ void ChartRenderer::drawRuns(QPainter& painter, Curve curve, int first, int last
     // A run whose points all lie on one pixel is made of zero-length segments only.
     const VerticalShape& shape = verticalShape();
     const QColor color = isT ? kTemperatureColor : kHumidityColor;
+    auto verticalOf = [&](int j) -> const PlotData::Run::Pixels& {
+        const PlotData::Run& run = runs[static_cast<std::size_t>(j)];
+        if (j == first && firstVertical) {
+            return *firstVertical;
+        }
+        if (j == last && lastVertical) {
+            return *lastVertical;
+        }
+        return isT ? run.t : run.h;
+    };
+    auto verticalRect = [&](int x, const PlotData::Run::Pixels& px) {
+        const QRect& r = shape.relative;
+        return px.low < px.high
+                   ? QRect(x + r.x(), px.low + r.y(), r.width(), r.height() + px.high - px.low)
+                   : QRect();
+    };
+    // Whether the segment between two runs lies wholly on their verticals.
+    auto covered = [&](int ja, QPoint a, QPoint b) {
+        if (!shape.usable) {
+            return false;
+        }
+        const SegmentShape& segment = segmentShape(b.x() - a.x(), b.y() - a.y());
+        if (!segment.known) {
+            return false;
+        }
+        const QRect before = verticalRect(a.x(), verticalOf(ja));
+        const QRect after = verticalRect(b.x(), verticalOf(ja + 1));
+        for (const SegmentShape::Span& span : segment.spans) {
+            const QRect column(a.x() + span.x, a.y() + span.top, 1, span.bottom - span.top + 1);
+            if (!before.contains(column) && !after.contains(column)) {
+                return false;
+            }
+        }
+        return true;
+    };
     auto vertical = [&](int x, const PlotData::Run::Pixels& px) {
         if (px.low >= px.high || !touches(clip, lineBounds(x, px.low, x, px.high))) {
             return;
@@ -529,7 +615,8 @@ void ChartRenderer::drawRuns(QPainter& painter, Curve curve, int first, int last
         if (j > first) {
             const PlotData::Run& before = runs[static_cast<std::size_t>(j - 1)];
             const int ya = isT ? before.t.last : before.h.last;
-            if (touches(clip, lineBounds(before.x, ya, run.x, px.first))) {
+            if (touches(clip, lineBounds(before.x, ya, run.x, px.first)) &&
+                !covered(j - 1, QPoint(before.x, ya), QPoint(run.x, px.first))) {
                 painter.drawLine(before.x, ya, run.x, px.first);
             }
         }
@@ -631,7 +718,9 @@ const QImage& ChartRenderer::render(const ChartInput& input) {
             execute(painter, Readouts{}, nullptr);
         }
         shown_ = base_.copy();
-        scratch_ = QImage(base_.size(), base_.format());
+        if (scratch_.size() != base_.size()) {
+            scratch_ = QImage(base_.size(), base_.format());
+        }
         shownReadouts_ = QRegion();
         shownHits_ = Readouts{};
         haveBase_ = true;
