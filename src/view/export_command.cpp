@@ -9,6 +9,7 @@
 #include "view/display_area.h"
 #include "view/veldrin_view.h"
 
+#include <QBuffer>
 #include <QComboBox>
 
 namespace veldrin {
@@ -23,12 +24,35 @@ QString text(int index) {
     return QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size()));
 }
 
-QString chooseTarget(CVeldrinView& view, const QString& suffix) {
+QString filterFor(const QString& suffix) {
+    return suffix + QStringLiteral(" file(*.") + suffix + QLatin1Char(')');
+}
+
+// The image may also be saved as PNG; the chosen filter (or the name's ending) decides.
+QString chooseTarget(CVeldrinView& view, const QString& suffix, const QStringList& others = {},
+                     QString* chosenFilter = nullptr) {
     FileDialogRequest request;
     request.defaultSuffix = suffix;
-    request.filters = QStringList{suffix + QStringLiteral(" file(*.") + suffix + QLatin1Char(')')};
+    request.filters = QStringList{filterFor(suffix)};
+    for (const QString& other : others) {
+        request.filters << filterFor(other);
+    }
     request.save = true;
-    return view.prompts().chooseFile(&view, request);
+    return view.prompts().chooseFile(&view, request, chosenFilter);
+}
+
+std::string imageBytes(const QImage& image, bool png) {
+    if (!png) {
+        return encodeBmp(PixelRows{image.width(), image.height(), image.constBits(),
+                                   static_cast<std::size_t>(image.bytesPerLine())});
+    }
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        return {};
+    }
+    return data.toStdString();
 }
 
 // The data folder's own files (main.ini, the recorders' data files) are never an export target.
@@ -66,13 +90,17 @@ void exportImage(CVeldrinView& view) {
     if (chart == nullptr) {
         return;
     }
-    const std::string path = chooseTarget(view, QStringLiteral("bmp")).toStdString();
+    QString filter;
+    const QString chosen =
+        chooseTarget(view, QStringLiteral("bmp"), {QStringLiteral("png")}, &filter);
+    const std::string path = chosen.toStdString();
     if (path.empty() || refuseDataFolderFile(view, path, kImageNotWritten)) {
         return;
     }
+    const bool png = filter == filterFor(QStringLiteral("png")) ||
+                     chosen.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
     const QImage image = chart->currentImage().convertToFormat(QImage::Format_RGB32);
-    const std::string bytes = encodeBmp(PixelRows{image.width(), image.height(), image.constBits(),
-                                                  static_cast<std::size_t>(image.bytesPerLine())});
+    const std::string bytes = imageBytes(image, png);
     std::string error;
     if (bytes.empty() || !writeExportFile(path, bytes, error)) {
         view.prompts().message(&view, text(kImageNotWritten), PromptIcon::None);

@@ -134,10 +134,18 @@ TEST(ExportCommand, ChartModeWritesTheChartAsShownReadoutIncluded) {
     c.view->onExport();
     ASSERT_EQ(c.rig.prompts.fileRequests.size(), 1u);
     EXPECT_EQ(c.rig.prompts.fileRequests[0].defaultSuffix, "bmp");
-    EXPECT_EQ(c.rig.prompts.fileRequests[0].filters, QStringList{"bmp file(*.bmp)"});
+    EXPECT_EQ(c.rig.prompts.fileRequests[0].filters,
+              QStringList({"bmp file(*.bmp)", "png file(*.png)"}));
     const std::string file = readFile(path);
     ASSERT_EQ(file.size(), 54u + 4u * static_cast<std::size_t>(shown.width() * shown.height()));
     EXPECT_EQ(file.substr(54), bmpPixels(shown));
+    // The same picture as PNG.
+    const std::string png = c.rig.file("chart.png");
+    c.rig.prompts.chosenFiles << QString::fromStdString(png);
+    c.view->onExport();
+    QImage read;
+    ASSERT_TRUE(read.load(QString::fromStdString(png), "PNG"));
+    EXPECT_EQ(read.convertToFormat(QImage::Format_RGB32), shown);
     EXPECT_TRUE(c.rig.prompts.messages.isEmpty());
 }
 
