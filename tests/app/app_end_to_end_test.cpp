@@ -248,6 +248,7 @@ TEST(AppRealDisplay, SimWindowMapsAt900x660ShowsContentsAndClosesFromTheKeyboard
 
     ScopedEnv displayEnv("DISPLAY", name);
     ScopedEnv platformEnv("QT_QPA_PLATFORM", "xcb");
+    ScopedEnv leakEnv("LSAN_OPTIONS", "suppressions=" + testing::sourcePath("tests/app/lsan.supp"));
     const std::string data = dir.file("data");
     BackgroundProgram app(
         {testing::binaryPath("veldrin"), "--data-dir", data, "--device", "sim", "--lang", "0"},
