@@ -118,8 +118,11 @@ void CMainFrame::createToolBar() {
             toolBar_->addSeparator();
             continue;
         }
-        QAction* action = actions_.value(id);
-        action->setIcon(QIcon(QPixmap::fromImage(toolbarImage(id))));
+        // A button of its own, not the menu's action: a menu bar shows an action's icon in place
+        // of its text.
+        auto* action = new QAction(QIcon(QPixmap::fromImage(toolbarImage(id))), QString(), this);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { Q_EMIT commandRequested(id); });
         toolBar_->addAction(action);
         QWidget* button = toolBar_->widgetForAction(action);
         button->setFixedSize(kToolbarImageWidth, kToolbarImageHeight);

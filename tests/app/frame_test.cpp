@@ -53,6 +53,7 @@ TEST_F(FrameTest, MenuHasSixItemsTheFirstEmptyAndDisabledAndFollowsTheLanguage) 
                             command_id::kLanguage};
     for (int position = 1; position <= 4; ++position) {
         EXPECT_EQ(items[position]->data().toInt(), commands[position - 1]);
+        EXPECT_TRUE(items[position]->icon().isNull()) << "a menu bar shows the icon, not the text";
     }
     ASSERT_NE(items[5]->menu(), nullptr);
     ASSERT_EQ(items[5]->menu()->actions().size(), 1);
