@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <random>
@@ -131,9 +132,14 @@ struct Subject {
     std::function<void(const std::string& folder)> prepare;
 };
 
+// Named by its kind in test output.
+void PrintTo(const Subject& subject, std::ostream* out) {
+    *out << subject.kind;
+}
+
 // Byte for byte one generation of the data file. Equal bytes decode equally, and generation 0 is
 // checked once to load, so this also says that the file loads. The file is compared where it lies
-// (mapped), part by part, without a copy of it.
+// (mapped), without reading it into memory.
 int32_t dataGeneration(const std::string& path) {
     static const std::string generationZero = [] {
         std::string bytes = encodeDataFile(crash::settingsOf(0), crash::baseRecords(), 0);
