@@ -18,8 +18,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
-#include <ostream>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <poll.h>
 #include <random>
 #include <spawn.h>
