@@ -112,6 +112,10 @@ public:
         return x_;
     }
 
+    // The times known to fall into the column last returned (empty when none are).
+    double low() const { return low_; }
+    double high() const { return high_; }
+
 private:
     static constexpr double kRelativeMargin = 1e-12;
     int exact(double time) const { return x0_ + bySpan_((time - start_) * width_); }
@@ -125,6 +129,192 @@ private:
 
 } // namespace
 
+namespace {
+
+constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+
+// The extremes of the selected records: values and, ties going to the later record, indices.
+struct Extremes {
+    double tMax = -10000.0;
+    double tMin = 10000.0;
+    int hMax = -1000;
+    int hMin = 1000;
+    std::size_t hiT = kNone, loT = kNone, hiH = kNone, loH = kNone;
+};
+
+// One pass over every record; used where no runs are built (a window of no length).
+Extremes extremesOfRecords(const RecordList& records, const ChartInput& input) {
+    Extremes e;
+    // The records are remembered by index without branches, since equal values (a humidity at
+    // its maximum) are common.
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        double t = 0;
+        if (!selectRecord(records[i], input, t)) {
+            continue;
+        }
+        const int h = records[i].humidity;
+        e.hiT = t >= e.tMax ? i : e.hiT;
+        e.tMax = t >= e.tMax ? t : e.tMax;
+        e.loT = t <= e.tMin ? i : e.loT;
+        e.tMin = t <= e.tMin ? t : e.tMin;
+        e.hiH = h >= e.hMax ? i : e.hiH;
+        e.hMax = h >= e.hMax ? h : e.hMax;
+        e.loH = h <= e.hMin ? i : e.loH;
+        e.hMin = h <= e.hMin ? h : e.hMin;
+    }
+    return e;
+}
+
+// The extremes from the runs, which hold every selected record: the extreme value is the extreme
+// of the runs' extremes, and its record the last one holding it, found by searching backwards in
+// the last run that reaches it. The value kept is that record's own (0.0 and -0.0 compare equal).
+// Values beyond the starting bounds are not taken, as in the pass over the records.
+Extremes extremesOfRuns(const RecordList& records, const ChartInput& input,
+                        const std::vector<PlotData::Run>& runs) {
+    Extremes e;
+    if (runs.empty()) {
+        return e;
+    }
+    double highT = runs.front().highT;
+    double lowT = runs.front().lowT;
+    int highH = runs.front().highH;
+    int lowH = runs.front().lowH;
+    for (const PlotData::Run& run : runs) {
+        highT = std::max(highT, run.highT);
+        lowT = std::min(lowT, run.lowT);
+        highH = std::max(highH, run.highH);
+        lowH = std::min(lowH, run.lowH);
+    }
+    auto lastRecord = [&](auto inRun, auto matches) {
+        for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+            if (!inRun(*run)) {
+                continue;
+            }
+            for (std::size_t i = run->lastRecord + 1; i-- > run->firstRecord;) {
+                double t = 0;
+                if (selectRecord(records[i], input, t) && matches(t, records[i].humidity)) {
+                    return i;
+                }
+            }
+        }
+        return kNone; // not reached: the run holding the extreme holds its record
+    };
+    if (highT >= e.tMax) {
+        e.hiT = lastRecord([&](const PlotData::Run& r) { return r.highT == highT; },
+                           [&](double t, int) { return t == highT; });
+    }
+    if (lowT <= e.tMin) {
+        e.loT = lastRecord([&](const PlotData::Run& r) { return r.lowT == lowT; },
+                           [&](double t, int) { return t == lowT; });
+    }
+    if (highH >= e.hMax) {
+        e.hiH = lastRecord([&](const PlotData::Run& r) { return r.highH == highH; },
+                           [&](double, int h) { return h == highH; });
+        e.hMax = highH;
+    }
+    if (lowH <= e.hMin) {
+        e.loH = lastRecord([&](const PlotData::Run& r) { return r.lowH == lowH; },
+                           [&](double, int h) { return h == lowH; });
+        e.hMin = lowH;
+    }
+    if (e.hiT != kNone) {
+        e.tMax = displayTemperature(records[e.hiT].temperature, input.fahrenheit);
+    }
+    if (e.loT != kNone) {
+        e.tMin = displayTemperature(records[e.loT].temperature, input.fahrenheit);
+    }
+    return e;
+}
+
+// The runs of the selected records, in list order. Most records of an ordered history fall into
+// the column of the run being built and are taken by one test; the others go through the full
+// selection and the column mapping. The run is kept in locals so that it stays in registers.
+template <bool Fahrenheit>
+void buildRuns(const RecordList& records, const ChartInput& input, const PlotRect& plot,
+               std::vector<PlotData::Run>& runs) {
+    ColumnOfTime columnOf(input, plot);
+    // Ordered histories give at most one run per column (and one more for a final column).
+    runs.reserve(static_cast<std::size_t>(std::max(0, plot.x1 - plot.x0)) + 2);
+    const double start = input.start;
+    const double end = input.end;
+    constexpr auto kValid = static_cast<uint8_t>(DateTimeStatus::valid);
+    constexpr double kFinite = std::numeric_limits<double>::max();
+    // The times that extend the current run at once: its column's, within the window.
+    double low = 1;
+    double high = 0;
+    bool inRun = false;
+    int x = 0;
+    std::size_t firstRecord = 0, lastRecord = 0;
+    double lowT = 0, highT = 0, firstT = 0, lastT = 0;
+    int lowH = 0, highH = 0, firstH = 0, lastH = 0;
+    const HistoryRecord* const record = records.data();
+    const std::size_t count = records.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const HistoryRecord& r = record[i];
+        const double time = r.timeValue;
+        const double t = displayTemperature(r.temperature, Fahrenheit);
+        const int h = r.humidity;
+        const bool extends =
+            (r.timeStatus == kValid) & (time >= low) & (time <= high) & (std::abs(t) <= kFinite);
+        if (!extends) {
+            double selected = 0;
+            if (!selectRecord(r, input, selected)) {
+                continue;
+            }
+            const int column = columnOf(time);
+            low = std::max(columnOf.low(), start);
+            high = std::min(columnOf.high(), end);
+            if (!inRun || column != x) {
+                if (inRun) {
+                    runs.push_back(PlotData::Run{x,
+                                                 firstRecord,
+                                                 lastRecord,
+                                                 lowT,
+                                                 highT,
+                                                 firstT,
+                                                 lastT,
+                                                 lowH,
+                                                 highH,
+                                                 firstH,
+                                                 lastH,
+                                                 {},
+                                                 {}});
+                }
+                inRun = true;
+                x = column;
+                firstRecord = lastRecord = i;
+                lowT = highT = firstT = lastT = t;
+                lowH = highH = firstH = lastH = h;
+                continue;
+            }
+        }
+        lastRecord = i;
+        lowT = std::min(lowT, t);
+        highT = std::max(highT, t);
+        lastT = t;
+        lowH = std::min(lowH, h);
+        highH = std::max(highH, h);
+        lastH = h;
+    }
+    if (inRun) {
+        runs.push_back(PlotData::Run{x,
+                                     firstRecord,
+                                     lastRecord,
+                                     lowT,
+                                     highT,
+                                     firstT,
+                                     lastT,
+                                     lowH,
+                                     highH,
+                                     firstH,
+                                     lastH,
+                                     {},
+                                     {}});
+    }
+}
+
+} // namespace
+
 void buildPlotData(const RecordList& records, const ChartInput& input, PlotData& d) {
     d.highestT = d.lowestT = d.highestH = d.lowestH = d.latest = std::nullopt;
     d.runs.clear();
@@ -135,55 +325,16 @@ void buildPlotData(const RecordList& records, const ChartInput& input, PlotData&
     }
     const PlotRect plot = plotRect(input.size.width(), input.size.height());
     const bool maps = input.end - input.start > 0;
-    ColumnOfTime columnOf(input, plot);
-
-    double tMax = -10000.0;
-    double tMin = 10000.0;
-    int hMax = -1000;
-    int hMin = 1000;
-    // Ties go to the later record; the records are remembered by index, without branches, since
-    // equal values (a humidity at its maximum) are common.
-    constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
-    std::size_t hiT = kNone, loT = kNone, hiH = kNone, loH = kNone;
-    PlotData::Run run;
-    bool inRun = false;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const HistoryRecord& r = records[i];
-        double t = 0;
-        if (!selectRecord(r, input, t)) {
-            continue;
-        }
-        const int h = r.humidity;
-        hiT = t >= tMax ? i : hiT;
-        tMax = t >= tMax ? t : tMax;
-        loT = t <= tMin ? i : loT;
-        tMin = t <= tMin ? t : tMin;
-        hiH = h >= hMax ? i : hiH;
-        hMax = h >= hMax ? h : hMax;
-        loH = h <= hMin ? i : loH;
-        hMin = h <= hMin ? h : hMin;
-        if (!maps) {
-            continue;
-        }
-        const int x = columnOf(r.timeValue);
-        if (inRun && x == run.x) {
-            run.lastRecord = i;
-            run.lowT = std::min(run.lowT, t);
-            run.highT = std::max(run.highT, t);
-            run.lastT = t;
-            run.lowH = std::min(run.lowH, h);
-            run.highH = std::max(run.highH, h);
-            run.lastH = h;
+    Extremes ex;
+    if (maps) {
+        if (input.fahrenheit) {
+            buildRuns<true>(records, input, plot, d.runs);
         } else {
-            if (inRun) {
-                d.runs.push_back(run);
-            }
-            run = PlotData::Run{x, i, i, t, t, t, t, h, h, h, h, {}, {}};
-            inRun = true;
+            buildRuns<false>(records, input, plot, d.runs);
         }
-    }
-    if (inRun) {
-        d.runs.push_back(run);
+        ex = extremesOfRuns(records, input, d.runs);
+    } else {
+        ex = extremesOfRecords(records, input);
     }
     auto pointAt = [&](std::size_t i) -> std::optional<ChartPoint> {
         if (i == kNone) {
@@ -193,12 +344,12 @@ void buildPlotData(const RecordList& records, const ChartInput& input, PlotData&
         return ChartPoint{r.timeValue, displayTemperature(r.temperature, input.fahrenheit),
                           r.humidity};
     };
-    d.highestT = pointAt(hiT);
-    d.lowestT = pointAt(loT);
-    d.highestH = pointAt(hiH);
-    d.lowestH = pointAt(loH);
-    d.temperature = temperatureScale(tMin, tMax);
-    d.humidity = humidityScale(hMin, hMax);
+    d.highestT = pointAt(ex.hiT);
+    d.lowestT = pointAt(ex.loT);
+    d.highestH = pointAt(ex.hiH);
+    d.lowestH = pointAt(ex.loH);
+    d.temperature = temperatureScale(ex.tMin, ex.tMax);
+    d.humidity = humidityScale(ex.hMin, ex.hMax);
     d.drawsPoints = !d.runs.empty();
     for (PlotData::Run& each : d.runs) {
         const int a = mapTemperature(each.lowT, d.temperature, plot);
