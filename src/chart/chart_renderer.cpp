@@ -249,52 +249,65 @@ void buildRuns(const RecordList& records, const ChartInput& input, const PlotRec
     int lowH = 0, highH = 0, firstH = 0, lastH = 0;
     const HistoryRecord* const record = records.data();
     const std::size_t count = records.size();
-    for (std::size_t i = 0; i < count; ++i) {
+    std::size_t i = 0;
+    while (i < count) {
         const HistoryRecord& r = record[i];
-        const double time = r.timeValue;
-        const double t = displayTemperature(r.temperature, Fahrenheit);
-        const int h = r.humidity;
-        const bool extends =
-            (r.timeStatus == kValid) & (time >= low) & (time <= high) & (std::abs(t) <= kFinite);
-        if (!extends) {
-            double selected = 0;
-            if (!selectRecord(r, input, selected)) {
-                continue;
-            }
-            const int column = columnOf(time);
-            low = std::max(columnOf.low(), start);
-            high = std::min(columnOf.high(), end);
-            if (!inRun || column != x) {
-                if (inRun) {
-                    runs.push_back(PlotData::Run{x,
-                                                 firstRecord,
-                                                 lastRecord,
-                                                 lowT,
-                                                 highT,
-                                                 firstT,
-                                                 lastT,
-                                                 lowH,
-                                                 highH,
-                                                 firstH,
-                                                 lastH,
-                                                 {},
-                                                 {}});
-                }
-                inRun = true;
-                x = column;
-                firstRecord = lastRecord = i;
-                lowT = highT = firstT = lastT = t;
-                lowH = highH = firstH = lastH = h;
-                continue;
-            }
+        double t = 0;
+        if (!selectRecord(r, input, t)) {
+            ++i;
+            continue;
         }
-        lastRecord = i;
-        lowT = std::min(lowT, t);
-        highT = std::max(highT, t);
-        lastT = t;
-        lowH = std::min(lowH, h);
-        highH = std::max(highH, h);
-        lastH = h;
+        const int h = r.humidity;
+        const int column = columnOf(r.timeValue);
+        low = std::max(columnOf.low(), start);
+        high = std::min(columnOf.high(), end);
+        if (inRun && column == x) {
+            lowT = std::min(lowT, t);
+            highT = std::max(highT, t);
+            lowH = std::min(lowH, h);
+            highH = std::max(highH, h);
+        } else {
+            if (inRun) {
+                runs.push_back(PlotData::Run{x,
+                                             firstRecord,
+                                             lastRecord,
+                                             lowT,
+                                             highT,
+                                             firstT,
+                                             lastT,
+                                             lowH,
+                                             highH,
+                                             firstH,
+                                             lastH,
+                                             {},
+                                             {}});
+            }
+            inRun = true;
+            x = column;
+            firstRecord = i;
+            lowT = highT = firstT = t;
+            lowH = highH = firstH = h;
+        }
+        // The records after it that extend the run at once; only the last of them is its last.
+        std::size_t next = i + 1;
+        for (; next < count; ++next) {
+            const HistoryRecord& q = record[next];
+            const double time = q.timeValue;
+            const double tq = displayTemperature(q.temperature, Fahrenheit);
+            const bool extends = (q.timeStatus == kValid) & (time >= low) & (time <= high) &
+                                 (std::abs(tq) <= kFinite);
+            if (!extends) {
+                break;
+            }
+            lowT = std::min(lowT, tq);
+            highT = std::max(highT, tq);
+            lowH = std::min<int>(lowH, q.humidity);
+            highH = std::max<int>(highH, q.humidity);
+        }
+        lastRecord = next - 1;
+        lastT = displayTemperature(record[lastRecord].temperature, Fahrenheit);
+        lastH = record[lastRecord].humidity;
+        i = next;
     }
     if (inRun) {
         runs.push_back(PlotData::Run{x,

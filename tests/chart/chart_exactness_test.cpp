@@ -119,6 +119,24 @@ const Case kCases[] = {
          g.fahrenheit = true;
          return g;
      }},
+    {"damage inside dense columns, extremes tied and beaten by damaged records",
+     [] {
+         Generated g{walk(6000, kMinute, 12)};
+         g.end = kDay + 5;
+         for (std::size_t i = 5; i + 3 < g.records.size(); i += 13) {
+             g.records[i].timeStatus = static_cast<uint8_t>(DateTimeStatus::invalid);
+             g.records[i].temperature = 90.0;
+             g.records[i].humidity = 100;
+             g.records[i + 3].temperature = -std::numeric_limits<double>::infinity();
+             g.records[i + 3].humidity = 0;
+         }
+         for (const std::size_t i : {100, 2000, 4000, 4002}) {
+             g.records[i].temperature = 75.0; // the highest, tied; the last one damaged
+             g.records[i].humidity = 1;       // the lowest, likewise
+         }
+         g.records[4002].timeStatus = static_cast<uint8_t>(DateTimeStatus::invalid);
+         return g;
+     }},
     {"narrow surface",
      [] {
          Generated g{walk(2000, kMinute / 2, 11)};
