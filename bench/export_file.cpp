@@ -8,6 +8,8 @@
 #include "core/export_file.h"
 #include "core/atomic_file.h"
 
+#include "bench_folder.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
@@ -20,30 +22,8 @@ namespace {
 constexpr std::size_t kCsvLine = 45; // "2026-12-7 10:05", 21.5,45,1,"2026-12-7 10:20",""
 constexpr std::size_t kLines = 1'000'000;
 
-struct BenchFolder {
-    BenchFolder() {
-        if (const char* given = std::getenv("VELDRIN_BENCH_DIR")) {
-            std::filesystem::create_directories(given);
-            path = given;
-            return;
-        }
-        char pattern[] = "bench-export-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        path = std::filesystem::absolute(made != nullptr ? made : ".").string();
-        owned = made != nullptr;
-    }
-    ~BenchFolder() {
-        if (owned) {
-            std::error_code ec;
-            std::filesystem::remove_all(path, ec);
-        }
-    }
-    std::string path;
-    bool owned = false;
-};
-
 const std::string& folder() {
-    static const BenchFolder made;
+    static const BenchFolder made("bench-export");
     return made.path;
 }
 

@@ -14,6 +14,8 @@
 #include "store/data_store.h"
 #include "store/registry.h"
 
+#include "bench_folder.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
@@ -28,31 +30,8 @@ namespace {
 constexpr int kRecords = 1'000'000;
 constexpr std::size_t kStdioChunk = 64 * 1024;
 
-// A folder made here is removed again when the program ends; a given one is left as it is.
-struct BenchFolder {
-    BenchFolder() {
-        if (const char* given = std::getenv("VELDRIN_BENCH_DIR")) {
-            std::filesystem::create_directories(given);
-            path = given;
-            return;
-        }
-        char pattern[] = "bench-store-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        path = std::filesystem::absolute(made != nullptr ? made : ".").string();
-        owned = made != nullptr;
-    }
-    ~BenchFolder() {
-        if (owned) {
-            std::error_code ec;
-            std::filesystem::remove_all(path, ec);
-        }
-    }
-    std::string path;
-    bool owned = false;
-};
-
 std::string benchFolder() {
-    static const BenchFolder folder;
+    static const BenchFolder folder("bench-store");
     return folder.path;
 }
 
