@@ -195,6 +195,23 @@ bool programAvailable(const std::string& path) {
     return ::access(path.c_str(), X_OK) == 0;
 }
 
+// ":N" for the first line of Xvfb's output that is a display number alone; empty before it.
+std::string displayNamePrinted(const std::string& output) {
+    std::size_t begin = 0;
+    while (begin < output.size()) {
+        const std::size_t end = output.find('\n', begin);
+        if (end == std::string::npos) {
+            break; // the number counts only once its line is complete
+        }
+        const std::string line = output.substr(begin, end - begin);
+        if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) {
+            return ":" + line;
+        }
+        begin = end + 1;
+    }
+    return std::string();
+}
+
 // Distinct pixel values inside a rectangle of the screen image that Xvfb keeps in an XWD file.
 int distinctColours(const std::string& xwdPath, int x0, int y0, int width, int height) {
     const std::string bytes = testing::readFile(xwdPath);
@@ -236,14 +253,14 @@ TEST(AppRealDisplay, SimWindowMapsAt900x660ShowsContentsAndClosesFromTheKeyboard
             << "needs Xvfb and xdotool (packages xvfb and xdotool, see scripts/install-deps)";
     }
     testing::TempDir dir;
-    const int display = 70 + static_cast<int>(::getpid() % 200);
-    const std::string name = ":" + std::to_string(display);
-    BackgroundProgram server(
-        {xvfb, name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-fbdir", dir.path()},
-        dir.file("xvfb.out"));
-    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-    if (!within(10, [&] { return programAvailable(xvfb) && std::filesystem::exists(socket); })) {
-        GTEST_SKIP() << "Xvfb did not start on " << name << ": " << server.output();
+    // Xvfb picks a free display itself and prints its number once it takes connections, so the
+    // socket of a server killed earlier is never taken for this one.
+    BackgroundProgram server({xvfb, "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten",
+                              "tcp", "-fbdir", dir.path()},
+                             dir.file("xvfb.out"));
+    std::string name;
+    if (!within(10, [&] { return !(name = displayNamePrinted(server.output())).empty(); })) {
+        GTEST_SKIP() << "Xvfb did not start: " << server.output();
     }
 
     ScopedEnv displayEnv("DISPLAY", name);
@@ -299,6 +316,7 @@ TEST(AppRealDisplay, SimWindowMapsAt900x660ShowsContentsAndClosesFromTheKeyboard
             << "left behind: " << file;
     }
     EXPECT_NE(testing::readFile(data + "/main.ini").find("MaxID=1"), std::string::npos);
+    server.stop(SIGTERM, 5000); // a server ended this way removes its socket and lock
 }
 
 } // namespace
