@@ -247,6 +247,21 @@ void buildRuns(const RecordList& records, const ChartInput& input, const PlotRec
     std::size_t firstRecord = 0, lastRecord = 0;
     double lowT = 0, highT = 0, firstT = 0, lastT = 0;
     int lowH = 0, highH = 0, firstH = 0, lastH = 0;
+    const auto closeRun = [&] {
+        runs.push_back(PlotData::Run{x,
+                                     firstRecord,
+                                     lastRecord,
+                                     lowT,
+                                     highT,
+                                     firstT,
+                                     lastT,
+                                     lowH,
+                                     highH,
+                                     firstH,
+                                     lastH,
+                                     {},
+                                     {}});
+    };
     const HistoryRecord* const record = records.data();
     const std::size_t count = records.size();
     std::size_t i = 0;
@@ -268,19 +283,7 @@ void buildRuns(const RecordList& records, const ChartInput& input, const PlotRec
             highH = std::max(highH, h);
         } else {
             if (inRun) {
-                runs.push_back(PlotData::Run{x,
-                                             firstRecord,
-                                             lastRecord,
-                                             lowT,
-                                             highT,
-                                             firstT,
-                                             lastT,
-                                             lowH,
-                                             highH,
-                                             firstH,
-                                             lastH,
-                                             {},
-                                             {}});
+                closeRun();
             }
             inRun = true;
             x = column;
@@ -310,19 +313,7 @@ void buildRuns(const RecordList& records, const ChartInput& input, const PlotRec
         i = next;
     }
     if (inRun) {
-        runs.push_back(PlotData::Run{x,
-                                     firstRecord,
-                                     lastRecord,
-                                     lowT,
-                                     highT,
-                                     firstT,
-                                     lastT,
-                                     lowH,
-                                     highH,
-                                     firstH,
-                                     lastH,
-                                     {},
-                                     {}});
+        closeRun();
     }
 }
 
