@@ -2,10 +2,12 @@
 """Builds the three shipped language files from their plain UTF-8 sources.
 
 The sources, resources/lang/source/{english,german,french}.tsv, hold one text per line as
-"<number><TAB><text>" (numbers 0..127), a "heading<TAB><text>" line for the file's first line,
+"<number><TAB><text>" (numbers 0..255), a "heading<TAB><text>" line for the file's first line,
 and comment lines starting with "#". The program reads the generated files: UTF-16 little-endian
-with a byte-order mark, the heading as the first line, then exactly 128 lines, language string 0
-to 127, each ending in a line feed; numbers a source does not list become empty lines.
+with a byte-order mark, the heading as the first line, then one line per language string from 0
+on, each ending in a line feed: the classic 128 (0 to 127) always, then the later texts up to the
+highest number in use; numbers a source does not list become empty lines. Readers that know only
+the classic 128 ignore the lines after them.
 
     scripts/make-language-files.py          rewrite resources/lang/*.txt
     scripts/make-language-files.py --check  only report whether they are up to date
@@ -21,7 +23,8 @@ LANG_DIR = ROOT / "resources" / "lang"
 SOURCES = [("english.tsv", "StdEnglish.txt"),
            ("german.tsv", "stdGermen.txt"),
            ("french.tsv", "StdFrench.txt")]
-STRING_COUNT = 128
+CLASSIC_STRING_COUNT = 128
+STRING_COUNT = 256
 
 # Every number the program shows; all others must stay empty so that nobody mistakes them for
 # texts in use.
@@ -74,7 +77,7 @@ def read_source(path):
             heading = text
             continue
         if not key.isdigit() or not 0 <= int(key) < STRING_COUNT:
-            raise SourceError(f"{where}: '{key}' is not a string number from 0 to 127")
+            raise SourceError(f"{where}: '{key}' is not a string number from 0 to 255")
         index = int(key)
         if index in texts:
             raise SourceError(f"{where}: string {index} given twice")
@@ -104,7 +107,8 @@ def check_texts(name, texts):
 
 
 def build(heading, texts):
-    lines = ["\ufeff" + heading] + [texts.get(i, "") for i in range(STRING_COUNT)]
+    count = max(CLASSIC_STRING_COUNT, max(USED) + 1)
+    lines = ["\ufeff" + heading] + [texts.get(i, "") for i in range(count)]
     return "".join(line + "\n" for line in lines).encode("utf-16-le")
 
 

@@ -197,7 +197,12 @@ std::u16string LanguageTable::fetch(int language, int index) const {
     if (index < 0 || index >= kLanguageStringCount) {
         return {};
     }
-    return trimTrailingWhitespace(strings(language)[static_cast<std::size_t>(index)]);
+    const auto entry = static_cast<std::size_t>(index);
+    std::u16string text = trimTrailingWhitespace(strings(language)[entry]);
+    if (text.empty() && index >= kClassicLanguageStringCount) {
+        text = trimTrailingWhitespace(strings(kEnglish)[entry]);
+    }
+    return text;
 }
 
 std::u16string languageString(int index) {

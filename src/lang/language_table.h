@@ -1,7 +1,11 @@
 #pragma once
 // The interface texts of the program in its three languages. Every text the program shows is
-// fetched from here by its number (0..127); the texts themselves live in three UTF-16 files that
-// are shipped beside the program and that a user may edit, so nothing here trusts their contents.
+// fetched from here by its number; the texts themselves live in three UTF-16 files that are shipped
+// beside the program and that a user may edit, so nothing here trusts their contents.
+//
+// Numbers 0..127 are the classic table, which every reader of these files knows. Texts added later
+// stand on the lines after it (numbers from 128 on); a reader that knows only the classic table
+// ignores those lines, so the files stay readable by it.
 
 #include <array>
 #include <atomic>
@@ -12,7 +16,8 @@
 namespace veldrin {
 
 inline constexpr int kLanguageCount = 3;
-inline constexpr int kLanguageStringCount = 128;
+inline constexpr int kClassicLanguageStringCount = 128;
+inline constexpr int kLanguageStringCount = 256;
 
 enum Language : int { kEnglish = 0, kGerman = 1, kFrench = 2 };
 
@@ -22,11 +27,11 @@ using LanguageStrings = std::array<std::u16string, kLanguageStringCount>;
 // for any other number.
 const char* languageFileName(int language);
 
-// Turns the bytes of a language file into its 128 entries as they arrive, so that a file is never
+// Turns the bytes of a language file into its entries as they arrive, so that a file is never
 // held whole in memory and reading stops as soon as the last entry is filled. The file is taken as
 // raw little-endian 16-bit units: the first line (byte-order mark and heading) is dropped, every
 // following line becomes one entry without its line feed (a carriage return before the line feed
-// stays and goes at fetch time), lines beyond the 128th entry are ignored, and an odd last byte is
+// stays and goes at fetch time), lines beyond the last entry are ignored, and an odd last byte is
 // ignored. Entries the file does not reach stay empty.
 class LanguageFileParser {
 public:
@@ -86,7 +91,8 @@ public:
     const LanguageStrings& strings(int language) const;
 
     // Language string `index` of the current language, trimmed of trailing white space; empty for
-    // an index outside 0..127.
+    // an index outside the table. A text added after the classic table that a language's file
+    // lacks (a file edited before it was added) is taken from English, so it never shows empty.
     std::u16string fetch(int index) const;
     std::u16string fetch(int language, int index) const;
 

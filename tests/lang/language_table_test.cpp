@@ -43,10 +43,10 @@ TEST(LanguageFile, HeadingOnlyGivesEmptyTexts) {
     }
 }
 
-TEST(LanguageFile, SecondLineIsStringZeroAndLinesBeyond129AreIgnored) {
-    const LanguageStrings strings = parse(languageFile(numberedLines(200)));
+TEST(LanguageFile, SecondLineIsStringZeroAndLinesBeyondTheTableAreIgnored) {
+    const LanguageStrings strings = parse(languageFile(numberedLines(kLanguageStringCount + 50)));
     EXPECT_EQ(strings[0], u"line 0");
-    EXPECT_EQ(strings[127], u"line 127");
+    EXPECT_EQ(strings[kLanguageStringCount - 1], u"line 255");
 
     // The heading is dropped even without a byte-order mark.
     EXPECT_EQ(parse(utf16le(u"x\nfirst\n"))[0], u"first");
@@ -124,7 +124,16 @@ TEST_F(LanguageTableLoad, ReadsTheThreeFilesOfTheGivenFolder) {
     EXPECT_EQ(table.fetch(kFrench, 0), u"Langue");
     CurrentLanguage::set(kFrench);
     EXPECT_EQ(table.fetch(0), u"Langue");
-    EXPECT_EQ(table.fetch(128), u"");
+    EXPECT_EQ(table.fetch(kLanguageStringCount), u"");
+
+    // A later text that a file made for the classic table lacks comes from English; a classic
+    // one that is empty stays empty.
+    LanguageStrings english = table.strings(kEnglish);
+    english[kClassicLanguageStringCount] = u"Later";
+    english[1] = u"Classic";
+    table.setStrings(kEnglish, english);
+    EXPECT_EQ(table.fetch(kFrench, kClassicLanguageStringCount), u"Later");
+    EXPECT_EQ(table.fetch(kFrench, 1), u"");
     EXPECT_EQ(table.fetch(-1), u"");
 }
 
