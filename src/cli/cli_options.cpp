@@ -2,6 +2,10 @@
 
 #include "cli/exit_status.h"
 
+#if VELDRIN_HAVE_MQTT
+#include "publish/broker_url.h"
+#endif
+
 #include <algorithm>
 #include <charconv>
 #include <functional>
@@ -245,6 +249,34 @@ const std::vector<OptionSpec>& optionSpecs() {
          }},
         {"--slot", 3, {C::configure}, setSlot},
         {"--slot-off", 1, {C::configure}, setSlotOff},
+        {"--mqtt",
+         1,
+         {C::watch},
+         [](const Values& v, CliRequest& r, std::string&) {
+             r.publish.url = v[0];
+             return true;
+         }},
+        {"--mqtt-ca",
+         1,
+         {C::watch},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             r.publish.caFile = v[0];
+             return !v[0].empty() || invalid(e, "--mqtt-ca: the file name is empty");
+         }},
+        {"--mqtt-password-file",
+         1,
+         {C::watch},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             r.publish.passwordFile = v[0];
+             return !v[0].empty() || invalid(e, "--mqtt-password-file: the file name is empty");
+         }},
+        {"--mqtt-no-discovery",
+         0,
+         {C::watch},
+         [](const Values&, CliRequest& r, std::string&) {
+             r.publish.discovery = false;
+             return true;
+         }},
     };
     return specs;
 }
@@ -293,6 +325,16 @@ ParseOutcome finish(const CliRequest& request) {
     }
     if (request.from && request.to && *request.to < *request.from) {
         return failure(kExitInvalid, "--from lies later than --to");
+    }
+    const PublishRequest& publish = request.publish;
+    if (publish.url.empty() &&
+        (!publish.caFile.empty() || !publish.passwordFile.empty() || !publish.discovery)) {
+        return failure(kExitUsage, "the --mqtt-... options need --mqtt URL");
+    }
+    if (!publish.url.empty()) {
+        if (std::string fault = brokerUrlFault(publish.url); !fault.empty()) {
+            return failure(kExitUsage, "--mqtt: \"" + publish.url + "\": " + fault);
+        }
     }
     ParseOutcome outcome;
     outcome.request = request;
@@ -408,6 +450,15 @@ const char* commandName(Command command) {
     return "";
 }
 
+std::string brokerUrlFault(const std::string& url) {
+#if VELDRIN_HAVE_MQTT
+    return publish::parseBrokerUrl(url).error;
+#else
+    (void)url;
+    return "this veldrin-cli was built without the MQTT client (libmosquitto)";
+#endif
+}
+
 ParseOutcome parseCommandLine(const std::vector<std::string>& args) {
     LineReader reader(args);
     return reader.read();
@@ -419,8 +470,12 @@ std::string usageText() {
   sync [--wait SECONDS]   wait up to SECONDS (default 10) for a recorder, then run one connection:
                           connect, download, clock setting, download, idle; each status text is
                           printed as one line
-  watch                   presence poll every second, download every 15 seconds, until SIGINT or
-                          SIGTERM
+  watch [--mqtt URL [--mqtt-ca FILE] [--mqtt-password-file FILE] [--mqtt-no-discovery]]
+                          presence poll every second, download every 15 seconds, until SIGINT or
+                          SIGTERM; with --mqtt every saved record is also published to the broker
+                          at URL, mqtt://[USER@]HOST[:PORT][/PREFIX] or mqtts://... (TLS; port
+                          1883 or 8883, prefix veldrin); the password comes from
+                          VELDRIN_MQTT_PASSWORD or the file given, never from the command line
   info [--wait SECONDS]   read and decode the attached recorder's header (no writes)
   list                    the registered recorders: number, identity, description, record count,
                           first and last record time

@@ -31,6 +31,15 @@ struct ConfigureRequest {
     std::vector<SlotChange> slots;
 };
 
+// watch --mqtt: where the records are published. The URL is checked while the line is parsed;
+// the password is read when watch starts (VELDRIN_MQTT_PASSWORD or --mqtt-password-file).
+struct PublishRequest {
+    std::string url; // empty: nothing is published
+    std::string caFile;
+    std::string passwordFile;
+    bool discovery = true;
+};
+
 constexpr int kDefaultWaitSeconds = 10;
 
 struct CliRequest {
@@ -46,6 +55,7 @@ struct CliRequest {
     std::optional<DateTime> to;
     std::string outPath; // export; empty: standard output
     ConfigureRequest configure;
+    PublishRequest publish; // watch
 };
 
 struct ParseOutcome {
@@ -60,5 +70,9 @@ std::string usageText();
 
 // The name of a command as typed.
 const char* commandName(Command command);
+
+// Empty when veldrin-cli can publish to this URL; otherwise why not (the URL's fault, or a build
+// without the MQTT client).
+std::string brokerUrlFault(const std::string& url);
 
 } // namespace veldrin::cli

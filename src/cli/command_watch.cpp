@@ -3,6 +3,7 @@
 #include "cli/chain_loop.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/watch_publishing.h"
 
 #include <atomic>
 #include <csignal>
@@ -29,6 +30,10 @@ void installStopHandlers() {
 
 int runWatch(const CliRequest& request, const Folders& folders) {
     int status = kExitOk;
+    WatchPublishing publishing;
+    if (!publishing.prepare(request, folders, status)) {
+        return status;
+    }
     DataDirectoryLock lock;
     sim::BackendChoice backend;
     if (!lockDataFolder(lock, folders, request.command, status) ||
@@ -39,7 +44,9 @@ int runWatch(const CliRequest& request, const Folders& folders) {
     Clock& clock = SystemClock::instance();
     AcquisitionContext context(folders, std::move(backend), clock);
     ChainLoop loop(context.acquisition(), context.reports(), clock);
+    publishing.start(context);
     loop.watch(stopRequested);
+    publishing.stop();
     if (loop.savesFailed()) {
         printError(saveFailureText());
         return kExitInvalid;

@@ -52,6 +52,9 @@ TEST(CliOptions, SyntaxErrorsAreUsageErrors) {
         {"export"},                                       // --recorder is required
         {"clear", "--out", "x"},                          // export's option on clear
         {"--device"},                                     // missing value of a global option
+        {"sync", "--mqtt", "mqtt://broker"},              // publishing is watch's
+        {"watch", "--mqtt-no-discovery"},                 // ... and needs the broker
+        {"watch", "--mqtt", "mqtt://broker:99999"},       // a URL that cannot be used
     };
     for (const auto& args : cases) {
         const ParseOutcome outcome = parse(args);

@@ -55,8 +55,11 @@ if ! diff -u "$scratch/expected" "$scratch/files"; then
 fi
 
 # The user unit starts the installed command-line tool and is not enabled by the package.
-grep -qx 'ExecStart=/usr/bin/veldrin-cli watch' "$root/usr/lib/systemd/user/veldrin-watch.service" ||
+unit="$root/usr/lib/systemd/user/veldrin-watch.service"
+grep -qx 'ExecStart=/usr/bin/veldrin-cli watch $VELDRIN_WATCH_OPTIONS' "$unit" ||
   fail "the unit does not start /usr/bin/veldrin-cli watch"
+grep -qx 'EnvironmentFile=-%h/.config/veldrin/watch.env' "$unit" ||
+  fail "the unit does not read its optional environment file"
 grep -q 'wants' "$scratch/files" && fail "the package enables the unit"
 
 # The programs run from the unpacked root and find their language files under its share folder.

@@ -1,0 +1,124 @@
+#include "cli/watch_publishing.h"
+
+#include "cli/exit_status.h"
+
+#if VELDRIN_HAVE_MQTT
+#include "core/atomic_file.h"
+#include "publish/mosquitto_session.h"
+#include "publish/publisher.h"
+#endif
+
+#include <atomic>
+#include <cstdlib>
+#include <optional>
+#include <thread>
+
+namespace veldrin::cli {
+
+#if VELDRIN_HAVE_MQTT
+
+namespace {
+
+constexpr const char* kPasswordVariable = "VELDRIN_MQTT_PASSWORD";
+
+// The file's first line: an editor's final line break is not part of the password.
+bool readPassword(const std::string& path, std::string& out, std::string& error) {
+    if (!readWholeFile(path, out, error)) {
+        return false;
+    }
+    if (const std::size_t end = out.find_first_of("\r\n"); end != std::string::npos) {
+        out.resize(end);
+    }
+    return true;
+}
+
+} // namespace
+
+struct WatchPublishing::Running {
+    publish::SessionSettings session;
+    publish::PublisherSettings publisher;
+    std::unique_ptr<publish::MosquittoSession> client;
+    std::unique_ptr<publish::Publisher> worker;
+    std::atomic<bool> stop{false};
+    std::thread thread;
+};
+
+WatchPublishing::WatchPublishing() = default;
+
+WatchPublishing::~WatchPublishing() {
+    stop();
+}
+
+bool WatchPublishing::prepare(const CliRequest& request, const Folders& folders, int& status) {
+    const PublishRequest& wanted = request.publish;
+    if (wanted.url.empty()) {
+        return true;
+    }
+    const publish::UrlParse parsed = publish::parseBrokerUrl(wanted.url);
+    if (!parsed.ok) { // checked while parsing the line already
+        printError("--mqtt: " + parsed.error);
+        status = kExitUsage;
+        return false;
+    }
+    auto running = std::make_unique<Running>();
+    running->session.url = parsed.url;
+    running->session.caFile = wanted.caFile;
+    if (!wanted.passwordFile.empty()) {
+        std::string password;
+        std::string error;
+        if (!readPassword(wanted.passwordFile, password, error)) {
+            printError("--mqtt-password-file: " + error);
+            status = kExitInvalid;
+            return false;
+        }
+        running->session.password = password;
+    } else if (const char* password = std::getenv(kPasswordVariable)) {
+        running->session.password = std::string(password);
+    }
+    running->session.willTopic = publish::Topics(parsed.url.prefix).programAvailability();
+    running->session.maxInFlight = static_cast<int>(publish::kDefaultWindow) + 16;
+    running->publisher.dataFolder = folders.data;
+    running->publisher.prefix = parsed.url.prefix;
+    running->publisher.brokerName = publish::describe(parsed.url);
+    running->publisher.discovery = wanted.discovery;
+    running_ = std::move(running);
+    return true;
+}
+
+void WatchPublishing::start(AcquisitionContext& context) {
+    if (!running_) {
+        return;
+    }
+    Acquisition& acquisition = context.acquisition();
+    DataStore& store = context.store();
+    auto attached = [&acquisition, &store]() -> int32_t {
+        return acquisition.recorderPresent() ? store.currentRecorder() : -1;
+    };
+    running_->client = std::make_unique<publish::MosquittoSession>(running_->session);
+    running_->worker = std::make_unique<publish::Publisher>(running_->publisher, *running_->client,
+                                                            SystemClock::instance(), attached,
+                                                            printLine, printError);
+    running_->thread = std::thread([this] { running_->worker->run(running_->stop); });
+}
+
+void WatchPublishing::stop() {
+    if (running_ && running_->thread.joinable()) {
+        running_->stop.store(true);
+        running_->thread.join();
+    }
+}
+
+#else // built without the MQTT client: parsing refuses --mqtt already
+
+struct WatchPublishing::Running {};
+WatchPublishing::WatchPublishing() = default;
+WatchPublishing::~WatchPublishing() = default;
+bool WatchPublishing::prepare(const CliRequest&, const Folders&, int&) {
+    return true;
+}
+void WatchPublishing::start(AcquisitionContext&) {}
+void WatchPublishing::stop() {}
+
+#endif
+
+} // namespace veldrin::cli

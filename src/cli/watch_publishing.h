@@ -1,0 +1,32 @@
+#pragma once
+// watch --mqtt: a publisher on a thread of its own beside the chain loop. It reads what the chain
+// has saved in the data folder; the chain and the store know nothing of it.
+
+#include "cli/cli_context.h"
+#include "cli/cli_options.h"
+
+#include <memory>
+
+namespace veldrin::cli {
+
+class WatchPublishing {
+public:
+    WatchPublishing();
+    ~WatchPublishing(); // stops a publisher still running
+    WatchPublishing(const WatchPublishing&) = delete;
+    WatchPublishing& operator=(const WatchPublishing&) = delete;
+
+    // Takes the request's broker and reads the password; false with the message printed and
+    // `status` set. Nothing to do (true) without --mqtt.
+    bool prepare(const CliRequest& request, const Folders& folders, int& status);
+    // Starts publishing (nothing without --mqtt).
+    void start(AcquisitionContext& context);
+    // Says offline, keeps the acknowledged positions and disconnects.
+    void stop();
+
+private:
+    struct Running;
+    std::unique_ptr<Running> running_;
+};
+
+} // namespace veldrin::cli

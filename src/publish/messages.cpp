@@ -1,0 +1,137 @@
+#include "publish/messages.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace veldrin::publish {
+namespace {
+
+// Days from 1899-12-30 to 1970-01-01.
+constexpr int64_t kUnixEpochDays = 25569;
+constexpr int64_t kSecondsPerDay = 86400;
+
+std::string fixedOneDecimal(double value) {
+    if (!std::isfinite(value)) {
+        return "null";
+    }
+    char buffer[48];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
+    return std::string(buffer, result.ptr);
+}
+
+std::string localTimeKey(const DateTime& time) {
+    CalendarFields f;
+    if (!time.fields(f)) {
+        return "invalid";
+    }
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", f.year, f.month, f.day,
+                  f.hour, f.minute, f.second);
+    return buffer;
+}
+
+std::string offsetText(int64_t offsetSeconds) {
+    const char sign = offsetSeconds < 0 ? '-' : '+';
+    const int64_t magnitude = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%c%02d:%02d", sign, static_cast<int>(magnitude / 3600),
+                  static_cast<int>(magnitude / 60 % 60));
+    return buffer;
+}
+
+std::string recorderName(const RecorderInfo& info) {
+    return info.description.empty() ? "Recorder " + std::to_string(info.number) : info.description;
+}
+
+std::string objectId(const RecorderIdentity& id) {
+    return "veldrin_" + std::to_string(id.product) + "_" + std::to_string(id.high) + "_" +
+           std::to_string(id.low);
+}
+
+const char* quantityName(Quantity quantity) {
+    return quantity == Quantity::temperature ? "temperature" : "humidity";
+}
+
+} // namespace
+
+std::string identityText(const RecorderIdentity& identity) {
+    return std::to_string(identity.product) + "," + std::to_string(identity.high) + "," +
+           std::to_string(identity.low);
+}
+
+std::string discoveryTopic(const RecorderIdentity& id, Quantity quantity) {
+    return "homeassistant/sensor/" + objectId(id) + "_" + quantityName(quantity) + "/config";
+}
+
+std::string jsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string isoTimeWithOffset(const DateTime& local) {
+    CalendarFields f;
+    std::time_t unix = 0;
+    if (!local.fields(f) || !unixFromLocalFields(f, unix)) {
+        return {};
+    }
+    const int64_t localAsUtc =
+        DateTime::fromFields(f.year, f.month, f.day, f.hour, f.minute, f.second).linearSeconds() -
+        kUnixEpochDays * kSecondsPerDay;
+    return localTimeKey(local) + offsetText(localAsUtc - static_cast<int64_t>(unix));
+}
+
+std::string recordJson(const RecorderInfo& info, const HistoryRecord& record) {
+    const std::string time = isoTimeWithOffset(record.time());
+    std::string json =
+        "{\"id\":" + jsonString(identityText(info.identity) + "@" + localTimeKey(record.time()));
+    json += ",\"recorder\":" + std::to_string(info.number);
+    json += ",\"time\":" + (time.empty() ? std::string("null") : jsonString(time));
+    json += ",\"temperature_c\":" + fixedOneDecimal(record.temperature);
+    json += ",\"humidity\":" + std::to_string(record.humidity);
+    json += ",\"interval_min\":" + std::to_string(record.interval);
+    json += ",\"description\":" + jsonString(info.description) + "}";
+    return json;
+}
+
+std::string discoveryJson(const RecorderInfo& info, Quantity quantity, const Topics& topics) {
+    const bool temperature = quantity == Quantity::temperature;
+    const std::string name = recorderName(info);
+    const std::string version =
+        std::to_string(info.versionMajor) + "." + std::to_string(info.versionMinor);
+    std::string json =
+        "{\"unique_id\":" + jsonString(objectId(info.identity) + "_" + quantityName(quantity));
+    json += ",\"name\":" + jsonString(name + (temperature ? " temperature" : " humidity"));
+    json += ",\"device_class\":" + jsonString(quantityName(quantity));
+    json += ",\"state_class\":\"measurement\"";
+    json += ",\"unit_of_measurement\":" + jsonString(temperature ? "\xc2\xb0"
+                                                                   "C"
+                                                                 : "%");
+    json += ",\"state_topic\":" + jsonString(topics.state(info.identity));
+    json += ",\"value_template\":" + jsonString(temperature ? "{{ value_json.temperature_c }}"
+                                                            : "{{ value_json.humidity }}");
+    json += ",\"availability\":[{\"topic\":" + jsonString(topics.programAvailability()) +
+            "},{\"topic\":" + jsonString(topics.availability(info.identity)) + "}]";
+    json += ",\"availability_mode\":\"all\"";
+    json += ",\"device\":{\"identifiers\":[" + jsonString(objectId(info.identity)) + "]";
+    json += ",\"name\":" + jsonString(name);
+    json += ",\"model\":\"Temperature and humidity recorder\"";
+    json += ",\"sw_version\":" + jsonString(version) + "}}";
+    return json;
+}
+
+} // namespace veldrin::publish
