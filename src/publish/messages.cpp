@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace veldrin::publish {
 namespace {
@@ -83,16 +84,42 @@ std::string jsonString(const std::string& utf8) {
     return out + "\"";
 }
 
-std::string isoTimeWithOffset(const DateTime& local) {
-    CalendarFields f;
-    std::time_t unix = 0;
-    if (!local.fields(f) || !unixFromLocalFields(f, unix)) {
-        return {};
-    }
+// The UTC offset in force at a local time. The C library consults the zone's rules (and the
+// zone file) at every call; a backlog asks for the same hour sixty times in a row, so the last
+// hour's answer is kept. Offsets change on whole hours everywhere in use today.
+bool utcOffsetAt(const CalendarFields& f, int64_t& offsetSeconds) {
+    thread_local int64_t cachedHour = -1;
+    thread_local int64_t cachedOffset = 0;
+    thread_local std::string cachedZone;
+    const char* zone = std::getenv("TZ");
+    const std::string zoneNow = zone != nullptr ? zone : "";
     const int64_t localAsUtc =
         DateTime::fromFields(f.year, f.month, f.day, f.hour, f.minute, f.second).linearSeconds() -
         kUnixEpochDays * kSecondsPerDay;
-    return localTimeKey(local) + offsetText(localAsUtc - static_cast<int64_t>(unix));
+    const int64_t hour = localAsUtc / 3600;
+    if (hour != cachedHour || zoneNow != cachedZone) {
+        CalendarFields startOfHour = f;
+        startOfHour.minute = 0;
+        startOfHour.second = 0;
+        std::time_t unix = 0;
+        if (!unixFromLocalFields(startOfHour, unix)) {
+            return false;
+        }
+        cachedOffset = hour * 3600 - static_cast<int64_t>(unix);
+        cachedHour = hour;
+        cachedZone = zoneNow;
+    }
+    offsetSeconds = cachedOffset;
+    return true;
+}
+
+std::string isoTimeWithOffset(const DateTime& local) {
+    CalendarFields f;
+    int64_t offset = 0;
+    if (!local.fields(f) || !utcOffsetAt(f, offset)) {
+        return {};
+    }
+    return localTimeKey(local) + offsetText(offset);
 }
 
 std::string recordJson(const RecorderInfo& info, const HistoryRecord& record) {

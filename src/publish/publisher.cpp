@@ -307,7 +307,7 @@ void Publisher::finish() {
     loggedIn_ = false;
 }
 
-uint64_t Publisher::acknowledged(int32_t number) const {
+uint64_t Publisher::acknowledgedRecords(int32_t number) const {
     const auto found = recorders_.find(number);
     return found == recorders_.end() ? 0 : found->second.backlog.position().acknowledged;
 }

@@ -54,7 +54,7 @@ public:
 
     bool loggedIn() const { return loggedIn_; }
     // Acknowledged records of a recorder (0 for one not known).
-    uint64_t acknowledged(int32_t number) const;
+    uint64_t acknowledgedRecords(int32_t number) const;
     bool caughtUp() const;
 
 private:
