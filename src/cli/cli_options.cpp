@@ -331,6 +331,9 @@ ParseOutcome finish(const CliRequest& request) {
         (!publish.caFile.empty() || !publish.passwordFile.empty() || !publish.discovery)) {
         return failure(kExitUsage, "the --mqtt-... options need --mqtt URL");
     }
+    if (!publish.caFile.empty() && publish.url.rfind("mqtts://", 0) != 0) {
+        return failure(kExitUsage, "--mqtt-ca needs an mqtts:// URL");
+    }
     if (!publish.url.empty()) {
         if (std::string fault = brokerUrlFault(publish.url); !fault.empty()) {
             return failure(kExitUsage, "--mqtt: \"" + publish.url + "\": " + fault);

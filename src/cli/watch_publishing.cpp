@@ -9,6 +9,7 @@
 #endif
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <optional>
 #include <thread>
@@ -98,7 +99,15 @@ void WatchPublishing::start(AcquisitionContext& context) {
     running_->worker = std::make_unique<publish::Publisher>(running_->publisher, *running_->client,
                                                             SystemClock::instance(), attached,
                                                             printLine, printError);
-    running_->thread = std::thread([this] { running_->worker->run(running_->stop); });
+    running_->thread = std::thread([this] {
+        // The stop signals are the chain loop's to take; the network waits here stay whole.
+        sigset_t signals;
+        sigemptyset(&signals);
+        sigaddset(&signals, SIGINT);
+        sigaddset(&signals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        running_->worker->run(running_->stop);
+    });
 }
 
 void WatchPublishing::stop() {

@@ -55,6 +55,7 @@ TEST(CliOptions, SyntaxErrorsAreUsageErrors) {
         {"sync", "--mqtt", "mqtt://broker"},              // publishing is watch's
         {"watch", "--mqtt-no-discovery"},                 // ... and needs the broker
         {"watch", "--mqtt", "mqtt://broker:99999"},       // a URL that cannot be used
+        {"watch", "--mqtt", "mqtt://broker", "--mqtt-ca", "ca.pem"}, // an authority without TLS
     };
     for (const auto& args : cases) {
         const ParseOutcome outcome = parse(args);

@@ -4,7 +4,6 @@
 // so that the benchmark uses it without the test framework.
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -29,24 +28,19 @@ public:
     LocalBroker& operator=(const LocalBroker&) = delete;
 
     int port() const { return port_; }
-    std::string url(const std::string& rest = {}) const {
-        return "mqtt://" + rest + "127.0.0.1:" + std::to_string(port_);
+    std::string url(const std::string& user = {}) const {
+        return "mqtt://" + user + "127.0.0.1:" + std::to_string(port_);
     }
 
     // Starts the broker and waits until it takes connections; false when it does not.
     bool start() {
         const std::string config = folder_ + "/mosquitto.conf";
-        {
-            std::ofstream out(config);
-            // Started by root, the broker would take another identity that may not write here.
-            const passwd* self = getpwuid(geteuid());
-            out << "user " << (self != nullptr ? self->pw_name : "root") << "\n"
-                << "listener " << port_ << " 127.0.0.1\n"
-                << "allow_anonymous true\n"
-                << "max_queued_messages 0\n"
-                << "log_dest file " << folder_ << "/mosquitto.log\n"
-                << extra_;
-        }
+        // Started by root, the broker would take another identity that may not write here.
+        const passwd* self = getpwuid(geteuid());
+        std::ofstream(config) << "user " << (self != nullptr ? self->pw_name : "root") << "\n"
+                              << "listener " << port_ << " 127.0.0.1\nallow_anonymous true\n"
+                              << "max_queued_messages 0\n"
+                              << extra_;
         pid_ = fork();
         if (pid_ == 0) {
             const int out = open((folder_ + "/mosquitto.out").c_str(),
@@ -57,7 +51,12 @@ public:
             _exit(127);
         }
         for (int i = 0; i < 500 && pid_ > 0; ++i) {
-            if (accepts()) {
+            const int fd = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address = loopback(port_);
+            const bool accepts =
+                connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            close(fd);
+            if (accepts) {
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -76,27 +75,22 @@ public:
     }
 
 private:
-    static int freePort() {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    static sockaddr_in loopback(int port) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        return address;
+    }
+
+    static int freePort() {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = loopback(0);
         socklen_t length = sizeof address;
         bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
         close(fd);
         return ntohs(address.sin_port);
-    }
-
-    bool accepts() const {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(port_));
-        const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        close(fd);
-        return ok;
     }
 
     std::string folder_;
