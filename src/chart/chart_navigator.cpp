@@ -66,8 +66,14 @@ std::pair<double, double> ChartNavigator::shownWindow() const {
     return {start.value, end.value};
 }
 
-void ChartNavigator::move(const SecondWindow& window, bool newStep) {
+bool ChartNavigator::move(const SecondWindow& window, bool newStep) {
+    // A window already shown (a pan against the end of the range) is no step to go back through.
+    const auto [start, end] = shownWindow();
+    if (window == secondWindow(start, end)) {
+        return false;
+    }
     hooks_.moveWindow(windowStart(window), windowEnd(window), newStep);
+    return true;
 }
 
 void ChartNavigator::zoom(double anchorTime, double factor) {
@@ -115,12 +121,10 @@ bool ChartNavigator::moved(const QMouseEvent& event) {
         return true;
     case Drag::pan: {
         const int pixels = at.x() - pressedAt_.x();
-        if (pixels == 0 && !panning_) {
-            return true;
-        }
         const SecondWindow from = secondWindow(pressedWindow_.first, pressedWindow_.second);
-        move(pannedWindow(from, pixelPanSeconds(from, pixels, plot())), !panning_);
-        panning_ = true;
+        if (move(pannedWindow(from, pixelPanSeconds(from, pixels, plot())), !panning_)) {
+            panning_ = true;
+        }
         return true;
     }
     }

@@ -53,7 +53,7 @@ private:
     bool onPlot(QPoint at) const;
     int plotColumn(int x) const;
     std::pair<double, double> shownWindow() const;
-    void move(const SecondWindow& window, bool newStep);
+    bool move(const SecondWindow& window, bool newStep); // false: that window is shown already
     void zoom(double anchorTime, double factor);
 
     ChartArea& area_;
