@@ -85,7 +85,13 @@ void ChartNavigator::zoom(double anchorTime, double factor) {
 
 bool ChartNavigator::pressed(const QMouseEvent& event) {
     if (drag_ != Drag::none) {
-        return true;
+        const Qt::MouseButton held = drag_ == Drag::pan ? Qt::MiddleButton : Qt::LeftButton;
+        if ((event.buttons() & ~event.button()) & held) {
+            return true; // another button during a drag
+        }
+        // The release of the drag went elsewhere (the grab was lost): it ended there.
+        drag_ = Drag::none;
+        area_.setBand(std::nullopt);
     }
     const QPoint at = event.position().toPoint();
     if (event.button() == Qt::LeftButton) {
