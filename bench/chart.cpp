@@ -2,9 +2,11 @@
 // of the same size and with one plain pass over the records:
 //   hover_ratio  = repaint after a cursor move / repaint of the empty chart
 //   change_ratio = first repaint after the data changed / (empty chart + plain pass)
+//   zoom_ratio   = first repaint after a zoom step of the window / (empty chart + plain pass)
 // The phases are measured alternately in each iteration, in processor time of this thread, so that
 // a busy machine slows all alike.
 
+#include "chart/chart_navigation.h"
 #include "chart/chart_renderer.h"
 
 #include <QApplication>
@@ -91,6 +93,17 @@ double seconds(double a, double b) {
     return b - a;
 }
 
+// The window one notch of the wheel over the middle of the plot shows: zoomed in (factor 2) or
+// back out (factor 1/2).
+void zoomStep(ChartInput& input, double factor) {
+    const SecondWindow window = secondWindow(input.start, input.end);
+    const int64_t middle = window.start + window.span() / 2;
+    if (const auto zoomed = zoomedWindow(window, middle, factor)) {
+        input.start = windowStart(*zoomed).value;
+        input.end = windowEnd(*zoomed).value;
+    }
+}
+
 void BM_ChartRatios(benchmark::State& state) {
     const RecordList records = history();
     const RecordList none;
@@ -100,7 +113,7 @@ void BM_ChartRatios(benchmark::State& state) {
     ChartRenderer renderer;
     ChartRenderer emptyRenderer;
     renderer.render(records, input);
-    double empty = 0, hover = 0, change = 0, plain = 0;
+    double empty = 0, hover = 0, change = 0, plain = 0, zoom = 0;
     std::size_t step = 0;
     for (auto _ : state) {
         auto t0 = Clock::now();
@@ -116,10 +129,17 @@ void BM_ChartRatios(benchmark::State& state) {
         input.fahrenheit = !input.fahrenheit;
         benchmark::DoNotOptimize(renderer.render(records, input).constBits());
         auto t4 = Clock::now();
+        // A zoom step in and one back out, so that the next cursor moves see the whole window.
+        zoomStep(input, 2.0);
+        benchmark::DoNotOptimize(renderer.render(records, input).constBits());
+        zoomStep(input, 0.5);
+        benchmark::DoNotOptimize(renderer.render(records, input).constBits());
+        auto t5 = Clock::now();
         empty += seconds(t0, t1);
         hover += seconds(t1, t2);
         plain += seconds(t2, t3);
         change += seconds(t3, t4);
+        zoom += seconds(t4, t5) / 2;
     }
     const double n = static_cast<double>(state.iterations());
     state.counters["empty_ms"] = empty / n * 1e3;
@@ -128,6 +148,8 @@ void BM_ChartRatios(benchmark::State& state) {
     state.counters["change_ms"] = change / n * 1e3;
     state.counters["hover_ratio"] = hover / empty;
     state.counters["change_ratio"] = change / (empty + plain);
+    state.counters["zoom_ms"] = zoom / n * 1e3;
+    state.counters["zoom_ratio"] = zoom / (empty + plain);
 }
 BENCHMARK(BM_ChartRatios)->Unit(benchmark::kMillisecond)->MinTime(3);
 

@@ -33,6 +33,7 @@ constexpr MenuText kMenuTexts[] = {
     {command_id::kLanguage, 0}, {command_id::kAbout, 11},
 };
 constexpr int kHelpMenuText = 44;
+constexpr int kBackTip = 220;
 constexpr int kWindowTitleText = 115;
 
 } // namespace
@@ -111,8 +112,11 @@ void CMainFrame::createToolBar() {
     toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     toolBar_->setIconSize(QSize(kToolbarImageWidth - 4, kToolbarImageHeight - 4));
     toolBar_->setContextMenuPolicy(Qt::PreventContextMenu);
-    const int commands[] = {command_id::kExport, command_id::kSetting, command_id::kClearPcData, 0,
-                            command_id::kAbout};
+    // 0 stands for a separator.
+    const int commands[] = {command_id::kExport,      command_id::kSetting,
+                            command_id::kClearPcData, 0,
+                            command_id::kAbout,       0,
+                            command_id::kBack};
     for (const int id : commands) {
         if (id == 0) {
             toolBar_->addSeparator();
@@ -126,6 +130,12 @@ void CMainFrame::createToolBar() {
         toolBar_->addAction(action);
         QWidget* button = toolBar_->widgetForAction(action);
         button->setFixedSize(kToolbarImageWidth, kToolbarImageHeight);
+        if (id == command_id::kBack) {
+            // A button that no menu names: its tooltip says what it does.
+            backButton_ = action;
+            backButton_->setToolTip(text(kBackTip));
+            continue;
+        }
         // Hovering shows neither a tooltip nor a prompt.
         button->installEventFilter(this);
     }
@@ -185,6 +195,7 @@ void CMainFrame::applyLanguageToFrame() {
         actions_.value(entry.commandId)->setText(text(entry.languageIndex));
     }
     helpMenuAction_->setText(text(kHelpMenuText));
+    backButton_->setToolTip(text(kBackTip));
     setWindowTitle(text(kWindowTitleText));
     menuBar()->update();
 }

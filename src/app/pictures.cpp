@@ -140,6 +140,24 @@ void drawAbout(QPainter& p) {
     p.drawRoundedRect(QRectF(12, 9.5, 3, 9), 1, 1);
 }
 
+void drawBack(QPainter& p) {
+    // An arrow bending back to the left, over a small chart curve.
+    p.setPen(QPen(QColor(0x90, 0x90, 0x90), 1.5));
+    p.drawPolyline(QPolygonF(
+        {QPointF(4, 20), QPointF(9, 16), QPointF(13, 18), QPointF(18, 13), QPointF(23, 15)}));
+    p.setPen(Qt::NoPen);
+    p.setBrush(kTileBlue);
+    QPainterPath arrow;
+    arrow.moveTo(3, 8);
+    arrow.lineTo(10, 2);
+    arrow.lineTo(10, 5.5);
+    arrow.cubicTo(18, 5.5, 24, 7, 24, 13);
+    arrow.cubicTo(21, 10, 17, 10.5, 10, 10.5);
+    arrow.lineTo(10, 14);
+    arrow.closeSubpath();
+    p.drawPath(arrow);
+}
+
 } // namespace
 
 QImage programIconImage(int size) {
@@ -177,6 +195,9 @@ QImage toolbarImage(int commandId) {
         break;
     case command_id::kAbout:
         draw = drawAbout;
+        break;
+    case command_id::kBack:
+        draw = drawBack;
         break;
     default:
         return QImage();

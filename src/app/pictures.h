@@ -20,8 +20,8 @@ inline constexpr int kToolbarImageHeight = 24;
 QIcon programIcon();
 QImage programIconImage(int size);
 
-// The 27 x 24 image of a toolbar command (Export, Setting, Clear PC Data, About); a null image for
-// any other command.
+// The 27 x 24 image of a toolbar command (Export, Setting, Clear PC Data, About, Back); a null
+// image for any other command.
 QImage toolbarImage(int commandId);
 
 // Picture 131 (200 x 48: a grey recorder, unplugged, crossed out) or 132 (103 x 25: a green

@@ -141,6 +141,9 @@ void CVeldrinApp::dispatch(int commandId) {
     case command_id::kAbout:
         onAbout();
         break;
+    case command_id::kBack:
+        view_->onBack();
+        break;
     case command_id::kOpen:
         onOpen();
         break;

@@ -23,6 +23,8 @@ ChartArea::ChartArea(DataStore& store, ChartAreaSource source, QWidget* parent)
     setMouseTracking(true);
     // The image covers every pixel: nothing needs erasing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Takes the keys that zoom and pan once clicked or tabbed to.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 ChartInput ChartArea::input() const {
@@ -35,6 +37,7 @@ ChartInput ChartArea::input() const {
     in.font = chartFont(logicalDpiY());
     in.texts = chartTextsFromLanguage();
     in.hover = hover_;
+    in.band = band_;
     return in;
 }
 
@@ -67,6 +70,14 @@ void ChartArea::setHover(std::optional<QPoint> hover) {
         return;
     }
     hover_ = hover;
+    update();
+}
+
+void ChartArea::setBand(std::optional<std::pair<int, int>> band) {
+    if (band_ == band) {
+        return;
+    }
+    band_ = band;
     update();
 }
 

@@ -36,6 +36,8 @@ public:
 
     // Where the cursor is, in chart coordinates (tests move it without a mouse).
     void setHover(std::optional<QPoint> hover);
+    // The pixel columns of a selection band being dragged, or none.
+    void setBand(std::optional<std::pair<int, int>> band);
 
     // Cleared once a first-draw load left the list empty; no later change retries it.
     static bool loadGivenUp() { return loadGivenUp_; }
@@ -58,6 +60,7 @@ private:
     ChartAreaSource source_;
     ChartRenderer renderer_;
     std::optional<QPoint> hover_;
+    std::optional<std::pair<int, int>> band_;
     uint64_t generation_ = 0;
     bool loading_ = false;
     QLabel* loadingText_ = nullptr;

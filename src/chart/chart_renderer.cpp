@@ -325,7 +325,7 @@ void buildPlotData(const RecordList& records, const ChartInput& input, PlotData&
     if (!records.empty()) {
         const HistoryRecord& r = records.back();
         d.latest = ChartPoint{r.timeValue, displayTemperature(r.temperature, input.fahrenheit),
-                              r.humidity};
+                              r.humidity, records.size() - 1};
     }
     const PlotRect plot = plotRect(input.size.width(), input.size.height());
     const bool maps = input.end - input.start > 0;
@@ -346,7 +346,7 @@ void buildPlotData(const RecordList& records, const ChartInput& input, PlotData&
         }
         const HistoryRecord& r = records[i];
         return ChartPoint{r.timeValue, displayTemperature(r.temperature, input.fahrenheit),
-                          r.humidity};
+                          r.humidity, i};
     };
     d.highestT = pointAt(ex.hiT);
     d.lowestT = pointAt(ex.loT);
@@ -396,7 +396,7 @@ std::optional<HoverHit> hoveredPoint(const RecordList& records, const ChartInput
             }
             HoverHit hit{
                 static_cast<int>(j), i,
-                QPoint(run.x, y),    ChartPoint{records[i].timeValue, t, records[i].humidity},
+                QPoint(run.x, y),    ChartPoint{records[i].timeValue, t, records[i].humidity, i},
                 {y, y, 0, 0},        {y, y, 0, 0}};
             // The vertical extents of the run up to the point and from it on: the readout lies
             // over the first part and under the second.
@@ -476,6 +476,7 @@ void ChartRenderer::takeHits(const RecordList& records, const ChartInput& input)
 
 void ChartRenderer::buildOps(const ChartInput& input) {
     ops_.clear();
+    summaryValues_.clear();
     const QFontMetrics& fm = metrics_;
     const PlotRect& p = plot_;
     const int w = input.size.width();
@@ -510,6 +511,12 @@ void ChartRenderer::buildOps(const ChartInput& input) {
     };
     auto centred = [&](int centre, int top, const QString& t) {
         text(QPoint(centre - fm.horizontalAdvance(t) / 2, top), t);
+    };
+    // A text that shows a record's value: clicking it jumps to the record.
+    auto valueOf = [&](const ChartPoint& point) {
+        const Op& shown = ops_.back();
+        summaryValues_.push_back(
+            {QRect(shown.at, QSize(fm.horizontalAdvance(shown.text), lh)), point});
     };
     auto curve = [&](Curve c) {
         Op op;
@@ -576,19 +583,23 @@ void ChartRenderer::buildOps(const ChartInput& input) {
         textColor = kTemperatureColor;
         centred(kTemperatureSummaryCentre, top, qs(input.texts.highest));
         centred(kTemperatureSummaryCentre, top + lh, temperatureLine(*data_.highestT));
+        valueOf(*data_.highestT);
     }
     if (data_.lowestT) {
         centred(kTemperatureSummaryCentre, top + 2 * lh, qs(input.texts.lowest));
         centred(kTemperatureSummaryCentre, top + 3 * lh, temperatureLine(*data_.lowestT));
+        valueOf(*data_.lowestT);
     }
     if (data_.highestH) {
         textColor = kHumidityColor;
         centred(kHumiditySummaryCentre, top, qs(input.texts.highest));
         centred(kHumiditySummaryCentre, top + lh, humidityLine(*data_.highestH));
+        valueOf(*data_.highestH);
     }
     if (data_.lowestH) {
         centred(kHumiditySummaryCentre, top + 2 * lh, qs(input.texts.lowest));
         centred(kHumiditySummaryCentre, top + 3 * lh, humidityLine(*data_.lowestH));
+        valueOf(*data_.lowestH);
     }
     if (data_.latest && data_.latest->time != 0.0) {
         const ChartPoint& r = *data_.latest;
@@ -596,10 +607,13 @@ void ChartRenderer::buildOps(const ChartInput& input) {
         text(QPoint(kLatestLeft, top), qs(input.texts.latest));
         text(QPoint(kLatestLeft, top + lh),
              qs(input.texts.latestTemperature + u' ' + temperatureText(r.temperature, unit)));
+        valueOf(r);
         text(QPoint(kLatestLeft, top + 2 * lh),
              qs(input.texts.latestHumidity + u' ' + humidityText(r.humidity)));
+        valueOf(r);
         text(QPoint(kLatestLeft, top + 3 * lh),
              qs(input.texts.latestTime + u' ' + dateTimeText(r.time)));
+        valueOf(r);
     }
 }
 
@@ -878,13 +892,15 @@ const QImage& ChartRenderer::render(const ChartInput& input) {
         }
         shownReadouts_ = QRegion();
         shownHits_ = Readouts{};
+        shownBand_ = QRect();
         haveBase_ = true;
         baseDataKey_ = dataKey_;
         baseFont_ = input.font;
         baseTexts_ = input.texts;
     }
     const Readouts wanted = hitsFor_ == input.hover ? hits_ : Readouts{};
-    if (wanted == shownHits_) {
+    const QRect band = bandRect(input.band);
+    if (wanted == shownHits_ && band == shownBand_) {
         return shown_;
     }
     copyRegion(base_, shown_, shownReadouts_);
@@ -905,9 +921,32 @@ const QImage& ChartRenderer::render(const ChartInput& input) {
         }
         copyRegion(scratch_, shown_, region);
     }
-    shownReadouts_ = region;
+    // The band lies over everything, readouts included.
+    if (!band.isEmpty()) {
+        QPainter painter(&shown_);
+        painter.fillRect(band, kBandColor);
+    }
+    shownReadouts_ = region + band;
     shownHits_ = wanted;
+    shownBand_ = band;
     return shown_;
+}
+
+QRect ChartRenderer::bandRect(const std::optional<std::pair<int, int>>& band) const {
+    if (!band) {
+        return QRect();
+    }
+    const auto [a, b] = std::minmax(band->first, band->second);
+    return QRect(QPoint(a, plot_.y0), QPoint(b, plot_.y1)) & QRect(QPoint(0, 0), base_.size());
+}
+
+std::optional<ChartPoint> ChartRenderer::summaryValueAt(QPoint at) const {
+    for (const SummaryValue& value : summaryValues_) {
+        if (value.bounds.contains(at)) {
+            return value.point;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace veldrin::chart

@@ -93,6 +93,10 @@ public:
     // Called before every drawing pass (tests check that no lock is held then).
     void setDrawObserver(std::function<void()> observer) { drawObserver_ = std::move(observer); }
 
+    // The record whose value (an extreme or the latest reading) the chart last rendered shows at
+    // `at`, if any.
+    std::optional<ChartPoint> summaryValueAt(QPoint at) const;
+
 private:
     struct DataKey {
         uint64_t generation = 0;
@@ -119,6 +123,7 @@ private:
                   const Vertical& firstVertical, const Vertical& lastVertical,
                   const QRegion* clip) const;
     QRegion readoutRegion(const Readouts& readouts) const;
+    QRect bandRect(const std::optional<std::pair<int, int>>& band) const;
 
     DataKey dataKey_;
     bool haveData_ = false;
@@ -135,8 +140,14 @@ private:
     QImage base_;
     QImage shown_;
     QImage scratch_;
-    QRegion shownReadouts_;
+    QRegion shownReadouts_; // and the band
     Readouts shownHits_;
+    QRect shownBand_;
+    struct SummaryValue {
+        QRect bounds;
+        ChartPoint point;
+    };
+    std::vector<SummaryValue> summaryValues_;
     QFont font_;
     QFontMetrics metrics_;
     PlotRect plot_;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 class QPainter;
 
@@ -53,6 +54,8 @@ struct ChartInput {
     QFont font;
     ChartTexts texts;
     std::optional<QPoint> hover; // cursor in surface coordinates
+    // The pixel columns between which a selection band is being dragged over the plot.
+    std::optional<std::pair<int, int>> band;
 };
 
 const QColor kBackground(216, 212, 204);
@@ -61,6 +64,8 @@ const QColor kBlack(0, 0, 0);
 const QColor kTemperatureColor(255, 0, 0);
 const QColor kHumidityColor(0, 0, 255);
 const QColor kMarkerColor(0, 255, 255);
+// The band dragged over the plot: the chart shows through it.
+const QColor kBandColor(0, 120, 215, 64);
 
 // Frame and ticks: one pixel, last point left out.
 QPen thinPen(const QColor& color);
@@ -72,6 +77,7 @@ struct ChartPoint {
     double time = 0.0;
     double temperature = 0.0;
     int humidity = 0;
+    std::size_t record = 0; // its index in the record list
 };
 
 // A text with its top-left corner at `topLeft`, in `color`.

@@ -13,6 +13,7 @@ constexpr int kLanguage = 32775;
 constexpr int kAbout = 57664;
 constexpr int kNew = 57600;
 constexpr int kOpen = 57601;
+constexpr int kBack = 32820; // back to the time window before the chart moved it
 } // namespace command_id
 
 // Controls of the main view's form.

@@ -1,5 +1,6 @@
 #include "view/record_list_model.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace veldrin {
@@ -47,6 +48,13 @@ void RecordListModel::publish() {
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(selection_.indices.size());
+}
+
+int RecordListModel::rowOfRecord(std::size_t recordIndex) const {
+    const auto& rows = selection_.indices; // in list order, as the indices grow
+    const auto found = std::lower_bound(rows.begin(), rows.end(), recordIndex);
+    return found != rows.end() && *found == recordIndex ? static_cast<int>(found - rows.begin())
+                                                        : -1;
 }
 
 int RecordListModel::columnCount(const QModelIndex& parent) const {

@@ -30,6 +30,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    // The row of the record with this index in the displayed list; -1 when it is not listed.
+    int rowOfRecord(std::size_t recordIndex) const;
+
     // How many cells were made since the last refill (scrolling asks only for visible rows).
     long cellsMade() const { return cellsMade_; }
 

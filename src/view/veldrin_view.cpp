@@ -14,6 +14,7 @@
 #include "view/export_command.h"
 #include "view/record_list_model.h"
 #include "view/time_window.h"
+#include "view/window_navigation.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -292,6 +293,7 @@ void CVeldrinView::createControls() {
         *store_, {[this] { return timeWindow(); }, [this] { return chosenRecorder(); }});
     setChartWidget(chart);
     connect(this, &CVeldrinView::displayChanged, chart, &chart::ChartArea::displayChanged);
+    navigation_ = new CWindowNavigation(*this, *chart, *recordList_);
     layoutControls();
 }
 
@@ -515,6 +517,9 @@ std::pair<DateTime, DateTime> CVeldrinView::timeWindow() const {
 
 void CVeldrinView::applyTimeWindow() {
     const DateTime now = clock_->nowLocal();
+    if (selectMode() != SelectMode::free) {
+        navigation_->newHistory();
+    }
     switch (selectMode()) {
     case SelectMode::presets:
         if (const auto window = presetWindow(periodCombo_->currentIndex(), now)) {
@@ -544,6 +549,16 @@ void CVeldrinView::applyTimeWindow() {
     }
     fillRecordList();
     redrawDisplay();
+}
+
+void CVeldrinView::showFreeWindow(const TimeWindow& window) {
+    pickers_->setWindow(window);
+    if (selectMode() != SelectMode::free) {
+        const QSignalBlocker block(selectCombo_);
+        selectCombo_->setCurrentIndex(static_cast<int>(SelectMode::free));
+    }
+    // As if the user had chosen the free period: the pickers open, the list and chart follow.
+    onSelectChanged();
 }
 
 void CVeldrinView::fillRecordList() {
@@ -630,10 +645,15 @@ void CVeldrinView::onLanguage() {
     }
 }
 
+void CVeldrinView::onBack() {
+    navigation_->back();
+}
+
 void CVeldrinView::openDocumentReadOnly(const QString& path) {
     if (store_->loadDisplayedDocument(path.toStdString()) == 0) {
         return;
     }
+    navigation_->newHistory();
     const RecorderSettings settings = store_->displayedSettings();
     listValidSlots(settings);
     showInterval(settings.interval);

@@ -35,9 +35,11 @@ namespace sim {
 class SoftwareRecorder;
 }
 
+class CWindowNavigation;
 class DisplayArea;
 class RecordListModel;
 class TimeWindowPickers;
+struct TimeWindow;
 
 // What the view needs from the frame around it (CMainFrame implements it; tests use a fake).
 class CFrameServices {
@@ -85,6 +87,7 @@ public:
     void onSetting();
     void onClearPcData();
     void onLanguage();
+    void onBack(); // the time window before the last one the chart moved to
     // Open, a file on the command line or a dropped file: shows the data file read-only as the
     // displayed data; no recorder's file is touched.
     void openDocumentReadOnly(const QString& path);
@@ -115,6 +118,8 @@ public:
     void applyLanguage();
     // Recomputes the pickers from the Select and period choice and refills the list if needed.
     void applyTimeWindow();
+    // Shows `window` as a free period: Select on the free period, the pickers on its ends.
+    void showFreeWindow(const TimeWindow& window);
     // Asks for the list to be rebuilt at the next fill (thread-safe).
     void setListNeedsRefill() { listNeedsRefill_.store(true); }
     bool listRefillPending() const { return listNeedsRefill_.load(); }
@@ -193,6 +198,7 @@ private:
     DisplayArea* displayArea_ = nullptr;
     QTableView* recordList_ = nullptr;
     RecordListModel* listModel_ = nullptr;
+    CWindowNavigation* navigation_ = nullptr;
     QTimer* timer_ = nullptr;
 };
 

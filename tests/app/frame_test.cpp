@@ -91,15 +91,22 @@ TEST_F(FrameTest, ToolbarButtonsRunTheMenuCommandsWithoutTooltips) {
         ASSERT_NE(button, nullptr);
         buttons << button;
     }
-    EXPECT_EQ(order, QList<int>({command_id::kExport, command_id::kSetting,
-                                 command_id::kClearPcData, 0, command_id::kAbout}));
+    EXPECT_EQ(order,
+              QList<int>({command_id::kExport, command_id::kSetting, command_id::kClearPcData, 0,
+                          command_id::kAbout, 0, command_id::kBack}));
     for (QToolButton* button : buttons) {
         EXPECT_EQ(button->size(), QSize(27, 24));
+        button->click();
+        if (commands.last() == command_id::kBack) {
+            // Back is on no menu: its tooltip is all that names it.
+            EXPECT_EQ(button->toolTip(), QString::fromStdU16String(languageString(220)));
+            EXPECT_FALSE(button->toolTip().isEmpty());
+            continue;
+        }
         QHelpEvent tip(QEvent::ToolTip, QPoint(3, 3), button->mapToGlobal(QPoint(3, 3)));
         EXPECT_TRUE(QCoreApplication::sendEvent(button, &tip)) << "the tooltip was not stopped";
-        button->click();
     }
-    ASSERT_EQ(commands.size(), 4);
+    ASSERT_EQ(commands.size(), 5);
     EXPECT_EQ(commands[3], command_id::kAbout);
 
     // New, Open and Save are there for their keys only.
@@ -158,6 +165,7 @@ TEST(Pictures, HaveTheirSizesAndAreNotBlank) {
         {toolbarImage(command_id::kSetting), QSize(27, 24)},
         {toolbarImage(command_id::kClearPcData), QSize(27, 24)},
         {toolbarImage(command_id::kAbout), QSize(27, 24)},
+        {toolbarImage(command_id::kBack), QSize(27, 24)},
         {programIconImage(48), QSize(48, 48)},
     };
     for (const auto& p : pictures) {
