@@ -177,7 +177,7 @@ int DataStore::loadDisplayedSet(int32_t number) {
     return ok;
 }
 
-int DataStore::loadDisplayedDocument(const std::string& path) {
+int DataStore::loadDisplayedDocument(const std::string& path, OpenFailure* failure) {
     Notices notices;
     int ok = 0;
     {
@@ -194,12 +194,19 @@ int DataStore::loadDisplayedDocument(const std::string& path) {
             notices.refill = true;
             notices.interval = true;
             notices.intervalMinutes = displayedSettings_.interval;
+        } else if (failure != nullptr) {
+            *failure = document_.lastOpenFailure();
         } else {
             notices.problems.push_back(document_.errorMessage());
         }
     }
     deliver(notices);
     return ok;
+}
+
+bool DataStore::displayedIsDocument() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return displayedIsDocument_;
 }
 
 int DataStore::readFileSettings(int32_t number, RecorderSettings& out) {

@@ -98,8 +98,11 @@ public:
     // A data file the user opened to look at, wherever it lies: the displayed set takes its
     // settings and records. Nothing is written, and the displayed set stops following the
     // connected recorder until a recorder is chosen for display again. 1 on success; on failure
-    // the displayed set stays as it was and the listener hears the message.
-    int loadDisplayedDocument(const std::string& path);
+    // the displayed set stays as it was and the listener hears the message, or, when `failure`
+    // is given, the caller learns the cause there and reports it in its own words.
+    int loadDisplayedDocument(const std::string& path, OpenFailure* failure = nullptr);
+    // Whether the displayed set is such an opened file rather than a recorder's history.
+    bool displayedIsDocument() const;
 
     // The settings of a recorder's file (for showing its description before clearing); no set
     // changes. 1 on success.

@@ -8,6 +8,7 @@
 #include "store/data_store.h"
 
 #include <QAbstractTableModel>
+#include <QStringList>
 
 namespace veldrin {
 
@@ -29,6 +30,9 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+
+    // The remarks of the rows that carry one (at most five rows).
+    QStringList remarks() const;
 
     // How many cells were made since the last refill (scrolling asks only for visible rows).
     long cellsMade() const { return cellsMade_; }

@@ -9,11 +9,16 @@
 #include "sim/software_recorder.h"
 #include "support/test_support.h"
 #include "view/command_ids.h"
+#include "view/display_area.h"
 #include "view/veldrin_view.h"
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QDir>
+#include <QHeaderView>
+#include <QSettings>
+#include <QTableView>
 
 #include <csignal>
 #include <map>
@@ -159,12 +164,62 @@ TEST(VeldrinApp, NewOpenAndSaveNeverChangeStoredData) {
     }
     ASSERT_EQ(start.prompts.fileRequests.size(), 1u);
     EXPECT_FALSE(start.prompts.fileRequests[0].save);
-    EXPECT_TRUE(start.prompts.fileRequests[0].filters.contains("Veldr Files (*.vrn)"));
+    EXPECT_TRUE(start.prompts.fileRequests[0].filters.contains("Veldr Files (*.vrn *.dat)"));
     Q_EMIT start.app->frame()->fileDropped(QString::fromStdString(folder.file("0.dat")));
     start.app->openReadOnly(QString::fromStdString(elsewhere.file("missing.vrn")));
 
     EXPECT_EQ(folderContents(folder.path()), before);
     EXPECT_EQ(testing::readFile(elsewhere.file("other.vrn")), "not a data file");
+}
+
+TEST(VeldrinApp, TheWindowRemembersItselfInTheUsersSettingsButNoPlaceOffEveryScreen) {
+    TempDir runtime;
+    TempDir folder;
+    TempDir config;
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
+    const auto combo = [](AppStart& start, int id) {
+        return qobject_cast<QComboBox*>(start.app->view()->control(id));
+    };
+    const auto header = [](AppStart& start) {
+        return start.app->view()->findChild<QTableView*>()->horizontalHeader();
+    };
+    {
+        AppStart first(folder.path(), runtime.path());
+        ASSERT_EQ(first.app->start(), CVeldrinApp::StartResult::Running);
+        EXPECT_EQ(first.app->frame()->size(), QSize(900, 660)); // nothing remembered yet
+        first.app->frame()->resize(700, 500);
+        first.app->frame()->move(40, 30);
+        for (const auto& [id, position] :
+             {std::pair(control_id::kDisplayCombo, 1), std::pair(control_id::kSelectCombo, 0),
+              std::pair(control_id::kPeriodCombo, 3)}) {
+            combo(first, id)->setCurrentIndex(position);
+            Q_EMIT combo(first, id)->activated(position);
+        }
+        header(first)->resizeSection(2, 222);
+        first.app->shutdown();
+    }
+    EXPECT_EQ(testing::readFile(folder.file("main.ini")).find("window"), std::string::npos);
+    {
+        AppStart second(folder.path(), runtime.path());
+        ASSERT_EQ(second.app->start(), CVeldrinApp::StartResult::Running);
+        EXPECT_EQ(second.app->frame()->size(), QSize(700, 500));
+        EXPECT_EQ(second.app->frame()->pos(), QPoint(40, 30));
+        EXPECT_EQ(combo(second, control_id::kDisplayCombo)->currentIndex(), 1);
+        EXPECT_EQ(combo(second, control_id::kPeriodCombo)->currentIndex(), 3);
+        EXPECT_EQ(second.app->view()->displayArea().showsList(), true);
+        EXPECT_EQ(header(second)->sectionSize(2), 222);
+        second.app->shutdown();
+    }
+    {
+        QSettings stored(CVeldrinApp::userSettingsPath(), QSettings::IniFormat);
+        stored.setValue("window/position", QPoint(-30000, -30000));
+    }
+    AppStart third(folder.path(), runtime.path());
+    ASSERT_EQ(third.app->start(), CVeldrinApp::StartResult::Running);
+    EXPECT_NE(third.app->frame()->pos(), QPoint(-30000, -30000));
+    EXPECT_EQ(third.app->frame()->size(), QSize(700, 500));
+    qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
 TEST(VeldrinApp, TerminationSignalsArriveOnTheWindowThread) {
