@@ -40,9 +40,8 @@ int neededTextWidth(const QWidget& widget) {
     }
     if (const auto* button = qobject_cast<const QAbstractButton*>(&widget)) {
         // A button that shows one of several texts has been given the widest one's width.
-        return button->text().isEmpty()
-                   ? 0
-                   : std::max(button->sizeHint().width(), button->minimumWidth());
+        return std::max(button->text().isEmpty() ? 0 : button->sizeHint().width(),
+                        button->minimumWidth());
     }
     if (const auto* combo = qobject_cast<const QComboBox*>(&widget)) {
         return combo->count() == 0 ? 0 : comboWidth(*combo);

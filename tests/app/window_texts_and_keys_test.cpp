@@ -101,12 +101,22 @@ std::string cutOrOverlapping(const QWidget& root) {
             }
         }
     }
-    // Controls side by side on the form itself; a plain frame only draws around others.
+    // Controls side by side on the form itself; a plain frame only draws around others, which
+    // it holds whole.
     QList<const QWidget*> controls;
+    QList<const QWidget*> frames;
     for (const QWidget* widget : root.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (widget->isVisibleTo(&root) && !widget->isWindow() &&
-            widget->metaObject() != &QFrame::staticMetaObject) {
-            controls << widget;
+        if (widget->isVisibleTo(&root) && !widget->isWindow()) {
+            (widget->metaObject() == &QFrame::staticMetaObject ? frames : controls) << widget;
+        }
+    }
+    for (const QWidget* frame : frames) {
+        for (const QWidget* control : controls) {
+            const QRect inside = frame->geometry().adjusted(1, 1, -1, -1);
+            if (frame->geometry().contains(control->geometry().center()) &&
+                !inside.contains(control->geometry())) {
+                faults << describe(control, QString()) + QStringLiteral(" crosses a frame");
+            }
         }
     }
     for (qsizetype i = 0; i < controls.size(); ++i) {
