@@ -36,6 +36,11 @@ public:
     // A failure or a notice to show the user (a file not found, a damaged file kept aside, a save
     // that failed). The text is complete and names the file where there is one.
     virtual void problem(const std::string& /*message*/) {}
+    // A data file could not be read: where, why, and the same as `message` in words.
+    virtual void openFailed(const std::string& /*path*/, OpenFailure /*failure*/,
+                            const std::string& message) {
+        problem(message);
+    }
 };
 
 // One batch of downloaded records, as the download hands it over.
@@ -206,6 +211,7 @@ private:
     void stampBatch(const DownloadedBatch& batch, const DateTime& now, RecordList& stamped) const;
     void retimeConnected(const DateTime& now);
     void collectDocumentNotice(Notices& notices) const;
+    void noteOpenFailure(Notices& notices, const std::string& path) const;
     void deliver(const Notices& notices);
 
     std::string folder_;

@@ -78,18 +78,6 @@ constexpr const char* kSelectKey = "view/select";
 constexpr const char* kPeriodKey = "view/period";
 constexpr const char* kColumnsKey = "view/columnWidths";
 
-int openFailureText(OpenFailure failure) {
-    switch (failure) {
-    case OpenFailure::notFound:
-        return text::kFileNotFound;
-    case OpenFailure::empty:
-    case OpenFailure::malformed:
-        return text::kNotADataFile;
-    default:
-        return text::kFileUnreadable;
-    }
-}
-
 QString qs(const std::u16string& text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -100,6 +88,17 @@ QString lang(int index) {
 
 QString slotEntry(int slotNumber) {
     return lang(text::kSlot) + QStringLiteral(" %1").arg(slotNumber);
+}
+
+// A data file that could not be read: its path and the cause, in the current language.
+QString openFailureMessage(const QString& path, OpenFailure failure) {
+    int cause = text::kFileUnreadable;
+    if (failure == OpenFailure::notFound) {
+        cause = text::kFileNotFound;
+    } else if (failure == OpenFailure::empty || failure == OpenFailure::malformed) {
+        cause = text::kNotADataFile;
+    }
+    return QDir::toNativeSeparators(path) + QStringLiteral("\n\n") + lang(cause);
 }
 
 // A recorder source for a device name that could not be opened: it never finds a recorder.
@@ -197,10 +196,15 @@ public:
         QMetaObject::invokeMethod(
             view_, [view = view_, minutes] { view->showInterval(minutes); }, Qt::QueuedConnection);
     }
-    void problem(const std::string& message) override {
+    void problem(const std::string& message) override { show(QString::fromStdString(message)); }
+    void openFailed(const std::string& path, OpenFailure failure, const std::string&) override {
+        show(openFailureMessage(QString::fromStdString(path), failure));
+    }
+
+private:
+    void show(const QString& text) {
         // The same failure found twice before it is shown (the start-up load, then the chart's
         // own try on the same file) is shown once.
-        const QString text = QString::fromStdString(message);
         {
             const std::lock_guard<std::mutex> guard(mutex_);
             if (waiting_.contains(text)) {
@@ -220,7 +224,6 @@ public:
             Qt::QueuedConnection);
     }
 
-private:
     CVeldrinView* view_;
     std::mutex mutex_;
     QSet<QString> waiting_; // messages queued and not yet shown
@@ -740,10 +743,7 @@ void CVeldrinView::onLanguage() {
 void CVeldrinView::openDocumentReadOnly(const QString& path) {
     OpenFailure failure = OpenFailure::none;
     if (store_->loadDisplayedDocument(path.toStdString(), &failure) == 0) {
-        prompts_->message(this,
-                          QDir::toNativeSeparators(path) + QStringLiteral("\n\n") +
-                              lang(openFailureText(failure)),
-                          PromptIcon::Warning);
+        prompts_->message(this, openFailureMessage(path, failure), PromptIcon::Warning);
         return;
     }
     documentName_ = QFileInfo(path).fileName();
