@@ -13,6 +13,7 @@
 #include <QHelpEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStatusBar>
 #include <QToolBar>
@@ -39,6 +40,17 @@ QStringList topLevelTexts(CMainFrame& frame) {
         texts << action->iconText(); // without the mnemonic's '&'
     }
     return texts;
+}
+
+// The different letters that Alt opens the items with; each item must have one.
+qsizetype mnemonicLetters(const QList<QAction*>& items) {
+    QSet<QChar> letters;
+    for (const QAction* item : items) {
+        const QRegularExpressionMatch mark = QRegularExpression("&([^&])").match(item->text());
+        EXPECT_TRUE(mark.hasMatch()) << item->text().toStdString();
+        letters << mark.captured(1).front().toLower();
+    }
+    return letters.size();
 }
 
 TEST_F(FrameTest, MenuHasSixItemsTheFirstEmptyAndDisabledAndFollowsTheLanguage) {
@@ -71,6 +83,13 @@ TEST_F(FrameTest, MenuHasSixItemsTheFirstEmptyAndDisabledAndFollowsTheLanguage) 
     EXPECT_EQ(frame.commandAction(command_id::kAbout)->iconText(), "Über Veldrin");
     EXPECT_EQ(frame.windowTitle(), QString::fromStdU16String(languageString(115)));
     EXPECT_FALSE(items[0]->isEnabled());
+
+    for (const int language : {kEnglish, kGerman, kFrench}) {
+        CurrentLanguage::set(language);
+        frame.applyLanguageToFrame();
+        EXPECT_EQ(mnemonicLetters(items.mid(1)), items.size() - 1) << language;
+        EXPECT_EQ(mnemonicLetters(items[5]->menu()->actions()), 1) << language;
+    }
 }
 
 TEST_F(FrameTest, ToolbarButtonsRunTheMenuCommandsAndAreNamedInTheirTooltips) {

@@ -181,44 +181,36 @@ TEST(VeldrinApp, TheWindowRemembersItselfInTheUsersSettingsButNoPlaceOffEveryScr
     const auto combo = [](AppStart& start, int id) {
         return qobject_cast<QComboBox*>(start.app->view()->control(id));
     };
-    const auto header = [](AppStart& start) {
-        return start.app->view()->findChild<QTableView*>()->horizontalHeader();
-    };
-    {
-        AppStart first(folder.path(), runtime.path());
-        ASSERT_EQ(first.app->start(), CVeldrinApp::StartResult::Running);
-        EXPECT_EQ(first.app->frame()->size(), QSize(900, 660)); // nothing remembered yet
-        first.app->frame()->resize(700, 500);
-        first.app->frame()->move(40, 30);
-        for (const auto& [id, position] :
-             {std::pair(control_id::kDisplayCombo, 1), std::pair(control_id::kSelectCombo, 0),
-              std::pair(control_id::kPeriodCombo, 3)}) {
-            combo(first, id)->setCurrentIndex(position);
-            Q_EMIT combo(first, id)->activated(position);
+    for (const bool again : {false, true}) {
+        AppStart start(folder.path(), runtime.path());
+        ASSERT_EQ(start.app->start(), CVeldrinApp::StartResult::Running);
+        QHeaderView* header = start.app->view()->findChild<QTableView*>()->horizontalHeader();
+        const std::pair<int, int> choices[] = {{control_id::kDisplayCombo, 1},
+                                               {control_id::kPeriodCombo, 3}};
+        if (!again) {
+            EXPECT_EQ(start.app->frame()->size(), QSize(900, 660)); // nothing remembered yet
+            start.app->frame()->setGeometry(40, 30, 700, 500);
+            for (const auto& [id, position] : choices) {
+                combo(start, id)->setCurrentIndex(position);
+                Q_EMIT combo(start, id)->activated(position);
+            }
+            header->resizeSection(2, 222);
+        } else {
+            EXPECT_EQ(start.app->frame()->geometry(), QRect(40, 30, 700, 500));
+            for (const auto& [id, position] : choices) {
+                EXPECT_EQ(combo(start, id)->currentIndex(), position) << id;
+            }
+            EXPECT_TRUE(start.app->view()->displayArea().showsList());
+            EXPECT_EQ(header->sectionSize(2), 222);
         }
-        header(first)->resizeSection(2, 222);
-        first.app->shutdown();
+        start.app->shutdown();
     }
     EXPECT_EQ(testing::readFile(folder.file("main.ini")).find("window"), std::string::npos);
-    {
-        AppStart second(folder.path(), runtime.path());
-        ASSERT_EQ(second.app->start(), CVeldrinApp::StartResult::Running);
-        EXPECT_EQ(second.app->frame()->size(), QSize(700, 500));
-        EXPECT_EQ(second.app->frame()->pos(), QPoint(40, 30));
-        EXPECT_EQ(combo(second, control_id::kDisplayCombo)->currentIndex(), 1);
-        EXPECT_EQ(combo(second, control_id::kPeriodCombo)->currentIndex(), 3);
-        EXPECT_EQ(second.app->view()->displayArea().showsList(), true);
-        EXPECT_EQ(header(second)->sectionSize(2), 222);
-        second.app->shutdown();
-    }
-    {
-        QSettings stored(CVeldrinApp::userSettingsPath(), QSettings::IniFormat);
-        stored.setValue("window/position", QPoint(-30000, -30000));
-    }
-    AppStart third(folder.path(), runtime.path());
-    ASSERT_EQ(third.app->start(), CVeldrinApp::StartResult::Running);
-    EXPECT_NE(third.app->frame()->pos(), QPoint(-30000, -30000));
-    EXPECT_EQ(third.app->frame()->size(), QSize(700, 500));
+    QSettings(CVeldrinApp::userSettingsPath(), QSettings::IniFormat)
+        .setValue("window/position", QPoint(-30000, -30000));
+    AppStart offScreen(folder.path(), runtime.path());
+    ASSERT_EQ(offScreen.app->start(), CVeldrinApp::StartResult::Running);
+    EXPECT_NE(offScreen.app->frame()->pos(), QPoint(-30000, -30000));
     qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 

