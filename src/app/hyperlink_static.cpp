@@ -71,9 +71,12 @@ HyperlinkStatic::HyperlinkStatic(QWidget* parent)
 
 void HyperlinkStatic::setTarget(const QString& target) {
     target_ = target;
-    // Escaped, so that a target from main.ini is never taken as markup.
-    setToolTip(target.isEmpty() ? QString()
-                                : Qt::convertFromPlainText(target, Qt::WhiteSpaceNoWrap));
+    // Escaped, so that a target from main.ini is never taken as markup; kept on one line, where
+    // a tooltip would otherwise break a long address at its slashes.
+    setToolTip(
+        target.isEmpty()
+            ? QString()
+            : QStringLiteral("<p style=\"white-space:pre\">%1</p>").arg(target.toHtmlEscaped()));
     fitToText();
 }
 

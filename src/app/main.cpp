@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     // Numbers are formatted the same under every locale.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("veldrin"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Veldrin"));
+    // No display name: the window system would append it to every dialog's own title.
     QApplication::setApplicationVersion(QStringLiteral(VELDRIN_VERSION));
     QApplication::setWindowIcon(programIcon());
     // The desktop entry (and so the icon and the window grouping) under its installed id.

@@ -2,15 +2,19 @@
 
 #include "app/pictures.h"
 #include "lang/language_table.h"
+#include "settings/qt_translations.h"
 #include "view/command_ids.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -35,6 +39,10 @@ constexpr MenuText kMenuTexts[] = {
 constexpr int kHelpMenuText = 44;
 constexpr int kBackTip = 220;
 constexpr int kWindowTitleText = 115;
+constexpr int kReadOnlyText = 140;
+
+constexpr const char* kPositionKey = "window/position";
+constexpr const char* kSizeKey = "window/size";
 
 } // namespace
 
@@ -131,12 +139,9 @@ void CMainFrame::createToolBar() {
         QWidget* button = toolBar_->widgetForAction(action);
         button->setFixedSize(kToolbarImageWidth, kToolbarImageHeight);
         if (id == command_id::kBack) {
-            // A button that no menu names: its tooltip says what it does.
-            backButton_ = action;
-            backButton_->setToolTip(text(kBackTip));
-            continue;
+            backButton_ = action; // on no menu: its tooltip is its own language string
         }
-        // Hovering shows neither a tooltip nor a prompt.
+        // Hovering shows the button's tooltip, never a prompt in the status bar.
         button->installEventFilter(this);
     }
     addToolBar(Qt::TopToolBarArea, toolBar_);
@@ -190,14 +195,111 @@ void CMainFrame::setRecorderAttached(bool attached) {
     connectionPane_->setRecorderAttached(attached);
 }
 
-void CMainFrame::applyLanguageToFrame() {
-    for (const MenuText& entry : kMenuTexts) {
-        actions_.value(entry.commandId)->setText(text(entry.languageIndex));
+QStringList withMnemonics(const QStringList& captions) {
+    QStringList marked;
+    QString used;
+    for (QString caption : captions) {
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        // The first letter of a word that no earlier item took, else any such letter.
+        qsizetype at = -1;
+        for (const bool wordStartsOnly : {true, false}) {
+            for (qsizetype i = 0; i < caption.size() && at < 0; ++i) {
+                const QChar c = caption[i];
+                const bool wordStart = i == 0 || !caption[i - 1].isLetterOrNumber();
+                if (c.isLetterOrNumber() && (wordStart || !wordStartsOnly) &&
+                    !used.contains(c.toLower())) {
+                    at = i;
+                }
+            }
+        }
+        if (at >= 0) {
+            used += caption[at].toLower();
+            caption.insert(at, QLatin1Char('&'));
+        }
+        marked << caption;
     }
-    helpMenuAction_->setText(text(kHelpMenuText));
+    return marked;
+}
+
+void CMainFrame::applyLanguageToFrame() {
+    useQtTranslations(CurrentLanguage::get());
+    // Alt and a letter opens every item of the menu bar, and of the Help menu, in every language.
+    QStringList barTexts;
+    for (const MenuText& entry : kMenuTexts) {
+        if (entry.commandId != command_id::kAbout) {
+            barTexts << text(entry.languageIndex);
+        }
+    }
+    barTexts << text(kHelpMenuText);
+    const QStringList bar = withMnemonics(barTexts);
+    int position = 0;
+    for (const MenuText& entry : kMenuTexts) {
+        if (entry.commandId != command_id::kAbout) {
+            actions_.value(entry.commandId)->setText(bar[position++]);
+        }
+    }
+    helpMenuAction_->setText(bar[position]);
+    actions_.value(command_id::kAbout)
+        ->setText(withMnemonics({text(menuTextIndex(command_id::kAbout))}).front());
+    // The toolbar's buttons are named by the texts of their menu items.
+    for (QAction* action : toolBar_->actions()) {
+        const int id = action->data().toInt();
+        if (QAction* item = actions_.value(id, nullptr); item != nullptr && id != 0) {
+            action->setToolTip(item->iconText());
+        }
+    }
     backButton_->setToolTip(text(kBackTip));
-    setWindowTitle(text(kWindowTitleText));
+    showTitle();
     menuBar()->update();
+}
+
+int CMainFrame::menuTextIndex(int commandId) {
+    for (const MenuText& entry : kMenuTexts) {
+        if (entry.commandId == commandId) {
+            return entry.languageIndex;
+        }
+    }
+    return -1;
+}
+
+void CMainFrame::showDocumentName(const QString& fileName) {
+    documentName_ = fileName;
+    showTitle();
+}
+
+void CMainFrame::showTitle() {
+    // An opened file is named with the program, and marked as one that is only looked at.
+    const QString program = text(kWindowTitleText);
+    setWindowTitle(
+        documentName_.isEmpty()
+            ? program
+            : QStringLiteral("%1 (%2) - %3").arg(documentName_, text(kReadOnlyText), program));
+}
+
+void CMainFrame::savePlacement(QSettings& settings) const {
+    // The position of the frame, as move() takes it; the size of its inside, as resize() does.
+    const bool normal = !isMaximized() && !isMinimized() && !isFullScreen();
+    settings.setValue(QLatin1String(kPositionKey), normal ? pos() : normalGeometry().topLeft());
+    settings.setValue(QLatin1String(kSizeKey), normal ? size() : normalGeometry().size());
+}
+
+void CMainFrame::restorePlacement(const QSettings& settings) {
+    const QSize size = settings.value(QLatin1String(kSizeKey)).toSize();
+    if (size.isValid() && !size.isEmpty()) {
+        resize(size);
+    }
+    const QVariant position = settings.value(QLatin1String(kPositionKey));
+    if (!position.isValid()) {
+        return;
+    }
+    // A position on a screen that is no longer there leaves the window where the system puts it.
+    const QRect placed(position.toPoint(), this->size());
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().intersects(placed)) {
+            move(placed.topLeft());
+            return;
+        }
+    }
 }
 
 void CMainFrame::restoreAndRaise() {
@@ -217,8 +319,7 @@ bool CMainFrame::event(QEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ToolTip || event->type() == QEvent::StatusTip ||
-        event->type() == QEvent::WhatsThis) {
+    if (event->type() == QEvent::StatusTip || event->type() == QEvent::WhatsThis) {
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QMap>
 
+class QSettings;
 class QToolBar;
 
 namespace veldrin {
@@ -60,6 +61,12 @@ public:
     void setStatusPaneWidth(int width) override;
     void setRecorderAttached(bool attached) override;
     void applyLanguageToFrame() override;
+    void showDocumentName(const QString& fileName) override;
+
+    // Size and position of the window in the user's settings; a position off every screen is
+    // not taken.
+    void savePlacement(QSettings& settings) const;
+    void restorePlacement(const QSettings& settings);
 
     // Brings the window back from minimised or maximised and to the front.
     void restoreAndRaise();
@@ -82,6 +89,8 @@ private:
     void createToolBar();
     void createStatusBar();
     void createKeyboardCommands();
+    void showTitle();
+    static int menuTextIndex(int commandId);
 
     QMap<int, QAction*> actions_;
     QAction* helpMenuAction_ = nullptr;
@@ -89,7 +98,12 @@ private:
     QToolBar* toolBar_ = nullptr;
     QLabel* statusPane_ = nullptr;
     CConnectionPane* connectionPane_ = nullptr;
+    QString documentName_;
 };
+
+// The captions with a keyboard mnemonic each ('&' before a letter), no two on the same letter
+// (case ignored); an '&' of a caption itself is doubled.
+QStringList withMnemonics(const QStringList& captions);
 
 // The first local file among dropped URLs; empty when there is none.
 QString droppedLocalFile(const QList<QUrl>& urls);

@@ -8,6 +8,9 @@
 #include "app/about_dialog.h"
 
 #include <QCoreApplication>
+#include <QScrollArea>
+#include <QSettings>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -18,6 +21,12 @@ namespace {
 constexpr const char* kProgramName = "veldrin";
 
 } // namespace
+
+QString CVeldrinApp::userSettingsPath() {
+    // Read at every start, so that XDG_CONFIG_HOME (a test's temporary one, too) is honoured.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/veldrin/veldrin.ini");
+}
 
 CVeldrinApp::CVeldrinApp(AppStartup startup)
     : startup_(std::move(startup)), prompts_(startup_.prompts),
@@ -76,6 +85,11 @@ CVeldrinApp::StartResult CVeldrinApp::start() {
     if (!createFrame() || !createView()) {
         return StartResult::Failed;
     }
+    {
+        const QSettings remembered(userSettingsPath(), QSettings::IniFormat);
+        frame_->restorePlacement(remembered);
+        view_->restoreState(remembered);
+    }
     connect(instance_.get(), &SingleInstance::raiseRequested, frame_.get(),
             &CMainFrame::restoreAndRaise);
     connect(frame_.get(), &CMainFrame::commandRequested, this, &CVeldrinApp::dispatch);
@@ -110,8 +124,13 @@ bool CVeldrinApp::createView() {
     startup.clock = clock_;
     startup.prompts = prompts_;
     startup.backend = startup_.backend;
-    view_ = new CVeldrinView(startup, *frame_, frame_.get());
-    frame_->setCentralWidget(view_);
+    // A window smaller than the form scrolls it, so that every control stays within reach.
+    auto* form = new QScrollArea(frame_.get());
+    form->setFrameShape(QFrame::NoFrame);
+    form->setWidgetResizable(true);
+    view_ = new CVeldrinView(startup, *frame_, form);
+    form->setWidget(view_);
+    frame_->setCentralWidget(form);
     if (!view_->initialUpdate()) {
         const QString reason = view_->startupError();
         fail(reason.isEmpty() ? QString::fromLatin1(kCreationFailedText) : reason);
@@ -163,7 +182,8 @@ void CVeldrinApp::onOpen() {
     FileDialogRequest request;
     request.save = false;
     request.directory = QString::fromStdString(dataFolder_);
-    request.filters = {QStringLiteral("Veldr Files (*.vrn)"), QStringLiteral("Data files (*.dat)"),
+    // The data files of the recorders are the same kind of file as the document type.
+    request.filters = {QStringLiteral("Veldr Files (*.vrn *.dat)"),
                        QStringLiteral("All files (*)")};
     const QString path = prompts_->chooseFile(frame_.get(), request);
     if (!path.isEmpty()) {
@@ -187,6 +207,12 @@ void CVeldrinApp::requestClose() {
 }
 
 void CVeldrinApp::shutdown() {
+    if (view_ && !stateSaved_) {
+        stateSaved_ = true;
+        QSettings remembered(userSettingsPath(), QSettings::IniFormat);
+        frame_->savePlacement(remembered);
+        view_->saveState(remembered);
+    }
     if (view_) {
         view_->shutdown();
     }

@@ -60,8 +60,12 @@ public:
 
     // Closes the window as the user would (the view then stops its worker).
     void requestClose();
-    // Stops and joins the worker; the frame stays. Called before the process ends.
+    // Keeps the window's size, position and choices in the user's settings, then stops and joins
+    // the worker; the frame stays. Called before the process ends.
     void shutdown();
+
+    // The user's settings file of the window program (in the user's configuration folder).
+    static QString userSettingsPath();
 
 private:
     StartResult fail(const QString& text, PromptIcon icon = PromptIcon::Error);
@@ -79,6 +83,7 @@ private:
     DataDirectoryLock dataLock_;
     std::unique_ptr<CMainFrame> frame_;
     QPointer<CVeldrinView> view_;
+    bool stateSaved_ = false;
 };
 
 } // namespace veldrin

@@ -67,9 +67,13 @@ private:
 };
 
 // The list reads a cell's current text (up to its read limit) before it appends to it.
-void appendRemark(std::u16string& remark, const std::u16string& text) {
+void appendRemark(std::u16string& remark, const std::u16string& text,
+                  const std::u16string& separator) {
     if (remark.size() > kRemarkReadLimit) {
         remark.resize(kRemarkReadLimit);
+    }
+    if (!remark.empty()) {
+        remark += separator;
     }
     remark += text;
 }
@@ -156,16 +160,16 @@ std::u16string recordRemark(std::size_t index, const RecordMarks& marks,
         remark = texts.highestTemperature;
     }
     if (row == marks.lowestTemperature) {
-        appendRemark(remark, texts.lowestTemperature);
+        appendRemark(remark, texts.lowestTemperature, texts.separator);
     }
     if (row == marks.highestHumidity) {
-        appendRemark(remark, texts.highestHumidity);
+        appendRemark(remark, texts.highestHumidity, texts.separator);
     }
     if (row == marks.lowestHumidity) {
-        appendRemark(remark, texts.lowestHumidity);
+        appendRemark(remark, texts.lowestHumidity, texts.separator);
     }
     if (row == marks.newest) {
-        appendRemark(remark, texts.newest);
+        appendRemark(remark, texts.newest, texts.separator);
     }
     return remark;
 }

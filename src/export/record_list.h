@@ -45,6 +45,8 @@ struct RecordRemarkTexts {
     std::u16string highestHumidity;
     std::u16string lowestHumidity;
     std::u16string newest;
+    // Put between two texts of one row: none in the export, which keeps the classic form.
+    std::u16string separator;
 };
 
 // The remark of the record with this index: the texts of every mark it carries, in the order

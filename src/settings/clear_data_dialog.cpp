@@ -2,6 +2,7 @@
 
 #include "lang/language_table.h"
 #include "settings/dialog_units.h"
+#include "settings/fitting_layout.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -34,38 +35,39 @@ ClearDataDialog::ClearDataDialog(DataStore& store, int32_t maxId, int32_t chosen
     dialogFont.setPointSize(10);
     setFont(dialogFont);
     const DialogUnits du(font());
-    setFixedSize(du.x(187), du.y(94));
+    FittingLayout layout(du);
     CurrentLanguage::get(); // clamps an out-of-range language
     setWindowTitle(text(kTextTitle));
 
     auto* numberLabel = new QLabel(text(kTextNumber), this);
     numberLabel->setTextFormat(Qt::PlainText);
     numberLabel->setObjectName(QString::number(kNumberLabel));
-    numberLabel->setGeometry(du.rect(12, 14, 60, 10));
+    layout.add(numberLabel, 12, 14, 60, 10);
     list_ = new QComboBox(this);
     list_->setEditable(false);
     list_->setObjectName(QString::number(kRecorder));
-    list_->setGeometry(du.rect(76, 12, 60, 14));
+    layout.add(list_, 76, 12, 60, 14);
     description_ = new QLabel(QStringLiteral("Description"), this);
     description_->setTextFormat(Qt::PlainText);
     description_->setObjectName(QString::number(kDescription));
-    description_->setGeometry(du.rect(12, 34, 163, 30));
+    layout.add(description_, 12, 34, 163, 30);
     description_->setWordWrap(true);
     auto* ok = new QPushButton(text(kTextOk), this);
     ok->setObjectName(QString::number(kOk));
-    ok->setGeometry(du.rect(30, 72, 50, 14));
+    layout.add(ok, 30, 72, 50, 14);
     ok->setDefault(true);
     auto* cancel = new QPushButton(text(kTextCancel), this);
     cancel->setObjectName(QString::number(kCancel));
-    cancel->setGeometry(du.rect(107, 72, 50, 14));
+    layout.add(cancel, 107, 72, 50, 14);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    if (maxId_ <= 0) {
-        return; // nothing registered: an empty list, and OK says so
-    }
     for (int32_t n = 0; n < maxId_; ++n) {
         list_->addItem(QString::number(n));
+    }
+    setFixedSize(du.x(187) + layout.apply().width(), du.y(94));
+    if (maxId_ <= 0) {
+        return; // nothing registered: an empty list, and OK says so
     }
     const int32_t preset = chosen >= 0 && chosen < maxId_ ? chosen : 0;
     list_->setCurrentIndex(static_cast<int>(preset));

@@ -2,6 +2,7 @@
 
 #include "lang/language_table.h"
 #include "settings/dialog_units.h"
+#include "settings/fitting_layout.h"
 #include "store/ini_file.h"
 #include "store/registry.h"
 
@@ -27,20 +28,17 @@ QString text(int index) {
 
 LanguageDialog::LanguageDialog(QWidget* parent) : QDialog(parent) {
     const DialogUnits du(font());
-    setFixedSize(du.x(188), du.y(95));
+    FittingLayout layout(du);
 
-    ok_ = new QPushButton(this);
-    ok_->setGeometry(du.rect(131, 7, 50, 14));
+    ok_ = layout.add(new QPushButton(this), 131, 7, 50, 14);
     ok_->setDefault(true);
-    cancel_ = new QPushButton(this);
-    cancel_->setGeometry(du.rect(131, 24, 50, 14));
+    cancel_ = layout.add(new QPushButton(this), 131, 24, 50, 14);
     combo_ = new QComboBox(this);
     combo_->setObjectName(QStringLiteral("languageCombo"));
     // A drop-down list is as high as its closed field; the template's height is the open list's.
-    combo_->setGeometry(du.x(39), du.y(28), du.x(48), combo_->sizeHint().height());
-    note_ = new QLabel(this);
+    layout.add(combo_, 39, 28, 48, 14);
+    note_ = layout.add(new QLabel(this), 17, 58, 152, 21);
     note_->setTextFormat(Qt::PlainText);
-    note_->setGeometry(du.rect(17, 58, 152, 21));
 
     selection_ = CurrentLanguage::get();
     changed_ = false;
@@ -51,6 +49,8 @@ LanguageDialog::LanguageDialog(QWidget* parent) : QDialog(parent) {
         combo_->addItem(text(kFirstLanguageName + language));
     }
     combo_->setCurrentIndex(selection_);
+    setFixedSize(du.x(188) + layout.apply().width(), du.y(95));
+    combo_->resize(combo_->width(), combo_->sizeHint().height());
     // Only the user's choices count as a change, not the filling above.
     connect(combo_, &QComboBox::activated, this, &LanguageDialog::onSelectionChanged);
     connect(ok_, &QPushButton::clicked, this, &LanguageDialog::accept);

@@ -4,6 +4,7 @@
 #include "lang/language_table.h"
 #include "lang/safe_format.h"
 #include "settings/dialog_units.h"
+#include "settings/fitting_layout.h"
 
 #include <QButtonGroup>
 #include <QDateTimeEdit>
@@ -43,11 +44,15 @@ constexpr int kTextSlotsOutOfOrder = 75;
 constexpr int kTextStart = 81;
 constexpr int kTextStatus = 84;
 constexpr int kTextUnit = 90;
-constexpr int kTextPastTime = 104;
+constexpr int kTextPastStart = 104;
+constexpr int kTextPastEnd = 146;
 constexpr int kTextEndBeforeStart = 105;
 constexpr int kTextVersion = 113;
 constexpr int kTextInterval = 118;
 constexpr int kTextSettingTitle = 78;
+constexpr int kTextNotAnInteger = 143;
+constexpr int kTextIntegerRange = 144; // the lowest and the highest value
+constexpr int kTextTooLong = 145;      // the most characters
 
 QString text(int index) {
     return QString::fromStdU16String(languageString(index));
@@ -115,11 +120,10 @@ bool CSettingsDialog::isTimePicker(int id) {
 
 void CSettingsDialog::createControls() {
     setFont(QFont(QStringLiteral("Arial"), 10));
-    const DialogUnits du(font());
-    setFixedSize(du.x(kDialogWidth), du.y(kDialogHeight));
+    layout_ = std::make_unique<FittingLayout>(DialogUnits(font()));
 
     const auto place = [&](QWidget* w, int id, int x, int y, int width, int height) {
-        w->setGeometry(du.rect(x, y, width, height));
+        layout_->add(w, x, y, width, height);
         if (id != 0) {
             w->setObjectName(QString::number(id));
             controls_[id] = w;
@@ -143,7 +147,7 @@ void CSettingsDialog::createControls() {
         auto* frame = new QFrame(this);
         frame->setFrameShape(QFrame::Box);
         frame->setFrameShadow(QFrame::Sunken);
-        place(frame, 0, 24, kGroupY[static_cast<std::size_t>(k)], 277, 19);
+        layout_->addFrame(frame, 24, kGroupY[static_cast<std::size_t>(k)], 277, 19);
     }
 
     label(kUnitLabel, 29, 18, 62, 10);
@@ -242,6 +246,25 @@ void CSettingsDialog::applyTexts() {
     static_cast<QRadioButton*>(control(kCirculation))->setText(text(kTextCirculation));
     static_cast<QPushButton*>(control(kOk))->setText(text(kTextOk));
     static_cast<QPushButton*>(control(kCancel))->setText(text(kTextSlotOn));
+    fitToTexts();
+}
+
+void CSettingsDialog::fitToTexts() {
+    // A row switch shows either of two texts: it is made wide enough for both.
+    for (const int id : kRowSwitch) {
+        auto* button = static_cast<QPushButton*>(control(id));
+        const QString shown = button->text();
+        int widest = 0;
+        for (const int index : {kTextSlotOn, kTextSlotOff}) {
+            button->setText(text(index));
+            widest = std::max(widest, button->sizeHint().width());
+        }
+        button->setText(shown);
+        button->setMinimumWidth(widest);
+    }
+    const QSize growth = layout_->apply();
+    const DialogUnits du(font());
+    setFixedSize(du.x(kDialogWidth) + growth.width(), du.y(kDialogHeight));
 }
 
 void CSettingsDialog::initialise() {
@@ -412,7 +435,7 @@ void CSettingsDialog::pickerChanged(int id) {
     }
     showValue(p.row, p.end, value);
     if (pastCorrected) {
-        message(kTextPastTime);
+        message(p.end ? kTextPastEnd : kTextPastStart);
     }
 
     for (int k = 0; k < kSlotCount; ++k) {
@@ -443,10 +466,12 @@ void CSettingsDialog::warnAboutSlotOrder() {
     }
 }
 
+QString CSettingsDialog::formattedText(int languageIndex, std::initializer_list<long long> values) {
+    return QString::fromStdU16String(formattedLanguageString(languageIndex, values));
+}
+
 void CSettingsDialog::message(int languageIndex, std::initializer_list<long long> values) {
-    prompts_.message(this,
-                     QString::fromStdU16String(formattedLanguageString(languageIndex, values)),
-                     PromptIcon::None);
+    prompts_.message(this, formattedText(languageIndex, values), PromptIcon::None);
 }
 
 void CSettingsDialog::validationMessage(const QString& messageText, QWidget* at) {
@@ -462,21 +487,19 @@ bool CSettingsDialog::validateAndTake() {
     bool isInteger = false;
     const int interval = intervalEdit_->text().trimmed().toInt(&isInteger);
     if (!isInteger) {
-        validationMessage(QString::fromLatin1(validation_text::kNotAnInteger), intervalEdit_);
+        validationMessage(formattedText(kTextNotAnInteger), intervalEdit_);
         return false;
     }
     if (!rules::intervalFits(interval)) {
-        validationMessage(QString::fromLatin1(validation_text::kIntegerRange)
-                              .arg(rules::kMinInterval)
-                              .arg(rules::kMaxInterval),
-                          intervalEdit_);
+        validationMessage(
+            formattedText(kTextIntegerRange, {rules::kMinInterval, rules::kMaxInterval}),
+            intervalEdit_);
         return false;
     }
     const QString description = descriptionEdit_->text();
     if (description.size() > rules::kMaxDescriptionUnits) {
-        validationMessage(
-            QString::fromLatin1(validation_text::kTooLong).arg(rules::kMaxDescriptionUnits),
-            descriptionEdit_);
+        validationMessage(formattedText(kTextTooLong, {rules::kMaxDescriptionUnits}),
+                          descriptionEdit_);
         return false;
     }
 

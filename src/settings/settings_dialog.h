@@ -18,6 +18,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 
 class QButtonGroup;
 class QDateTimeEdit;
@@ -25,6 +26,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace veldrin {
+
+class FittingLayout;
 
 namespace settings_ids {
 constexpr int kDialog = 130;
@@ -59,13 +62,6 @@ constexpr std::array<int, kSlotCount> kRowSwitch = {1006, 1009, 1013, 1017};
 constexpr int kOk = 1;
 constexpr int kCancel = 2;
 } // namespace settings_ids
-
-// The framework's own validation texts (they are not in the language files).
-namespace validation_text {
-inline constexpr const char* kNotAnInteger = "Please enter an integer.";
-inline constexpr const char* kIntegerRange = "Please enter an integer between %1 and %2.";
-inline constexpr const char* kTooLong = "Please enter no more than %1 characters.";
-} // namespace validation_text
 
 class CSettingsDialog : public QDialog {
     Q_OBJECT
@@ -118,10 +114,12 @@ private:
 
     void createControls();
     void applyTexts();
+    void fitToTexts();
     void initialise();
     void setRowInUse(int row, bool inUse);
     void showValue(int row, bool end, const QDateTime& value);
     void selectCircularChoice(int choice);
+    static QString formattedText(int languageIndex, std::initializer_list<long long> values = {});
     void message(int languageIndex, std::initializer_list<long long> values = {});
     void validationMessage(const QString& text, QWidget* control);
     void takeSlotTimes();
@@ -142,6 +140,7 @@ private:
     bool settingControls_ = false;
 
     std::map<int, QWidget*> controls_;
+    std::unique_ptr<FittingLayout> layout_;
     QLineEdit* intervalEdit_ = nullptr;
     QLineEdit* descriptionEdit_ = nullptr;
     QButtonGroup* unitGroup_ = nullptr;

@@ -12,6 +12,13 @@ struct DataStore::Notices {
     bool interval = false;
     int32_t intervalMinutes = 0;
     std::vector<std::string> problems;
+    // Data files that could not be read: the front end may name the cause in its own words.
+    struct OpenProblem {
+        std::string path;
+        OpenFailure failure;
+        std::string message;
+    };
+    std::vector<OpenProblem> openProblems;
 };
 
 namespace {
@@ -67,12 +74,19 @@ void DataStore::deliver(const Notices& notices) {
     for (const std::string& message : notices.problems) {
         listener_->problem(message);
     }
+    for (const Notices::OpenProblem& open : notices.openProblems) {
+        listener_->openFailed(open.path, open.failure, open.message);
+    }
     if (notices.refill) {
         listener_->listNeedsRefill();
     }
     if (notices.interval) {
         listener_->intervalChanged(notices.intervalMinutes);
     }
+}
+
+void DataStore::noteOpenFailure(Notices& notices, const std::string& path) const {
+    notices.openProblems.push_back({path, document_.lastOpenFailure(), document_.errorMessage()});
 }
 
 void DataStore::collectDocumentNotice(Notices& notices) const {
@@ -101,7 +115,7 @@ void DataStore::mirrorConnectedIntoDisplayed() {
 int DataStore::loadBothLocked(int32_t number, Notices& notices) {
     document_.setTarget(&connectedRecords_);
     if (!document_.open(dataFilePath(number))) {
-        notices.problems.push_back(document_.errorMessage());
+        noteOpenFailure(notices, dataFilePath(number));
         return 0;
     }
     connectedSettings_ = document_.settings;
@@ -161,7 +175,7 @@ int DataStore::loadDisplayedSet(int32_t number) {
         if (ok) {
             displayedSettings_ = document_.settings;
         } else {
-            notices.problems.push_back(document_.errorMessage());
+            noteOpenFailure(notices, dataFilePath(number));
             if (otherRecorder) {
                 // An empty set of the chosen recorder, not the previous recorder's description.
                 displayedSettings_ = RecorderSettings{};
@@ -177,7 +191,7 @@ int DataStore::loadDisplayedSet(int32_t number) {
     return ok;
 }
 
-int DataStore::loadDisplayedDocument(const std::string& path) {
+int DataStore::loadDisplayedDocument(const std::string& path, OpenFailure* failure) {
     Notices notices;
     int ok = 0;
     {
@@ -194,12 +208,19 @@ int DataStore::loadDisplayedDocument(const std::string& path) {
             notices.refill = true;
             notices.interval = true;
             notices.intervalMinutes = displayedSettings_.interval;
+        } else if (failure != nullptr) {
+            *failure = document_.lastOpenFailure();
         } else {
-            notices.problems.push_back(document_.errorMessage());
+            noteOpenFailure(notices, path);
         }
     }
     deliver(notices);
     return ok;
+}
+
+bool DataStore::displayedIsDocument() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return displayedIsDocument_;
 }
 
 int DataStore::readFileSettings(int32_t number, RecorderSettings& out) {
@@ -209,7 +230,7 @@ int DataStore::readFileSettings(int32_t number, RecorderSettings& out) {
         std::lock_guard<std::mutex> guard(mutex_);
         ok = document_.peekSettings(dataFilePath(number), out);
         if (!ok) {
-            notices.problems.push_back(document_.errorMessage());
+            noteOpenFailure(notices, dataFilePath(number));
         }
     }
     deliver(notices);
@@ -484,7 +505,7 @@ int DataStore::clearOtherLocked(int32_t chosen, Notices& notices) {
     // Only the settings are kept, so the records are not decoded at all.
     RecorderSettings settings;
     if (!document_.peekSettings(path, settings)) {
-        notices.problems.push_back(document_.errorMessage());
+        noteOpenFailure(notices, path);
         // A file that cannot be read gets fresh settings of its own number, never the
         // connected recorder's.
         settings = RecorderSettings{};

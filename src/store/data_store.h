@@ -36,6 +36,11 @@ public:
     // A failure or a notice to show the user (a file not found, a damaged file kept aside, a save
     // that failed). The text is complete and names the file where there is one.
     virtual void problem(const std::string& /*message*/) {}
+    // A data file could not be read: where, why, and the same as `message` in words.
+    virtual void openFailed(const std::string& /*path*/, OpenFailure /*failure*/,
+                            const std::string& message) {
+        problem(message);
+    }
 };
 
 // One batch of downloaded records, as the download hands it over.
@@ -98,8 +103,11 @@ public:
     // A data file the user opened to look at, wherever it lies: the displayed set takes its
     // settings and records. Nothing is written, and the displayed set stops following the
     // connected recorder until a recorder is chosen for display again. 1 on success; on failure
-    // the displayed set stays as it was and the listener hears the message.
-    int loadDisplayedDocument(const std::string& path);
+    // the displayed set stays as it was and the listener hears the message, or, when `failure`
+    // is given, the caller learns the cause there and reports it in its own words.
+    int loadDisplayedDocument(const std::string& path, OpenFailure* failure = nullptr);
+    // Whether the displayed set is such an opened file rather than a recorder's history.
+    bool displayedIsDocument() const;
 
     // The settings of a recorder's file (for showing its description before clearing); no set
     // changes. 1 on success.
@@ -203,6 +211,7 @@ private:
     void stampBatch(const DownloadedBatch& batch, const DateTime& now, RecordList& stamped) const;
     void retimeConnected(const DateTime& now);
     void collectDocumentNotice(Notices& notices) const;
+    void noteOpenFailure(Notices& notices, const std::string& path) const;
     void deliver(const Notices& notices);
 
     std::string folder_;

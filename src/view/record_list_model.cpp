@@ -13,6 +13,13 @@ QString toQString(const std::u16string& text) {
 
 constexpr int kRemarkColumn = kRecordListColumns - 1;
 
+// Several remarks of one row stay apart on screen.
+RecordRemarkTexts listRemarkTexts() {
+    RecordRemarkTexts texts;
+    texts.separator = u"; ";
+    return texts;
+}
+
 } // namespace
 
 RecordListModel::RecordListModel(const DataStore& store, QObject* parent)
@@ -40,7 +47,7 @@ void RecordListModel::publish() {
     pending_ = RecordSelection{};
     fahrenheit_ = pendingFahrenheit_;
     headings_ = pendingHeadings_;
-    remarkTexts_ = RecordRemarkTexts();
+    remarkTexts_ = listRemarkTexts();
     cellsMade_ = 0;
     endResetModel();
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, kRecordListColumns - 1);
@@ -82,11 +89,28 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::AlignCenter);
     }
+    const std::size_t record = selection_.indices[static_cast<std::size_t>(index.row())];
+    if (role == Qt::ToolTipRole && index.column() == kRemarkColumn) {
+        // The whole remark, however narrow the user made the column.
+        const QString remark = cell(record, kRemarkColumn);
+        return remark.isEmpty() ? QVariant() : QVariant(remark);
+    }
     if (role != Qt::DisplayRole) {
         return {};
     }
-    const std::size_t record = selection_.indices[static_cast<std::size_t>(index.row())];
     return cell(record, index.column());
+}
+
+QStringList RecordListModel::remarks() const {
+    QStringList texts;
+    const RecordMarks& marks = selection_.marks;
+    for (const std::ptrdiff_t row : {marks.highestTemperature, marks.lowestTemperature,
+                                     marks.highestHumidity, marks.lowestHumidity, marks.newest}) {
+        if (row >= 0) {
+            texts << toQString(recordRemark(static_cast<std::size_t>(row), marks, remarkTexts_));
+        }
+    }
+    return texts;
 }
 
 QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {

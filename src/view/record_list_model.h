@@ -8,6 +8,7 @@
 #include "store/data_store.h"
 
 #include <QAbstractTableModel>
+#include <QStringList>
 
 namespace veldrin {
 
@@ -32,6 +33,8 @@ public:
 
     // The row of the record with this index in the displayed list; -1 when it is not listed.
     int rowOfRecord(std::size_t recordIndex) const;
+    // The remarks of the rows that carry one (at most five rows).
+    QStringList remarks() const;
 
     // How many cells were made since the last refill (scrolling asks only for visible rows).
     long cellsMade() const { return cellsMade_; }

@@ -5,6 +5,7 @@
 #include "lang/language_table.h"
 #include "lang/startup_language.h"
 #include "settings/dialog_units.h"
+#include "settings/fitting_layout.h"
 #include "settings/language_dialog.h"
 #include "settings/recorder_commands.h"
 #include "sim/backend_choice.h"
@@ -18,14 +19,21 @@
 
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
+#include <QSet>
+#include <QSettings>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <mutex>
 
 namespace veldrin {
 
@@ -38,6 +46,7 @@ constexpr int kStatusPaneMargin = 150;
 constexpr int kTickMs = 1000;
 constexpr int kListColumnWidth = 140;
 constexpr int kListInset = 5;
+constexpr int kMaxRestoredColumnWidth = 4000;
 
 // Language strings of the view.
 namespace text {
@@ -55,11 +64,20 @@ constexpr int kPresets = 119;
 constexpr int kSlot = 74;
 constexpr int kFree = 110;
 constexpr int kWindowCorrected = 106;
+constexpr int kFileNotFound = 102;
+constexpr int kFileUnreadable = 141;
+constexpr int kNotADataFile = 142;
 // The preset periods in the order of the period combo: hour, day, week, month, year.
 constexpr int kPresetTexts[] = {5, 4, 7, 6, 8};
 } // namespace text
 
 constexpr int kSlotEntries = 4;
+
+// Keys of what the view keeps in the user's settings between runs.
+constexpr const char* kDisplayKey = "view/display";
+constexpr const char* kSelectKey = "view/select";
+constexpr const char* kPeriodKey = "view/period";
+constexpr const char* kColumnsKey = "view/columnWidths";
 
 QString qs(const std::u16string& text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -71,6 +89,17 @@ QString lang(int index) {
 
 QString slotEntry(int slotNumber) {
     return lang(text::kSlot) + QStringLiteral(" %1").arg(slotNumber);
+}
+
+// A data file that could not be read: its path and the cause, in the current language.
+QString openFailureMessage(const QString& path, OpenFailure failure) {
+    int cause = text::kFileUnreadable;
+    if (failure == OpenFailure::notFound) {
+        cause = text::kFileNotFound;
+    } else if (failure == OpenFailure::empty || failure == OpenFailure::malformed) {
+        cause = text::kNotADataFile;
+    }
+    return QDir::toNativeSeparators(path) + QStringLiteral("\n\n") + lang(cause);
 }
 
 // A recorder source for a device name that could not be opened: it never finds a recorder.
@@ -101,8 +130,14 @@ constexpr Placement kPlacements[] = {
     {control_id::kStartLabel, 7, 43, 46, 9},     {control_id::kStartDate, 55, 41, 62, 13},
     {control_id::kStartTime, 119, 41, 46, 13},   {control_id::kEndLabel, 175, 43, 38, 9},
     {control_id::kEndDate, 215, 41, 62, 13},     {control_id::kEndTime, 279, 41, 46, 13},
-    {control_id::kDescription, 7, 58, 413, 9},
 };
+// The description line under the controls and the template's width of the whole form.
+constexpr int kDescriptionX = 7;
+constexpr int kDescriptionY = 58;
+constexpr int kDescriptionHeight = 9;
+constexpr int kFormWidth = 427;
+// The display below the form keeps at least this height (dialog units) before the form scrolls.
+constexpr int kMinimumDisplayHeight = 60;
 
 QLabel* makeLabel(QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -162,17 +197,37 @@ public:
         QMetaObject::invokeMethod(
             view_, [view = view_, minutes] { view->showInterval(minutes); }, Qt::QueuedConnection);
     }
-    void problem(const std::string& message) override {
+    void problem(const std::string& message) override { show(QString::fromStdString(message)); }
+    void openFailed(const std::string& path, OpenFailure failure, const std::string&) override {
+        show(openFailureMessage(QString::fromStdString(path), failure));
+    }
+
+private:
+    void show(const QString& text) {
+        // The same failure found twice before it is shown (the start-up load, then the chart's
+        // own try on the same file) is shown once.
+        {
+            const std::lock_guard<std::mutex> guard(mutex_);
+            if (waiting_.contains(text)) {
+                return;
+            }
+            waiting_.insert(text);
+        }
         QMetaObject::invokeMethod(
             view_,
-            [view = view_, text = QString::fromStdString(message)] {
-                view->prompts_->message(view, text, PromptIcon::Warning);
+            [this, text] {
+                {
+                    const std::lock_guard<std::mutex> guard(mutex_);
+                    waiting_.remove(text);
+                }
+                view_->prompts_->message(view_, text, PromptIcon::Warning);
             },
             Qt::QueuedConnection);
     }
 
-private:
     CVeldrinView* view_;
+    std::mutex mutex_;
+    QSet<QString> waiting_; // messages queued and not yet shown
 };
 
 // ---- Construction -----------------------------------------------------------------------------
@@ -295,15 +350,30 @@ void CVeldrinView::createControls() {
     connect(this, &CVeldrinView::displayChanged, chart, &chart::ChartArea::displayChanged);
     navigation_ = new CWindowNavigation(*this, *chart, *recordList_);
     layoutControls();
+    formLayout().setReadingTabOrder();
+}
+
+FittingLayout CVeldrinView::formLayout() const {
+    FittingLayout layout{DialogUnits(font())};
+    for (const Placement& p : kPlacements) {
+        if (QWidget* widget = control(p.id)) {
+            layout.add(widget, p.x, p.y, p.width, p.height);
+        }
+    }
+    return layout;
 }
 
 void CVeldrinView::layoutControls() {
     const DialogUnits units(font());
-    for (const Placement& p : kPlacements) {
-        if (QWidget* widget = control(p.id)) {
-            widget->setGeometry(units.rect(p.x, p.y, p.width, p.height));
-        }
-    }
+    const QSize growth = formLayout().apply();
+    // The form is as wide as its controls need; a narrower window scrolls it.
+    const int formWidth = units.x(kFormWidth) + growth.width();
+    setMinimumSize(formWidth, kControlBandHeight + units.y(kMinimumDisplayHeight));
+    // The description takes the rest of the form's width, whatever its length.
+    const QRect description = units.rect(kDescriptionX, kDescriptionY, 0, kDescriptionHeight);
+    descriptionLabel_->setGeometry(description.x(), description.y(),
+                                   std::max(formWidth, width()) - 2 * description.x(),
+                                   description.height());
     displayArea_->setGeometry(0, kControlBandHeight, width(),
                               std::max(0, height() - kControlBandHeight));
 }
@@ -363,6 +433,7 @@ void CVeldrinView::handleReport(int32_t number, int code) {
     if (shutDown_) {
         return;
     }
+    lastReport_ = {number, code};
     acquisition_->HandleLoggerStatus(number, code);
     followAttached();
 }
@@ -416,6 +487,18 @@ void CVeldrinView::fillRecorderCombo(int32_t maxId, int32_t current) {
         recorderCombo_->addItem(QString::number(i));
     }
     recorderCombo_->setCurrentIndex(current >= 0 && current < maxId ? current : -1);
+    layoutControls();
+    showDocumentState();
+}
+
+void CVeldrinView::showDocumentState() {
+    // A recorder shown again (chosen, or connected) ends the display of an opened file.
+    const bool document = store_->displayedIsDocument();
+    if (document) {
+        const QSignalBlocker block(recorderCombo_);
+        recorderCombo_->setCurrentIndex(-1);
+    }
+    frame_.showDocumentName(document ? documentName_ : QString());
 }
 
 void CVeldrinView::onSelectChanged() {
@@ -447,6 +530,7 @@ void CVeldrinView::onSelectChanged() {
             break;
         }
     }
+    layoutControls();
     listValidSlots(store_->displayedSettings());
     setListNeedsRefill();
     applyTimeWindow();
@@ -469,6 +553,7 @@ void CVeldrinView::listValidSlots(const RecorderSettings& settings) {
         }
     }
     periodCombo_->setCurrentIndex(periodCombo_->count() > 0 ? 0 : -1);
+    layoutControls();
 }
 
 void CVeldrinView::onRecorderChosen() {
@@ -477,6 +562,7 @@ void CVeldrinView::onRecorderChosen() {
         return;
     }
     store_->loadDisplayedSet(number);
+    showDocumentState();
     const RecorderSettings settings = store_->displayedSettings();
     listValidSlots(settings);
     showInterval(settings.interval);
@@ -567,6 +653,26 @@ void CVeldrinView::fillRecordList() {
     }
     const TimeWindow window = pickers_->window();
     listModel_->refill(window.start, window.end);
+    fitListColumns();
+}
+
+void CVeldrinView::fitListColumns() {
+    // Columns only grow here: a width the user chose stays unless a text would be cut.
+    QHeaderView* header = recordList_->horizontalHeader();
+    const int cellMargin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 1;
+    int widestRemark = 0;
+    for (const QString& remark : listModel_->remarks()) {
+        widestRemark = std::max(widestRemark, recordList_->fontMetrics().horizontalAdvance(remark));
+    }
+    for (int column = 0; column < kRecordListColumns; ++column) {
+        int needed = header->sectionSizeHint(column);
+        if (column == kRecordListColumns - 1) {
+            needed = std::max(needed, widestRemark + cellMargin);
+        }
+        if (header->sectionSize(column) < needed) {
+            header->resizeSection(column, needed);
+        }
+    }
 }
 
 // ---- Texts ------------------------------------------------------------------------------------
@@ -596,6 +702,10 @@ void CVeldrinView::applyLanguage() {
     fillSelectCombo();
     showDisplayedTexts();
     onSelectChanged();
+    if (lastReport_) {
+        // The latest progress text, now in the new language.
+        frame_.setStatusText(qs(statusTextFor(lastReport_->second, lastReport_->first)));
+    }
 }
 
 void CVeldrinView::showInterval(int32_t minutes) {
@@ -650,16 +760,62 @@ void CVeldrinView::onBack() {
 }
 
 void CVeldrinView::openDocumentReadOnly(const QString& path) {
-    if (store_->loadDisplayedDocument(path.toStdString()) == 0) {
+    OpenFailure failure = OpenFailure::none;
+    if (store_->loadDisplayedDocument(path.toStdString(), &failure) == 0) {
+        prompts_->message(this, openFailureMessage(path, failure), PromptIcon::Warning);
         return;
     }
     navigation_->newHistory();
+    documentName_ = QFileInfo(path).fileName();
+    showDocumentState();
     const RecorderSettings settings = store_->displayedSettings();
     listValidSlots(settings);
     showInterval(settings.interval);
     showDisplayedTexts();
     setListNeedsRefill();
     applyTimeWindow();
+}
+
+void CVeldrinView::saveState(QSettings& settings) const {
+    settings.setValue(QLatin1String(kDisplayKey), displayCombo_->currentIndex());
+    settings.setValue(QLatin1String(kSelectKey), selectCombo_->currentIndex());
+    settings.setValue(QLatin1String(kPeriodKey), periodCombo_->currentIndex());
+    QVariantList widths;
+    for (int column = 0; column < kRecordListColumns; ++column) {
+        widths << recordList_->horizontalHeader()->sectionSize(column);
+    }
+    settings.setValue(QLatin1String(kColumnsKey), widths);
+}
+
+void CVeldrinView::restoreState(const QSettings& settings) {
+    // Each choice is made as the user would make it; what no longer fits is left at its default.
+    const auto choose = [&settings](QComboBox* combo, const char* key) {
+        bool valid = false;
+        const int position = settings.value(QLatin1String(key)).toInt(&valid);
+        if (!valid || position < 0 || position >= combo->count()) {
+            return false;
+        }
+        combo->setCurrentIndex(position);
+        return true;
+    };
+    if (choose(displayCombo_, kDisplayKey)) {
+        onDisplayChanged();
+    }
+    if (choose(selectCombo_, kSelectKey)) {
+        onSelectChanged();
+    }
+    if (selectMode() != SelectMode::free && choose(periodCombo_, kPeriodKey)) {
+        onPeriodChanged();
+    }
+    const QVariantList widths = settings.value(QLatin1String(kColumnsKey)).toList();
+    QHeaderView* header = recordList_->horizontalHeader();
+    for (int column = 0; column < kRecordListColumns && column < widths.size(); ++column) {
+        const int width = widths[column].toInt();
+        if (width > 0 && width <= kMaxRestoredColumnWidth) {
+            header->resizeSection(column, width);
+        }
+    }
+    fitListColumns();
 }
 
 void CVeldrinView::setChartWidget(QWidget* chart) {

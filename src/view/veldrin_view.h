@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -25,6 +26,7 @@ class QComboBox;
 class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
+class QSettings;
 class QStackedWidget;
 class QTableView;
 class QTimer;
@@ -37,6 +39,7 @@ class SoftwareRecorder;
 
 class CWindowNavigation;
 class DisplayArea;
+class FittingLayout;
 class RecordListModel;
 class TimeWindowPickers;
 struct TimeWindow;
@@ -51,6 +54,8 @@ public:
     virtual void
     setRecorderAttached(bool attached) = 0;  // recorderAttached; repaints pane 1 picture
     virtual void applyLanguageToFrame() = 0; // menu texts and toolbar after a language change
+    // The file shown read-only instead of a recorder's history (its name), or empty for none.
+    virtual void showDocumentName(const QString& fileName) = 0;
 };
 
 struct ViewStartup {
@@ -93,6 +98,11 @@ public:
     void openDocumentReadOnly(const QString& path);
     void shutdown(); // stop and join the worker (also called by the destructor)
 
+    // The Display, Select and period choices and the list's column widths in the user's
+    // settings, and back at the next start.
+    void saveState(QSettings& settings) const;
+    void restoreState(const QSettings& settings);
+
     // ---- For the frame, the chart and the dialogs ------------------------------------------
     DataStore& store() { return *store_; }
     Acquisition& acquisition() { return *acquisition_; }
@@ -125,6 +135,8 @@ public:
     bool listRefillPending() const { return listNeedsRefill_.load(); }
     // Fills the record list from the displayed set when a refill is pending; cheap otherwise.
     void fillRecordList();
+    // Widens the list's columns that are too narrow for their heading or, the remarks, their text.
+    void fitListColumns();
     RecordListModel& recordListModel() { return *listModel_; }
 
     // The control with this form identifier (see command_ids.h), or null.
@@ -148,6 +160,7 @@ private:
 
     bool openRecorder();
     void createControls();
+    FittingLayout formLayout() const;
     void layoutControls();
     void fillDisplayCombo();
     void fillSelectCombo();
@@ -159,6 +172,7 @@ private:
     void listValidSlots(const RecorderSettings& settings);
     void showInterval(int32_t minutes);
     void showDisplayedTexts();
+    void showDocumentState();
     void showMessage106();
     void handleReport(int32_t number, int code);
     void followAttached();
@@ -186,6 +200,9 @@ private:
     std::atomic<bool> listNeedsRefill_{true};
     int appliedLanguage_ = -1;
     int lastAttached_ = -1;
+    // The latest worker report (number, code): its text is shown again after a language change.
+    std::optional<std::pair<int32_t, int>> lastReport_;
+    QString documentName_; // of the file opened read-only
     bool shutDown_ = false;
 
     QComboBox* recorderCombo_ = nullptr; // 1003

@@ -9,11 +9,16 @@
 #include "sim/software_recorder.h"
 #include "support/test_support.h"
 #include "view/command_ids.h"
+#include "view/display_area.h"
 #include "view/veldrin_view.h"
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QDir>
+#include <QHeaderView>
+#include <QSettings>
+#include <QTableView>
 
 #include <csignal>
 #include <map>
@@ -159,12 +164,54 @@ TEST(VeldrinApp, NewOpenAndSaveNeverChangeStoredData) {
     }
     ASSERT_EQ(start.prompts.fileRequests.size(), 1u);
     EXPECT_FALSE(start.prompts.fileRequests[0].save);
-    EXPECT_TRUE(start.prompts.fileRequests[0].filters.contains("Veldr Files (*.vrn)"));
+    EXPECT_TRUE(start.prompts.fileRequests[0].filters.contains("Veldr Files (*.vrn *.dat)"));
     Q_EMIT start.app->frame()->fileDropped(QString::fromStdString(folder.file("0.dat")));
     start.app->openReadOnly(QString::fromStdString(elsewhere.file("missing.vrn")));
 
     EXPECT_EQ(folderContents(folder.path()), before);
     EXPECT_EQ(testing::readFile(elsewhere.file("other.vrn")), "not a data file");
+}
+
+TEST(VeldrinApp, TheWindowRemembersItselfInTheUsersSettingsButNoPlaceOffEveryScreen) {
+    TempDir runtime;
+    TempDir folder;
+    TempDir config;
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
+    const auto combo = [](AppStart& start, int id) {
+        return qobject_cast<QComboBox*>(start.app->view()->control(id));
+    };
+    for (const bool again : {false, true}) {
+        AppStart start(folder.path(), runtime.path());
+        ASSERT_EQ(start.app->start(), CVeldrinApp::StartResult::Running);
+        QHeaderView* header = start.app->view()->findChild<QTableView*>()->horizontalHeader();
+        const std::pair<int, int> choices[] = {{control_id::kDisplayCombo, 1},
+                                               {control_id::kPeriodCombo, 3}};
+        if (!again) {
+            EXPECT_EQ(start.app->frame()->size(), QSize(900, 660)); // nothing remembered yet
+            start.app->frame()->setGeometry(40, 30, 700, 500);
+            for (const auto& [id, position] : choices) {
+                combo(start, id)->setCurrentIndex(position);
+                Q_EMIT combo(start, id)->activated(position);
+            }
+            header->resizeSection(2, 222);
+        } else {
+            EXPECT_EQ(start.app->frame()->geometry(), QRect(40, 30, 700, 500));
+            for (const auto& [id, position] : choices) {
+                EXPECT_EQ(combo(start, id)->currentIndex(), position) << id;
+            }
+            EXPECT_TRUE(start.app->view()->displayArea().showsList());
+            EXPECT_EQ(header->sectionSize(2), 222);
+        }
+        start.app->shutdown();
+    }
+    EXPECT_EQ(testing::readFile(folder.file("main.ini")).find("window"), std::string::npos);
+    QSettings(CVeldrinApp::userSettingsPath(), QSettings::IniFormat)
+        .setValue("window/position", QPoint(-30000, -30000));
+    AppStart offScreen(folder.path(), runtime.path());
+    ASSERT_EQ(offScreen.app->start(), CVeldrinApp::StartResult::Running);
+    EXPECT_NE(offScreen.app->frame()->pos(), QPoint(-30000, -30000));
+    qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
 TEST(VeldrinApp, TerminationSignalsArriveOnTheWindowThread) {

@@ -28,7 +28,7 @@ window=0
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 wanted_depends=(libc6 libstdc++6 libhidapi-hidraw0)
-[ $window -eq 1 ] && wanted_depends+=(libqt6widgets6 libqt6gui6 qt6-qpa-plugins shared-mime-info)
+[ $window -eq 1 ] && wanted_depends+=(libqt6widgets6 libqt6gui6 qt6-qpa-plugins shared-mime-info qt6-translations-l10n)
 names=$(sed -e 's/ ([^)]*)//g' -e 's/, */\n/g' <<<"$depends")
 for dep in "${wanted_depends[@]}"; do
   grep -qxF "$dep" <<<"$names" || fail "Depends lacks $dep"

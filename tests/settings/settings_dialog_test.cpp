@@ -179,6 +179,10 @@ TEST_F(SettingsDialogTest, PastTimesAreCorrectedOnlyForLinearRecording) {
         EXPECT_EQ(d->picker(kStartTime)->dateTime(), d->picker(kStartDate)->dateTime());
         EXPECT_EQ(prompts.take(), c.corrected ? QStringList{lang(104)} : QStringList{})
             << c.circular;
+        // A past end is named as the end.
+        enter(*d, kEndDate, at(2011, 6, 14, 8, 0));
+        EXPECT_EQ(prompts.take(), c.corrected ? QStringList{lang(146)} : QStringList{})
+            << c.circular;
     }
 }
 

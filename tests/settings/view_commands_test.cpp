@@ -26,6 +26,7 @@ public:
     void setStatusPaneWidth(int) override {}
     void setRecorderAttached(bool) override {}
     void applyLanguageToFrame() override {}
+    void showDocumentName(const QString&) override {}
 };
 
 // Presses OK of the modal dialog that the next event loop shows.

@@ -42,11 +42,13 @@ public:
         attached = value;
     }
     void applyLanguageToFrame() override { ++languageApplied; }
+    void showDocumentName(const QString& fileName) override { documentName = fileName; }
 
     QStringList statusTexts;
     int paneWidth = -1;
     bool attached = false;
     int languageApplied = 0;
+    QString documentName;
 };
 
 class RecordingPrompts final : public CUserPrompts {

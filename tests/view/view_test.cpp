@@ -12,8 +12,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTimeEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTableView>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -274,8 +276,9 @@ TEST(ViewRecordList, ModelShowsWhatTheExportListsAndRefillsOnlyWhenAsked) {
         ASSERT_EQ(model.rowCount(), static_cast<int>(expected.size()));
         for (int row = 0; row < model.rowCount(); ++row) {
             for (int column = 0; column < kRecordListColumns; ++column) {
+                // The list keeps a row's remarks apart; the export joins them.
                 EXPECT_EQ(
-                    model.index(row, column).data().toString(),
+                    model.index(row, column).data().toString().remove("; "),
                     q(expected[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]))
                     << row << "," << column;
             }
@@ -412,6 +415,8 @@ TEST(ViewDocument, AnOpenedFileIsShownReadOnlyAndTheRecordersFilesStayAsTheyAre)
     view.openDocumentReadOnly(QString::fromStdString(document));
     QCoreApplication::processEvents();
     EXPECT_EQ(view.store().displayedCount(), 1u);
+    EXPECT_EQ(rig.frame.documentName, "elsewhere.vrn");
+    EXPECT_EQ(view.chosenRecorder(), -1) << "no recorder number beside a file";
     EXPECT_EQ(rig.control<QLineEdit>(control_id::kIntervalEdit)->text(), "30");
     EXPECT_EQ(rig.control<QLabel>(control_id::kDescription)->text(), lang(30) + "From elsewhere");
 
@@ -421,6 +426,8 @@ TEST(ViewDocument, AnOpenedFileIsShownReadOnlyAndTheRecordersFilesStayAsTheyAre)
     }
     ASSERT_TRUE(rig.pumpUntilIdle());
     EXPECT_EQ(view.store().displayedCount(), 1u);
+    EXPECT_EQ(view.chosenRecorder(), -1);
+    EXPECT_EQ(rig.frame.documentName, "elsewhere.vrn");
     EXPECT_EQ(readFile(document), documentBytes);
     EXPECT_EQ(readFile(rig.file("main.ini")), ini);
     EXPECT_GE(readFile(rig.file("0.dat")).size(), recorderFile.size());
@@ -428,8 +435,35 @@ TEST(ViewDocument, AnOpenedFileIsShownReadOnlyAndTheRecordersFilesStayAsTheyAre)
     // A file that cannot be read is reported and changes nothing.
     view.openDocumentReadOnly(QString::fromStdString(rig.file("missing.vrn")));
     QCoreApplication::processEvents();
-    EXPECT_EQ(rig.prompts.messages.size(), 1);
+    ASSERT_EQ(rig.prompts.messages.size(), 1);
+    EXPECT_EQ(rig.prompts.messages[0],
+              QString::fromStdString(rig.file("missing.vrn")) + "\n\n" + lang(102));
     EXPECT_EQ(view.store().displayedCount(), 1u);
+
+    // Choosing a recorder number returns to the recorder's live history.
+    choose(rig.control<QComboBox>(control_id::kRecorderCombo), 0);
+    EXPECT_EQ(rig.frame.documentName, "");
+    EXPECT_EQ(view.chosenRecorder(), 0);
+    EXPECT_GT(view.store().displayedCount(), 1u);
+}
+
+TEST(ViewRecordList, RemarksAreSeparatedShownWholeAsTooltipAndTheColumnFitsThem) {
+    LanguageGuard language;
+    ViewRig rig;
+    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n");
+    writeDataFile(rig.file("0.dat"), RecorderSettings{},
+                  {recordAt(DateTime::fromFields(2011, 6, 15, 14, 5), 18.0, 55)});
+    CVeldrinView& view = rig.start();
+    choose(rig.control<QComboBox>(control_id::kDisplayCombo), 1);
+    const QModelIndex remark = view.recordListModel().index(0, kRecordListColumns - 1);
+    const QString expected =
+        QStringList({lang(123), lang(55), lang(51), lang(54), lang(25)}).join(QStringLiteral("; "));
+    EXPECT_EQ(remark.data().toString(), expected);
+    EXPECT_EQ(remark.data(Qt::ToolTipRole).toString(), expected);
+    EXPECT_FALSE(view.recordListModel().index(0, 0).data(Qt::ToolTipRole).isValid());
+    auto* list = rig.control<QTableView>(control_id::kRecordList);
+    EXPECT_GT(list->horizontalHeader()->sectionSize(kRecordListColumns - 1),
+              list->fontMetrics().horizontalAdvance(expected));
 }
 
 } // namespace
