@@ -161,22 +161,25 @@ TEST_F(SettingCommandTest, RefusedWhenBusyOrWithoutRecorderBeforeAndAfterTheDial
     EXPECT_FALSE(dialogShown);
 }
 
-// While the dialog is open the periodic step leaves the recorder alone; whatever happens to the
-// recorder meanwhile, a write that cannot be made is reported and the data file stays as it was.
+// While the dialog is open the periodic step leaves the recorder alone but keeps checking that
+// it is there; whatever happens to the recorder meanwhile is reported as what it is, and the PC
+// copy ends up holding what the recorder holds, with the description typed.
 TEST_F(SettingCommandTest, RecorderPulledOrRefusingWhileTheDialogIsOpen) {
     enum class Mishap { pulled, refusesAWrite, pulledDuringTheWrite, exchanged };
     struct Case {
         Mishap mishap;
         SettingOutcome outcome;
+        int message;
+        bool descriptionKept; // the file holds the description typed
     };
-    for (const Case c : {Case{Mishap::pulled, SettingOutcome::lostRecorder},
-                         Case{Mishap::refusesAWrite, SettingOutcome::writeFailed},
-                         Case{Mishap::pulledDuringTheWrite, SettingOutcome::writeFailed},
-                         Case{Mishap::exchanged, SettingOutcome::writeFailed}}) {
+    for (const Case c : {Case{Mishap::pulled, SettingOutcome::lostRecorder, 57, false},
+                         Case{Mishap::refusesAWrite, SettingOutcome::refused, 125, true},
+                         Case{Mishap::pulledDuringTheWrite, SettingOutcome::lostInWrite, 126, true},
+                         Case{Mishap::exchanged, SettingOutcome::exchanged, 127, false}}) {
+        SCOPED_TRACE(c.message);
         ChainRig rig;
         connect(rig);
         const std::string fileBefore = readFile(rig.dataFile(0));
-        const RecorderSettings settingsBefore = rig.store->connectedSettings();
         const HeaderImage headerBefore = rig.recorder->header();
         const auto runner = [&](CSettingsDialog& d) {
             for (int tick = 0; tick < 30; ++tick) {
@@ -191,7 +194,7 @@ TEST_F(SettingCommandTest, RecorderPulledOrRefusingWhileTheDialogIsOpen) {
                 rig.recorder->unplug();
                 break;
             case Mishap::refusesAWrite:
-                faults.wrongAckFrame = 17; // after the header read, among the byte writes
+                faults.wrongAckFrame = 11; // the third byte write, after unit and date order
                 rig.recorder->setFaults(faults);
                 break;
             case Mishap::pulledDuringTheWrite:
@@ -204,15 +207,33 @@ TEST_F(SettingCommandTest, RecorderPulledOrRefusingWhileTheDialogIsOpen) {
                 break;
             }
             }
+            // The indicator follows the recorder within a tick, dialog open or not.
+            rig.acquisition->periodicStep();
+            EXPECT_EQ(rig.acquisition->shared().recorderAttached.load(),
+                      c.mishap == Mishap::pulled ? 0 : 1);
+            static_cast<QRadioButton*>(d.control(kFahrenheit))->click();
             d.descriptionEdit()->setText("changed");
             d.intervalEdit()->setText("7");
             return d.validateAndTake();
         };
         EXPECT_EQ(run(rig, runner), c.outcome);
-        EXPECT_EQ(prompts.take(), QStringList{lang(57)});
-        EXPECT_TRUE(readFile(rig.dataFile(0)) == fileBefore) << "data file changed";
-        EXPECT_EQ(rig.store->connectedSettings().description, settingsBefore.description);
-        EXPECT_EQ(rig.store->connectedSettings().interval, settingsBefore.interval);
+        EXPECT_EQ(prompts.take(), QStringList{lang(c.message)});
+        RecorderSettings onDisk;
+        ASSERT_EQ(rig.store->readFileSettings(0, onDisk), 1);
+        EXPECT_EQ(onDisk.description == u"changed", c.descriptionKept);
+        if (!c.descriptionKept) {
+            EXPECT_TRUE(readFile(rig.dataFile(0)) == fileBefore) << "data file changed";
+        }
+        if (c.mishap == Mishap::refusesAWrite) {
+            // The unit went in, the interval did not: the settings and the file say just that.
+            const HeaderImage held = rig.recorder->header();
+            EXPECT_NE(held[header::tempUnit], headerBefore[header::tempUnit]);
+            EXPECT_EQ(held[header::interval], headerBefore[header::interval]);
+            for (const RecorderSettings& s : {rig.store->connectedSettings(), onDisk}) {
+                EXPECT_EQ(s.tempUnit, 1);
+                EXPECT_EQ(s.interval, held[header::interval]);
+            }
+        }
         EXPECT_FALSE(rig.acquisition->workerBusy());
         EXPECT_FALSE(rig.acquisition->periodicCommandsHeld());
         if (c.mishap == Mishap::exchanged) {
