@@ -231,5 +231,38 @@ TEST(ChartExactness, CachedRendererDrawsWhatThePlainOneDraws) {
     EXPECT_GT(bothAtOnce, 0);
 }
 
+// Every tick starts on its axis and runs five pixels outward, the axis pixel included: the
+// temperature ticks leftward, the time ticks upward, the humidity ticks rightward.
+TEST(ChartTicks, RunFromTheAxisOutward) {
+    ChartInput input;
+    input.start = kDay;
+    input.end = kDay + 2.0 / 24; // 10-minute ticks
+    input.size = QSize(700, 400);
+    input.font = chartFont(96);
+    input.texts = texts();
+    const RecordList records{rec(kDay + 0.01, 20.3, 40), rec(kDay + 0.02, 27.8, 70)};
+    ChartRenderer renderer;
+    const QImage image = renderer.render(records, input).copy();
+    const PlotRect p = plotRect(700, 400);
+    const PlotData d = buildPlotData(records, input);
+    const int t = temperatureTicks(d.temperature, p).at(1).position;
+    const int h = humidityTicks(d.humidity, p).at(1).position;
+    const int x = timeTicks(input.start, input.end, p).at(1).x;
+    struct Case {
+        const char* axis;
+        QPoint onAxis, outward;
+        QColor color;
+    };
+    for (const Case& c : {Case{"temperature", {p.x0, t}, {-1, 0}, kTemperatureColor},
+                          Case{"time", {x, p.y1}, {0, -1}, kBlack},
+                          Case{"humidity", {p.x1, h}, {1, 0}, kHumidityColor}}) {
+        SCOPED_TRACE(c.axis);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(image.pixel(c.onAxis + i * c.outward), c.color.rgb()) << i;
+        }
+        EXPECT_EQ(image.pixel(c.onAxis + 5 * c.outward), kBackground.rgb());
+    }
+}
+
 } // namespace
 } // namespace veldrin::chart

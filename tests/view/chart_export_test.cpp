@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QMouseEvent>
 
 #include <gtest/gtest.h>
@@ -38,6 +39,7 @@ struct ChartRig {
         view->show();
         chart = qobject_cast<chart::ChartArea*>(view->displayArea().chartWidget());
     }
+    ~ChartRig() { QCursor::setPos(0, 0); } // above every chart of later tests
     // The pixel of the temperature point of a run of the chart as it is drawn now.
     QPoint temperaturePoint(int run) {
         chart::ChartInput input;
@@ -50,13 +52,20 @@ struct ChartRig {
         const auto& r = d.runs.at(static_cast<std::size_t>(run));
         return {r.x, r.t.first};
     }
+    // The chart reads the cursor itself at every draw; the event only asks for the repaint.
     void mouseTo(QPoint at) {
+        QCursor::setPos(chart->mapToGlobal(at));
         QMouseEvent move(QEvent::MouseMove, QPointF(at), chart->mapToGlobal(QPointF(at)),
                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(chart, &move);
     }
-    int markerPixels() {
-        const QImage image = chart->currentImage();
+    // A window opening over the chart (a file dialog) takes the mouse without moving the cursor.
+    void leave() {
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(chart, &leave);
+    }
+    int markerPixels() { return markerPixelsIn(chart->currentImage()); }
+    static int markerPixelsIn(const QImage& image) {
         int n = 0;
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
@@ -79,8 +88,8 @@ TEST(ChartInView, MouseOnAPointShowsTheReadoutAndLeavingTakesItAway) {
     EXPECT_EQ(c.markerPixels(), 0);
     c.mouseTo(c.temperaturePoint(20));
     EXPECT_GT(c.markerPixels(), 20);
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(c.chart, &leave);
+    c.mouseTo({-40, -40});
+    c.leave();
     EXPECT_EQ(c.markerPixels(), 0);
 }
 
@@ -128,7 +137,9 @@ std::string bmpPixels(const QImage& image) {
 TEST(ExportCommand, ChartModeWritesTheChartAsShownReadoutIncluded) {
     ChartRig c;
     c.mouseTo(c.temperaturePoint(30));
+    c.leave(); // the cursor rests on the point while the file dialog is open
     const QImage shown = c.chart->currentImage();
+    EXPECT_GT(ChartRig::markerPixelsIn(shown), 20);
     const std::string path = c.rig.file("chart.bmp");
     c.rig.prompts.chosenFiles << QString::fromStdString(path);
     c.view->onExport();
