@@ -1,5 +1,6 @@
 #include "view/record_list_model.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace veldrin {
@@ -47,6 +48,14 @@ void RecordListModel::publish() {
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(selection_.indices.size());
+}
+
+int RecordListModel::rowOfRecord(std::size_t record) const {
+    // The rows are in list order, so their record indices ascend.
+    const auto& indices = selection_.indices;
+    const auto found = std::lower_bound(indices.begin(), indices.end(), record);
+    return found != indices.end() && *found == record ? static_cast<int>(found - indices.begin())
+                                                      : -1;
 }
 
 int RecordListModel::columnCount(const QModelIndex& parent) const {

@@ -30,6 +30,13 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    // The record a row shows (its index in the displayed list), and the row of a record, -1 when
+    // it is not listed: a refill keeps the user's row by its record.
+    std::size_t recordOfRow(int row) const {
+        return selection_.indices[static_cast<std::size_t>(row)];
+    }
+    int rowOfRecord(std::size_t record) const;
+
     // How many cells were made since the last refill (scrolling asks only for visible rows).
     long cellsMade() const { return cellsMade_; }
 

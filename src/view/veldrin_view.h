@@ -18,7 +18,9 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 class QComboBox;
@@ -118,7 +120,9 @@ public:
     // Asks for the list to be rebuilt at the next fill (thread-safe).
     void setListNeedsRefill() { listNeedsRefill_.store(true); }
     bool listRefillPending() const { return listNeedsRefill_.load(); }
-    // Fills the record list from the displayed set when a refill is pending; cheap otherwise.
+    // Fills the record list from the displayed set when a refill is pending or the window or the
+    // recorder is not the one listed; cheap otherwise. A refill of the same window and recorder
+    // keeps the selected record and the scroll position; otherwise the first row is shown.
     void fillRecordList();
     RecordListModel& recordListModel() { return *listModel_; }
 
@@ -159,6 +163,7 @@ private:
     void followAttached();
     void displayedDataChanged();
     void redrawDisplay();
+    void onPickersChanged();
 
     ViewStartup startup_;
     CFrameServices& frame_;
@@ -179,6 +184,8 @@ private:
     std::unique_ptr<Acquisition> acquisition_;
 
     std::atomic<bool> listNeedsRefill_{true};
+    // The window and the recorder the list was last filled for.
+    std::optional<std::tuple<DateTime, DateTime, int32_t>> listed_;
     int appliedLanguage_ = -1;
     int lastAttached_ = -1;
     bool shutDown_ = false;

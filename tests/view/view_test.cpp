@@ -1,5 +1,7 @@
 #include "view_rig.h"
 
+#include "chart/chart_area.h"
+#include "device/logger_header.h"
 #include "export/record_list.h"
 #include "lang/language_table.h"
 #include "settings/language_dialog.h"
@@ -14,12 +16,15 @@
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 namespace veldrin::testing {
 namespace {
@@ -254,7 +259,7 @@ TEST(ViewTimeWindow, PickersKeepTheEndAfterTheStartAndSayWhenTheyCorrectIt) {
     EXPECT_EQ(rig.view().timeWindow().second, DateTime::fromFields(2011, 6, 20, 9, 15));
 }
 
-TEST(ViewRecordList, ModelShowsWhatTheExportListsAndRefillsOnlyWhenAsked) {
+TEST(ViewRecordList, ModelShowsWhatTheExportLists) {
     LanguageGuard language;
     ViewRig rig;
     registerThreeRecorders(rig);
@@ -286,12 +291,9 @@ TEST(ViewRecordList, ModelShowsWhatTheExportListsAndRefillsOnlyWhenAsked) {
     EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), lang(89) + QString::fromUtf8("(°F)"));
     EXPECT_EQ(model.headerData(5, Qt::Horizontal).toString(), lang(70));
 
-    // Moving the pickers repaints but keeps the rows until something asks for a refill.
+    // Moving the pickers refills the list at once.
     choose(rig.control<QComboBox>(control_id::kSelectCombo), 2);
     rig.control<QDateTimeEdit>(control_id::kStartDate)->setDateTime(at(2011, 6, 16));
-    EXPECT_EQ(model.rowCount(), 5);
-    view.setListNeedsRefill();
-    view.fillRecordList();
     EXPECT_EQ(model.rowCount(), 0);
 }
 
@@ -390,6 +392,110 @@ TEST(ViewChain, ABlankRecorderIsRegisteredDownloadedClockCheckedAndListed) {
     rig.tick();
     ASSERT_TRUE(rig.pumpUntilIdle());
     EXPECT_FALSE(rig.frame.attached);
+}
+
+// A recorder never seen before, logging every 2 minutes in Fahrenheit.
+void makeItANewRecorder(sim::SoftwareRecorder& recorder) {
+    const uint8_t noIdentity[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    recorder.write(header::idProduct, noIdentity, sizeof noIdentity);
+    const uint8_t fahrenheit = 0x00;
+    const uint8_t everyTwoMinutes = 2;
+    recorder.write(header::tempUnit, &fahrenheit, 1);
+    recorder.write(header::interval, &everyTwoMinutes, 1);
+}
+
+// Registered while the window runs, a recorder is shown at once: its records, interval and unit,
+// and no message about its new data file; whether recorder 0 was on display from its file, or
+// the window had started without any recorder (its chart has given up loading then).
+TEST(ViewChain, ARecorderRegisteredWhileTheWindowRunsIsShownAtOnce) {
+    for (const bool recorderZeroOnFile : {true, false}) {
+        SCOPED_TRACE(recorderZeroOnFile);
+        LanguageGuard language;
+        chart::ChartArea::resetLoadGivenUp();
+        ViewRig rig;
+        if (recorderZeroOnFile) {
+            writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n");
+            writeDataFile(rig.file("0.dat"), RecorderSettings{},
+                          {recordAt(DateTime::fromFields(2011, 6, 15, 14, 5), 18.0, 55)});
+        }
+        CVeldrinView& view = rig.start();
+        if (!recorderZeroOnFile) { // recorder 0 registered and downloaded, then pulled
+            rig.recorder->plug();
+            rig.tick();
+            ASSERT_TRUE(rig.pumpUntilIdle());
+            rig.recorder->unplug();
+            rig.tick();
+        }
+        ASSERT_EQ(view.chosenRecorder(), 0);
+        makeItANewRecorder(*rig.recorder);
+        rig.recorder->plug();
+        rig.tick();
+        ASSERT_TRUE(rig.pumpUntilIdle());
+
+        EXPECT_EQ(view.chosenRecorder(), 1);
+        EXPECT_EQ(view.store().displayedCount(), 300u);
+        EXPECT_EQ(rig.control<QLineEdit>(control_id::kIntervalEdit)->text(), "2");
+        EXPECT_EQ(view.store().displayedSettings().tempUnit, 1);
+        EXPECT_EQ(rig.prompts.messages, QStringList());
+    }
+    chart::ChartArea::resetLoadGivenUp();
+}
+
+// In list mode every change of the window refills the list at once, so that the export writes
+// what is on screen; a new window shows its first row, while the 15-second refill of the same
+// window keeps the row chosen and the scroll position.
+TEST(ViewRecordList, FollowsEveryChangeOfTheWindowAndKeepsItsPlaceOnRefills) {
+    LanguageGuard language;
+    ViewRig rig;
+    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=2\nID0000000=6,2,3\nID0000001=12,3,4\n");
+    RecordList day;
+    for (int m = 0; m < 24 * 60; m += 2) {
+        day.push_back(recordAt(DateTime::fromFields(2011, 6, 15).plusMinutes(m), 20.0, 50));
+    }
+    writeDataFile(rig.file("0.dat"), RecorderSettings{}, day);
+    RecorderSettings one;
+    one.recorderNumber = 1;
+    writeDataFile(rig.file("1.dat"), one, RecordList(day.begin(), day.begin() + 600));
+    CVeldrinView& view = rig.start();
+    choose(rig.control<QComboBox>(control_id::kDisplayCombo), 1);
+    auto* table = rig.control<QTableView>(control_id::kRecordList);
+    auto listed = [&] {
+        const auto [start, end] = view.timeWindow();
+        return view.store().withDisplayed([&](const RecorderSettings& s, const RecordList& r) {
+            return static_cast<int>(recordListRows(s, r, start, end).size());
+        });
+    };
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"period", [&] { choose(rig.control<QComboBox>(control_id::kPeriodCombo), 1); }},
+        {"recorder", [&] { choose(rig.control<QComboBox>(control_id::kRecorderCombo), 0); }},
+        {"picker",
+         [&] {
+             choose(rig.control<QComboBox>(control_id::kSelectCombo), 2);
+             rig.control<QDateTimeEdit>(control_id::kStartTime)->setDateTime(at(2011, 6, 15, 9));
+         }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        table->scrollToBottom();
+        change();
+        EXPECT_EQ(view.recordListModel().rowCount(), listed());
+        EXPECT_EQ(table->verticalScrollBar()->value(), 0);
+        const std::string csv = rig.file(std::string(name) + ".csv");
+        rig.prompts.chosenFiles << QString::fromStdString(csv);
+        view.onExport();
+        const std::string written = readFile(csv);
+        EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 1 + listed());
+    }
+
+    table->setCurrentIndex(view.recordListModel().index(40, 0));
+    table->verticalScrollBar()->setValue(30);
+    view.setListNeedsRefill();
+    for (int i = 0; i < 15; ++i) {
+        rig.tick();
+    }
+    EXPECT_EQ(table->currentIndex().row(), 40);
+    EXPECT_TRUE(table->selectionModel()->isRowSelected(40, QModelIndex()));
+    EXPECT_EQ(table->verticalScrollBar()->value(), 30);
 }
 
 TEST(ViewDocument, AnOpenedFileIsShownReadOnlyAndTheRecordersFilesStayAsTheyAre) {
