@@ -10,7 +10,6 @@
 #include <functional>
 #include <limits>
 #include <random>
-#include <tuple>
 
 namespace veldrin::chart {
 namespace {
@@ -230,31 +229,6 @@ TEST(ChartExactness, CachedRendererDrawsWhatThePlainOneDraws) {
     }
     EXPECT_GT(readouts, 50);
     EXPECT_GT(bothAtOnce, 0);
-}
-
-// Every tick runs five pixels from its axis outward, the axis pixel included.
-TEST(ChartTicks, RunFromTheAxisOutward) {
-    ChartInput input;
-    input.start = kDay;
-    input.end = kDay + 2.0 / 24;
-    input.size = QSize(700, 400);
-    input.font = chartFont(96);
-    const RecordList records{rec(kDay + 0.01, 20.3, 40), rec(kDay + 0.02, 27.8, 70)};
-    ChartRenderer renderer;
-    const QImage image = renderer.render(records, input).copy();
-    const PlotRect p = plotRect(700, 400);
-    const PlotData d = buildPlotData(records, input);
-    const QPoint t(p.x0, temperatureTicks(d.temperature, p).at(1).position);
-    const QPoint x(timeTicks(input.start, input.end, p).at(1).x, p.y1);
-    const QPoint h(p.x1, humidityTicks(d.humidity, p).at(1).position);
-    for (const auto& [axis, outward, color] :
-         {std::tuple{t, QPoint(-1, 0), kTemperatureColor}, std::tuple{x, QPoint(0, -1), kBlack},
-          std::tuple{h, QPoint(1, 0), kHumidityColor}}) {
-        for (int i = 0; i < 5; ++i) {
-            EXPECT_EQ(image.pixel(axis + i * outward), color.rgb()) << axis.x() << "+" << i;
-        }
-        EXPECT_EQ(image.pixel(axis + 5 * outward), kBackground.rgb()) << axis.x();
-    }
 }
 
 } // namespace

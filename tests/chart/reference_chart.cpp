@@ -22,7 +22,7 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
     const char16_t unit = input.fahrenheit ? u'F' : u'C';
     QColor textColor = kBlack;
     auto text = [&](int x, int y, const QString& t) { drawTextAt(p, fm, {x, y}, t, textColor); };
-    // Ticks from the axis outward, five pixels, the axis pixel first.
+    // Ticks from the axis outward, five pixels, the axis pixel first (not the pixel 5 away).
     auto drawTick = [&](const QColor& color, int x, int y, int dx, int dy) {
         for (int i = 0; i < 5; ++i) {
             p.fillRect(x + i * dx, y + i * dy, 1, 1, color);
