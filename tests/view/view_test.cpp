@@ -395,8 +395,8 @@ TEST(ViewChain, ABlankRecorderIsRegisteredDownloadedClockCheckedAndListed) {
 }
 
 // A recorder registered while the window runs is shown at once (records, interval, unit) with
-// no message about its new file: with recorder 0 shown from its file, or after a start without
-// any recorder (the chart had given up loading then) and recorder 0 connected and pulled.
+// no message about its new file: with recorder 0 shown from its file in the chart, or in the list
+// after a start without any recorder and recorder 0 connected and pulled.
 TEST(ViewChain, ARecorderRegisteredWhileTheWindowRunsIsShownAtOnce) {
     LanguageGuard language;
     for (const bool recorderZeroOnFile : {true, false}) {
@@ -408,6 +408,7 @@ TEST(ViewChain, ARecorderRegisteredWhileTheWindowRunsIsShownAtOnce) {
                           {recordAt(DateTime::fromFields(2011, 6, 15), 18, 55)});
         }
         CVeldrinView& view = rig.start();
+        choose(rig.control<QComboBox>(control_id::kDisplayCombo), recorderZeroOnFile ? 0 : 1);
         for (int step = recorderZeroOnFile ? 1 : 0; step < 2; ++step) {
             const uint8_t newFahrenheitEvery2Min[] = {0,    2,    0xFF, 0xFF, 0xFF,
                                                       0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
