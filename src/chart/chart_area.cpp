@@ -91,8 +91,6 @@ void ChartArea::displayChanged() {
     update();
 }
 
-// A chart about to be shown with no records loads the chosen recorder's file once, showing a
-// message and a progress bar meanwhile; a load that leaves the list empty is not tried again.
 ChartArea::LoadAttempt ChartArea::loadAttempt() const {
     LoadAttempt attempt;
     attempt.recorder = source_.chosenRecorder ? source_.chosenRecorder() : -1;
@@ -102,6 +100,9 @@ ChartArea::LoadAttempt ChartArea::loadAttempt() const {
     return attempt;
 }
 
+// A chart about to be shown with no records loads the chosen recorder's file, showing a message
+// and a progress bar meanwhile; a load that leaves the list empty is not tried again until
+// another recorder is chosen or its file appears.
 void ChartArea::loadIfEmpty() {
     if (loading_ || !isVisible() || store_.displayedCount() != 0) {
         return;
