@@ -106,8 +106,23 @@ void Acquisition::periodicStep() {
         }
         listener_->applyTimeWindow();
     }
-    if (!periodicHeld_ && !workerBusy()) {
-        PollPresence();
+    if (!workerBusy()) {
+        if (periodicHeld_) {
+            watchPresence();
+        } else {
+            PollPresence();
+        }
+    }
+}
+
+// The presence check while the window thread holds the recorder: a recorder that went away is
+// noted as a poll notes it; one that arrived is connected by the first poll after the hold.
+void Acquisition::watchPresence() {
+    const int present = link_.CheckPresence();
+    shared_.recorderAttached.store(present);
+    if (present == 0 && shared_.recorderPresent.load() != 0) {
+        listener_->presenceChanged(false);
+        shared_.recorderPresent.store(0);
     }
 }
 
@@ -179,19 +194,20 @@ void Acquisition::HandleLoggerStatus(int32_t number, int code) {
     listener_->statusText(statusTextFor(code, number));
 }
 
-int Acquisition::writeSettings(const ConfigurationEdit& edit) {
+Acquisition::WriteResult Acquisition::writeConfiguration(const ConfigurationEdit& edit) {
     shared_.workerBusy.store(1);
     // The header as the recorder holds it now: it shows which recorder is attached, and the
     // write sends back its bytes that the configuration does not define.
     HeaderImage current{};
     if (link_.ReadHeader(current) == 0) {
+        store_.keepDescription(edit.description);
         shared_.workerBusy.store(0);
-        return 0;
+        return WriteResult::lost;
     }
     if (identityFromHeader(current) != shared_.connectedIdentity()) {
         shared_.recorderPresent.store(0);
         shared_.workerBusy.store(0);
-        return 0;
+        return WriteResult::exchanged;
     }
     RecorderSettings connected = store_.connectedSettings();
     for (int k = 0; k < kSlotCount; ++k) {
@@ -199,10 +215,14 @@ int Acquisition::writeSettings(const ConfigurationEdit& edit) {
         slot.firstBlock = current[static_cast<std::size_t>(header::slotOffset(k) + 12)];
         slot.lastBlock = current[static_cast<std::size_t>(header::slotOffset(k) + 13)];
     }
+    const bool allTaken = WriteConfiguration(link_, edit, current, connected) != 0;
+    // Read back whatever happened: after a refused write the recorder holds part of the edit,
+    // and the PC copy must say what it holds, not what was asked for.
     HeaderImage fresh{};
-    if (WriteConfiguration(link_, edit, current, connected) == 0 || link_.ReadHeader(fresh) == 0) {
+    if (link_.ReadHeader(fresh) == 0) {
+        store_.keepDescription(edit.description);
         shared_.workerBusy.store(0);
-        return 0;
+        return WriteResult::lost;
     }
     store_.setConnectedSettings(connected);
     shared_.rememberHeader(fresh);
@@ -210,12 +230,16 @@ int Acquisition::writeSettings(const ConfigurationEdit& edit) {
     if (number >= 0) {
         store_.refreshFromHeader(fresh, number);
     }
+    afterConfigurationWrite();
+    return allTaken ? WriteResult::written : WriteResult::refused;
+}
+
+void Acquisition::afterConfigurationWrite() {
     if (clockSetDone_) {
         shared_.workerBusy.store(0);
     } else {
         SendLoggerCommand(command::clockSetting);
     }
-    return 1;
 }
 
 } // namespace veldrin

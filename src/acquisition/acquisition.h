@@ -58,9 +58,10 @@ public:
     void PollPresence();
     // The one-second timer step.
     void periodicStep();
-    // While held, the periodic step neither polls for the recorder nor sends a download, so that
-    // the window thread may talk to the recorder itself (the Setting command while its dialog is
-    // open). Chains already running are not affected.
+    // While held, the periodic step sends no download and starts no worker, so that the window
+    // thread may talk to the recorder itself (the Setting command while its dialog is open); it
+    // still checks the recorder's presence, so that the indicator follows a pulled recorder.
+    // Chains already running are not affected.
     void holdPeriodicCommands(bool hold) { periodicHeld_ = hold; }
     bool periodicCommandsHeld() const { return periodicHeld_; }
     // The reaction to one worker report.
@@ -79,20 +80,31 @@ public:
     void setHoldAfterConnect(bool hold) { holdAfterConnect_ = hold; }
 
     // The recorder work of the Setting command, steps after the dialog: writes the edit, reads
-    // the header back and refreshes the connected settings and file from it, then lets the clock
-    // be set when that has not happened yet. The caller makes sure no worker command runs
-    // (workerBusy clear) and that a recorder is attached.
-    // Nothing is written when the recorder attached is not the connected one (it was exchanged
-    // since it was identified; the next presence poll connects it anew). 1 when every write was
-    // acknowledged and the header read back; otherwise 0, with the connected settings and the
-    // data file as they were and no command sent.
-    int writeSettings(const ConfigurationEdit& edit);
+    // the header back and refreshes the connected settings and file from it (the description
+    // typed kept), then lets the clock be set when that has not happened yet. The caller makes
+    // sure no worker command runs (workerBusy clear) and that a recorder is attached.
+    enum class WriteResult {
+        written,   // every write acknowledged and the header read back
+        refused,   // a write was refused: part of the edit may be in the recorder; the settings
+                   // and the data file now hold what its header reads
+        lost,      // the recorder stopped answering before or during the writes: part of the edit
+                   // may be in it; the data file keeps the description typed
+        exchanged, // the recorder attached is not the connected one: nothing written, and the
+                   // next presence poll connects it anew
+    };
+    WriteResult writeConfiguration(const ConfigurationEdit& edit);
+    // 1 when written; 0 otherwise.
+    int writeSettings(const ConfigurationEdit& edit) {
+        return writeConfiguration(edit) == WriteResult::written ? 1 : 0;
+    }
 
     void setCurrentRecorder(int32_t number);
     void stopWorker();
 
 private:
     void startWorker();
+    void watchPresence();
+    void afterConfigurationWrite();
     void registerUnknownRecorder();
     void recogniseKnownRecorder();
     void refillRecorders();

@@ -2,10 +2,13 @@
 
 #include "lang/safe_format.h"
 
+#include <QCursor>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
+
+#include <filesystem>
 
 namespace veldrin::chart {
 namespace {
@@ -36,9 +39,15 @@ ChartInput ChartArea::input() const {
     in.size = size();
     in.font = chartFont(logicalDpiY());
     in.texts = chartTextsFromLanguage();
-    in.hover = hover_;
+    if (!readoutHidden_) {
+        in.hover = cursorPoint();
+    }
     in.band = band_;
     return in;
+}
+
+QPoint ChartArea::cursorPoint() const {
+    return mapFromGlobal(QCursor::pos());
 }
 
 const QImage& ChartArea::render(const ChartInput& wanted) {
@@ -65,11 +74,11 @@ QImage ChartArea::currentImage() {
     return render(input()).copy();
 }
 
-void ChartArea::setHover(std::optional<QPoint> hover) {
-    if (hover_ == hover) {
+void ChartArea::hideReadout(bool hidden) {
+    if (readoutHidden_ == hidden) {
         return;
     }
-    hover_ = hover;
+    readoutHidden_ = hidden;
     update();
 }
 
@@ -82,13 +91,13 @@ void ChartArea::setBand(std::optional<std::pair<int, int>> band) {
 }
 
 void ChartArea::mouseMoveEvent(QMouseEvent* event) {
-    setHover(event->position().toPoint());
+    update();
     QWidget::mouseMoveEvent(event);
 }
 
 // The cursor has left the chart: one more repaint takes a stale readout away.
 void ChartArea::leaveEvent(QEvent* event) {
-    setHover(std::nullopt);
+    update();
     QWidget::leaveEvent(event);
 }
 
@@ -103,10 +112,24 @@ void ChartArea::displayChanged() {
     update();
 }
 
-// A chart about to be shown with no records loads the chosen recorder's file once, showing a
-// message and a progress bar meanwhile; a load that leaves the list empty is not tried again.
+ChartArea::LoadAttempt ChartArea::loadAttempt() const {
+    LoadAttempt attempt;
+    attempt.recorder = source_.chosenRecorder ? source_.chosenRecorder() : -1;
+    std::error_code error;
+    attempt.fileThere = attempt.recorder >= 0 &&
+                        std::filesystem::exists(store_.dataFilePath(attempt.recorder), error);
+    return attempt;
+}
+
+// A chart about to be shown with no records loads the chosen recorder's file, showing a message
+// and a progress bar meanwhile; a load that leaves the list empty is not tried again until
+// another recorder is chosen or its file appears.
 void ChartArea::loadIfEmpty() {
-    if (loading_ || loadGivenUp_ || !isVisible() || store_.displayedCount() != 0) {
+    if (loading_ || !isVisible() || store_.displayedCount() != 0) {
+        return;
+    }
+    const LoadAttempt attempt = loadAttempt();
+    if (givenUpFor_ == attempt) {
         return;
     }
     loading_ = true;
@@ -130,14 +153,13 @@ void ChartArea::loadIfEmpty() {
     loadingText_->repaint();
     progress_->repaint();
 
-    const int chosen = source_.chosenRecorder ? source_.chosenRecorder() : -1;
-    if (chosen >= 0) {
-        store_.loadDisplayedSet(chosen);
+    if (attempt.recorder >= 0) {
+        store_.loadDisplayedSet(attempt.recorder);
     }
     progress_->hide();
     loadingText_->hide();
     if (store_.displayedCount() == 0) {
-        loadGivenUp_ = true;
+        givenUpFor_ = attempt;
     }
     ++generation_;
     loading_ = false;

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 class QLabel;
@@ -34,14 +35,15 @@ public:
     // The chart as it is shown now, readout included (for the image export).
     QImage currentImage();
 
-    // Where the cursor is, in chart coordinates (tests move it without a mouse).
-    void setHover(std::optional<QPoint> hover);
+    // While a button drags over the chart, the readout under the cursor is not shown.
+    void hideReadout(bool hidden);
     // The pixel columns of a selection band being dragged, or none.
     void setBand(std::optional<std::pair<int, int>> band);
 
-    // Cleared once a first-draw load left the list empty; no later change retries it.
-    static bool loadGivenUp() { return loadGivenUp_; }
-    static void resetLoadGivenUp() { loadGivenUp_ = false; }
+    // Set once a first-draw load left the list empty; it is tried again only for another chosen
+    // recorder, or when the chosen recorder's file has appeared since.
+    static bool loadGivenUp() { return givenUpFor_.has_value(); }
+    static void resetLoadGivenUp() { givenUpFor_.reset(); }
 
     ChartRenderer& renderer() { return renderer_; }
 
@@ -52,20 +54,31 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // What a first-draw load was tried for: the chosen recorder and whether its file was there.
+    struct LoadAttempt {
+        int recorder = -1;
+        bool fileThere = false;
+        bool operator==(const LoadAttempt&) const = default;
+    };
+
     ChartInput input() const;
+    // The cursor in chart coordinates, read at every draw wherever the last mouse event was, so
+    // that a chart drawn while the cursor rests on a point (an export) shows its readout.
+    QPoint cursorPoint() const;
+    LoadAttempt loadAttempt() const;
     const QImage& render(const ChartInput& input);
     void loadIfEmpty();
 
     DataStore& store_;
     ChartAreaSource source_;
     ChartRenderer renderer_;
-    std::optional<QPoint> hover_;
+    bool readoutHidden_ = false;
     std::optional<std::pair<int, int>> band_;
     uint64_t generation_ = 0;
     bool loading_ = false;
     QLabel* loadingText_ = nullptr;
     QProgressBar* progress_ = nullptr;
-    static inline bool loadGivenUp_ = false;
+    static inline std::optional<LoadAttempt> givenUpFor_;
 };
 
 } // namespace veldrin::chart

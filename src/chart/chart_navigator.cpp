@@ -105,7 +105,7 @@ bool ChartNavigator::pressed(const QMouseEvent& event) {
     }
     pressedAt_ = at;
     pressedWindow_ = shownWindow();
-    area_.setHover(std::nullopt);
+    area_.hideReadout(true);
     return true;
 }
 
@@ -163,7 +163,7 @@ bool ChartNavigator::released(const QMouseEvent& event) {
         std::abs(at.y() - pressedAt_.y()) < kClickDistance) {
         chooseValueAt(at);
     }
-    area_.setHover(at);
+    area_.hideReadout(false);
     return true;
 }
 

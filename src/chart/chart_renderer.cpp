@@ -492,6 +492,15 @@ void ChartRenderer::buildOps(const ChartInput& input) {
         op.color = c;
         ops_.push_back(op);
     };
+    // A tick runs from its axis outward over kTickLength pixels: the axis pixel included, the
+    // pixel kTickLength away not, as every line of the chart takes its first pixel and not its
+    // last.
+    auto drawTick = [&](const QColor& c, QPoint axis, QPoint outward) {
+        const QPoint last = axis + outward * (kTickLength - 1);
+        fill(QRect(QPoint(std::min(axis.x(), last.x()), std::min(axis.y(), last.y())),
+                   QPoint(std::max(axis.x(), last.x()), std::max(axis.y(), last.y()))),
+             c);
+    };
     auto line = [&](const QPen& pen, int xa, int ya, int xb, int yb) {
         Op op;
         op.kind = Op::Kind::line;
@@ -539,7 +548,7 @@ void ChartRenderer::buildOps(const ChartInput& input) {
     double previous = firstPreviousLabelDate(input.start, input.end);
     int labelEnd = 0;
     for (const TimeTick& tick : timeTicks(input.start, input.end, p)) {
-        line(frame, tick.x, p.y1, tick.x, p.y1 - kTickLength);
+        drawTick(kBlack, QPoint(tick.x, p.y1), QPoint(0, -1));
         if (tick.x >= labelEnd) {
             const QString label = qs(timeLabel(tick.time, previous));
             text(QPoint(tick.x, p.y1), label);
@@ -549,9 +558,8 @@ void ChartRenderer::buildOps(const ChartInput& input) {
     }
 
     const char16_t unit = unit_;
-    const QPen red = thinPen(kTemperatureColor);
     for (const Tick& tick : temperatureTicks(data_.temperature, p)) {
-        line(red, p.x0, tick.position, p.x0 - kTickLength, tick.position);
+        drawTick(kTemperatureColor, QPoint(p.x0, tick.position), QPoint(-1, 0));
         const QString label = qs(temperatureText(tick.value, unit));
         textColor = kTemperatureColor;
         text(QPoint(p.x0 - fm.horizontalAdvance(label) - kTickLength, tick.position), label);
@@ -562,9 +570,8 @@ void ChartRenderer::buildOps(const ChartInput& input) {
     line(curvePen(kTemperatureColor), 150, p.y1 + (3 * lh) / 2, 250, p.y1 + (3 * lh) / 2);
     text(QPoint(58, p.y1 + lh), qs(input.texts.temperatureLegend));
 
-    const QPen blue = thinPen(kHumidityColor);
     for (const Tick& tick : humidityTicks(data_.humidity, p)) {
-        line(blue, p.x1, tick.position, p.x1 + kTickLength, tick.position);
+        drawTick(kHumidityColor, QPoint(p.x1, tick.position), QPoint(1, 0));
         textColor = kHumidityColor;
         text(QPoint(p.x1, tick.position - lh), qs(humidityText(static_cast<int>(tick.value))));
     }

@@ -9,6 +9,9 @@ namespace {
 
 constexpr int kTextNoRecorder = 57;
 constexpr int kTextBusy = 100;
+constexpr int kTextWriteRefused = 125;
+constexpr int kTextLostDuringWrite = 126;
+constexpr int kTextExchanged = 127;
 // One tick before the periodic download of the 15th.
 constexpr int kTickBeforeDownload = 14;
 constexpr const char* kCurrentIdKey = "ID";
@@ -87,11 +90,20 @@ SettingOutcome runSettingCommand(Acquisition& acquisition, CUserPrompts& prompts
                                           : SettingOutcome::lostRecorder;
         }
     }
-    if (acquisition.writeSettings(edit) == 0) {
-        say(prompts, parent, kTextNoRecorder);
-        return SettingOutcome::writeFailed;
+    switch (acquisition.writeConfiguration(edit)) {
+    case Acquisition::WriteResult::written:
+        return SettingOutcome::written;
+    case Acquisition::WriteResult::refused:
+        say(prompts, parent, kTextWriteRefused);
+        return SettingOutcome::refused;
+    case Acquisition::WriteResult::lost:
+        say(prompts, parent, kTextLostDuringWrite);
+        return SettingOutcome::lostInWrite;
+    case Acquisition::WriteResult::exchanged:
+        break;
     }
-    return SettingOutcome::written;
+    say(prompts, parent, kTextExchanged);
+    return SettingOutcome::exchanged;
 }
 
 ClearOutcome runClearPcData(Acquisition& acquisition, CUserPrompts& prompts, QWidget* parent,

@@ -26,7 +26,10 @@ enum class SettingOutcome {
     cancelled,    // the dialog was cancelled
     lostRecorder, // after OK the recorder was gone (string 57); nothing written
     busyAfterOk,  // after OK a command chain ran (string 100); nothing written
-    writeFailed,  // a write was refused or the header not read back (string 57)
+    exchanged,    // after OK another recorder was attached (string 127); nothing written
+    refused,      // the recorder refused a write (string 125); the settings and file follow what
+                  // it holds now
+    lostInWrite,  // the recorder stopped answering during the writes (string 126)
     written,      // written and read back; the connected settings and file follow the recorder
 };
 

@@ -443,6 +443,21 @@ int CVeldrinDoc::peekSettings(const std::string& path, RecorderSettings& out) {
     return 1;
 }
 
+// Anything but an empty file or a file without records may be history worth keeping.
+bool CVeldrinDoc::holdsRecords(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+        return false;
+    }
+    if (static_cast<uint64_t>(st.st_size) > fileSize(kMaxDescriptionUnits, 0)) {
+        return true;
+    }
+    DataFileContent content;
+    const bool read = readAndDecode(path, content);
+    damaged_.erase(path); // kept aside below if it holds anything, never counted as damage here
+    return !read || !content.records.empty();
+}
+
 bool CVeldrinDoc::moveAside(const std::string& path, const char* reason) {
     const std::string base = path + "." + reason + "-" + stampForName(clock_);
     std::string aside = base;
@@ -517,19 +532,17 @@ int CVeldrinDoc::save(const std::string& path) {
     return writeBytes(path, settings, target_);
 }
 
-int CVeldrinDoc::createEmpty(const std::string& path) {
+int CVeldrinDoc::createEmpty(const std::string& path, const RecorderSettings& fresh) {
     error_.clear();
     notice_.clear();
     if (!moveAsideIfDamaged(path)) {
         return 0;
     }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
-        !moveAside(path, "orphaned")) {
+    if (holdsRecords(path) && !moveAside(path, "orphaned")) {
         return 0;
     }
     std::string error;
-    if (!writeFileAtomically(path, {}, error)) {
+    if (!writeFileAtomically(path, encodeDataFile(fresh, {}, 0), error)) {
         error_ = "Failed to save document " + path + ": " + error;
         return 0;
     }

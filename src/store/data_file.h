@@ -58,7 +58,7 @@ std::string dataFilePath(const std::string& folder, int32_t number);
 enum class OpenFailure {
     none,
     notFound,   // no file at the path
-    empty,      // a 0-byte file: a registered recorder whose first refresh has not run yet
+    empty,      // a 0-byte file (earlier versions marked a registered recorder so)
     malformed,  // ends too early, too long, counts out of range, unknown date-time status
     unreadable, // exists but could not be read (permissions, a folder, an I/O error)
 };
@@ -89,7 +89,8 @@ bool decodeDataFile(std::string_view bytes, DataFileContent& out, std::string& m
 // - a file that could not be read (anything but a missing or a 0-byte file) is never written
 //   over: before the first save to that path it is renamed to "<path>.damaged-YYYYMMDD-HHMMSS"
 //   (local time of the clock) and noticeMessage() says where it went;
-// - createEmpty never destroys history: a non-empty file already at the path is renamed to
+// - createEmpty never destroys history: a file with records (or one that cannot be read) already
+//   at the path is renamed to
 //   "<path>.orphaned-YYYYMMDD-HHMMSS" first.
 class CVeldrinDoc {
 public:
@@ -105,8 +106,9 @@ public:
 
     int open(const std::string& path);
     int save(const std::string& path);
-    // A 0-byte file, the mark of a registered recorder whose data have not been written yet.
-    int createEmpty(const std::string& path);
+    // The file of a recorder just registered: a whole data file with `fresh` and no records, so
+    // that it reads as "no records yet" from the moment it exists.
+    int createEmpty(const std::string& path, const RecorderSettings& fresh);
 
     // Settings of a file without keeping its records (for showing a description); the document
     // itself is not changed, apart from remembering a damaged path.
@@ -120,6 +122,7 @@ public:
 
 private:
     bool readAndDecode(const std::string& path, DataFileContent& content);
+    bool holdsRecords(const std::string& path);
     bool moveAsideIfDamaged(const std::string& path);
     bool moveAside(const std::string& path, const char* reason);
     int writeBytes(const std::string& path, const RecorderSettings& settings,

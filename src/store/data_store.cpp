@@ -240,7 +240,9 @@ int DataStore::readFileSettings(int32_t number, RecorderSettings& out) {
 // ---- Worker reports --------------------------------------------------------------------------
 
 int DataStore::createEmptyLocked(int32_t number, Notices& notices) {
-    const int ok = document_.createEmpty(dataFilePath(number));
+    RecorderSettings fresh;
+    fresh.recorderNumber = number;
+    const int ok = document_.createEmpty(dataFilePath(number), fresh);
     collectDocumentNotice(notices);
     if (!ok) {
         notices.problems.push_back(document_.errorMessage());
@@ -267,11 +269,14 @@ int DataStore::startNewRecorder(int32_t number) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         connectedSettings_.description.clear();
-        displayedSettings_.description.clear();
+        connectedSettings_.recorderNumber = number;
         nextAddress_ = 0;
         document_.nextAddress = 0;
         freeRecords(connectedRecords_);
         freeRecords(displayedRecords_);
+        // The new recorder is the one chosen for display: its set follows the connected one from
+        // the header refresh on, whatever was shown before.
+        displayedSettings_ = connectedSettings_;
         displayedMirrorsConnected_ = true;
         displayedIsDocument_ = false;
         ok = createEmptyLocked(number, notices);
@@ -458,6 +463,22 @@ void DataStore::setConnectedSettings(const RecorderSettings& settings) {
     connectedSettings_ = settings;
 }
 
+int DataStore::keepDescription(const std::u16string& description) {
+    Notices notices;
+    int ok = 0;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        connectedSettings_.description = description;
+        if (displayedIsConnected()) {
+            displayedSettings_.description = description;
+        }
+        ok = saveConnectedLocked(notices);
+        notices.refill = true;
+    }
+    deliver(notices);
+    return ok;
+}
+
 RecorderSettings DataStore::displayedSettings() const {
     std::lock_guard<std::mutex> guard(mutex_);
     return displayedSettings_;
@@ -484,15 +505,22 @@ int DataStore::clearRecorder(int32_t chosen) {
     int ok = 0;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        freeRecords(displayedRecords_);
+        // Another recorder's history on display stays: its file is not touched.
+        const bool displayedCleared =
+            !displayedIsDocument_ && displayedSettings_.recorderNumber == chosen;
+        if (displayedCleared) {
+            freeRecords(displayedRecords_);
+        }
         if (chosen == currentRecorder_.load()) {
             freeRecords(connectedRecords_);
-            displayedMirrorsConnected_ = true;
+            displayedMirrorsConnected_ = displayedRecords_.empty();
             nextAddress_ = 0;
             ok = saveConnectedLocked(notices);
         } else {
             ok = clearOtherLocked(chosen, notices);
-            displayedMirrorsConnected_ = connectedRecords_.empty();
+            if (displayedCleared) {
+                displayedMirrorsConnected_ = connectedRecords_.empty();
+            }
         }
         notices.refill = true;
     }

@@ -115,16 +115,18 @@ public:
 
     // ---- Worker reports (window side) ----------------------------------------------------
 
-    // A new recorder has been registered with this number: both descriptions emptied,
-    // next-address copy 0, both lists freed, its data file created with 0 bytes.
+    // A new recorder has been registered with this number: both lists freed, next-address copy
+    // 0, and it becomes the displayed recorder (empty description); its data file is created
+    // holding no records.
     int startNewRecorder(int32_t number);
 
     // A recorder with a valid identity has been recognised as `number`. When it differs from
     // `previous`, the connected set is reset first. Field 7 of both sets := number. A new number
-    // gets empty descriptions and a 0-byte file; a known one has both sets loaded from its file.
+    // gets empty descriptions and a file without records; a known one has both sets loaded from
+    // its file.
     int adoptRecognisedRecorder(int32_t number, int32_t previous, bool isNew);
 
-    // Creates or truncates the recorder's file to 0 bytes (keeping any history found there).
+    // Creates the recorder's file without records (keeping any history found there aside).
     int createEmptyFile(int32_t number);
 
     // ---- Acquisition ---------------------------------------------------------------------
@@ -157,6 +159,10 @@ public:
     // The configuration write edits the connected settings before the refresh that saves them.
     void setConnectedSettings(const RecorderSettings& settings);
     RecorderSettings displayedSettings() const;
+    // The description lives on the PC only: a configuration write that the recorder could not
+    // finish still keeps the one typed, in the connected set and its file. 1 unless the save
+    // failed.
+    int keepDescription(const std::u16string& description);
 
     std::size_t connectedCount() const;
     std::size_t displayedCount() const;
@@ -164,9 +170,9 @@ public:
     // ---- Clearing --------------------------------------------------------------------------
 
     // Empties the chosen recorder's file of records (settings and description kept, nextAddress
-    // 0). The displayed records are freed whichever recorder they show; clearing the connected
-    // recorder also frees its records and sets the next-address copy to 0. Nothing is written
-    // when MaxID is 0 or the number is not registered (returns 0). 1 on success.
+    // 0). The displayed records are freed only when they are the chosen recorder's; clearing the
+    // connected recorder also frees its records and sets the next-address copy to 0. Nothing is
+    // written when MaxID is 0 or the number is not registered (returns 0). 1 on success.
     int clearRecorder(int32_t chosen);
 
     // ---- Readers ---------------------------------------------------------------------------

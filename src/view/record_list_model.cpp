@@ -57,11 +57,12 @@ int RecordListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(selection_.indices.size());
 }
 
-int RecordListModel::rowOfRecord(std::size_t recordIndex) const {
-    const auto& rows = selection_.indices; // in list order, as the indices grow
-    const auto found = std::lower_bound(rows.begin(), rows.end(), recordIndex);
-    return found != rows.end() && *found == recordIndex ? static_cast<int>(found - rows.begin())
-                                                        : -1;
+int RecordListModel::rowOfRecord(std::size_t record) const {
+    // The rows are in list order, so their record indices ascend.
+    const auto& indices = selection_.indices;
+    const auto found = std::lower_bound(indices.begin(), indices.end(), record);
+    return found != indices.end() && *found == record ? static_cast<int>(found - indices.begin())
+                                                      : -1;
 }
 
 int RecordListModel::columnCount(const QModelIndex& parent) const {

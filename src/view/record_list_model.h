@@ -31,8 +31,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // The row of the record with this index in the displayed list; -1 when it is not listed.
-    int rowOfRecord(std::size_t recordIndex) const;
+    // The record a row shows (its index in the displayed list), and the row of a record, -1 when
+    // it is not listed: a refill keeps the user's row by its record.
+    std::size_t recordOfRow(int row) const {
+        return selection_.indices[static_cast<std::size_t>(row)];
+    }
+    int rowOfRecord(std::size_t record) const;
     // The remarks of the rows that carry one (at most five rows).
     QStringList remarks() const;
 

@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QSet>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -342,7 +343,7 @@ void CVeldrinView::createControls() {
     connect(displayCombo_, &QComboBox::activated, this, &CVeldrinView::onDisplayChanged);
     connect(selectCombo_, &QComboBox::activated, this, &CVeldrinView::onSelectChanged);
     connect(periodCombo_, &QComboBox::activated, this, &CVeldrinView::onPeriodChanged);
-    connect(pickers_.get(), &TimeWindowPickers::changed, this, &CVeldrinView::redrawDisplay);
+    connect(pickers_.get(), &TimeWindowPickers::changed, this, &CVeldrinView::onPickersChanged);
     connect(pickers_.get(), &TimeWindowPickers::endCorrected, this, &CVeldrinView::showMessage106);
     auto* chart = new chart::ChartArea(
         *store_, {[this] { return timeWindow(); }, [this] { return chosenRecorder(); }});
@@ -647,13 +648,40 @@ void CVeldrinView::showFreeWindow(const TimeWindow& window) {
     onSelectChanged();
 }
 
+void CVeldrinView::onPickersChanged() {
+    fillRecordList();
+    redrawDisplay();
+}
+
 void CVeldrinView::fillRecordList() {
-    if (!listNeedsRefill_.exchange(false)) {
+    const TimeWindow window = pickers_->window();
+    const auto wanted =
+        std::make_tuple(window.start, window.end, static_cast<int32_t>(chosenRecorder()));
+    const bool sameWindow = listed_ == wanted;
+    if (!listNeedsRefill_.exchange(false) && sameWindow) {
         return;
     }
-    const TimeWindow window = pickers_->window();
+    // The user's place in the list, by record, so that it survives the periodic refills.
+    QScrollBar* scroll = recordList_->verticalScrollBar();
+    const int scrolledTo = scroll->value();
+    const QModelIndex current = recordList_->currentIndex();
+    const std::optional<std::size_t> chosenRecord =
+        current.isValid() ? std::optional(listModel_->recordOfRow(current.row())) : std::nullopt;
+
     listModel_->refill(window.start, window.end);
     fitListColumns();
+    listed_ = wanted;
+    if (!sameWindow) {
+        recordList_->scrollToTop();
+        return;
+    }
+    if (chosenRecord) {
+        const int row = listModel_->rowOfRecord(*chosenRecord);
+        if (row >= 0) {
+            recordList_->setCurrentIndex(listModel_->index(row, current.column()));
+        }
+    }
+    scroll->setValue(scrolledTo);
 }
 
 void CVeldrinView::fitListColumns() {
@@ -772,6 +800,7 @@ void CVeldrinView::openDocumentReadOnly(const QString& path) {
     listValidSlots(settings);
     showInterval(settings.interval);
     showDisplayedTexts();
+    listed_.reset(); // other records: the list starts at its first row
     setListNeedsRefill();
     applyTimeWindow();
 }

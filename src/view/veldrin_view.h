@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 class QComboBox;
@@ -133,7 +134,9 @@ public:
     // Asks for the list to be rebuilt at the next fill (thread-safe).
     void setListNeedsRefill() { listNeedsRefill_.store(true); }
     bool listRefillPending() const { return listNeedsRefill_.load(); }
-    // Fills the record list from the displayed set when a refill is pending; cheap otherwise.
+    // Fills the record list from the displayed set when a refill is pending or the window or the
+    // recorder is not the one listed; cheap otherwise. A refill of the same window and recorder
+    // keeps the selected record and the scroll position; otherwise the first row is shown.
     void fillRecordList();
     // Widens the list's columns that are too narrow for their heading or, the remarks, their text.
     void fitListColumns();
@@ -178,6 +181,7 @@ private:
     void followAttached();
     void displayedDataChanged();
     void redrawDisplay();
+    void onPickersChanged();
 
     ViewStartup startup_;
     CFrameServices& frame_;
@@ -198,6 +202,8 @@ private:
     std::unique_ptr<Acquisition> acquisition_;
 
     std::atomic<bool> listNeedsRefill_{true};
+    // The window and the recorder the list was last filled for.
+    std::optional<std::tuple<DateTime, DateTime, int32_t>> listed_;
     int appliedLanguage_ = -1;
     int lastAttached_ = -1;
     // The latest worker report (number, code): its text is shown again after a language change.

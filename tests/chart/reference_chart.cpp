@@ -22,6 +22,12 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
     const char16_t unit = input.fahrenheit ? u'F' : u'C';
     QColor textColor = kBlack;
     auto text = [&](int x, int y, const QString& t) { drawTextAt(p, fm, {x, y}, t, textColor); };
+    // Ticks from the axis outward, five pixels, the axis pixel first (not the pixel 5 away).
+    auto drawTick = [&](const QColor& color, int x, int y, int dx, int dy) {
+        for (int i = 0; i < 5; ++i) {
+            p.fillRect(x + i * dx, y + i * dy, 1, 1, color);
+        }
+    };
     auto centred = [&](int c, int y, const QString& t) {
         text(c - fm.horizontalAdvance(t) / 2, y, t);
     };
@@ -91,8 +97,7 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
     double previous = firstPreviousLabelDate(input.start, input.end);
     int labelEnd = 0;
     for (const TimeTick& tick : timeTicks(input.start, input.end, r)) {
-        p.setPen(thinPen(kBlack));
-        p.drawLine(tick.x, r.y1, tick.x, r.y1 - 5);
+        drawTick(kBlack, tick.x, r.y1, 0, -1);
         if (tick.x >= labelEnd) {
             const QString label = qs(timeLabel(tick.time, previous));
             text(tick.x, r.y1, label);
@@ -102,8 +107,7 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
     }
 
     for (const Tick& tick : temperatureTicks(ts, r)) {
-        p.setPen(thinPen(kTemperatureColor));
-        p.drawLine(r.x0, tick.position, r.x0 - 5, tick.position);
+        drawTick(kTemperatureColor, r.x0, tick.position, -1, 0);
         const QString label = qs(temperatureText(tick.value, unit));
         textColor = kTemperatureColor;
         text(r.x0 - fm.horizontalAdvance(label) - 5, tick.position, label);
@@ -143,8 +147,7 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
     text(58, r.y1 + lh, qs(input.texts.temperatureLegend));
 
     for (const Tick& tick : humidityTicks(hs, r)) {
-        p.setPen(thinPen(kHumidityColor));
-        p.drawLine(r.x1, tick.position, r.x1 + 5, tick.position);
+        drawTick(kHumidityColor, r.x1, tick.position, 1, 0);
         textColor = kHumidityColor;
         text(r.x1, tick.position - lh, qs(humidityText(static_cast<int>(tick.value))));
     }

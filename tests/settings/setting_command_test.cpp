@@ -161,22 +161,24 @@ TEST_F(SettingCommandTest, RefusedWhenBusyOrWithoutRecorderBeforeAndAfterTheDial
     EXPECT_FALSE(dialogShown);
 }
 
-// While the dialog is open the periodic step leaves the recorder alone; whatever happens to the
-// recorder meanwhile, a write that cannot be made is reported and the data file stays as it was.
+// While the dialog is open the periodic step leaves the recorder alone but keeps checking that
+// it is there; a write that cannot be made is reported as what it is, and the PC copy keeps the
+// description typed and what the recorder holds.
 TEST_F(SettingCommandTest, RecorderPulledOrRefusingWhileTheDialogIsOpen) {
     enum class Mishap { pulled, refusesAWrite, pulledDuringTheWrite, exchanged };
     struct Case {
         Mishap mishap;
         SettingOutcome outcome;
+        int message;
+        bool descriptionKept;
     };
-    for (const Case c : {Case{Mishap::pulled, SettingOutcome::lostRecorder},
-                         Case{Mishap::refusesAWrite, SettingOutcome::writeFailed},
-                         Case{Mishap::pulledDuringTheWrite, SettingOutcome::writeFailed},
-                         Case{Mishap::exchanged, SettingOutcome::writeFailed}}) {
+    for (const Case c : {Case{Mishap::pulled, SettingOutcome::lostRecorder, 57, false},
+                         Case{Mishap::refusesAWrite, SettingOutcome::refused, 125, true},
+                         Case{Mishap::pulledDuringTheWrite, SettingOutcome::lostInWrite, 126, true},
+                         Case{Mishap::exchanged, SettingOutcome::exchanged, 127, false}}) {
         ChainRig rig;
         connect(rig);
         const std::string fileBefore = readFile(rig.dataFile(0));
-        const RecorderSettings settingsBefore = rig.store->connectedSettings();
         const HeaderImage headerBefore = rig.recorder->header();
         const auto runner = [&](CSettingsDialog& d) {
             for (int tick = 0; tick < 30; ++tick) {
@@ -191,7 +193,7 @@ TEST_F(SettingCommandTest, RecorderPulledOrRefusingWhileTheDialogIsOpen) {
                 rig.recorder->unplug();
                 break;
             case Mishap::refusesAWrite:
-                faults.wrongAckFrame = 17; // after the header read, among the byte writes
+                faults.wrongAckFrame = 11; // the third byte write, after unit and date order
                 rig.recorder->setFaults(faults);
                 break;
             case Mishap::pulledDuringTheWrite:
@@ -204,15 +206,24 @@ TEST_F(SettingCommandTest, RecorderPulledOrRefusingWhileTheDialogIsOpen) {
                 break;
             }
             }
+            rig.acquisition->periodicStep(); // the indicator follows the recorder
+            EXPECT_EQ(rig.acquisition->shared().recorderAttached.load(),
+                      c.mishap == Mishap::pulled ? 0 : 1);
+            static_cast<QRadioButton*>(d.control(kFahrenheit))->click();
             d.descriptionEdit()->setText("changed");
             d.intervalEdit()->setText("7");
             return d.validateAndTake();
         };
         EXPECT_EQ(run(rig, runner), c.outcome);
-        EXPECT_EQ(prompts.take(), QStringList{lang(57)});
-        EXPECT_TRUE(readFile(rig.dataFile(0)) == fileBefore) << "data file changed";
-        EXPECT_EQ(rig.store->connectedSettings().description, settingsBefore.description);
-        EXPECT_EQ(rig.store->connectedSettings().interval, settingsBefore.interval);
+        EXPECT_EQ(prompts.take(), QStringList{lang(c.message)});
+        RecorderSettings onDisk;
+        ASSERT_EQ(rig.store->readFileSettings(0, onDisk), 1);
+        EXPECT_EQ(onDisk.description == u"changed", c.descriptionKept);
+        EXPECT_EQ(readFile(rig.dataFile(0)) == fileBefore, !c.descriptionKept);
+        if (c.mishap == Mishap::refusesAWrite) { // the unit went in, the interval did not
+            EXPECT_EQ(std::pair(onDisk.tempUnit, onDisk.interval),
+                      std::pair(1, int32_t{headerBefore[header::interval]}));
+        }
         EXPECT_FALSE(rig.acquisition->workerBusy());
         EXPECT_FALSE(rig.acquisition->periodicCommandsHeld());
         if (c.mishap == Mishap::exchanged) {

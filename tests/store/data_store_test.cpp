@@ -246,8 +246,8 @@ TEST_F(StoreTest, ClearingAnotherRecorderLeavesTheConnectedOne) {
     EXPECT_EQ(readFile(store.dataFilePath(0)).size(), datafile::fileSize(3, 0));
     EXPECT_EQ(readFile(store.dataFilePath(1)), connectedFile);
     EXPECT_EQ(store.connectedCount(), 1u);
-    EXPECT_EQ(store.displayedCount(), 0u);
-    EXPECT_EQ(store.clearRecorder(2), 0); // not registered
+    EXPECT_EQ(store.displayedCount(), 1u); // recorder 1, shown since it was registered
+    EXPECT_EQ(store.clearRecorder(2), 0);  // not registered
 }
 
 TEST_F(StoreTest, RecognisedRecorderResetsOrLoadsItsSets) {
@@ -262,7 +262,7 @@ TEST_F(StoreTest, RecognisedRecorderResetsOrLoadsItsSets) {
     EXPECT_EQ(store.connectedCount(), 0u);
     EXPECT_EQ(store.nextAddress(), 0);
     EXPECT_EQ(store.displayedSettings().recorderNumber, 2);
-    EXPECT_EQ(readFile(store.dataFilePath(2)).size(), 0u);
+    EXPECT_EQ(readFile(store.dataFilePath(2)).size(), datafile::kFixedSize);
 }
 
 TEST_F(StoreTest, DamagedFileIsKeptAsideAndTheUserTold) {

@@ -1,5 +1,7 @@
 #include "view_rig.h"
 
+#include "chart/chart_area.h"
+#include "device/logger_header.h"
 #include "export/record_list.h"
 #include "lang/language_table.h"
 #include "settings/language_dialog.h"
@@ -15,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 
@@ -22,6 +25,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 namespace veldrin::testing {
 namespace {
@@ -256,7 +260,7 @@ TEST(ViewTimeWindow, PickersKeepTheEndAfterTheStartAndSayWhenTheyCorrectIt) {
     EXPECT_EQ(rig.view().timeWindow().second, DateTime::fromFields(2011, 6, 20, 9, 15));
 }
 
-TEST(ViewRecordList, ModelShowsWhatTheExportListsAndRefillsOnlyWhenAsked) {
+TEST(ViewRecordList, ModelShowsWhatTheExportLists) {
     LanguageGuard language;
     ViewRig rig;
     registerThreeRecorders(rig);
@@ -289,12 +293,9 @@ TEST(ViewRecordList, ModelShowsWhatTheExportListsAndRefillsOnlyWhenAsked) {
     EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), lang(89) + QString::fromUtf8("(°F)"));
     EXPECT_EQ(model.headerData(5, Qt::Horizontal).toString(), lang(70));
 
-    // Moving the pickers repaints but keeps the rows until something asks for a refill.
+    // Moving the pickers refills the list at once.
     choose(rig.control<QComboBox>(control_id::kSelectCombo), 2);
     rig.control<QDateTimeEdit>(control_id::kStartDate)->setDateTime(at(2011, 6, 16));
-    EXPECT_EQ(model.rowCount(), 5);
-    view.setListNeedsRefill();
-    view.fillRecordList();
     EXPECT_EQ(model.rowCount(), 0);
 }
 
@@ -393,6 +394,83 @@ TEST(ViewChain, ABlankRecorderIsRegisteredDownloadedClockCheckedAndListed) {
     rig.tick();
     ASSERT_TRUE(rig.pumpUntilIdle());
     EXPECT_FALSE(rig.frame.attached);
+}
+
+// A recorder registered while the window runs is shown at once (records, interval, unit) with
+// no message about its new file: with recorder 0 shown from its file in the chart, or in the list
+// after a start without any recorder and recorder 0 connected and pulled.
+TEST(ViewChain, ARecorderRegisteredWhileTheWindowRunsIsShownAtOnce) {
+    LanguageGuard language;
+    for (const bool recorderZeroOnFile : {true, false}) {
+        chart::ChartArea::resetLoadGivenUp();
+        ViewRig rig;
+        if (recorderZeroOnFile) {
+            writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n");
+            writeDataFile(rig.file("0.dat"), {},
+                          {recordAt(DateTime::fromFields(2011, 6, 15), 18, 55)});
+        }
+        CVeldrinView& view = rig.start();
+        choose(rig.control<QComboBox>(control_id::kDisplayCombo), recorderZeroOnFile ? 0 : 1);
+        for (int step = recorderZeroOnFile ? 1 : 0; step < 2; ++step) {
+            const uint8_t newFahrenheitEvery2Min[] = {0,    2,    0xFF, 0xFF, 0xFF,
+                                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+            rig.recorder->write(header::tempUnit, newFahrenheitEvery2Min, 2);
+            rig.recorder->write(header::idProduct, newFahrenheitEvery2Min + 2, 8);
+            rig.recorder->plug();
+            rig.tick();
+            ASSERT_TRUE(rig.pumpUntilIdle());
+            rig.recorder->unplug();
+            rig.tick();
+        }
+        EXPECT_EQ(view.chosenRecorder(), 1);
+        EXPECT_EQ(view.store().displayedCount(), 300u);
+        EXPECT_EQ(rig.control<QLineEdit>(control_id::kIntervalEdit)->text(), "2");
+        EXPECT_EQ(view.store().displayedSettings().tempUnit, 1);
+        EXPECT_EQ(rig.prompts.messages, QStringList());
+    }
+    chart::ChartArea::resetLoadGivenUp();
+}
+
+// In list mode every change of the window refills the list at once, so that the export writes
+// what is on screen; a new window shows its first row, while the 15-second refill of the same
+// window keeps the row chosen and the scroll position.
+TEST(ViewRecordList, FollowsEveryChangeOfTheWindowAndKeepsItsPlaceOnRefills) {
+    LanguageGuard language;
+    ViewRig rig;
+    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n");
+    RecordList day;
+    for (int m = 0; m < 24 * 60; m += 2) {
+        day.push_back(recordAt(DateTime::fromFields(2011, 6, 15).plusMinutes(m), 20.0, 50));
+    }
+    writeDataFile(rig.file("0.dat"), {}, day);
+    CVeldrinView& view = rig.start();
+    choose(rig.control<QComboBox>(control_id::kDisplayCombo), 1);
+    auto* table = rig.control<QTableView>(control_id::kRecordList);
+    const std::function<void()> changes[] = {
+        [&] { choose(rig.control<QComboBox>(control_id::kPeriodCombo), 1); },
+        [&] {
+            choose(rig.control<QComboBox>(control_id::kSelectCombo), 2);
+            rig.control<QDateTimeEdit>(control_id::kStartTime)->setDateTime(at(2011, 6, 15, 9));
+        }};
+    const int rows[] = {720, 450};
+    for (int k = 0; k < 2; ++k) {
+        table->scrollToBottom();
+        changes[k]();
+        EXPECT_EQ(view.recordListModel().rowCount(), rows[k]);
+        EXPECT_EQ(table->verticalScrollBar()->value(), 0);
+        rig.prompts.chosenFiles << QString::fromStdString(rig.file("list.csv"));
+        view.onExport();
+        const std::string csv = readFile(rig.file("list.csv"));
+        EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + rows[k]);
+    }
+    table->setCurrentIndex(view.recordListModel().index(40, 0));
+    table->verticalScrollBar()->setValue(30);
+    view.setListNeedsRefill();
+    for (int i = 0; i < 15; ++i) {
+        rig.tick();
+    }
+    EXPECT_TRUE(table->selectionModel()->isRowSelected(40, QModelIndex()));
+    EXPECT_EQ(table->verticalScrollBar()->value(), 30);
 }
 
 TEST(ViewDocument, AnOpenedFileIsShownReadOnlyAndTheRecordersFilesStayAsTheyAre) {
