@@ -158,21 +158,23 @@ public:
     RunBook(std::span<const HistoryRecord> records, const AlarmLimits& limits)
         : records_(records), delay_(std::max(0, limits.delayMinutes)) {}
 
-    // `extremes`: the runs' extremes up to the previous record.
+    // `extremes`: the runs' extremes up to the previous record; a run that starts here starts
+    // its extreme afresh.
     [[gnu::noinline]] void change(unsigned was, unsigned is, const PassPoint& at,
-                                  const std::array<double, 4>& extremes) {
+                                  std::array<double, 4>& extremes) {
         for (const LimitKind kind : kLimitKinds) {
             const unsigned bit = 1u << slot(kind);
             if ((was & bit) != 0 && (is & bit) == 0) {
                 close(kind, at, extremes[slot(kind)]);
             } else if ((was & bit) == 0 && (is & bit) != 0) {
                 open_[slot(kind)] = at;
+                extremes[slot(kind)] = isHighLimit(kind) ? -kInfinity : kInfinity;
             }
         }
     }
 
     std::vector<AlarmEvent> finish(unsigned open, const PassPoint& end,
-                                   const std::array<double, 4>& extremes) {
+                                   std::array<double, 4>& extremes) {
         change(open, 0, end, extremes);
         std::sort(events_.begin(), events_.end(), [](const AlarmEvent& a, const AlarmEvent& b) {
             return a.firstIndex != b.firstIndex ? a.firstIndex < b.firstIndex
@@ -214,10 +216,6 @@ std::array<double, 4> limitBounds(const AlarmLimits& limits) {
                                    : (high ? kInfinity : -kInfinity);
     }
     return bounds;
-}
-
-double select(bool condition, double a, double b) {
-    return condition ? a : b;
 }
 
 // The record times of a window in whole seconds, as the list compares them: a record is inside
@@ -289,12 +287,10 @@ WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fah
         if (is != beyond) {
             runs.change(beyond, is, at, extreme);
         }
-        // A run that starts here starts its extreme here.
-        const unsigned started = is & ~beyond;
-        extreme[0] = select(started & 1u, t, std::max(extreme[0], t));
-        extreme[1] = select(started & 2u, t, std::min(extreme[1], t));
-        extreme[2] = select(started & 4u, hd, std::max(extreme[2], hd));
-        extreme[3] = select(started & 8u, hd, std::min(extreme[3], hd));
+        extreme[0] = std::max(extreme[0], t);
+        extreme[1] = std::min(extreme[1], t);
+        extreme[2] = std::max(extreme[2], hd);
+        extreme[3] = std::min(extreme[3], hd);
         beyond = is;
         temperature.add(t, i);
         humidity.add(h, i);
