@@ -39,19 +39,24 @@ std::vector<HistoryRecord> history() {
     return records;
 }
 
-// What any figure over the window costs at least.
+// What any figure over the window costs at least, as the chart's benchmark has it: one pass
+// reading each record's time, temperature and humidity, keeping those in the window and their
+// extremes (in Fahrenheit, as the statistics below are asked for).
 double plainPass(const std::vector<HistoryRecord>& records, double from, double to) {
-    double temperatures = 0.0;
-    long humidities = 0;
-    std::size_t inside = 0;
+    double tMax = -1e4;
+    double tMin = 1e4;
+    int hMax = -1000;
+    int hMin = 1000;
     for (const HistoryRecord& r : records) {
         if (r.timeValue >= from && r.timeValue <= to) {
-            temperatures += r.temperature;
-            humidities += r.humidity;
-            ++inside;
+            const double t = r.temperature * 1.8 + 32;
+            tMax = std::max(tMax, t);
+            tMin = std::min(tMin, t);
+            hMax = std::max<int>(hMax, r.humidity);
+            hMin = std::min<int>(hMin, r.humidity);
         }
     }
-    return temperatures + static_cast<double>(humidities) + static_cast<double>(inside);
+    return tMax + tMin + hMax + hMin;
 }
 
 double threadSeconds() {
