@@ -37,30 +37,29 @@ int64_t intervalMinutes(const HistoryRecord& record) {
 // (a file written otherwise) is summed as it comes.
 class KineticTerms {
 public:
-    KineticTerms() {
-        for (std::size_t raw = 0; raw < kTableSize; ++raw) {
-            tenths_[raw] = static_cast<double>(raw) * 0.1 - kTableOffset;
+    // Counts a temperature that is one of the stored tenths; false for any other, which the
+    // caller gives to add() instead (kept apart, since that one calls the exponential).
+    bool count(double celsius) {
+        const double key = (celsius + kTableOffset) * kTableSteps + 0.5;
+        if (!(key >= 0.0 && key < static_cast<double>(kTableSize))) {
+            return false;
         }
+        const auto raw = static_cast<std::size_t>(key);
+        if (tenths(raw) != celsius) {
+            return false;
+        }
+        ++counts_[raw];
+        return true;
     }
 
-    void add(double celsius) {
-        const double key = (celsius + kTableOffset) * kTableSteps + 0.5;
-        if (key >= 0.0 && key < static_cast<double>(kTableSize)) {
-            const auto raw = static_cast<std::size_t>(key);
-            if (tenths_[raw] == celsius) {
-                ++counts_[raw];
-                return;
-            }
-        }
-        addTerm(celsius, 1);
-    }
+    [[gnu::noinline]] void add(double celsius) { addTerm(celsius, 1); }
 
     // In Celsius; none for a temperature at or below absolute zero (a damaged file) or a sum
     // that underflowed.
     std::optional<double> celsius(std::size_t count) {
         for (std::size_t raw = 0; raw < kTableSize; ++raw) {
             if (counts_[raw] != 0) {
-                addTerm(tenths_[raw], counts_[raw]);
+                addTerm(tenths(raw), counts_[raw]);
             }
         }
         if (count == 0 || !valid_ || !(sum_ > 0.0)) {
@@ -75,6 +74,9 @@ private:
     static constexpr double kTableSteps = 10.0;
     static constexpr std::size_t kTableSize = 4096;
 
+    // Computed rather than looked up: the arithmetic is cheaper than a load per record.
+    static double tenths(std::size_t raw) { return static_cast<double>(raw) * 0.1 - kTableOffset; }
+
     void addTerm(double celsius, uint32_t times) {
         const double kelvin = celsius + kCelsiusToKelvin;
         if (!(kelvin > 0.0)) {
@@ -84,7 +86,6 @@ private:
         sum_ += static_cast<double>(times) * std::exp(-kMktActivationKelvin / kelvin);
     }
 
-    std::array<double, kTableSize> tenths_{};
     std::array<uint32_t, kTableSize> counts_{};
     double sum_ = 0.0;
     bool valid_ = true;
@@ -159,9 +160,10 @@ public:
         : records_(records), delay_(std::max(0, limits.delayMinutes)) {}
 
     // `extremes`: the runs' extremes up to the previous record; a run that starts here starts
-    // its extreme afresh.
-    [[gnu::noinline]] void change(unsigned was, unsigned is, const PassPoint& at,
-                                  std::array<double, 4>& extremes) {
+    // its extreme afresh. Taken and given back by value, so that the pass keeps them in
+    // registers rather than in memory this function could reach.
+    [[gnu::noinline]] std::array<double, 4> change(unsigned was, unsigned is, PassPoint at,
+                                                   std::array<double, 4> extremes) {
         for (const LimitKind kind : kLimitKinds) {
             const unsigned bit = 1u << slot(kind);
             if ((was & bit) != 0 && (is & bit) == 0) {
@@ -171,10 +173,11 @@ public:
                 extremes[slot(kind)] = isHighLimit(kind) ? -kInfinity : kInfinity;
             }
         }
+        return extremes;
     }
 
     std::vector<AlarmEvent> finish(unsigned open, const PassPoint& end,
-                                   std::array<double, 4>& extremes) {
+                                   const std::array<double, 4>& extremes) {
         change(open, 0, end, extremes);
         std::sort(events_.begin(), events_.end(), [](const AlarmEvent& a, const AlarmEvent& b) {
             return a.firstIndex != b.firstIndex ? a.firstIndex < b.firstIndex
@@ -232,7 +235,7 @@ public:
     }
 
     bool holds(const HistoryRecord& r) const {
-        const double days = r.timeValue >= 0.0 ? r.timeValue : r.time().linear();
+        const double days = r.timeValue >= 0.0 ? r.timeValue : linearDays(r.timeValue);
         const double seconds = days * kSecondsPerDay;
         // llround takes halves away from zero: x.5 belongs to the later second after 1899 and
         // to the earlier one before.
@@ -243,6 +246,16 @@ public:
     bool valid() const { return valid_; }
 
 private:
+    // DateTime::linear() of a time before 1899, computed here so that the pass makes no call.
+    // Times beyond the calendar lie outside any window and are left as they are.
+    static double linearDays(double value) {
+        if (!(value > -kCalendarDays)) {
+            return value;
+        }
+        const double whole = static_cast<double>(static_cast<int64_t>(value));
+        return whole + std::fabs(value - whole);
+    }
+
     static bool inCalendar(const DateTime& t) {
         return t.isValid() && std::fabs(t.linear()) < kCalendarDays;
     }
@@ -252,9 +265,24 @@ private:
     double high_ = 0.0;
 };
 
-// The one pass: every figure's state is a local variable, so that the compiler keeps it in
-// registers (a member would be stored and read again for every record, since a record's doubles
-// might be the same memory as far as it can tell).
+// Which limits a record lies beyond, one bit each in the order of LimitKind; compared without a
+// branch, since the data decides them.
+unsigned beyondBits(double t, double h, const std::array<double, 4>& bound) {
+    return static_cast<unsigned>(t > bound[0]) | static_cast<unsigned>(t < bound[1]) << 1 |
+           static_cast<unsigned>(h > bound[2]) << 2 | static_cast<unsigned>(h < bound[3]) << 3;
+}
+
+void widen(std::array<double, 4>& extremes, double t, double h) {
+    extremes[0] = std::max(extremes[0], t);
+    extremes[1] = std::min(extremes[1], t);
+    extremes[2] = std::max(extremes[2], h);
+    extremes[3] = std::min(extremes[3], h);
+}
+
+// The one pass: every figure's state is a local variable whose address never leaves the
+// function, so that the compiler keeps it in registers. The records between two changes of the
+// limits crossed are tallied in an inner loop without a call: a call clobbers every floating
+// point register, and one anywhere in the loop would leave the whole state in memory.
 template <class Inside>
 WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fahrenheit,
                                 const AlarmLimits& limits, Inside inside) {
@@ -263,42 +291,55 @@ WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fah
     KineticTerms kinetic;
     ValueAccumulator<double, double> temperature;
     ValueAccumulator<int, int64_t> humidity;
-    PassPoint at;
+    std::size_t count = 0;
+    int64_t minutes = 0;
     std::size_t firstIndex = 0;
+    std::size_t previous = 0;
     unsigned beyond = 0;
     std::array<double, 4> extreme{};
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const HistoryRecord& r = records[i];
-        if (!usable(r) || !inside(r)) {
-            continue;
-        }
+    const auto tally = [&](const HistoryRecord& r, std::size_t i) {
         const double t = r.temperature;
         const int h = r.humidity;
-        const double hd = h;
-        if (at.count == 0) {
+        if (count == 0) {
             firstIndex = i;
             temperature.start(t, i);
             humidity.start(h, i);
         }
-        at.index = i;
-        const unsigned is =
-            static_cast<unsigned>(t > bound[0]) | static_cast<unsigned>(t < bound[1]) << 1 |
-            static_cast<unsigned>(hd > bound[2]) << 2 | static_cast<unsigned>(hd < bound[3]) << 3;
-        if (is != beyond) {
-            runs.change(beyond, is, at, extreme);
-        }
-        extreme[0] = std::max(extreme[0], t);
-        extreme[1] = std::min(extreme[1], t);
-        extreme[2] = std::max(extreme[2], hd);
-        extreme[3] = std::min(extreme[3], hd);
-        beyond = is;
+        widen(extreme, t, h);
         temperature.add(t, i);
         humidity.add(h, i);
-        kinetic.add(t);
-        at.minutes += intervalMinutes(r);
-        ++at.count;
-        at.previous = i;
+        minutes += intervalMinutes(r);
+        ++count;
+        previous = i;
+    };
+    std::size_t i = 0;
+    for (;;) {
+        unsigned is = beyond;
+        for (; i < records.size(); ++i) {
+            const HistoryRecord& r = records[i];
+            if (!usable(r) || !inside(r)) {
+                continue;
+            }
+            is = beyondBits(r.temperature, r.humidity, bound);
+            if (is != beyond || !kinetic.count(r.temperature)) {
+                break; // booked below, out of this loop
+            }
+            tally(r, i);
+        }
+        if (i == records.size()) {
+            break;
+        }
+        if (is != beyond) {
+            // The record is taken again by the loop once its change is booked.
+            extreme = runs.change(beyond, is, PassPoint{i, previous, count, minutes}, extreme);
+            beyond = is;
+            continue;
+        }
+        kinetic.add(records[i].temperature);
+        tally(records[i], i);
+        ++i;
     }
+    const PassPoint at{previous, previous, count, minutes};
 
     WindowStatistics out;
     out.fahrenheit = fahrenheit;
