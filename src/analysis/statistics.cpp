@@ -108,11 +108,12 @@ template <class Value, class Sum> struct ValueAccumulator {
         minIndex = maxIndex = index;
     }
     void add(Value value, std::size_t index) {
-        if (value < min) {
+        // A new extreme is rare: a branch costs less here than selecting value and index.
+        if (value < min) [[unlikely]] {
             min = value;
             minIndex = index;
         }
-        if (value > max) {
+        if (value > max) [[unlikely]] {
             max = value;
             maxIndex = index;
         }
@@ -234,11 +235,14 @@ public:
         }
     }
 
+    // llround takes halves away from zero: x.5 belongs to the later second after 1899 and to
+    // the earlier one before.
     bool holds(const HistoryRecord& r) const {
-        const double days = r.timeValue >= 0.0 ? r.timeValue : linearDays(r.timeValue);
-        const double seconds = days * kSecondsPerDay;
-        // llround takes halves away from zero: x.5 belongs to the later second after 1899 and
-        // to the earlier one before.
+        if (r.timeValue >= 0.0) [[likely]] {
+            const double seconds = r.timeValue * kSecondsPerDay;
+            return seconds >= low_ && seconds < high_;
+        }
+        const double seconds = linearDays(r.timeValue) * kSecondsPerDay;
         return seconds >= 0.0 ? seconds >= low_ && seconds < high_
                               : seconds > low_ && seconds <= high_;
     }
@@ -272,6 +276,45 @@ unsigned beyondBits(double t, double h, const std::array<double, 4>& bound) {
            static_cast<unsigned>(h > bound[2]) << 2 | static_cast<unsigned>(h < bound[3]) << 3;
 }
 
+// The values a record may have and lie beyond the same limits as the one before: a box of
+// temperature and humidity, so that the common record is judged by four predictable branches
+// instead of computing its bits. For finite values, holds() is true exactly when beyondBits()
+// gives `bits`.
+class SameLimitsBox {
+public:
+    SameLimitsBox(unsigned bits, const std::array<double, 4>& bound)
+        : t_(range(bits & 1u, bits & 2u, bound[0], bound[1])),
+          h_(range(bits & 4u, bits & 8u, bound[2], bound[3])) {}
+
+    bool holds(double t, double h) const {
+        return t >= t_.low && t <= t_.high && h >= h_.low && h <= h_.high;
+    }
+
+private:
+    struct Range {
+        double low;
+        double high;
+    };
+    // The values v with (v > high) == aboveHigh and (v < low) == belowLow.
+    static Range range(bool aboveHigh, bool belowLow, double high, double low) {
+        Range r{-kInfinity, kInfinity};
+        if (aboveHigh) {
+            r.low = std::nextafter(high, kInfinity);
+        } else {
+            r.high = high;
+        }
+        if (belowLow) {
+            r.high = std::min(r.high, std::nextafter(low, -kInfinity));
+        } else {
+            r.low = std::max(r.low, low);
+        }
+        return r;
+    }
+
+    Range t_;
+    Range h_;
+};
+
 void widen(std::array<double, 4>& extremes, double t, double h) {
     extremes[0] = std::max(extremes[0], t);
     extremes[1] = std::min(extremes[1], t);
@@ -279,28 +322,20 @@ void widen(std::array<double, 4>& extremes, double t, double h) {
     extremes[3] = std::min(extremes[3], h);
 }
 
-// The one pass: every figure's state is a local variable whose address never leaves the
-// function, so that the compiler keeps it in registers. The records between two changes of the
-// limits crossed are tallied in an inner loop without a call: a call clobbers every floating
-// point register, and one anywhere in the loop would leave the whole state in memory.
-template <class Inside>
-WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fahrenheit,
-                                const AlarmLimits& limits, Inside inside) {
-    const std::array<double, 4> bound = limitBounds(limits);
-    RunBook runs(records, limits);
-    KineticTerms kinetic;
+// What the pass keeps of every record but the kinetic table.
+struct PassTally {
     ValueAccumulator<double, double> temperature;
     ValueAccumulator<int, int64_t> humidity;
+    std::array<double, 4> extreme{}; // of the runs beyond the limits, see RunBook
     std::size_t count = 0;
     int64_t minutes = 0;
     std::size_t firstIndex = 0;
     std::size_t previous = 0;
-    unsigned beyond = 0;
-    std::array<double, 4> extreme{};
-    const auto tally = [&](const HistoryRecord& r, std::size_t i) {
+
+    void add(const HistoryRecord& r, std::size_t i) {
         const double t = r.temperature;
         const int h = r.humidity;
-        if (count == 0) {
+        if (count == 0) [[unlikely]] {
             firstIndex = i;
             temperature.start(t, i);
             humidity.start(h, i);
@@ -311,53 +346,83 @@ WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fah
         minutes += intervalMinutes(r);
         ++count;
         previous = i;
-    };
+    }
+
+    PassPoint at(std::size_t index) const { return PassPoint{index, previous, count, minutes}; }
+};
+
+// Tallies the records from `i` on while they lie beyond the same limits and their temperature
+// is one of the stored tenths; returns where it stopped. The tally is worked on in a copy whose
+// address never leaves this function, and the loop makes no call (a call clobbers every
+// floating point register), so that the compiler keeps the figures in registers: kept in
+// memory, each sum would wait for its own store at every record.
+template <class Inside>
+[[gnu::noinline]] std::size_t tallyWhileSame(std::span<const HistoryRecord> records, std::size_t i,
+                                             const SameLimitsBox& same, const Inside& inside,
+                                             KineticTerms& kinetic, PassTally& tally) {
+    PassTally local = tally;
+    for (; i < records.size(); ++i) {
+        const HistoryRecord& r = records[i];
+        if (!usable(r) || !inside(r)) {
+            continue;
+        }
+        if (!same.holds(r.temperature, r.humidity) || !kinetic.count(r.temperature)) {
+            break;
+        }
+        local.add(r, i);
+    }
+    tally = local;
+    return i;
+}
+
+// The one pass. The common records are tallied by tallyWhileSame(); the rare ones (a change of
+// the limits crossed, a temperature off the stored tenths) are booked here.
+template <class Inside>
+WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fahrenheit,
+                                const AlarmLimits& limits, Inside inside) {
+    const std::array<double, 4> bound = limitBounds(limits);
+    RunBook runs(records, limits);
+    KineticTerms kinetic;
+    PassTally tally;
+    unsigned beyond = 0;
     std::size_t i = 0;
     for (;;) {
-        unsigned is = beyond;
-        for (; i < records.size(); ++i) {
-            const HistoryRecord& r = records[i];
-            if (!usable(r) || !inside(r)) {
-                continue;
-            }
-            is = beyondBits(r.temperature, r.humidity, bound);
-            if (is != beyond || !kinetic.count(r.temperature)) {
-                break; // booked below, out of this loop
-            }
-            tally(r, i);
-        }
+        i = tallyWhileSame(records, i, SameLimitsBox(beyond, bound), inside, kinetic, tally);
         if (i == records.size()) {
             break;
         }
-        if (is != beyond) {
+        const HistoryRecord& r = records[i];
+        if (const unsigned is = beyondBits(r.temperature, r.humidity, bound); is != beyond) {
             // The record is taken again by the loop once its change is booked.
-            extreme = runs.change(beyond, is, PassPoint{i, previous, count, minutes}, extreme);
+            tally.extreme = runs.change(beyond, is, tally.at(i), tally.extreme);
             beyond = is;
             continue;
         }
-        kinetic.add(records[i].temperature);
-        tally(records[i], i);
+        if (!kinetic.count(r.temperature)) {
+            kinetic.add(r.temperature);
+        }
+        tally.add(r, i);
         ++i;
     }
-    const PassPoint at{previous, previous, count, minutes};
+    const PassPoint at = tally.at(tally.previous);
 
     WindowStatistics out;
     out.fahrenheit = fahrenheit;
     out.records = at.count;
     if (at.count > 0) {
-        out.first = records[firstIndex].time();
+        out.first = records[tally.firstIndex].time();
         out.last = records[at.previous].time();
     }
     const bool f = fahrenheit;
-    out.temperature = temperature.result(
+    out.temperature = tally.temperature.result(
         records, at.count, [f](double c) { return displayTemperature(c, f); },
         [f](double c) { return displayTemperatureSpan(c, f); });
-    out.humidity = humidity.result(
+    out.humidity = tally.humidity.result(
         records, at.count, [](double v) { return v; }, [](double v) { return v; });
     if (const auto mkt = kinetic.celsius(at.count)) {
         out.meanKineticTemperature = displayTemperature(*mkt, f);
     }
-    out.events = runs.finish(beyond, at, extreme);
+    out.events = runs.finish(beyond, at, tally.extreme);
     for (AlarmEvent& e : out.events) {
         if (isTemperatureLimit(e.limit)) {
             e.extreme = displayTemperature(e.extreme, f);
