@@ -35,6 +35,9 @@ ChartInput ChartArea::input() const {
     in.font = chartFont(logicalDpiY());
     in.texts = chartTextsFromLanguage();
     in.hover = hover_;
+    if (source_.limits) {
+        in.limits = source_.limits();
+    }
     return in;
 }
 

@@ -4,6 +4,7 @@
 // readout).
 
 #include "chart/chart_scales.h"
+#include "core/alarm_limits.h"
 #include "core/recorder_types.h"
 
 #include <QColor>
@@ -53,6 +54,8 @@ struct ChartInput {
     QFont font;
     ChartTexts texts;
     std::optional<QPoint> hover; // cursor in surface coordinates
+    // Limits in force, drawn as dashed lines where they fall inside the scales (Celsius).
+    AlarmLimits limits;
 };
 
 const QColor kBackground(216, 212, 204);
@@ -66,6 +69,8 @@ const QColor kMarkerColor(0, 255, 255);
 QPen thinPen(const QColor& color);
 // Curves and legend samples.
 QPen curvePen(const QColor& color);
+// Alarm limits: one pixel, dashed, in the curve's colour.
+QPen limitPen(const QColor& color);
 
 // A record as the chart uses it: temperature in the display unit.
 struct ChartPoint {
