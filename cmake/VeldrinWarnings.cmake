@@ -21,6 +21,12 @@ endif()
 # adding a file needs no edit here.
 function(veldrin_layer name dir)
   file(GLOB _sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  # What the operating system does differently lives in <name>_posix.cpp and <name>_windows.cpp.
+  if(WIN32)
+    list(FILTER _sources EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER _sources EXCLUDE REGEX "_windows\\.cpp$")
+  endif()
   add_library(${name} STATIC ${_sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC veldrin_options ${ARGN})

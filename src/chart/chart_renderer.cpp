@@ -1,5 +1,7 @@
 #include "chart/chart_renderer.h"
 
+#include "core/temperature_unit.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -11,8 +13,6 @@
 namespace veldrin::chart {
 namespace {
 
-constexpr double kFahrenheitFactor = 1.8;
-constexpr double kFahrenheitOffset = 32.0;
 constexpr int kTickLength = 5;
 // Text lines of the summary boxes and the latest-reading panel start this far below the plot.
 constexpr int kSummaryTop = 28;
@@ -21,10 +21,6 @@ constexpr int kHumiditySummaryCentre = 436;
 constexpr int kLatestLeft = 550;
 // A 2-pixel pen touches one pixel beyond its line on every side, and a little more at the caps.
 constexpr int kPenReach = 3;
-
-double displayTemperature(double celsius, bool fahrenheit) {
-    return fahrenheit ? celsius * kFahrenheitFactor + kFahrenheitOffset : celsius;
-}
 
 // Records outside the window, without a valid time, or with a temperature that is not a number
 // (a damaged file) are left out of the chart.

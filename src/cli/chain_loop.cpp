@@ -49,6 +49,9 @@ void ChainLoop::tick() {
     if (nextTickMs_ <= now()) {
         nextTickMs_ = now() + kTickMs; // the loop fell behind: no burst of catch-up ticks
     }
+    if (tickObserver_) {
+        tickObserver_();
+    }
 }
 
 bool ChainLoop::waitForRecorder(int waitSeconds) {

@@ -43,6 +43,9 @@ public:
     // The window's loop without a window, until `stop` is set; then lets the current work finish.
     void watch(const std::atomic<bool>& stop);
 
+    // Called after every tick (the alarm watch looks at the new records there).
+    void setTickObserver(std::function<void()> observer) { tickObserver_ = std::move(observer); }
+
     // What went wrong since the loop was made, for a chain that ended idle: a lost recorder or a
     // failed download also end idle. A failed save outweighs the rest: the disk lacks what the
     // recorder gave.
@@ -64,6 +67,7 @@ private:
     int endedWorkersAtStart_;
     int failedDownloadsAtStart_;
     int failedWritesAtStart_;
+    std::function<void()> tickObserver_;
 };
 
 std::string describeOutcome(ChainOutcome outcome);

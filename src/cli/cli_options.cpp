@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 
 #include "cli/exit_status.h"
+#include "store/alarm_limits_store.h"
 
 #include <algorithm>
 #include <charconv>
@@ -38,6 +39,8 @@ constexpr CommandSpec kCommands[] = {
     {"export", Command::exportRecords},
     {"clear", Command::clear},
     {"configure", Command::configure},
+    {"limits", Command::limits},
+    {"stats", Command::stats},
 };
 
 bool parseWhole(const std::string& text, long& out) {
@@ -183,6 +186,40 @@ bool setSlotOff(const Values& v, CliRequest& r, std::string& error) {
     return true;
 }
 
+constexpr long kMaxDelayMinutes = 366L * 24 * 60; // a year
+
+Setter limitSetter(LimitKind kind) {
+    return [kind](const Values& v, CliRequest& r, std::string& error) {
+        const std::string option = "--" + std::string(limitName(kind));
+        const auto value = parseLimitNumber(v[0]);
+        if (!value) {
+            return invalid(error, option + ": " + quoted(v[0]) + " is not a number");
+        }
+        r.limits.values[static_cast<std::size_t>(kind)] = *value;
+        return true;
+    };
+}
+
+bool setLimitOff(const Values& v, CliRequest& r, std::string& error) {
+    const auto kind = limitFromName(v[0]);
+    if (!kind) {
+        return invalid(error, "--off: " + quoted(v[0]) +
+                                  " is not temp-high, temp-low, hum-high or hum-low");
+    }
+    r.limits.off.push_back(*kind);
+    return true;
+}
+
+bool setDelay(const Values& v, CliRequest& r, std::string& error) {
+    long minutes = 0;
+    if (!parseWhole(v[0], minutes) || minutes < 0 || minutes > kMaxDelayMinutes) {
+        return invalid(error, "--delay: " + quoted(v[0]) + " is not a number of minutes 0 to " +
+                                  std::to_string(kMaxDelayMinutes));
+    }
+    r.limits.delayMinutes = static_cast<int>(minutes);
+    return true;
+}
+
 const std::vector<OptionSpec>& optionSpecs() {
     using C = Command;
     static const std::vector<OptionSpec> specs = {
@@ -196,14 +233,14 @@ const std::vector<OptionSpec>& optionSpecs() {
         {"--device", 1, {}, setDevice},
         {"--lang", 1, {}, setLanguage},
         {"--wait", 1, {C::sync, C::info, C::configure}, setWait},
-        {"--recorder", 1, {C::exportRecords, C::clear}, setRecorder},
+        {"--recorder", 1, {C::exportRecords, C::clear, C::limits, C::stats}, setRecorder},
         {"--from",
          1,
-         {C::exportRecords},
+         {C::exportRecords, C::stats},
          [](const Values& v, CliRequest& r, std::string& e) {
              return parseTime("--from", v[0], r.from.emplace(), e);
          }},
-        {"--to", 1, {C::exportRecords}, setTo},
+        {"--to", 1, {C::exportRecords, C::stats}, setTo},
         {"--out",
          1,
          {C::exportRecords},
@@ -245,17 +282,56 @@ const std::vector<OptionSpec>& optionSpecs() {
          }},
         {"--slot", 3, {C::configure}, setSlot},
         {"--slot-off", 1, {C::configure}, setSlotOff},
+        {"--unit",
+         1,
+         {C::limits},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             int unit = 0;
+             if (!parseChoice("--unit", v[0], {"C", "F"}, unit, e)) {
+                 return false;
+             }
+             r.limits.fahrenheit = unit == 1;
+             return true;
+         }},
+        {"--temp-high", 1, {C::limits}, limitSetter(LimitKind::tempHigh)},
+        {"--temp-low", 1, {C::limits}, limitSetter(LimitKind::tempLow)},
+        {"--hum-high", 1, {C::limits}, limitSetter(LimitKind::humHigh)},
+        {"--hum-low", 1, {C::limits}, limitSetter(LimitKind::humLow)},
+        {"--delay", 1, {C::limits}, setDelay},
+        {"--off", 1, {C::limits}, setLimitOff},
+        {"--json",
+         0,
+         {C::stats},
+         [](const Values&, CliRequest& r, std::string&) {
+             r.json = true;
+             return true;
+         }},
+        {"--on-alarm",
+         1,
+         {C::watch},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             r.onAlarm = v[0];
+             return !v[0].empty() || invalid(e, "--on-alarm: the program name is empty");
+         }},
     };
     return specs;
 }
 
-const OptionSpec* findOption(const std::string& name) {
+bool appliesTo(const OptionSpec& spec, const std::optional<Command>& command);
+
+// An option may mean different things to different commands (--unit): the spelling that applies
+// to the command given, else the first of that name.
+const OptionSpec* findOption(const std::string& name, const std::optional<Command>& command) {
+    const OptionSpec* found = nullptr;
     for (const OptionSpec& spec : optionSpecs()) {
         if (name == spec.name) {
-            return &spec;
+            if (appliesTo(spec, command)) {
+                return &spec;
+            }
+            found = found != nullptr ? found : &spec;
         }
     }
-    return nullptr;
+    return found;
 }
 
 bool findCommand(const std::string& name, Command& out) {
@@ -286,10 +362,17 @@ ParseOutcome failure(int status, std::string message) {
 // Checks that need the whole line.
 ParseOutcome finish(const CliRequest& request) {
     const bool needsRecorder =
-        request.command == Command::exportRecords || request.command == Command::clear;
+        request.command == Command::exportRecords || request.command == Command::clear ||
+        request.command == Command::limits || request.command == Command::stats;
     if (needsRecorder && !request.recorder) {
         return failure(kExitUsage,
                        std::string(commandName(request.command)) + " needs --recorder N");
+    }
+    for (const LimitKind kind : request.limits.off) {
+        if (request.limits.values[static_cast<std::size_t>(kind)]) {
+            return failure(kExitUsage, "--off " + std::string(limitName(kind)) + " and --" +
+                                           std::string(limitName(kind)) + " both given");
+        }
     }
     if (request.from && request.to && *request.to < *request.from) {
         return failure(kExitInvalid, "--from lies later than --to");
@@ -336,7 +419,7 @@ private:
             request_.help = true;
             return std::nullopt;
         }
-        const OptionSpec* spec = findOption(name);
+        const OptionSpec* spec = findOption(name, command_);
         if (spec == nullptr && !command_ && !looksLikeOption(name)) {
             return takeCommand(name);
         }
@@ -373,6 +456,9 @@ private:
                                            Values& values) {
         const auto arity = static_cast<std::size_t>(spec.arity);
         if (inlineValue) {
+            if (arity == 0) {
+                return failure(kExitUsage, std::string(spec.name) + " takes no value");
+            }
             if (arity != 1) {
                 return failure(kExitUsage, std::string(spec.name) + " takes " +
                                                std::to_string(arity) + " separate values");
@@ -419,8 +505,13 @@ std::string usageText() {
   sync [--wait SECONDS]   wait up to SECONDS (default 10) for a recorder, then run one connection:
                           connect, download, clock setting, download, idle; each status text is
                           printed as one line
-  watch                   presence poll every second, download every 15 seconds, until SIGINT or
-                          SIGTERM
+  watch [--on-alarm PROGRAM]
+                          presence poll every second, download every 15 seconds, until SIGINT or
+                          SIGTERM; PROGRAM (an executable, run without arguments or shell, one
+                          run at a time per recorder, stopped after 60 seconds) is run when an
+                          alarm event begins and when it ends, with VELDRIN_RECORDER,
+                          VELDRIN_IDENTITY, VELDRIN_LIMIT, VELDRIN_STATE (begin or end),
+                          VELDRIN_VALUE and VELDRIN_TIME in its environment
   info [--wait SECONDS]   read and decode the attached recorder's header (no writes)
   list                    the registered recorders: number, identity, description, record count,
                           first and last record time
@@ -432,6 +523,15 @@ std::string usageText() {
             [--description TEXT] [--slot K START END]... [--slot-off K]... [--wait SECONDS]
                           write the recorder's configuration; values not given stay as the
                           recorder has them; slots are numbered 1 to 4
+  limits --recorder N [--temp-high V] [--temp-low V] [--hum-high V] [--hum-low V]
+         [--delay MINUTES] [--off temp-high|temp-low|hum-high|hum-low]... [--unit C|F]
+                          set the alarm limits given (temperatures in Celsius unless --unit F,
+                          humidity in percent; an excursion shorter than the delay is no alarm)
+                          and print the limits in force; without options only print them
+  stats --recorder N [--from TIME] [--to TIME] [--json]
+                          recorder N's statistics between the two times (inclusive): records,
+                          minimum, maximum, mean, standard deviation, mean kinetic temperature,
+                          and the alarm events; --json prints them as one JSON object
 
 Global options may stand before or after COMMAND. TIME is "YYYY-MM-DD HH:MM" or
 "YYYY-MM-DD HH:MM:SS", local time, one argument (quote it); a --to given to the minute takes in

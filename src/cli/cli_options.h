@@ -3,15 +3,19 @@
 // its options, parsed into a request. Parsing checks the syntax and the form of every value; what
 // a value means for the recorder (interval range, times in the past, ...) is checked later.
 
+#include "core/alarm_limits.h"
 #include "core/date_time.h"
 
+#include <array>
+
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace veldrin::cli {
 
-enum class Command { sync, watch, info, list, exportRecords, clear, configure };
+enum class Command { sync, watch, info, list, exportRecords, clear, configure, limits, stats };
 
 // One --slot K START END or --slot-off K, in the order given; slot is 1..4.
 struct SlotChange {
@@ -31,6 +35,20 @@ struct ConfigureRequest {
     std::vector<SlotChange> slots;
 };
 
+// What limits was asked to change; temperatures in the unit of `fahrenheit`.
+struct LimitsRequest {
+    std::array<std::optional<double>, 4> values{}; // indexed by LimitKind
+    std::vector<LimitKind> off;
+    std::optional<int> delayMinutes;
+    bool fahrenheit = false;
+
+    bool changes() const {
+        return !off.empty() || delayMinutes.has_value() ||
+               std::any_of(values.begin(), values.end(),
+                           [](const auto& v) { return v.has_value(); });
+    }
+};
+
 constexpr int kDefaultWaitSeconds = 10;
 
 struct CliRequest {
@@ -41,11 +59,14 @@ struct CliRequest {
     bool help = false;
 
     int waitSeconds = kDefaultWaitSeconds; // sync, info, configure
-    std::optional<long> recorder;          // export, clear
-    std::optional<DateTime> from;          // export
+    std::optional<long> recorder;          // export, clear, limits, stats
+    std::optional<DateTime> from;          // export, stats
     std::optional<DateTime> to;
     std::string outPath; // export; empty: standard output
     ConfigureRequest configure;
+    LimitsRequest limits;
+    bool json = false;   // stats
+    std::string onAlarm; // watch: the program run when an event begins or ends
 };
 
 struct ParseOutcome {

@@ -9,17 +9,6 @@
 #include <cstdio>
 
 namespace veldrin::cli {
-namespace {
-
-// Without --from or --to the window reaches as far as a date-time can.
-DateTime earliest() {
-    return DateTime::fromFields(100, 1, 1);
-}
-DateTime latest() {
-    return DateTime::fromFields(9999, 12, 31, 23, 59, 59);
-}
-
-} // namespace
 
 int runExport(const CliRequest& request, const Folders& folders) {
     if (!request.outPath.empty() && isDataFolderFile(folders.data, request.outPath)) {
@@ -28,10 +17,7 @@ int runExport(const CliRequest& request, const Folders& folders) {
         return kExitInvalid;
     }
     const long number = *request.recorder;
-    const int32_t count = registeredCount(folders);
-    if (number < 0 || number >= count) {
-        printError("recorder " + std::to_string(number) + " is not registered (" +
-                   std::to_string(count) + " recorders in " + mainIniPath(folders) + ")");
+    if (!isRegistered(folders, number)) {
         return kExitInvalid;
     }
     const RecorderFile file = readRecorderFile(folders, static_cast<int32_t>(number));
@@ -41,8 +27,8 @@ int runExport(const CliRequest& request, const Folders& folders) {
     }
     const RecorderSettings& settings = file.content.settings;
     const RecordList& records = file.content.records;
-    const DateTime from = request.from.value_or(earliest());
-    const DateTime to = request.to.value_or(latest());
+    const DateTime from = request.from.value_or(earliestTime());
+    const DateTime to = request.to.value_or(latestTime());
     if (request.outPath.empty()) {
         if (!writeRecordCsvStream(stdout, settings, records, from, to)) {
             printError("cannot write to standard output");

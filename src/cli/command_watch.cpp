@@ -1,8 +1,12 @@
 // watch: the window's work without a window, until SIGINT or SIGTERM.
 
+#include "cli/alarm_hook.h"
 #include "cli/chain_loop.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+
+#include <filesystem>
+#include <memory>
 
 #include <atomic>
 #include <csignal>
@@ -25,10 +29,27 @@ void installStopHandlers() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// The alarm program by its absolute path, so that what runs does not depend on the folder it is
+// started from; empty (with a message) when it cannot be run at all.
+std::string alarmProgram(const std::string& given) {
+    std::error_code ec;
+    const std::string program = std::filesystem::absolute(given, ec).lexically_normal().string();
+    const std::string fault = executableFault(ec ? given : program);
+    if (!fault.empty()) {
+        printError("--on-alarm: " + fault);
+        return {};
+    }
+    return ec ? given : program;
+}
+
 } // namespace
 
 int runWatch(const CliRequest& request, const Folders& folders) {
     int status = kExitOk;
+    std::string program;
+    if (!request.onAlarm.empty() && (program = alarmProgram(request.onAlarm)).empty()) {
+        return kExitInvalid;
+    }
     DataDirectoryLock lock;
     sim::BackendChoice backend;
     if (!lockDataFolder(lock, folders, request.command, status) ||
@@ -39,7 +60,17 @@ int runWatch(const CliRequest& request, const Folders& folders) {
     Clock& clock = SystemClock::instance();
     AcquisitionContext context(folders, std::move(backend), clock);
     ChainLoop loop(context.acquisition(), context.reports(), clock);
+    std::unique_ptr<AlarmHook> hook;
+    std::unique_ptr<AlarmWatch> alarms;
+    if (!program.empty()) {
+        hook = std::make_unique<AlarmHook>(program, systemChildLauncher(), clock, printError);
+        alarms = std::make_unique<AlarmWatch>(context.store(), *hook, printError, printLine);
+        loop.setTickObserver([&alarms] { alarms->check(); });
+    }
     loop.watch(stopRequested);
+    if (hook) {
+        hook->finish();
+    }
     if (loop.savesFailed()) {
         printError(saveFailureText());
         return kExitInvalid;

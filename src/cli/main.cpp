@@ -28,6 +28,10 @@ int dispatch(const CliRequest& request, const Folders& folders) {
         return runClear(request, folders);
     case Command::configure:
         return runConfigure(request, folders);
+    case Command::limits:
+        return runLimits(request, folders);
+    case Command::stats:
+        return runStats(request, folders);
     }
     return kExitUsage;
 }

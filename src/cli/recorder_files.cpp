@@ -15,6 +15,24 @@ int32_t registeredCount(const Folders& folders) {
     return registry.count;
 }
 
+bool isRegistered(const Folders& folders, long number) {
+    const int32_t count = registeredCount(folders);
+    if (number < 0 || number >= count) {
+        printError("recorder " + std::to_string(number) + " is not registered (" +
+                   std::to_string(count) + " recorders in " + mainIniPath(folders) + ")");
+        return false;
+    }
+    return true;
+}
+
+DateTime earliestTime() {
+    return DateTime::fromFields(100, 1, 1);
+}
+
+DateTime latestTime() {
+    return DateTime::fromFields(9999, 12, 31, 23, 59, 59);
+}
+
 RecorderFile readRecorderFile(const Folders& folders, int32_t number) {
     RecorderFile file;
     const std::string path = dataFilePath(folders.data, number);

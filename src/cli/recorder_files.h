@@ -13,6 +13,13 @@ namespace veldrin::cli {
 // to the entries present.
 int32_t registeredCount(const Folders& folders);
 
+// Whether `number` is a registered recorder; if not, says so (status 2).
+bool isRegistered(const Folders& folders, long number);
+
+// The whole time line, for a window not bounded by --from or --to.
+DateTime earliestTime();
+DateTime latestTime();
+
 enum class FileState { ok, missing, noDataYet, damaged };
 
 struct RecorderFile {

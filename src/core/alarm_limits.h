@@ -12,6 +12,13 @@ enum class LimitKind { tempHigh = 0, tempLow = 1, humHigh = 2, humLow = 3 };
 inline constexpr std::array<LimitKind, 4> kLimitKinds{LimitKind::tempHigh, LimitKind::tempLow,
                                                       LimitKind::humHigh, LimitKind::humLow};
 
+constexpr bool isTemperatureLimit(LimitKind kind) {
+    return kind == LimitKind::tempHigh || kind == LimitKind::tempLow;
+}
+constexpr bool isHighLimit(LimitKind kind) {
+    return kind == LimitKind::tempHigh || kind == LimitKind::humHigh;
+}
+
 // "temp-high", "temp-low", "hum-high", "hum-low": the names the command line and JSON use.
 std::string_view limitName(LimitKind kind);
 std::optional<LimitKind> limitFromName(std::string_view name);

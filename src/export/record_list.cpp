@@ -1,5 +1,6 @@
 #include "export/record_list.h"
 
+#include "core/temperature_unit.h"
 #include "lang/language_table.h"
 
 #include <charconv>
@@ -88,7 +89,7 @@ std::u16string recordListTime(const DateTime& time) {
 }
 
 std::u16string recordListTemperature(double celsius, bool fahrenheit) {
-    const double value = fahrenheit ? celsius * 1.8 + 32.0 : celsius;
+    const double value = displayTemperature(celsius, fahrenheit);
     char buffer[400];
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);

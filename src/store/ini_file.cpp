@@ -337,10 +337,17 @@ std::string IniFile::readString(const std::string& section, const std::string& k
 
 bool IniFile::writeString(const std::string& section, const std::string& key,
                           const std::string& value) {
+    return writeStrings(section, {{key, value}});
+}
+
+bool IniFile::writeStrings(const std::string& section,
+                           const std::vector<std::pair<std::string, std::string>>& entries) {
     std::lock_guard<std::mutex> guard(writeMutex());
-    if (std::string why = refusal(section, key, value); !why.empty()) {
-        lastError_ = why;
-        return false;
+    for (const auto& [key, value] : entries) {
+        if (std::string why = refusal(section, key, value); !why.empty()) {
+            lastError_ = why;
+            return false;
+        }
     }
     std::string content;
     std::string error;
@@ -352,7 +359,9 @@ bool IniFile::writeString(const std::string& section, const std::string& key,
         return false;
     }
     IniText text = IniText::parse(content);
-    text.set(std::string(trim(section)), std::string(trim(key)), std::string(trim(value)));
+    for (const auto& [key, value] : entries) {
+        text.set(std::string(trim(section)), std::string(trim(key)), std::string(trim(value)));
+    }
     if (!writeFileAtomically(path_, text.serialize(), error)) {
         lastError_ = error;
         return false;

@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace veldrin {
@@ -62,6 +63,9 @@ public:
     // leading '[' or ';' in a key, ']' in a section) is refused the same way.
     bool writeString(const std::string& section, const std::string& key, const std::string& value);
     bool writeInt(const std::string& section, const std::string& key, int32_t value);
+    // Several keys of one section in one replacement of the file: all of them or none.
+    bool writeStrings(const std::string& section,
+                      const std::vector<std::pair<std::string, std::string>>& entries);
     const std::string& lastError() const { return lastError_; }
 
     IniSnapshot snapshot() const { return IniSnapshot::load(path_); }

@@ -1,0 +1,252 @@
+#include "cli/alarm_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace veldrin::cli {
+namespace {
+
+constexpr int kLimitDecimals = 6; // what the Fahrenheit conversion of a stored limit may need
+constexpr int kTemperatureDecimals = 1;
+constexpr int kMeanDecimals = 2;
+
+std::string unitText(LimitKind kind, bool fahrenheit) {
+    return isTemperatureLimit(kind) ? (fahrenheit ? "F" : "C") : "%";
+}
+
+std::string temperatureUnit(bool fahrenheit) {
+    return fahrenheit ? "F" : "C";
+}
+
+// JSON numbers unrounded: the shortest text that reads back as the same double.
+std::string jsonNumber(double value) {
+    if (!std::isfinite(value)) {
+        return "null";
+    }
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string jsonString(const std::string& text) {
+    return "\"" + text + "\""; // only names and times of our own making, nothing to escape
+}
+
+std::string jsonTime(const DateTime& time) {
+    const std::string text = isoTimeText(time);
+    return text.empty() ? "null" : jsonString(text);
+}
+
+std::string jsonOptional(const std::optional<double>& value) {
+    return value ? jsonNumber(*value) : "null";
+}
+
+// Members joined into one object, two spaces deeper per level.
+class JsonObject {
+public:
+    explicit JsonObject(int depth) : depth_(depth) {}
+    JsonObject& add(const std::string& name, const std::string& value) {
+        body_ += (body_.empty() ? "" : ",") + std::string("\n") +
+                 std::string(static_cast<std::size_t>(depth_ + 1) * 2, ' ') + jsonString(name) +
+                 ": " + value;
+        return *this;
+    }
+    std::string text() const {
+        return "{" + body_ + "\n" + std::string(static_cast<std::size_t>(depth_) * 2, ' ') + "}";
+    }
+
+private:
+    int depth_;
+    std::string body_;
+};
+
+std::string valueJson(const std::optional<ValueStatistics>& v, const std::optional<double>& mkt,
+                      bool withMkt) {
+    if (!v) {
+        return "null";
+    }
+    JsonObject o(1);
+    o.add("min", jsonNumber(v->min))
+        .add("min_time", jsonTime(v->minTime))
+        .add("max", jsonNumber(v->max))
+        .add("max_time", jsonTime(v->maxTime))
+        .add("mean", jsonNumber(v->mean))
+        .add("stddev", jsonNumber(v->stddev));
+    if (withMkt) {
+        o.add("mkt", jsonOptional(mkt));
+    }
+    return o.text();
+}
+
+std::string valueLine(const char* name, const std::optional<ValueStatistics>& v,
+                      const std::string& unit, int decimals) {
+    if (!v) {
+        return std::string(name) + ": no records";
+    }
+    return std::string(name) + ": minimum " + shortNumber(v->min, decimals) + " " + unit + " at " +
+           isoTimeText(v->minTime) + ", maximum " + shortNumber(v->max, decimals) + " " + unit +
+           " at " + isoTimeText(v->maxTime) + ", mean " + shortNumber(v->mean, kMeanDecimals) +
+           " " + unit + ", standard deviation " + shortNumber(v->stddev, kMeanDecimals) + " " +
+           unit;
+}
+
+std::string minutesText(int64_t minutes) {
+    return std::to_string(minutes) + " min";
+}
+
+} // namespace
+
+std::string isoTimeText(const DateTime& time) {
+    CalendarFields f;
+    if (!time.fields(f)) {
+        return {};
+    }
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", f.year, f.month, f.day,
+                  f.hour, f.minute, f.second);
+    return buffer;
+}
+
+std::string shortNumber(double value, int decimals) {
+    char buffer[400];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    std::string text(buffer, result.ptr);
+    if (text.find('.') != std::string::npos) {
+        while (text.back() == '0') {
+            text.pop_back();
+        }
+        if (text.back() == '.') {
+            text.pop_back();
+        }
+    }
+    return text == "-0" ? "0" : text;
+}
+
+std::optional<double> displayLimit(const AlarmLimits& limits, LimitKind kind, bool fahrenheit) {
+    const auto& limit = limits[kind];
+    if (!limit) {
+        return std::nullopt;
+    }
+    return isTemperatureLimit(kind) ? displayTemperature(*limit, fahrenheit) : *limit;
+}
+
+std::vector<std::pair<std::string, std::string>> limitEntries(const AlarmLimits& limits,
+                                                              bool fahrenheit) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const LimitKind kind : kLimitKinds) {
+        const auto value = displayLimit(limits, kind, fahrenheit);
+        entries.emplace_back(limitName(kind), value ? shortNumber(*value, kLimitDecimals) + " " +
+                                                          unitText(kind, fahrenheit)
+                                                    : std::string("off"));
+    }
+    entries.emplace_back("delay", minutesText(limits.delayMinutes));
+    return entries;
+}
+
+std::vector<std::string> limitLines(const AlarmLimits& limits, bool fahrenheit) {
+    std::vector<std::string> lines;
+    for (const auto& [name, value] : limitEntries(limits, fahrenheit)) {
+        lines.push_back(name + ": " + value);
+    }
+    return lines;
+}
+
+std::vector<std::string> statisticsLines(long recorder, const WindowStatistics& stats,
+                                         const AlarmLimits& limits) {
+    const bool f = stats.fahrenheit;
+    std::vector<std::string> lines;
+    std::string head = "recorder " + std::to_string(recorder) + ": " +
+                       std::to_string(stats.records) +
+                       (stats.records == 1 ? " record" : " records");
+    if (stats.records > 0) {
+        head += ", " + isoTimeText(stats.first) + " to " + isoTimeText(stats.last);
+    }
+    lines.push_back(head);
+    lines.push_back(
+        valueLine("temperature", stats.temperature, temperatureUnit(f), kTemperatureDecimals));
+    if (stats.meanKineticTemperature) {
+        lines.back() += ", mean kinetic temperature " +
+                        shortNumber(*stats.meanKineticTemperature, kMeanDecimals) + " " +
+                        temperatureUnit(f);
+    }
+    lines.push_back(valueLine("humidity", stats.humidity, "%", 0));
+    std::string limitsLine = "limits:";
+    for (const auto& [name, value] : limitEntries(limits, f)) {
+        limitsLine += (limitsLine.size() > 7 ? ", " : " ") + name + " " + value;
+    }
+    lines.push_back(limitsLine);
+    for (const LimitKind kind : kLimitKinds) {
+        if (!limits[kind]) {
+            continue;
+        }
+        const LimitSummary& s = stats.perLimit[static_cast<std::size_t>(kind)];
+        std::string line = std::string(limitName(kind)) + ": " + std::to_string(s.events) +
+                           (s.events == 1 ? " event" : " events");
+        if (s.firstStart) {
+            line += ", " + minutesText(s.minutes) + " out of range, first at " +
+                    isoTimeText(*s.firstStart);
+        }
+        lines.push_back(line);
+    }
+    for (const AlarmEvent& e : stats.events) {
+        lines.push_back("event " + std::string(limitName(e.limit)) + ": " + isoTimeText(e.start) +
+                        " to " + isoTimeText(e.end) + ", " + std::to_string(e.records) +
+                        (e.records == 1 ? " record, " : " records, ") + minutesText(e.minutes) +
+                        ", extreme " + shortNumber(e.extreme, kTemperatureDecimals) + " " +
+                        unitText(e.limit, f));
+    }
+    return lines;
+}
+
+std::string statisticsJson(long recorder, const WindowStatistics& stats,
+                           const AlarmLimits& limits) {
+    const bool f = stats.fahrenheit;
+    const bool any = stats.records > 0;
+    JsonObject limitsObject(1);
+    JsonObject perLimit(1);
+    for (const LimitKind kind : kLimitKinds) {
+        const std::string name(limitName(kind));
+        limitsObject.add(name, jsonOptional(displayLimit(limits, kind, f)));
+        const LimitSummary& s = stats.perLimit[static_cast<std::size_t>(kind)];
+        perLimit.add(name, JsonObject(2)
+                               .add("events", std::to_string(s.events))
+                               .add("minutes", std::to_string(s.minutes))
+                               .add("first_start", s.firstStart ? jsonTime(*s.firstStart) : "null")
+                               .text());
+    }
+    limitsObject.add("delay_minutes", std::to_string(limits.delayMinutes));
+    std::string events = "[";
+    for (const AlarmEvent& e : stats.events) {
+        events += (events.size() > 1 ? ",\n    " : "\n    ") +
+                  JsonObject(2)
+                      .add("limit", jsonString(std::string(limitName(e.limit))))
+                      .add("start", jsonTime(e.start))
+                      .add("end", jsonTime(e.end))
+                      .add("records", std::to_string(e.records))
+                      .add("minutes", std::to_string(e.minutes))
+                      .add("extreme", jsonNumber(e.extreme))
+                      .text();
+    }
+    events += stats.events.empty() ? "]" : "\n  ]";
+    JsonObject root(0);
+    root.add("recorder", std::to_string(recorder))
+        .add("records", std::to_string(stats.records))
+        .add("first", any ? jsonTime(stats.first) : "null")
+        .add("last", any ? jsonTime(stats.last) : "null")
+        .add("unit", jsonString(f ? "F" : "C"))
+        .add("temperature", valueJson(stats.temperature, stats.meanKineticTemperature, true))
+        .add("humidity", valueJson(stats.humidity, std::nullopt, false))
+        .add("limits", limitsObject.text())
+        .add("per_limit", perLimit.text())
+        .add("events", events);
+    return root.text() + "\n";
+}
+
+std::string transitionValueText(const AlarmTransition& transition) {
+    return shortNumber(transition.value,
+                       isTemperatureLimit(transition.limit) ? kTemperatureDecimals : 0);
+}
+
+} // namespace veldrin::cli

@@ -1,0 +1,69 @@
+// limits: a recorder's alarm limits in main.ini, set and printed.
+
+#include "cli/alarm_text.h"
+#include "cli/commands.h"
+#include "cli/exit_status.h"
+#include "cli/recorder_files.h"
+#include "store/alarm_limits_store.h"
+
+namespace veldrin::cli {
+namespace {
+
+AlarmLimits changed(AlarmLimits limits, const LimitsRequest& request) {
+    for (const LimitKind kind : request.off) {
+        limits[kind].reset();
+    }
+    for (const LimitKind kind : kLimitKinds) {
+        if (const auto& value = request.values[static_cast<std::size_t>(kind)]) {
+            limits[kind] =
+                isTemperatureLimit(kind) ? celsiusFromDisplay(*value, request.fahrenheit) : *value;
+        }
+    }
+    if (request.delayMinutes) {
+        limits.delayMinutes = *request.delayMinutes;
+    }
+    return limits;
+}
+
+} // namespace
+
+// The stored limits that cannot be used are said on standard error, as they are switched off.
+AlarmLimits readLimitsReporting(const Folders& folders, int32_t number) {
+    StoredAlarmLimits stored = readAlarmLimits(IniSnapshot::load(mainIniPath(folders)), number);
+    for (const std::string& problem : stored.problems) {
+        printError(problem);
+    }
+    return stored.limits;
+}
+
+int runLimits(const CliRequest& request, const Folders& folders) {
+    const long number = *request.recorder;
+    if (!isRegistered(folders, number)) {
+        return kExitInvalid;
+    }
+    const auto recorder = static_cast<int32_t>(number);
+    AlarmLimits limits = readLimitsReporting(folders, recorder);
+    if (request.limits.changes()) {
+        int status = kExitOk;
+        DataDirectoryLock lock;
+        if (!lockDataFolder(lock, folders, request.command, status)) {
+            return status;
+        }
+        // Read again under the lock: another program may have changed them meanwhile.
+        limits = changed(readAlarmLimits(IniSnapshot::load(mainIniPath(folders)), recorder).limits,
+                         request.limits);
+        IniFile ini(mainIniPath(folders));
+        std::string error;
+        if (!writeAlarmLimits(ini, recorder, limits, error)) {
+            printError("the limits of recorder " + std::to_string(number) +
+                       " were not changed: " + error);
+            return kExitInvalid;
+        }
+    }
+    for (const std::string& line : limitLines(limits, request.limits.fahrenheit)) {
+        printLine(line);
+    }
+    return kExitOk;
+}
+
+} // namespace veldrin::cli

@@ -1,0 +1,220 @@
+// Statistics and events of a window against values worked out by hand, at the window's edges,
+// with the delay and in Fahrenheit; and the tracker that follows records as they arrive.
+
+#include "analysis/statistics.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace veldrin {
+namespace {
+
+const DateTime kStart = DateTime::fromFields(2026, 3, 1, 8, 0, 0);
+
+// One record every `interval` minutes from kStart: temperatures in Celsius, humidities in percent.
+std::vector<HistoryRecord> series(const std::vector<double>& temperatures,
+                                  const std::vector<int>& humidities, int interval = 10) {
+    std::vector<HistoryRecord> out;
+    for (std::size_t i = 0; i < temperatures.size(); ++i) {
+        HistoryRecord r;
+        r.temperature = temperatures[i];
+        r.humidity = static_cast<int8_t>(humidities.empty() ? 50 : humidities[i]);
+        r.interval = interval;
+        r.setTime(kStart.plusMinutes(static_cast<int64_t>(i) * interval));
+        out.push_back(r);
+    }
+    return out;
+}
+
+DateTime at(std::size_t index, int interval = 10) {
+    return kStart.plusMinutes(static_cast<int64_t>(index) * interval);
+}
+
+TEST(Statistics, MatchTheValuesWorkedOutByHand) {
+    // 20, 25, 30 C: mean 25, population deviation sqrt(50/3) = 4.08248; MKT: the terms
+    // exp(-10000/293.15), exp(-10000/298.15), exp(-10000/303.15) average to 3.2237e-15, and
+    // 10000 / -ln(3.2237e-15) = 299.00821 K = 25.85821 C = 78.54478 F.
+    struct Case {
+        bool fahrenheit;
+        double min, max, mean, stddev, mkt;
+    };
+    for (const Case c : {Case{false, 20.0, 30.0, 25.0, 4.0824829, 25.8582084},
+                         Case{true, 68.0, 86.0, 77.0, 7.3484692, 78.5447752}}) {
+        // The minimum and maximum are met twice: the first record holding them counts.
+        const auto records = series({25.0, 30.0, 20.0, 30.0, 20.0, 25.0}, {40, 60, 50, 60, 40, 50});
+        const WindowStatistics s = computeStatistics(records, c.fahrenheit, AlarmLimits{});
+        SCOPED_TRACE(c.fahrenheit ? "F" : "C");
+        EXPECT_EQ(s.records, 6u);
+        EXPECT_EQ(s.first, at(0));
+        EXPECT_EQ(s.last, at(5));
+        ASSERT_TRUE(s.temperature && s.humidity && s.meanKineticTemperature);
+        EXPECT_NEAR(s.temperature->min, c.min, 1e-9);
+        EXPECT_EQ(s.temperature->minTime, at(2));
+        EXPECT_NEAR(s.temperature->max, c.max, 1e-9);
+        EXPECT_EQ(s.temperature->maxTime, at(1));
+        EXPECT_NEAR(s.temperature->mean, c.mean, 1e-9);
+        EXPECT_NEAR(s.temperature->stddev, c.stddev, 1e-6);
+        EXPECT_NEAR(*s.meanKineticTemperature, c.mkt, 1e-6);
+        EXPECT_EQ(s.humidity->min, 40.0);
+        EXPECT_EQ(s.humidity->minTime, at(0));
+        EXPECT_EQ(s.humidity->maxTime, at(1));
+        EXPECT_NEAR(s.humidity->mean, 50.0, 1e-12);
+        EXPECT_NEAR(s.humidity->stddev, std::sqrt(200.0 / 3.0), 1e-9);
+    }
+}
+
+TEST(Statistics, LeaveOutWhatIsNoMeasurementAndStayExactOverLongRuns) {
+    // A record without a time, one with a temperature that is not a number: left out.
+    auto records = series({2.0, 99.0, 4.0, 99.0, 8.0, 12.0}, {});
+    records[1].timeStatus = static_cast<uint8_t>(DateTimeStatus::invalid);
+    records[3].temperature = std::numeric_limits<double>::quiet_NaN();
+    WindowStatistics s = computeStatistics(records, false, AlarmLimits{});
+    EXPECT_EQ(s.records, 4u);
+    EXPECT_NEAR(*s.meanKineticTemperature, 7.3976160, 1e-6);
+    EXPECT_EQ(s.temperature->max, 12.0);
+
+    // Below absolute zero (a damaged file): statistics, but no MKT.
+    records[2].temperature = -300.0;
+    s = computeStatistics(records, false, AlarmLimits{});
+    EXPECT_FALSE(s.meanKineticTemperature);
+    EXPECT_TRUE(s.temperature);
+
+    // No records: nothing but the count.
+    s = computeStatistics(std::span<const HistoryRecord>{}, false, AlarmLimits{});
+    EXPECT_EQ(s.records, 0u);
+    EXPECT_FALSE(s.temperature || s.humidity || s.meanKineticTemperature);
+
+    // A million tenths close together: the deviation does not drown in the mean.
+    std::vector<HistoryRecord> many(1000000);
+    for (std::size_t i = 0; i < many.size(); ++i) {
+        many[i].temperature = (i % 2 == 0 ? 1000.1 : 1000.3);
+        many[i].timeValue = kStart.value + static_cast<double>(i) / 1440.0;
+    }
+    s = computeStatistics(many, false, AlarmLimits{});
+    EXPECT_NEAR(s.temperature->stddev, 0.1, 1e-9);
+    EXPECT_NEAR(s.temperature->mean, 1000.2, 1e-9);
+}
+
+TEST(Statistics, TakeExactlyTheRecordsOfTheWindowToTheSecond) {
+    const auto records = series({1, 2, 3, 4, 5}, {});
+    struct Case {
+        DateTime from, to;
+        std::size_t count;
+    };
+    for (const Case c : {Case{at(1), at(3), 3}, // both ends inclusive
+                         Case{at(1).plusSeconds(1), at(3).plusSeconds(-1), 1},
+                         Case{at(0).plusSeconds(-3600), at(0), 1},
+                         Case{at(4).plusSeconds(1), at(4).plusSeconds(60), 0},
+                         Case{DateTime::invalidValue(), at(4), 0}}) {
+        const WindowStatistics s = computeStatistics(records, c.from, c.to, false, AlarmLimits{});
+        EXPECT_EQ(s.records, c.count);
+    }
+}
+
+TEST(Events, FollowRunsWithTheDelayAndAtTheWindowsEdges) {
+    AlarmLimits limits;
+    limits.tempHigh = 8.0;
+    limits.tempLow = 2.0;
+    limits.humHigh = 70.0;
+    limits.delayMinutes = 20;
+    //                        0    1    2    3    4    5    6    7    8    9   10   11
+    const auto records = series({9.0, 9.5, 5.0, 8.5, 5.0, 1.0, 0.5, 1.5, 5.0, 9.0, 9.9, 9.0},
+                                {50, 50, 50, 80, 80, 50, 50, 50, 50, 50, 50, 50});
+    const WindowStatistics s = computeStatistics(records, false, limits);
+    // Two records above 8 at the window's start (20 min, an event); one at 3 (10 min: too short,
+    // as the humidity run 3-4 is 20 min and counts); three below 2 (30 min); three above 8 up to
+    // the window's end, still open there.
+    ASSERT_EQ(s.events.size(), 4u);
+    const AlarmEvent& first = s.events[0];
+    EXPECT_EQ(first.limit, LimitKind::tempHigh);
+    EXPECT_EQ(first.start, at(0));
+    EXPECT_EQ(first.end, at(1));
+    EXPECT_EQ(first.records, 2u);
+    EXPECT_EQ(first.minutes, 20);
+    EXPECT_EQ(first.extreme, 9.5);
+    EXPECT_EQ(s.events[1].limit, LimitKind::humHigh);
+    EXPECT_EQ(s.events[1].firstIndex, 3u);
+    EXPECT_EQ(s.events[1].extreme, 80.0);
+    EXPECT_EQ(s.events[2].limit, LimitKind::tempLow);
+    EXPECT_EQ(s.events[2].extreme, 0.5);
+    EXPECT_EQ(s.events[2].minutes, 30);
+    EXPECT_EQ(s.events[3].end, at(11));
+    EXPECT_EQ(s.events[3].lastIndex, 11u);
+    const LimitSummary& high = s.perLimit[static_cast<std::size_t>(LimitKind::tempHigh)];
+    EXPECT_EQ(high.events, 2u);
+    EXPECT_EQ(high.minutes, 50);
+    EXPECT_EQ(high.firstStart, at(0));
+    EXPECT_EQ(s.perLimit[static_cast<std::size_t>(LimitKind::humLow)].events, 0u);
+
+    // A window that cuts the first run after one record: 10 minutes inside, no event.
+    const WindowStatistics cut = computeStatistics(records, at(1), at(8), false, limits);
+    ASSERT_FALSE(cut.events.empty());
+    EXPECT_EQ(cut.events[0].limit, LimitKind::humHigh);
+    // Without a delay every record beyond a limit is an event of its own run.
+    limits.delayMinutes = 0;
+    EXPECT_EQ(computeStatistics(records, at(1), at(3), false, limits).events.size(), 3u);
+}
+
+TEST(Events, CompareInCelsiusAndGiveFahrenheitValues) {
+    AlarmLimits limits;
+    limits.tempLow = 25.3; // 77.54 F
+    limits.tempHigh = 25.3;
+    // Stored values are raw x 0.1 - 40: 65.3 - 40 is not exactly 25.3, yet it equals the limit.
+    std::vector<HistoryRecord> records = series({0, 0, 0}, {});
+    records[0].temperature = 653 * 0.1 - 40.0;
+    records[1].temperature = 654 * 0.1 - 40.0;
+    records[2].temperature = 652 * 0.1 - 40.0;
+    const WindowStatistics s = computeStatistics(records, true, limits);
+    ASSERT_EQ(s.events.size(), 2u);
+    EXPECT_EQ(s.events[0].limit, LimitKind::tempHigh);
+    EXPECT_EQ(s.events[0].firstIndex, 1u);
+    EXPECT_NEAR(s.events[0].extreme, 77.72, 1e-9);
+    EXPECT_EQ(s.events[1].limit, LimitKind::tempLow);
+    EXPECT_NEAR(s.events[1].extreme, 77.36, 1e-9);
+    EXPECT_FALSE(isOutOfRange(records[0], limits));
+    EXPECT_TRUE(isOutOfRange(records[2], limits));
+}
+
+TEST(AlarmTracker, SaysBeginAfterTheDelayAndEndOnce) {
+    AlarmLimits limits;
+    limits.humLow = 30.0;
+    limits.delayMinutes = 20;
+    AlarmTracker tracker(limits, true);
+    const auto records = series({10, 10, 10, 10, 10, 10}, {50, 20, 20, 25, 40, 20});
+    using S = AlarmTransition::State;
+    std::vector<std::vector<AlarmTransition>> said;
+    for (const HistoryRecord& r : records) {
+        said.push_back(tracker.feed(r));
+    }
+    EXPECT_TRUE(said[0].empty() && said[1].empty());
+    ASSERT_EQ(said[2].size(), 1u); // 20 minutes below: the delay has passed
+    EXPECT_EQ(said[2][0].state, S::begin);
+    EXPECT_EQ(said[2][0].limit, LimitKind::humLow);
+    EXPECT_EQ(said[2][0].time, at(2));
+    EXPECT_TRUE(said[3].empty());
+    ASSERT_EQ(said[4].size(), 1u);
+    EXPECT_EQ(said[4][0].state, S::end);
+    EXPECT_EQ(said[4][0].value, 40.0);
+    EXPECT_TRUE(said[5].empty()); // a new run, not long enough yet
+    EXPECT_FALSE(tracker.active(LimitKind::humLow));
+
+    // An event in progress is told of on request, and ends when its limit changes.
+    limits.tempHigh = 5.0; // 10 C = 50 F
+    limits.delayMinutes = 0;
+    EXPECT_TRUE(tracker.setLimits(limits, true).empty());
+    EXPECT_EQ(tracker.feed(records[5]).size(), 2u);
+    ASSERT_EQ(tracker.inProgress().size(), 2u);
+    EXPECT_NEAR(tracker.inProgress()[0].value, 50.0, 1e-9);
+    limits.humLow.reset();
+    const auto ended = tracker.setLimits(limits, true);
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].state, S::end);
+    EXPECT_EQ(ended[0].limit, LimitKind::humLow);
+    EXPECT_TRUE(tracker.active(LimitKind::tempHigh));
+}
+
+} // namespace
+} // namespace veldrin

@@ -1,0 +1,100 @@
+// Alarm limits in main.ini: written in one piece with a dot whatever the locale, read back the
+// same, and whatever a hand or a damaged file left there switches a limit off with one message.
+
+#include "store/alarm_limits_store.h"
+#include "store/registry.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+namespace veldrin {
+namespace {
+
+TEST(AlarmLimitsStore, RoundTripWithADotAndLeavesTheRestOfTheFile) {
+    testing::TempDir dir;
+    const std::string path = dir.file("main.ini");
+    testing::writeFile(path, "[Drive ID]\r\nMaxID=1\r\nID0000000=4,2,2\r\n");
+    IniFile ini(path);
+    // A locale with a decimal comma, where one is installed: the file must not follow it.
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+
+    AlarmLimits limits;
+    limits.tempHigh = 25.277777777777779; // 77.5 F
+    limits.tempLow = -18.5;
+    limits.humLow = 30;
+    limits.delayMinutes = 45;
+    std::string error;
+    ASSERT_TRUE(writeAlarmLimits(ini, 1, limits, error)) << error;
+    const std::string text = testing::readFile(path);
+    EXPECT_NE(text.find("[Alarm Limits 1]\r\nTempHigh=25.27777777777778\r\nTempLow=-18.5\r\n"
+                        "HumHigh=\r\nHumLow=30\r\nDelayMinutes=45\r\n"),
+              std::string::npos)
+        << text;
+    StoredAlarmLimits read = readAlarmLimits(ini.snapshot(), 1);
+    EXPECT_EQ(read.limits, limits);
+    EXPECT_TRUE(read.problems.empty());
+    EXPECT_EQ(readMaxId(ini), 1); // the registry reads as before
+    EXPECT_EQ(readAlarmLimits(ini.snapshot(), 0).limits, AlarmLimits{});
+
+    // Switched off again: the same section, empty values.
+    ASSERT_TRUE(writeAlarmLimits(ini, 1, AlarmLimits{}, error));
+    EXPECT_EQ(readAlarmLimits(ini.snapshot(), 1).limits, AlarmLimits{});
+    EXPECT_EQ(testing::readFile(path).find("[Alarm Limits 1]"),
+              testing::readFile(path).rfind("[Alarm Limits 1]"));
+
+    // Limits that cannot be stored are refused and the file stays.
+    const std::string before = testing::readFile(path);
+    limits.humHigh = 20; // below HumLow 30
+    EXPECT_FALSE(writeAlarmLimits(ini, 1, limits, error));
+    EXPECT_NE(error.find("humidity"), std::string::npos);
+    limits.humHigh.reset();
+    limits.delayMinutes = -1;
+    EXPECT_FALSE(writeAlarmLimits(ini, 1, limits, error));
+    EXPECT_EQ(testing::readFile(path), before);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+}
+
+TEST(AlarmLimitsStore, WhatCannotBeUsedSwitchesThatLimitOffWithOneMessage) {
+    struct Case {
+        const char* section;
+        AlarmLimits expected;
+        std::vector<const char*> said; // a part of each message, in order
+    };
+    const auto limits = [](std::optional<double> th, std::optional<double> tl,
+                           std::optional<double> hh, std::optional<double> hl, int delay) {
+        return AlarmLimits{th, tl, hh, hl, delay};
+    };
+    const Case cases[] = {
+        {"TempHigh=25,5\nTempLow=abc\nHumHigh= 80 \nHumLow=1e1\nDelayMinutes=x",
+         limits({}, {}, 80, 10, 0),
+         {"TempHigh \"25,5\" is not a number", "TempLow \"abc\"", "DelayMinutes \"x\""}},
+        {"TempHigh=nan\nTempLow=inf\nHumHigh=+70\nDelayMinutes=-5",
+         limits({}, {}, 70, {}, 0),
+         {"TempHigh \"nan\"", "TempLow \"inf\"", "DelayMinutes \"-5\""}},
+        {"TempHigh=5\nTempLow=8\nHumHigh=60\nHumLow=60\nDelayMinutes=99999999999",
+         limits({}, {}, 60, 60, 0),
+         {"DelayMinutes", "TempLow 8 lies above TempHigh 5; both temperature limits are off"}},
+        {"tempHIGH=\"12\"\nTempLow=\nDelayMinutes=", limits(12, {}, {}, {}, 0), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.section);
+        const IniSnapshot ini =
+            IniSnapshot::parse(std::string("[alarm limits 3]\n") + c.section + "\n");
+        const StoredAlarmLimits read = readAlarmLimits(ini, 3);
+        EXPECT_EQ(read.limits, c.expected);
+        ASSERT_EQ(read.problems.size(), c.said.size());
+        for (std::size_t i = 0; i < c.said.size(); ++i) {
+            EXPECT_NE(read.problems[i].find(c.said[i]), std::string::npos) << read.problems[i];
+            EXPECT_EQ(read.problems[i].rfind("main.ini, [Alarm Limits 3]: ", 0), 0u);
+        }
+    }
+    ReportedOnce once;
+    EXPECT_TRUE(once.isNew("a"));
+    EXPECT_FALSE(once.isNew("a"));
+}
+
+} // namespace
+} // namespace veldrin
