@@ -29,10 +29,12 @@ struct MenuText {
     int languageIndex;
 };
 constexpr MenuText kMenuTexts[] = {
-    {command_id::kExport, 40},  {command_id::kSetting, 78}, {command_id::kClearPcData, 19},
-    {command_id::kLanguage, 0}, {command_id::kAbout, 11},
+    {command_id::kExport, 40},      {command_id::kSetting, 170}, {command_id::kClearPcData, 19},
+    {command_id::kLanguage, 0},     {command_id::kAbout, 11},    {command_id::kAlarmLimits, 171},
+    {command_id::kStatistics, 172},
 };
 constexpr int kHelpMenuText = 44;
+constexpr int kSettingMenuText = 78;
 constexpr int kWindowTitleText = 115;
 
 } // namespace
@@ -94,7 +96,14 @@ void CMainFrame::createMenu() {
     empty->setEnabled(false);
     actions_.insert(command_id::kMenuItemZero, empty);
     bar->addAction(makeAction(command_id::kExport, QStringLiteral("&Export")));
-    bar->addAction(makeAction(command_id::kSetting, QStringLiteral("&Setting")));
+    // The recorder's settings and the alarm commands share the Setting menu.
+    QMenu* setting = bar->addMenu(QStringLiteral("&Setting"));
+    setting->addAction(makeAction(command_id::kSetting, QStringLiteral("Recorder settings...")));
+    setting->addAction(makeAction(command_id::kAlarmLimits, QStringLiteral("Alarm limits...")));
+    setting->addAction(makeAction(command_id::kStatistics, QStringLiteral("Statistics...")));
+    settingMenuAction_ = setting->menuAction();
+    // The menu stands where the Setting command stood; the toolbar button still runs it at once.
+    settingMenuAction_->setData(command_id::kSetting);
     bar->addAction(makeAction(command_id::kClearPcData, QStringLiteral("&Clear PC Data")));
     bar->addAction(makeAction(command_id::kLanguage, QStringLiteral("Language")));
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
@@ -185,6 +194,7 @@ void CMainFrame::applyLanguageToFrame() {
         actions_.value(entry.commandId)->setText(text(entry.languageIndex));
     }
     helpMenuAction_->setText(text(kHelpMenuText));
+    settingMenuAction_->setText(text(kSettingMenuText));
     setWindowTitle(text(kWindowTitleText));
     menuBar()->update();
 }

@@ -13,6 +13,9 @@ constexpr int kLanguage = 32775;
 constexpr int kAbout = 57664;
 constexpr int kNew = 57600;
 constexpr int kOpen = 57601;
+// The Setting menu's alarm commands.
+constexpr int kAlarmLimits = 32800;
+constexpr int kStatistics = 32801;
 } // namespace command_id
 
 // Controls of the main view's form.

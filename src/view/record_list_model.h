@@ -4,6 +4,7 @@
 // with the same row formatters as the CSV export. A view scrolling through a million rows asks
 // only for the rows it shows.
 
+#include "core/alarm_limits.h"
 #include "export/record_list.h"
 #include "store/data_store.h"
 
@@ -30,6 +31,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    // Records beyond these limits say so in their remark and show in the alarm colour.
+    void setLimits(const AlarmLimits& limits);
+    bool outOfRange(std::size_t recordIndex) const;
+
     // How many cells were made since the last refill (scrolling asks only for visible rows).
     long cellsMade() const { return cellsMade_; }
 
@@ -44,6 +49,8 @@ private:
     bool fahrenheit_ = false;
     bool pendingFahrenheit_ = false;
     RecordRemarkTexts remarkTexts_;
+    AlarmLimits limits_;
+    QString outOfRangeText_;
     mutable long cellsMade_ = 0;
 };
 

@@ -35,6 +35,7 @@ namespace sim {
 class SoftwareRecorder;
 }
 
+class AlarmMonitor;
 class DisplayArea;
 class RecordListModel;
 class TimeWindowPickers;
@@ -85,6 +86,8 @@ public:
     void onSetting();
     void onClearPcData();
     void onLanguage();
+    void onAlarmLimits();
+    void onStatistics();
     // Open, a file on the command line or a dropped file: shows the data file read-only as the
     // displayed data; no recorder's file is touched.
     void openDocumentReadOnly(const QString& path);
@@ -121,6 +124,12 @@ public:
     // Fills the record list from the displayed set when a refill is pending; cheap otherwise.
     void fillRecordList();
     RecordListModel& recordListModel() { return *listModel_; }
+    // The limits of the displayed recorder and the following of the connected one.
+    AlarmMonitor& alarms() { return *alarms_; }
+    // New limits stored for `number`: the chart, the list and the status follow them.
+    void alarmLimitsChanged(int32_t number);
+    // Status pane 0: the acquisition's text, followed by the alarm while there is one.
+    void showStatusText(const QString& text);
 
     // The control with this form identifier (see command_ids.h), or null.
     QWidget* control(int id) const;
@@ -159,6 +168,8 @@ private:
     void followAttached();
     void displayedDataChanged();
     void redrawDisplay();
+    void followAlarms();
+    void displayedRecorderChanged(int32_t number);
 
     ViewStartup startup_;
     CFrameServices& frame_;
@@ -177,6 +188,9 @@ private:
     std::unique_ptr<AcquisitionBridge> acquisitionBridge_;
     std::unique_ptr<StoreBridge> storeBridge_;
     std::unique_ptr<Acquisition> acquisition_;
+    std::unique_ptr<AlarmMonitor> alarms_;
+    QString acquisitionStatus_;
+    QString alarmStatus_;
 
     std::atomic<bool> listNeedsRefill_{true};
     int appliedLanguage_ = -1;
