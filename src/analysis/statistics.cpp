@@ -31,38 +31,39 @@ int64_t intervalMinutes(const HistoryRecord& record) {
     return std::max<int64_t>(0, record.interval);
 }
 
-// The term exp(-dH/(R T)) of the mean kinetic temperature. Recorded temperatures are tenths of a
-// degree between -40 and a few hundred degrees, so the few thousand distinct values are kept in a
-// table filled as they are met: the exponential is taken once per distinct value, not once per
-// record. A table entry is used only for the very same stored value, so the sum is exactly the
-// one taken record by record.
+// The mean kinetic temperature's sum of exp(-dH/(R T)). Recorded temperatures are tenths of a
+// degree stored as raw x 0.1 - 40, so a pass only counts how often each such value occurs, and
+// the exponential is taken once per distinct value at the end. A value that is not one of them
+// (a file written otherwise) is summed as it comes.
 class KineticTerms {
 public:
-    KineticTerms() { temperatures_.fill(std::numeric_limits<double>::quiet_NaN()); }
-
-    // false for a temperature at or below absolute zero (a damaged file): no MKT then.
-    bool add(double celsius) {
-        const double key = (celsius + kTableOffset) * kTableSteps;
-        if (key >= 0.0 && key < static_cast<double>(kTableSize)) {
-            const auto index = static_cast<std::size_t>(key + 0.5) % kTableSize;
-            if (temperatures_[index] != celsius) {
-                temperatures_[index] = celsius;
-                terms_[index] = term(celsius);
-            }
-            sum_ += terms_[index];
-            return true;
+    KineticTerms() {
+        for (std::size_t raw = 0; raw < kTableSize; ++raw) {
+            tenths_[raw] = static_cast<double>(raw) * 0.1 - kTableOffset;
         }
-        const double kelvin = celsius + kCelsiusToKelvin;
-        if (!(kelvin > 0.0)) {
-            return false;
-        }
-        sum_ += term(celsius);
-        return true;
     }
 
-    // In Celsius; none when the sum underflowed.
-    std::optional<double> celsius(std::size_t count) const {
-        if (count == 0 || !(sum_ > 0.0)) {
+    void add(double celsius) {
+        const double key = (celsius + kTableOffset) * kTableSteps + 0.5;
+        if (key >= 0.0 && key < static_cast<double>(kTableSize)) {
+            const auto raw = static_cast<std::size_t>(key);
+            if (tenths_[raw] == celsius) {
+                ++counts_[raw];
+                return;
+            }
+        }
+        addTerm(celsius, 1);
+    }
+
+    // In Celsius; none for a temperature at or below absolute zero (a damaged file) or a sum
+    // that underflowed.
+    std::optional<double> celsius(std::size_t count) {
+        for (std::size_t raw = 0; raw < kTableSize; ++raw) {
+            if (counts_[raw] != 0) {
+                addTerm(tenths_[raw], counts_[raw]);
+            }
+        }
+        if (count == 0 || !valid_ || !(sum_ > 0.0)) {
             return std::nullopt;
         }
         const double kelvin = kMktActivationKelvin / -std::log(sum_ / static_cast<double>(count));
@@ -74,94 +75,107 @@ private:
     static constexpr double kTableSteps = 10.0;
     static constexpr std::size_t kTableSize = 4096;
 
-    static double term(double celsius) {
-        return std::exp(-kMktActivationKelvin / (celsius + kCelsiusToKelvin));
+    void addTerm(double celsius, uint32_t times) {
+        const double kelvin = celsius + kCelsiusToKelvin;
+        if (!(kelvin > 0.0)) {
+            valid_ = false;
+            return;
+        }
+        sum_ += static_cast<double>(times) * std::exp(-kMktActivationKelvin / kelvin);
     }
 
-    std::array<double, kTableSize> temperatures_{};
-    std::array<double, kTableSize> terms_{};
+    std::array<double, kTableSize> tenths_{};
+    std::array<uint32_t, kTableSize> counts_{};
     double sum_ = 0.0;
+    bool valid_ = true;
 };
 
-// Minimum, maximum (first occurrence), and sums about the first value, which keep the variance
-// exact for values close together however many there are.
-class ValueAccumulator {
-public:
-    void add(double value, std::size_t index) {
-        if (count_ == 0) {
-            shift_ = value;
-            min_ = max_ = value;
-            minIndex_ = maxIndex_ = index;
-        } else if (value < min_) {
-            min_ = value;
-            minIndex_ = index;
-        } else if (value > max_) {
-            max_ = value;
-            maxIndex_ = index;
+// Minimum and maximum with the first record holding them, and sums about the first value, which
+// keep the variance exact for values close together however many there are. Kept in local
+// variables of the pass, so that they stay in registers.
+template <class Value, class Sum> struct ValueAccumulator {
+    Value shift{};
+    Value min{};
+    Value max{};
+    std::size_t minIndex = 0;
+    std::size_t maxIndex = 0;
+    Sum sum{};
+    Sum squares{};
+
+    void start(Value value, std::size_t index) {
+        shift = min = max = value;
+        minIndex = maxIndex = index;
+    }
+    void add(Value value, std::size_t index) {
+        if (value < min) {
+            min = value;
+            minIndex = index;
         }
-        const double d = value - shift_;
-        sum_ += d;
-        squares_ += d * d;
-        ++count_;
+        if (value > max) {
+            max = value;
+            maxIndex = index;
+        }
+        const Sum d = static_cast<Sum>(value) - static_cast<Sum>(shift);
+        sum += d;
+        squares += d * d;
     }
 
-    // In the stored unit; `convert` turns values, `convertSpan` differences into the display unit.
+    // `convert` turns values, `convertSpan` differences into the display unit.
     template <class Convert, class ConvertSpan>
-    std::optional<ValueStatistics> result(std::span<const HistoryRecord> records, Convert convert,
-                                          ConvertSpan convertSpan) const {
-        if (count_ == 0) {
+    std::optional<ValueStatistics> result(std::span<const HistoryRecord> records, std::size_t count,
+                                          Convert convert, ConvertSpan convertSpan) const {
+        if (count == 0) {
             return std::nullopt;
         }
-        const double n = static_cast<double>(count_);
-        const double meanOffset = sum_ / n;
-        const double variance = std::max(0.0, squares_ / n - meanOffset * meanOffset);
+        const double n = static_cast<double>(count);
+        const double meanOffset = static_cast<double>(sum) / n;
+        const double variance =
+            std::max(0.0, static_cast<double>(squares) / n - meanOffset * meanOffset);
         ValueStatistics out;
-        out.min = convert(min_);
-        out.minTime = records[minIndex_].time();
-        out.max = convert(max_);
-        out.maxTime = records[maxIndex_].time();
-        out.mean = convert(shift_ + meanOffset);
+        out.min = convert(static_cast<double>(min));
+        out.minTime = records[minIndex].time();
+        out.max = convert(static_cast<double>(max));
+        out.maxTime = records[maxIndex].time();
+        out.mean = convert(static_cast<double>(shift) + meanOffset);
         out.stddev = convertSpan(std::sqrt(variance));
         return out;
     }
-
-private:
-    std::size_t count_ = 0;
-    double shift_ = 0.0;
-    double min_ = 0.0;
-    double max_ = 0.0;
-    std::size_t minIndex_ = 0;
-    std::size_t maxIndex_ = 0;
-    double sum_ = 0.0;
-    double squares_ = 0.0;
 };
 
-// The runs beyond the four limits; a limit not in force has a bound nothing passes.
-class EventFinder {
+// Where the pass stands when the limits a record lies beyond differ from the previous record's.
+struct PassPoint {
+    std::size_t index = 0;    // this record
+    std::size_t previous = 0; // the window's record before it
+    std::size_t count = 0;    // records of the window before this one
+    int64_t minutes = 0;      // their minutes
+};
+
+// The runs beyond the four limits. The pass gives each record only four bits (the limits it lies
+// beyond) and keeps the running extremes; the bookkeeping here is done when the bits change, so
+// that the common record costs no branch the data decides.
+class RunBook {
 public:
-    explicit EventFinder(const AlarmLimits& limits) : delay_(std::max(0, limits.delayMinutes)) {
+    RunBook(std::span<const HistoryRecord> records, const AlarmLimits& limits)
+        : records_(records), delay_(std::max(0, limits.delayMinutes)) {}
+
+    // `extremes`: the runs' extremes up to the previous record; a run that starts here starts
+    // its extreme afresh.
+    [[gnu::noinline]] void change(unsigned was, unsigned is, const PassPoint& at,
+                                  std::array<double, 4>& extremes) {
         for (const LimitKind kind : kLimitKinds) {
-            const auto& limit = limits[kind];
-            bound_[slot(kind)] =
-                limit ? (isHighLimit(kind) ? *limit + kLimitTolerance : *limit - kLimitTolerance)
-                      : (isHighLimit(kind) ? kInfinity : -kInfinity);
+            const unsigned bit = 1u << slot(kind);
+            if ((was & bit) != 0 && (is & bit) == 0) {
+                close(kind, at, extremes[slot(kind)]);
+            } else if ((was & bit) == 0 && (is & bit) != 0) {
+                open_[slot(kind)] = at;
+                extremes[slot(kind)] = isHighLimit(kind) ? -kInfinity : kInfinity;
+            }
         }
     }
 
-    void add(const HistoryRecord& r, std::size_t index) {
-        const double t = r.temperature;
-        const double h = r.humidity;
-        follow(LimitKind::tempHigh, t > bound_[0], t, r, index);
-        follow(LimitKind::tempLow, t < bound_[1], t, r, index);
-        follow(LimitKind::humHigh, h > bound_[2], h, r, index);
-        follow(LimitKind::humLow, h < bound_[3], h, r, index);
-    }
-
-    // Closes the runs still open at the window's end.
-    std::vector<AlarmEvent> finish() {
-        for (const LimitKind kind : kLimitKinds) {
-            close(kind);
-        }
+    std::vector<AlarmEvent> finish(unsigned open, const PassPoint& end,
+                                   std::array<double, 4>& extremes) {
+        change(open, 0, end, extremes);
         std::sort(events_.begin(), events_.end(), [](const AlarmEvent& a, const AlarmEvent& b) {
             return a.firstIndex != b.firstIndex ? a.firstIndex < b.firstIndex
                                                 : slot(a.limit) < slot(b.limit);
@@ -170,49 +184,39 @@ public:
     }
 
 private:
-    struct Run {
-        bool open = false;
-        AlarmEvent event;
-    };
-
-    void follow(LimitKind kind, bool beyond, double value, const HistoryRecord& r,
-                std::size_t index) {
-        Run& run = runs_[slot(kind)];
-        if (!beyond) {
-            if (run.open) {
-                close(kind);
-            }
+    void close(LimitKind kind, const PassPoint& at, double extreme) {
+        const PassPoint& from = open_[slot(kind)];
+        if (at.minutes - from.minutes < delay_) {
             return;
         }
-        AlarmEvent& e = run.event;
-        if (!run.open) {
-            run.open = true;
-            e = AlarmEvent{};
-            e.limit = kind;
-            e.start = r.time();
-            e.firstIndex = index;
-            e.extreme = value;
-        }
-        e.end = r.time();
-        e.lastIndex = index;
-        ++e.records;
-        e.minutes += intervalMinutes(r);
-        e.extreme = isHighLimit(kind) ? std::max(e.extreme, value) : std::min(e.extreme, value);
+        AlarmEvent e;
+        e.limit = kind;
+        e.firstIndex = from.index;
+        e.lastIndex = at.previous;
+        e.start = records_[from.index].time();
+        e.end = records_[at.previous].time();
+        e.records = at.count - from.count;
+        e.minutes = at.minutes - from.minutes;
+        e.extreme = extreme;
+        events_.push_back(e);
     }
 
-    void close(LimitKind kind) {
-        Run& run = runs_[slot(kind)];
-        if (run.open && run.event.minutes >= delay_) {
-            events_.push_back(run.event);
-        }
-        run.open = false;
-    }
-
+    std::span<const HistoryRecord> records_;
     int64_t delay_;
-    std::array<double, 4> bound_{};
-    std::array<Run, 4> runs_{};
+    std::array<PassPoint, 4> open_{};
     std::vector<AlarmEvent> events_;
 };
+
+std::array<double, 4> limitBounds(const AlarmLimits& limits) {
+    std::array<double, 4> bounds{};
+    for (const LimitKind kind : kLimitKinds) {
+        const auto& limit = limits[kind];
+        const bool high = isHighLimit(kind);
+        bounds[slot(kind)] = limit ? (high ? *limit + kLimitTolerance : *limit - kLimitTolerance)
+                                   : (high ? kInfinity : -kInfinity);
+    }
+    return bounds;
+}
 
 // The record times of a window in whole seconds, as the list compares them: a record is inside
 // when its time rounded to the second lies in [from, to]. The rounding is done on the bounds
@@ -248,94 +252,100 @@ private:
     double high_ = 0.0;
 };
 
-class StatisticsPass {
-public:
-    StatisticsPass(std::span<const HistoryRecord> records, bool fahrenheit,
-                   const AlarmLimits& limits)
-        : records_(records), fahrenheit_(fahrenheit), events_(limits) {}
-
-    void add(std::size_t index) {
-        const HistoryRecord& r = records_[index];
-        if (count_ == 0) {
-            firstIndex_ = index;
+// The one pass: every figure's state is a local variable, so that the compiler keeps it in
+// registers (a member would be stored and read again for every record, since a record's doubles
+// might be the same memory as far as it can tell).
+template <class Inside>
+WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fahrenheit,
+                                const AlarmLimits& limits, Inside inside) {
+    const std::array<double, 4> bound = limitBounds(limits);
+    RunBook runs(records, limits);
+    KineticTerms kinetic;
+    ValueAccumulator<double, double> temperature;
+    ValueAccumulator<int, int64_t> humidity;
+    PassPoint at;
+    std::size_t firstIndex = 0;
+    unsigned beyond = 0;
+    std::array<double, 4> extreme{};
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const HistoryRecord& r = records[i];
+        if (!usable(r) || !inside(r)) {
+            continue;
         }
-        lastIndex_ = index;
-        ++count_;
-        temperature_.add(r.temperature, index);
-        humidity_.add(r.humidity, index);
-        mktValid_ = kinetic_.add(r.temperature) && mktValid_;
-        events_.add(r, index);
+        const double t = r.temperature;
+        const int h = r.humidity;
+        const double hd = h;
+        if (at.count == 0) {
+            firstIndex = i;
+            temperature.start(t, i);
+            humidity.start(h, i);
+        }
+        at.index = i;
+        const unsigned is =
+            static_cast<unsigned>(t > bound[0]) | static_cast<unsigned>(t < bound[1]) << 1 |
+            static_cast<unsigned>(hd > bound[2]) << 2 | static_cast<unsigned>(hd < bound[3]) << 3;
+        if (is != beyond) {
+            runs.change(beyond, is, at, extreme);
+        }
+        extreme[0] = std::max(extreme[0], t);
+        extreme[1] = std::min(extreme[1], t);
+        extreme[2] = std::max(extreme[2], hd);
+        extreme[3] = std::min(extreme[3], hd);
+        beyond = is;
+        temperature.add(t, i);
+        humidity.add(h, i);
+        kinetic.add(t);
+        at.minutes += intervalMinutes(r);
+        ++at.count;
+        at.previous = i;
     }
 
-    WindowStatistics finish() {
-        WindowStatistics out;
-        out.fahrenheit = fahrenheit_;
-        out.records = count_;
-        if (count_ > 0) {
-            out.first = records_[firstIndex_].time();
-            out.last = records_[lastIndex_].time();
-        }
-        const bool f = fahrenheit_;
-        out.temperature = temperature_.result(
-            records_, [f](double c) { return displayTemperature(c, f); },
-            [f](double c) { return displayTemperatureSpan(c, f); });
-        out.humidity = humidity_.result(
-            records_, [](double h) { return h; }, [](double h) { return h; });
-        if (const auto mkt = kinetic_.celsius(count_); mkt && mktValid_) {
-            out.meanKineticTemperature = displayTemperature(*mkt, f);
-        }
-        out.events = events_.finish();
-        for (AlarmEvent& e : out.events) {
-            if (isTemperatureLimit(e.limit)) {
-                e.extreme = displayTemperature(e.extreme, f);
-            }
-            LimitSummary& s = out.perLimit[slot(e.limit)];
-            if (s.events++ == 0) {
-                s.firstStart = e.start;
-            }
-            s.minutes += e.minutes;
-        }
-        return out;
+    WindowStatistics out;
+    out.fahrenheit = fahrenheit;
+    out.records = at.count;
+    if (at.count > 0) {
+        out.first = records[firstIndex].time();
+        out.last = records[at.previous].time();
     }
-
-private:
-    std::span<const HistoryRecord> records_;
-    bool fahrenheit_;
-    std::size_t count_ = 0;
-    std::size_t firstIndex_ = 0;
-    std::size_t lastIndex_ = 0;
-    ValueAccumulator temperature_;
-    ValueAccumulator humidity_;
-    KineticTerms kinetic_;
-    bool mktValid_ = true;
-    EventFinder events_;
-};
+    const bool f = fahrenheit;
+    out.temperature = temperature.result(
+        records, at.count, [f](double c) { return displayTemperature(c, f); },
+        [f](double c) { return displayTemperatureSpan(c, f); });
+    out.humidity = humidity.result(
+        records, at.count, [](double v) { return v; }, [](double v) { return v; });
+    if (const auto mkt = kinetic.celsius(at.count)) {
+        out.meanKineticTemperature = displayTemperature(*mkt, f);
+    }
+    out.events = runs.finish(beyond, at, extreme);
+    for (AlarmEvent& e : out.events) {
+        if (isTemperatureLimit(e.limit)) {
+            e.extreme = displayTemperature(e.extreme, f);
+        }
+        LimitSummary& summary = out.perLimit[slot(e.limit)];
+        if (summary.events++ == 0) {
+            summary.firstStart = e.start;
+        }
+        summary.minutes += e.minutes;
+    }
+    return out;
+}
 
 } // namespace
 
 WindowStatistics computeStatistics(std::span<const HistoryRecord> records, bool fahrenheit,
                                    const AlarmLimits& limits) {
-    StatisticsPass pass(records, fahrenheit, limits);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (usable(records[i])) {
-            pass.add(i);
-        }
-    }
-    return pass.finish();
+    return statisticsPass(records, fahrenheit, limits, [](const HistoryRecord&) { return true; });
 }
 
 WindowStatistics computeStatistics(std::span<const HistoryRecord> records, const DateTime& from,
                                    const DateTime& to, bool fahrenheit, const AlarmLimits& limits) {
-    StatisticsPass pass(records, fahrenheit, limits);
     const SecondWindow window(from, to);
-    if (window.valid()) {
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            if (usable(records[i]) && window.holds(records[i])) {
-                pass.add(i);
-            }
-        }
+    if (!window.valid()) {
+        return statisticsPass(std::span<const HistoryRecord>{}, fahrenheit, limits,
+                              [](const HistoryRecord&) { return true; });
     }
-    return pass.finish();
+    return statisticsPass(records, fahrenheit, limits,
+                          [&window](const HistoryRecord& r) { return window.holds(r); });
 }
 
 bool isBeyondLimit(LimitKind kind, double limit, double value) {

@@ -52,6 +52,10 @@ TEST(CliOptions, SyntaxErrorsAreUsageErrors) {
         {"export"},                                       // --recorder is required
         {"clear", "--out", "x"},                          // export's option on clear
         {"--device"},                                     // missing value of a global option
+        {"stats", "--json"},                              // --recorder is required
+        {"stats", "--recorder", "0", "--json=yes"},       // --json takes no value
+        {"limits", "--recorder", "0", "--off", "hum-low", "--hum-low", "3"}, // both
+        {"stats", "--recorder", "0", "--unit", "F"}, // limits' option on stats
     };
     for (const auto& args : cases) {
         const ParseOutcome outcome = parse(args);
@@ -81,6 +85,11 @@ TEST(CliOptions, BadValuesAreInvalidInputNamingTheValue) {
         {{"configure", "--slot", "5", "2030-01-01 00:00", "2030-01-02 00:00"}, "5"},
         {{"configure", "--slot", "1", "2030-01-01", "2030-01-02 00:00"}, "2030-01-01"},
         {{"configure", "--slot-off", "0"}, "0"},
+        {{"limits", "--recorder", "0", "--temp-high", "25,5"}, "25,5"},
+        {{"limits", "--recorder", "0", "--hum-low", "nan"}, "nan"},
+        {{"limits", "--recorder", "0", "--delay", "-1"}, "-1"},
+        {{"limits", "--recorder", "0", "--off", "temp"}, "temp"},
+        {{"watch", "--on-alarm", ""}, "--on-alarm"},
     };
     for (const auto& [args, value] : cases) {
         const ParseOutcome outcome = parse(args);
@@ -154,6 +163,19 @@ TEST(CliOptions, ConfigureChanges) {
     EXPECT_FALSE(c.slots[1].inUse);
     EXPECT_EQ(c.slots[2].slot, 3);
     EXPECT_TRUE(c.slots[2].inUse);
+}
+
+TEST(CliOptions, LimitsTakeTheirOwnUnit) {
+    const CliRequest r = parsed({"limits", "--unit", "F", "--recorder", "2", "--temp-low=-4.5",
+                                 "--off", "hum-high", "--delay", "30"});
+    EXPECT_TRUE(r.limits.fahrenheit);
+    EXPECT_FALSE(r.configure.unit);
+    EXPECT_EQ(r.limits.values[static_cast<std::size_t>(LimitKind::tempLow)], -4.5);
+    EXPECT_EQ(r.limits.off, std::vector<LimitKind>{LimitKind::humHigh});
+    EXPECT_EQ(r.limits.delayMinutes, 30);
+    EXPECT_TRUE(r.limits.changes());
+    EXPECT_FALSE(parsed({"limits", "--recorder", "2", "--unit", "F"}).limits.changes());
+    EXPECT_EQ(parsed({"configure", "--unit", "F"}).configure.unit, 1);
 }
 
 TEST(CliOptions, UnchangedValuesStayAbsent) {

@@ -4,16 +4,19 @@
 
 #include "e2e/programs.h"
 
+#include "analysis/statistics.h"
 #include "core/atomic_file.h"
 #include "core/date_time.h"
 #include "lang/language_table.h"
 #include "lang/utf.h"
+#include "store/alarm_limits_store.h"
 #include "store/data_file.h"
 #include "store/registry.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -23,6 +26,7 @@
 #include <memory>
 #include <regex>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 
 namespace veldrin {
@@ -433,6 +437,108 @@ TEST_F(CliEndToEnd, WatchConnectsARecorderPluggedInAgainOnce) {
     const DataFileContent content = dataFile(0);
     EXPECT_EQ(content.records.size(), 20u);
     EXPECT_EQ(content.nextAddress, kFirstRecordAddress + 4 * 20);
+}
+
+std::string jsonNumber(double value) {
+    char buffer[64];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+TEST_F(CliEndToEnd, LimitsAreStoredAndStatsGiveTheWindowsFiguresAndEvents) {
+    startSimulator({"--records", "60"});
+    ASSERT_EQ(cli({"sync"}).status, 0);
+    const RecordList records = dataFile(0).records;
+    const std::string ini = data_ + "/main.ini";
+
+    EXPECT_EQ(cli({"limits", "--recorder", "0"}).out,
+              "temp-high: off\ntemp-low: off\nhum-high: off\nhum-low: off\ndelay: 0 min\n");
+    // The median temperature as the high limit, given in Fahrenheit: some runs lie above it.
+    std::vector<double> sorted;
+    for (const HistoryRecord& r : records) {
+        sorted.push_back(r.temperature);
+    }
+    std::sort(sorted.begin(), sorted.end());
+    const double high = sorted[sorted.size() / 2];
+    const ProgramRun set = cli({"limits", "--recorder", "0", "--unit", "F", "--temp-high",
+                                jsonNumber(high * 1.8 + 32), "--delay", "2", "--hum-low", "5"});
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(lines(set.out)[0].substr(0, 11), "temp-high: ");
+    EXPECT_EQ(lines(set.out)[0].back(), 'F');
+    EXPECT_EQ(lines(set.out)[4], "delay: 2 min");
+    const StoredAlarmLimits stored = readAlarmLimits(IniSnapshot::load(ini), 0);
+    ASSERT_TRUE(stored.limits.tempHigh);
+    EXPECT_NEAR(*stored.limits.tempHigh, high, 1e-9);
+
+    // Refused whole: crossed limits, an option and its --off, a recorder not registered.
+    const std::string before = testing::readFile(ini);
+    EXPECT_EQ(cli({"limits", "--recorder", "0", "--hum-high", "1"}).status, 2);
+    EXPECT_EQ(cli({"limits", "--recorder", "0", "--off", "hum-low", "--hum-low", "3"}).status, 1);
+    EXPECT_EQ(cli({"limits", "--recorder", "0", "--temp-low", "1,5"}).status, 2);
+    EXPECT_EQ(cli({"stats", "--recorder", "3"}).status, 2);
+    EXPECT_EQ(testing::readFile(ini), before);
+
+    const WindowStatistics expected =
+        computeStatistics(records, DateTime::fromFields(100, 1, 1),
+                          DateTime::fromFields(9999, 1, 1), false, stored.limits);
+    ASSERT_FALSE(expected.events.empty());
+    const ProgramRun json = cli({"stats", "--recorder", "0", "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"records\": 60,"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"unit\": \"C\""), std::string::npos);
+    EXPECT_NE(json.out.find("\"mkt\": " + jsonNumber(*expected.meanKineticTemperature)),
+              std::string::npos);
+    EXPECT_NE(json.out.find("\"stddev\": " + jsonNumber(expected.temperature->stddev)),
+              std::string::npos);
+    EXPECT_NE(json.out.find("\"delay_minutes\": 2"), std::string::npos);
+    EXPECT_EQ(occurrences(json.out, "\"limit\": \"temp-high\""), expected.events.size());
+    EXPECT_NE(
+        json.out.find("\"start\": \"" + secondText(expected.events[0].start).replace(10, 1, "T")),
+        std::string::npos);
+
+    // A hand-damaged limit is said once and switched off; the window takes whole minutes.
+    std::string damaged = before;
+    testing::writeFile(ini, damaged.replace(damaged.find("TempLow="), 8, "TempLow=abc"));
+    const std::string minute = secondText(records[10].time()).substr(0, 16);
+    const ProgramRun text = cli({"stats", "--recorder", "0", "--from", minute, "--to", minute});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(lines(text.out)[0], "recorder 0: 1 record, " +
+                                      secondText(records[10].time()).replace(10, 1, "T") + " to " +
+                                      secondText(records[10].time()).replace(10, 1, "T"));
+    ASSERT_EQ(lines(text.err).size(), 1u) << text.err;
+    EXPECT_NE(text.err.find("TempLow \"abc\" is not a number"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, WatchRunsTheAlarmProgramForAnEventInProgress) {
+    startSimulator({"--records", "20"});
+    ASSERT_EQ(cli({"sync"}).status, 0);
+    ASSERT_EQ(cli({"limits", "--recorder", "0", "--temp-high", "-50"}).status, 0);
+    const std::string envFile = dir_.file("alarm.env");
+    const std::string program = dir_.file("alarm");
+    testing::writeFile(program, "#!/bin/sh\nenv | grep ^VELDRIN_ | sort > " + envFile + "\n");
+    EXPECT_EQ(cli({"watch", "--on-alarm", program}).status, 2); // not executable yet
+    ::chmod(program.c_str(), 0755);
+
+    BackgroundProgram watch(cliArgs({"watch", "--on-alarm", program}), dir_.file("watch.out"));
+    ASSERT_TRUE(watch.waitForOutput("alarm: recorder 0 temp-high begin at ", 20000))
+        << watch.output();
+    EXPECT_EQ(watch.stop(SIGTERM), 0) << watch.output();
+    const auto env = lines(testing::readFile(envFile));
+    ASSERT_EQ(env.size(), 7u) << testing::readFile(envFile);
+    EXPECT_EQ(env[0], "VELDRIN_IDENTITY=" + registeredIdentityText());
+    EXPECT_EQ(env[1], "VELDRIN_LIMIT=temp-high");
+    EXPECT_EQ(env[2], "VELDRIN_RECORDER=0");
+    EXPECT_EQ(env[3], "VELDRIN_STATE=begin");
+    EXPECT_EQ(env[4],
+              "VELDRIN_TIME=" + secondText(dataFile(0).records[0].time()).replace(10, 1, "T"));
+    EXPECT_EQ(env[5], "VELDRIN_UNIT=C");
 }
 
 } // namespace
