@@ -8,6 +8,7 @@
 
 #include "chart/chart_renderer.h"
 #include "core/atomic_file.h"
+#include "core/export_file.h"
 #include "view/pdf_report.h"
 
 #include <QApplication>

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <functional>
 #include <numeric>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -48,6 +49,7 @@ constexpr int kBodyPoints = 9;
 constexpr int kTitlePoints = 16;
 constexpr int kHeadingPoints = 11;
 constexpr double kRowSpacing = 1.35;
+constexpr int kCellPadding = 8;
 
 QString lang(int index) {
     return QString::fromStdU16String(languageString(index));
@@ -78,20 +80,26 @@ QImage chartImage(const ReportContent& content, const QFont& screenFont) {
 class PageFlow {
 public:
     PageFlow(QPainter* painter, QPaintDevice& metrics, QRect body, int pages, QFont footerFont)
-        : painter_(painter), metrics_(metrics), body_(body), pages_(pages), y_(body.top()),
-          footerFont_(std::move(footerFont)) {}
+        : painter_(painter), metricsDevice_(metrics), body_(body), pages_(pages), y_(body.top()),
+          footerFont_(std::move(footerFont)) {
+        setFont(footerFont_);
+    }
 
     int pageCount() const { return page_; }
 
     void setFont(const QFont& font) {
+        if (font == font_ && metrics_) {
+            return;
+        }
         font_ = font;
+        // Measuring is dear: a report of many events asks for every cell.
+        metrics_.emplace(font_, &metricsDevice_);
+        lineHeight_ = static_cast<int>(metrics_->height() * kRowSpacing);
         if (painter_ != nullptr) {
             painter_->setFont(font);
         }
     }
-    int lineHeight() const {
-        return static_cast<int>(QFontMetrics(font_, device()).height() * kRowSpacing);
-    }
+    int lineHeight() const { return lineHeight_; }
 
     // Keeps `height` together on one page.
     void need(int height) {
@@ -101,7 +109,7 @@ public:
     }
     void line(const QString& text) {
         need(lineHeight());
-        draw(QRect(body_.left(), y_, body_.width(), lineHeight()), text, Qt::AlignLeft);
+        draw(QRect(body_.left(), y_, body_.width(), lineHeight()), text);
         y_ += lineHeight();
     }
     void gap(int lines = 1) { y_ += lines * lineHeight() / 2; }
@@ -132,8 +140,7 @@ public:
             const QFont before = font_;
             setFont(font);
             for (int c = 0; c < cells.size() && c < static_cast<int>(columns.size()); ++c) {
-                draw(columns[static_cast<std::size_t>(c)].translated(0, y_), cells[c],
-                     Qt::AlignLeft);
+                draw(columns[static_cast<std::size_t>(c)].translated(0, y_), cells[c]);
             }
             setFont(before);
             y_ += lineHeight();
@@ -152,16 +159,25 @@ public:
     void finish() { footer(); }
 
 private:
-    QPaintDevice* device() const { return &metrics_; }
+    // The text, cut with an ellipsis where it would not fit; a text short enough by its length
+    // alone is not measured.
+    QString fitted(const QString& text, int room) const {
+        const bool fits = static_cast<qsizetype>(metrics_->maxWidth()) * text.size() <= room ||
+                          metrics_->horizontalAdvance(text) <= room;
+        return fits ? text : metrics_->elidedText(text, Qt::ElideRight, room);
+    }
 
-    void draw(const QRect& rect, const QString& text, Qt::Alignment align) {
+    void draw(const QRect& rect, const QString& text) {
         if (painter_ == nullptr) {
             return;
         }
-        // Descriptions and language texts are plain text: drawText never reads markup.
-        const QFontMetrics metrics(font_, device());
-        painter_->drawText(rect, static_cast<int>(align | Qt::AlignVCenter) | Qt::TextSingleLine,
-                           metrics.elidedText(text, Qt::ElideRight, rect.width() - 8));
+        // Drawn at a point rather than laid out in a rectangle: a report of many events draws
+        // thousands of cells. Descriptions and language texts are plain text: drawText never
+        // reads markup.
+        const QString shown = fitted(text, rect.width() - kCellPadding);
+        const int baseline =
+            rect.top() + (rect.height() - metrics_->height()) / 2 + metrics_->ascent();
+        painter_->drawText(QPoint(rect.left(), baseline), shown);
     }
 
     void footer() {
@@ -187,7 +203,9 @@ private:
     }
 
     QPainter* painter_;
-    QPaintDevice& metrics_;
+    QPaintDevice& metricsDevice_;
+    std::optional<QFontMetrics> metrics_;
+    int lineHeight_ = 0;
     QRect body_;
     int pages_;
     int y_;
@@ -213,8 +231,13 @@ Fonts reportFonts() {
     return f;
 }
 
+// The tables are made once for both passes.
+struct ReportTables {
+    TextTable statistics, limits, events;
+};
+
 void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics& stats,
-            const QImage& chart) {
+            const ReportTables& tables, const QImage& chart) {
     const Fonts fonts = reportFonts();
     flow.setFont(fonts.title);
     flow.line(lang(text::kTitle));
@@ -237,13 +260,13 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
     if (stats.records == 0) {
         flow.line(lang(text::kNoRecords));
     } else {
-        flow.table(statisticsTable(stats), {3, 4, 4});
+        flow.table(tables.statistics, {3, 4, 4});
     }
     flow.gap();
     flow.setFont(fonts.heading);
     flow.line(lang(text::kAlarmLimits));
     flow.setFont(fonts.body);
-    flow.table(limitsTable(stats, content.limits), {5, 3, 3, 4, 4});
+    flow.table(tables.limits, {5, 3, 3, 4, 4});
     flow.line(lang(text::kDelay) + QStringLiteral(": ") +
               QString::number(content.limits.delayMinutes));
     flow.gap();
@@ -253,7 +276,7 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
     if (stats.events.empty()) {
         flow.line(lang(text::kNoEvents));
     } else {
-        flow.table(eventsTable(stats), {5, 4, 4, 2, 3});
+        flow.table(tables.events, {5, 4, 4, 2, 3});
     }
     flow.finish();
 }
@@ -269,6 +292,9 @@ QByteArray renderPdfReport(const ReportContent& content) {
     const QImage chart = chartImage(content, chart::chartFont(kScreenDpi));
 
     QByteArray bytes;
+    // The document grows in small writes; room made at once saves copying it again and again.
+    constexpr qsizetype kExpectedBytes = qsizetype{1} << 22;
+    bytes.reserve(kExpectedBytes);
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter writer(&buffer);
@@ -284,9 +310,11 @@ QByteArray renderPdfReport(const ReportContent& content) {
     const QRect body(0, 0, page.width(), page.height() * 95 / 100);
     const QFont footerFont = reportFonts().body;
     PageFlow dry(nullptr, writer, body, 0, footerFont);
-    layOut(dry, content, stats, chart);
+    const ReportTables tables{statisticsTable(stats), limitsTable(stats, content.limits),
+                              eventsTable(stats)};
+    layOut(dry, content, stats, tables, chart);
     PageFlow flow(&painter, writer, body, dry.pageCount(), footerFont);
-    layOut(flow, content, stats, chart);
+    layOut(flow, content, stats, tables, chart);
     painter.end();
     return bytes;
 }

@@ -2,6 +2,8 @@
 
 #include "lang/language_table.h"
 
+#include <cstdio>
+
 namespace veldrin {
 namespace {
 
@@ -56,13 +58,11 @@ QString statisticsTime(const DateTime& time) {
     if (!time.fields(f)) {
         return QString();
     }
-    return QStringLiteral("%1-%2-%3 %4:%5:%6")
-        .arg(f.year, 4, 10, QLatin1Char('0'))
-        .arg(f.month, 2, 10, QLatin1Char('0'))
-        .arg(f.day, 2, 10, QLatin1Char('0'))
-        .arg(f.hour, 2, 10, QLatin1Char('0'))
-        .arg(f.minute, 2, 10, QLatin1Char('0'))
-        .arg(f.second, 2, 10, QLatin1Char('0'));
+    // Formatted at once: a report may list thousands of event times.
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day,
+                  f.hour, f.minute, f.second);
+    return QString::fromLatin1(text);
 }
 
 QString temperatureWithUnit(double value, bool fahrenheit) {
