@@ -7,9 +7,11 @@
 #include "view/statistics_tables.h"
 
 #include <QBuffer>
+#include <QGlyphRun>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRawFont>
 
 #include <algorithm>
 #include <functional>
@@ -91,12 +93,14 @@ public:
         if (font == font_ && metrics_) {
             return;
         }
+        drawPending();
         font_ = font;
         // Measuring is dear: a report of many events asks for every cell.
         metrics_.emplace(font_, &metricsDevice_);
         lineHeight_ = static_cast<int>(metrics_->height() * kRowSpacing);
         if (painter_ != nullptr) {
             painter_->setFont(font);
+            rawFont_ = QRawFont::fromFont(QFont(font_, &metricsDevice_));
         }
     }
     int lineHeight() const { return lineHeight_; }
@@ -174,16 +178,69 @@ private:
         // Drawn at a point rather than laid out in a rectangle: a report of many events draws
         // thousands of cells. Descriptions and language texts are plain text: drawText never
         // reads markup.
-        const QString shown = fitted(text, rect.width() - kCellPadding);
+        const int room = rect.width() - kCellPadding;
         const int baseline =
             rect.top() + (rect.height() - metrics_->height()) / 2 + metrics_->ascent();
-        painter_->drawText(QPoint(rect.left(), baseline), shown);
+        const QPoint origin(rect.left(), baseline);
+        if (!drawUnshaped(origin, text, room)) {
+            painter_->drawText(origin, fitted(text, room));
+        }
+    }
+
+    // Latin letters, digits and signs need no shaping: their glyphs and widths come straight
+    // from the font's character map, which costs a fraction of laying the text out. Other
+    // scripts, a character the font lacks and a text to be cut short are left to the text
+    // layout and its fallback fonts.
+    bool drawUnshaped(QPoint origin, const QString& text, int room) {
+        if (!isUnshapedLatin(text) || !rawFont_.isValid()) {
+            return false;
+        }
+        const QList<quint32> glyphs = rawFont_.glyphIndexesForString(text);
+        if (glyphs.contains(0)) {
+            return false;
+        }
+        const QList<QPointF> advances = rawFont_.advancesForGlyphIndexes(glyphs);
+        const qreal width = std::accumulate(advances.cbegin(), advances.cend(), qreal{0},
+                                            [](qreal sum, QPointF a) { return sum + a.x(); });
+        if (width > room) {
+            return false;
+        }
+        QPointF pen = origin;
+        for (qsizetype i = 0; i < glyphs.size(); ++i) {
+            pendingGlyphs_.append(glyphs[i]);
+            pendingPositions_.append(pen);
+            pen += advances[i];
+        }
+        return true;
+    }
+
+    // The glyphs gathered so far in the current font, drawn as one run: each drawing call
+    // costs the PDF engine a text object of its own.
+    void drawPending() {
+        if (painter_ == nullptr || pendingGlyphs_.isEmpty()) {
+            return;
+        }
+        QGlyphRun run;
+        run.setRawFont(rawFont_);
+        run.setGlyphIndexes(pendingGlyphs_);
+        run.setPositions(pendingPositions_);
+        painter_->drawGlyphRun(QPointF(), run);
+        pendingGlyphs_.clear();
+        pendingPositions_.clear();
+    }
+
+    static bool isUnshapedLatin(const QString& text) {
+        // Below the combining marks: Latin-1 and Latin Extended letters stand alone.
+        constexpr char16_t kFirstCombiningMark = 0x0300;
+        return std::all_of(text.cbegin(), text.cend(),
+                           [](QChar c) { return c.unicode() < kFirstCombiningMark; });
     }
 
     void footer() {
         if (painter_ == nullptr) {
             return;
         }
+        drawPending();
         const QFont before = font_;
         setFont(footerFont_);
         const QRect foot(body_.left(), body_.bottom() + lineHeight() / 2, body_.width(),
@@ -205,6 +262,9 @@ private:
     QPainter* painter_;
     QPaintDevice& metricsDevice_;
     std::optional<QFontMetrics> metrics_;
+    QRawFont rawFont_;
+    QList<quint32> pendingGlyphs_;
+    QList<QPointF> pendingPositions_;
     int lineHeight_ = 0;
     QRect body_;
     int pages_;
