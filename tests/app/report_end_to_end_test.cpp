@@ -1,11 +1,13 @@
 // `veldrin --report`: the report of a recorder written by the program without any display, read
-// back with pdftotext. Real time, one run per language.
+// back with pdftotext. Real time, one run per language. Before it, a report of many events made
+// in-process.
 
 #include "e2e/programs.h"
 
 #include "core/date_time.h"
 #include "store/data_file.h"
 #include "support/test_support.h"
+#include "view/pdf_report.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +59,35 @@ std::set<std::string> folderEntries(const std::string& folder) {
         names.insert(entry.path().filename().string());
     }
     return names;
+}
+
+// 150 events of ten minutes at 30 °C, 20 minutes apart, over some pages; the cells are drawn
+// together per page: every event still on a line of its own, the last page numbered, and a
+// description in another script still printed.
+TEST(ReportPages, EveryEventListedOverNumberedPages) {
+    ReportContent content;
+    content.settings.description = u"\u0425\u043E\u043B\u043E\u0434 north";
+    for (int i = 0; i < 3000; ++i) {
+        HistoryRecord& r = content.records.emplace_back();
+        r.setTime(DateTime::fromFields(2011, 6, 15).plusSeconds(60LL * i));
+        r.temperature = i % 20 < 10 ? 30.0 : 20.0;
+        r.interval = 1;
+    }
+    content.from = DateTime::fromValue(content.records.front().timeValue);
+    content.to = DateTime::fromValue(content.records.back().timeValue);
+    content.limits.tempHigh = 25.0;
+    testing::TempDir dir;
+    std::string error;
+    ASSERT_TRUE(writePdfReport(dir.file("r.pdf"), content, error)) << error;
+    const std::string text =
+        runProgram({"/usr/bin/pdftotext", "-layout", dir.file("r.pdf"), "-"}, dir.path()).out;
+    EXPECT_NE(text.find("\u0425\u043E\u043B\u043E\u0434 north"), std::string::npos) << text;
+    const std::regex row(
+        "2011-06-1\\d \\d\\d:\\d\\d:00 +2011-06-1\\d \\d\\d:\\d\\d:00 +10 +30\\.00");
+    EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), row), {}), 150) << text;
+    EXPECT_TRUE(
+        std::regex_search(text, std::regex("2011-06-17 01:40:00[\\s\\S]*\\b(\\d) ?/ ?\\1\\s*$")))
+        << text;
 }
 
 TEST(ReportEndToEnd, WrittenWithoutDisplayInTheChosenLanguage) {
