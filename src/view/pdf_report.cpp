@@ -74,7 +74,8 @@ QImage chartImage(const ReportContent& content, const QFont& screenFont) {
     input.texts = chart::chartTextsFromLanguage();
     input.limits = content.limits;
     chart::ChartRenderer renderer;
-    return renderer.render(content.records, input).copy();
+    // Shares the renderer's own image, which outlives the renderer: no copy of its pixels.
+    return renderer.render(content.records, input);
 }
 
 // Lays the report out top to bottom, opening a new page where the next block does not fit. Run
