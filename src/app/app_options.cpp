@@ -7,6 +7,19 @@ namespace veldrin {
 namespace {
 
 constexpr const char* kSocketPrefix = "socket:";
+constexpr int kSecondsToMinuteEnd = 59;
+
+// A time as veldrin-cli's export takes it; empty `problem` on success.
+std::optional<DateTime> readTimeOption(const QString& option, const QString& value,
+                                       bool wholeMinute, QString& problem) {
+    const DateTimeText read = readDateTimeText(value.toUtf8().constData());
+    if (read.fault != DateTimeText::Fault::none) {
+        problem =
+            QStringLiteral("%1: \"%2\" is not a time \"YYYY-MM-DD HH:MM[:SS]\"").arg(option, value);
+        return std::nullopt;
+    }
+    return wholeMinute && read.toTheMinute ? read.time.plusSeconds(kSecondsToMinuteEnd) : read.time;
+}
 
 } // namespace
 
@@ -39,11 +52,32 @@ AppOptionsOutcome parseAppOptions(const QStringList& arguments) {
         QStringLiteral("lang"),
         QStringLiteral("Interface language: 0 English, 1 German, 2 French (not stored)."),
         QStringLiteral("0|1|2"));
+    const QCommandLineOption reportOption(
+        QStringLiteral("report"),
+        QStringLiteral("Write the report of a recorder as a PDF file and end, without a window "
+                       "(no display needed)."),
+        QStringLiteral("OUT.pdf"));
+    const QCommandLineOption recorderOption(QStringLiteral("recorder"),
+                                            QStringLiteral("The recorder number of --report."),
+                                            QStringLiteral("N"));
+    const QCommandLineOption fromOption(
+        QStringLiteral("from"),
+        QStringLiteral("Start of the report's period, \"YYYY-MM-DD HH:MM[:SS]\", local time "
+                       "(default: the first record)."),
+        QStringLiteral("TIME"));
+    const QCommandLineOption toOption(
+        QStringLiteral("to"),
+        QStringLiteral("End of the report's period, inclusive (default: the last record)."),
+        QStringLiteral("TIME"));
     parser.addOption(helpOption);
     parser.addOption(versionOption);
     parser.addOption(dataDirOption);
     parser.addOption(deviceOption);
     parser.addOption(langOption);
+    parser.addOption(reportOption);
+    parser.addOption(recorderOption);
+    parser.addOption(fromOption);
+    parser.addOption(toOption);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A data file to show read-only."),
                                  QStringLiteral("[file]"));
@@ -86,6 +120,31 @@ AppOptionsOutcome parseAppOptions(const QStringList& arguments) {
             return invalid(QStringLiteral("--lang: \"%1\" is not 0, 1 or 2").arg(value));
         }
         options.language = value.toInt();
+    }
+    if (parser.isSet(reportOption)) {
+        options.reportPath = parser.value(reportOption);
+        bool number = false;
+        options.recorder = parser.value(recorderOption).toInt(&number);
+        if (options.reportPath.isEmpty()) {
+            return invalid(QStringLiteral("--report needs a file name"));
+        }
+        if (!parser.isSet(recorderOption) || !number || options.recorder < 0) {
+            return invalid(QStringLiteral("--report needs --recorder N (a recorder number)"));
+        }
+        QString problem;
+        if (parser.isSet(fromOption)) {
+            options.from =
+                readTimeOption(QStringLiteral("--from"), parser.value(fromOption), false, problem);
+        }
+        if (problem.isEmpty() && parser.isSet(toOption)) {
+            options.to =
+                readTimeOption(QStringLiteral("--to"), parser.value(toOption), true, problem);
+        }
+        if (!problem.isEmpty()) {
+            return invalid(problem);
+        }
+    } else if (parser.isSet(recorderOption) || parser.isSet(fromOption) || parser.isSet(toOption)) {
+        return invalid(QStringLiteral("--recorder, --from and --to belong to --report"));
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) {

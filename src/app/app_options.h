@@ -2,8 +2,12 @@
 // The command line of the window program: the same data-folder, recorder and language options as
 // veldrin-cli, and optionally one data file to show read-only.
 
+#include "core/date_time.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace veldrin {
 
@@ -12,6 +16,11 @@ struct AppOptions {
     QString device = QStringLiteral("hid");
     int language = -1;    // --lang 0|1|2; -1 when not given
     QString documentPath; // a data file named on the command line
+    // --report OUT.pdf --recorder N [--from TIME] [--to TIME]: the report is written, no window.
+    QString reportPath;
+    int recorder = -1;
+    std::optional<DateTime> from;
+    std::optional<DateTime> to; // a time given to the minute takes in that whole minute
 };
 
 struct AppOptionsOutcome {

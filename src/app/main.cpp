@@ -2,6 +2,7 @@
 
 #include "app/app_options.h"
 #include "app/pictures.h"
+#include "app/report_run.h"
 #include "app/termination_signals.h"
 #include "app/veldrin_app.h"
 #include "settings/user_prompts.h"
@@ -45,7 +46,10 @@ int main(int argc, char** argv) {
             std::fputs(early.text.toLocal8Bit().constData(), stdout);
             return kExitOk;
         }
-        if (!displayReachable(raw)) {
+        // A report draws off screen only, also where there is no display at all.
+        if (early.kind == AppOptionsOutcome::Run && !early.options.reportPath.isEmpty()) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        } else if (!displayReachable(raw)) {
             std::fputs("veldrin: no display (DISPLAY and WAYLAND_DISPLAY are unset); veldrin-cli "
                        "works without one.\n",
                        stderr);
@@ -69,6 +73,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "veldrin: %s\nTry 'veldrin --help'.\n",
                      parsed.text.toLocal8Bit().constData());
         return kExitUsage;
+    }
+
+    if (!parsed.options.reportPath.isEmpty()) {
+        const ReportRunResult report = runReport(parsed.options, SystemClock::instance());
+        if (!report.written) {
+            std::fprintf(stderr, "veldrin: %s\n", report.message.toLocal8Bit().constData());
+            return kExitRefused;
+        }
+        return kExitOk;
     }
 
     TerminationSignals termination;

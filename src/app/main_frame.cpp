@@ -33,11 +33,13 @@ struct MenuText {
     int languageIndex;
 };
 constexpr MenuText kMenuTexts[] = {
-    {command_id::kExport, 40},  {command_id::kSetting, 78}, {command_id::kClearPcData, 19},
-    {command_id::kLanguage, 0}, {command_id::kAbout, 11},
+    {command_id::kExport, 40},      {command_id::kSetting, 170}, {command_id::kClearPcData, 19},
+    {command_id::kLanguage, 0},     {command_id::kAbout, 11},    {command_id::kAlarmLimits, 171},
+    {command_id::kStatistics, 172},
 };
 constexpr int kHelpMenuText = 44;
 constexpr int kBackTip = 220;
+constexpr int kSettingMenuText = 78;
 constexpr int kWindowTitleText = 115;
 constexpr int kReadOnlyText = 140;
 
@@ -103,7 +105,14 @@ void CMainFrame::createMenu() {
     empty->setEnabled(false);
     actions_.insert(command_id::kMenuItemZero, empty);
     bar->addAction(makeAction(command_id::kExport, QStringLiteral("&Export")));
-    bar->addAction(makeAction(command_id::kSetting, QStringLiteral("&Setting")));
+    // The recorder's settings and the alarm commands share the Setting menu.
+    QMenu* setting = bar->addMenu(QStringLiteral("&Setting"));
+    setting->addAction(makeAction(command_id::kSetting, QStringLiteral("Recorder settings...")));
+    setting->addAction(makeAction(command_id::kAlarmLimits, QStringLiteral("Alarm limits...")));
+    setting->addAction(makeAction(command_id::kStatistics, QStringLiteral("Statistics...")));
+    settingMenuAction_ = setting->menuAction();
+    // The menu stands where the Setting command stood; the toolbar button still runs it at once.
+    settingMenuAction_->setData(command_id::kSetting);
     bar->addAction(makeAction(command_id::kClearPcData, QStringLiteral("&Clear PC Data")));
     bar->addAction(makeAction(command_id::kLanguage, QStringLiteral("Language")));
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
@@ -221,31 +230,38 @@ QStringList withMnemonics(const QStringList& captions) {
     return marked;
 }
 
+// Gives each action of one bar or menu its language string with a letter no other item there has.
+static void applyMnemonics(const QList<std::pair<QAction*, int>>& items) {
+    QStringList texts;
+    for (const auto& [action, languageIndex] : items) {
+        texts << text(languageIndex);
+    }
+    const QStringList marked = withMnemonics(texts);
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        items[i].first->setText(marked[i]);
+    }
+}
+
 void CMainFrame::applyLanguageToFrame() {
     useQtTranslations(CurrentLanguage::get());
-    // Alt and a letter opens every item of the menu bar, and of the Help menu, in every language.
-    QStringList barTexts;
-    for (const MenuText& entry : kMenuTexts) {
-        if (entry.commandId != command_id::kAbout) {
-            barTexts << text(entry.languageIndex);
-        }
-    }
-    barTexts << text(kHelpMenuText);
-    const QStringList bar = withMnemonics(barTexts);
-    int position = 0;
-    for (const MenuText& entry : kMenuTexts) {
-        if (entry.commandId != command_id::kAbout) {
-            actions_.value(entry.commandId)->setText(bar[position++]);
-        }
-    }
-    helpMenuAction_->setText(bar[position]);
-    actions_.value(command_id::kAbout)
-        ->setText(withMnemonics({text(menuTextIndex(command_id::kAbout))}).front());
+    // Alt and a letter opens every item of the menu bar, and of each of its menus, in every
+    // language.
+    const auto item = [this](int commandId) {
+        return std::pair(actions_.value(commandId), menuTextIndex(commandId));
+    };
+    applyMnemonics({item(command_id::kExport),
+                    {settingMenuAction_, kSettingMenuText},
+                    item(command_id::kClearPcData),
+                    item(command_id::kLanguage),
+                    {helpMenuAction_, kHelpMenuText}});
+    applyMnemonics({item(command_id::kSetting), item(command_id::kAlarmLimits),
+                    item(command_id::kStatistics)});
+    applyMnemonics({item(command_id::kAbout)});
     // The toolbar's buttons are named by the texts of their menu items.
     for (QAction* action : toolBar_->actions()) {
         const int id = action->data().toInt();
-        if (QAction* item = actions_.value(id, nullptr); item != nullptr && id != 0) {
-            action->setToolTip(item->iconText());
+        if (QAction* menuItem = actions_.value(id, nullptr); menuItem != nullptr && id != 0) {
+            action->setToolTip(menuItem->iconText());
         }
     }
     backButton_->setToolTip(text(kBackTip));

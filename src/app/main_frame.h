@@ -95,6 +95,7 @@ private:
     QMap<int, QAction*> actions_;
     QAction* helpMenuAction_ = nullptr;
     QAction* backButton_ = nullptr;
+    QAction* settingMenuAction_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QLabel* statusPane_ = nullptr;
     CConnectionPane* connectionPane_ = nullptr;

@@ -157,6 +157,12 @@ void CVeldrinApp::dispatch(int commandId) {
     case command_id::kLanguage:
         view_->onLanguage();
         break;
+    case command_id::kAlarmLimits:
+        view_->onAlarmLimits();
+        break;
+    case command_id::kStatistics:
+        view_->onStatistics();
+        break;
     case command_id::kAbout:
         onAbout();
         break;

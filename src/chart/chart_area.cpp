@@ -43,6 +43,9 @@ ChartInput ChartArea::input() const {
         in.hover = cursorPoint();
     }
     in.band = band_;
+    if (source_.limits) {
+        in.limits = source_.limits();
+    }
     return in;
 }
 

@@ -21,6 +21,7 @@ namespace veldrin::chart {
 struct ChartAreaSource {
     std::function<std::pair<DateTime, DateTime>()> window; // start and end pickers
     std::function<int()> chosenRecorder;                   // "Driver No." position, -1 none
+    std::function<AlarmLimits()> limits; // of the displayed recorder; none drawn when unset
 };
 
 class ChartArea : public QWidget {

@@ -363,6 +363,40 @@ void buildPlotData(const RecordList& records, const ChartInput& input, PlotData&
     }
 }
 
+namespace {
+
+// mapHumidity for a limit, which need not be a whole percent.
+int mapHumidityLimit(double h, const HumidityScale& scale, const PlotRect& plot) {
+    const int divisor = scale.min - scale.max;
+    return divisor == 0 ? plot.y0
+                        : plot.y0 + toPixel((h - scale.max) * (plot.y1 - plot.y0) / divisor);
+}
+
+} // namespace
+
+std::vector<LimitLine> limitLines(const PlotData& d, const ChartInput& input) {
+    std::vector<LimitLine> lines;
+    if (!d.drawsPoints) {
+        return lines;
+    }
+    const PlotRect plot = plotRect(input.size.width(), input.size.height());
+    for (const auto& limit : {input.limits.tempHigh, input.limits.tempLow}) {
+        if (!limit) {
+            continue;
+        }
+        const double t = displayTemperature(*limit, input.fahrenheit);
+        if (t >= d.temperature.min && t <= d.temperature.max) {
+            lines.push_back({Curve::temperature, mapTemperature(t, d.temperature, plot)});
+        }
+    }
+    for (const auto& limit : {input.limits.humHigh, input.limits.humLow}) {
+        if (limit && *limit >= d.humidity.min && *limit <= d.humidity.max) {
+            lines.push_back({Curve::humidity, mapHumidityLimit(*limit, d.humidity, plot)});
+        }
+    }
+    return lines;
+}
+
 std::optional<HoverHit> hoveredPoint(const RecordList& records, const ChartInput& input,
                                      const PlotData& d, Curve curve, QPoint cursor) {
     if (!d.drawsPoints) {
@@ -444,6 +478,7 @@ ChartRenderer::DataKey ChartRenderer::keyOf(const RecordList& records, const Cha
     k.end = input.end;
     k.fahrenheit = input.fahrenheit;
     k.size = input.size;
+    k.limits = input.limits;
     return k;
 }
 
@@ -551,6 +586,13 @@ void ChartRenderer::buildOps(const ChartInput& input) {
             previous = tick.time;
             labelEnd = tick.x + fm.horizontalAdvance(label);
         }
+    }
+
+    // Under the curves and their ticks, inside the frame.
+    for (const LimitLine& limit : limitLines(data_, input)) {
+        const QColor& color =
+            limit.curve == Curve::temperature ? kTemperatureColor : kHumidityColor;
+        line(limitPen(color), p.x0 + 1, limit.y, p.x1 - 1, limit.y);
     }
 
     const char16_t unit = unit_;

@@ -57,6 +57,14 @@ void buildPlotData(const RecordList& records, const ChartInput& input, PlotData&
 
 enum class Curve { temperature, humidity };
 
+// A limit in force that falls inside its curve's scale, at its pixel row. Limits outside the
+// scale are not drawn; they never widen it, so that the curves keep their place.
+struct LimitLine {
+    Curve curve = Curve::temperature;
+    int y = 0;
+};
+std::vector<LimitLine> limitLines(const PlotData& data, const ChartInput& input);
+
 // The first point (list order) of a curve within one pixel of the cursor in both directions:
 // its run, its record, its pixel, and the vertical extents of its run before and after it.
 struct HoverHit {
@@ -106,6 +114,7 @@ private:
         double start = 0, end = 0;
         bool fahrenheit = false;
         QSize size;
+        AlarmLimits limits;
         bool operator==(const DataKey&) const = default;
     };
     struct Op;

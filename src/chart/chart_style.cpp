@@ -47,6 +47,10 @@ QPen thinPen(const QColor& color) {
     return QPen(color, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
 }
 
+QPen limitPen(const QColor& color) {
+    return QPen(color, 1, Qt::DashLine, Qt::FlatCap, Qt::MiterJoin);
+}
+
 QPen curvePen(const QColor& color) {
     return QPen(color, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
 }

@@ -4,6 +4,7 @@
 // readout).
 
 #include "chart/chart_scales.h"
+#include "core/alarm_limits.h"
 #include "core/recorder_types.h"
 
 #include <QColor>
@@ -56,6 +57,8 @@ struct ChartInput {
     std::optional<QPoint> hover; // cursor in surface coordinates
     // The pixel columns between which a selection band is being dragged over the plot.
     std::optional<std::pair<int, int>> band;
+    // Limits in force, drawn as dashed lines where they fall inside the scales (Celsius).
+    AlarmLimits limits;
 };
 
 const QColor kBackground(216, 212, 204);
@@ -71,6 +74,8 @@ const QColor kBandColor(0, 120, 215, 64);
 QPen thinPen(const QColor& color);
 // Curves and legend samples.
 QPen curvePen(const QColor& color);
+// Alarm limits: one pixel, dashed, in the curve's colour.
+QPen limitPen(const QColor& color);
 
 // A record as the chart uses it: temperature in the display unit.
 struct ChartPoint {

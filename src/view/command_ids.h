@@ -14,6 +14,9 @@ constexpr int kAbout = 57664;
 constexpr int kNew = 57600;
 constexpr int kOpen = 57601;
 constexpr int kBack = 32820; // back to the time window before the chart moved it
+// The Setting menu's alarm commands.
+constexpr int kAlarmLimits = 32800;
+constexpr int kStatistics = 32801;
 } // namespace command_id
 
 // Controls of the main view's form.

@@ -5,12 +5,18 @@
 #include "export/bmp_file.h"
 #include "export/csv_export.h"
 #include "lang/language_table.h"
+#include "store/registry.h"
+#include "view/alarm_monitor.h"
 #include "view/command_ids.h"
 #include "view/display_area.h"
+#include "view/pdf_report.h"
 #include "view/veldrin_view.h"
 
 #include <QBuffer>
 #include <QComboBox>
+#include <QCoreApplication>
+
+#include <tuple>
 
 namespace veldrin {
 namespace {
@@ -18,6 +24,8 @@ namespace {
 constexpr int kListEntry = 91;
 constexpr int kImageNotWritten = 122;
 constexpr int kFileNotWritten = 124;
+constexpr int kReportFilter = 197;
+constexpr int kReportNotWritten = 208;
 
 QString text(int index) {
     const std::u16string t = languageString(index);
@@ -28,7 +36,12 @@ QString filterFor(const QString& suffix) {
     return suffix + QStringLiteral(" file(*.") + suffix + QLatin1Char(')');
 }
 
-// The image may also be saved as PNG; the chosen filter (or the name's ending) decides.
+QString reportFilter() {
+    return text(kReportFilter) + QStringLiteral(" (*.pdf)");
+}
+
+// The image may also be saved as PNG, and either display exported as the PDF report; the chosen
+// filter (or the name's ending) decides.
 QString chooseTarget(CVeldrinView& view, const QString& suffix, const QStringList& others = {},
                      QString* chosenFilter = nullptr) {
     FileDialogRequest request;
@@ -37,6 +50,7 @@ QString chooseTarget(CVeldrinView& view, const QString& suffix, const QStringLis
     for (const QString& other : others) {
         request.filters << filterFor(other);
     }
+    request.filters << reportFilter();
     request.save = true;
     return view.prompts().chooseFile(&view, request, chosenFilter);
 }
@@ -65,11 +79,47 @@ bool refuseDataFolderFile(CVeldrinView& view, const std::string& path, int messa
     return true;
 }
 
+bool reportChosen(const QString& path, const QString& filter) {
+    return filter == reportFilter() || path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
+}
+
+// The report of the displayed recorder over the view's time window. The records are copied under
+// the lock; the report is made without it.
+void exportReport(CVeldrinView& view, const std::string& path) {
+    if (refuseDataFolderFile(view, path, kReportNotWritten)) {
+        return;
+    }
+    ReportContent content;
+    content.number = view.chosenRecorder();
+    RecorderIdentity identity;
+    if (registeredIdentity(view.store().ini(), content.number, identity)) {
+        content.identity = identity;
+    }
+    std::tie(content.settings, content.records) = view.store().withDisplayed(
+        [](const RecorderSettings& s, const RecordList& r) { return std::make_pair(s, r); });
+    std::tie(content.from, content.to) = view.timeWindow();
+    content.limits = view.alarms().displayedLimits();
+    content.madeAt = view.clock().nowLocal();
+    content.version = QCoreApplication::applicationVersion();
+    std::string error;
+    if (!writePdfReport(path, content, error)) {
+        view.prompts().message(
+            &view, text(kReportNotWritten) + QLatin1Char('\n') + QString::fromStdString(error),
+            PromptIcon::Warning);
+    }
+}
+
 // The rows the list shows, written as the command-line export writes them for the same recorder
 // and window. The records are copied under the lock and written without it, so that the worker
 // is not held up by the disk.
 void exportList(CVeldrinView& view) {
-    const std::string path = chooseTarget(view, QStringLiteral("csv")).toStdString();
+    QString filter;
+    const QString chosen = chooseTarget(view, QStringLiteral("csv"), {}, &filter);
+    const std::string path = chosen.toStdString();
+    if (!path.empty() && reportChosen(chosen, filter)) {
+        exportReport(view, path);
+        return;
+    }
     if (path.empty() || refuseDataFolderFile(view, path, kFileNotWritten)) {
         return;
     }
@@ -94,6 +144,10 @@ void exportImage(CVeldrinView& view) {
     const QString chosen =
         chooseTarget(view, QStringLiteral("bmp"), {QStringLiteral("png")}, &filter);
     const std::string path = chosen.toStdString();
+    if (!path.empty() && reportChosen(chosen, filter)) {
+        exportReport(view, path);
+        return;
+    }
     if (path.empty() || refuseDataFolderFile(view, path, kImageNotWritten)) {
         return;
     }

@@ -1,5 +1,10 @@
 #include "view/record_list_model.h"
 
+#include "analysis/statistics.h"
+#include "lang/language_table.h"
+
+#include <QColor>
+
 #include <algorithm>
 #include <mutex>
 
@@ -12,6 +17,8 @@ QString toQString(const std::u16string& text) {
 }
 
 constexpr int kRemarkColumn = kRecordListColumns - 1;
+constexpr int kOutOfRangeText = 194;
+const QColor kOutOfRangeColour(192, 0, 0);
 
 // Several remarks of one row stay apart on screen.
 RecordRemarkTexts listRemarkTexts() {
@@ -69,10 +76,31 @@ int RecordListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : kRecordListColumns;
 }
 
+void RecordListModel::setLimits(const AlarmLimits& limits) {
+    limits_ = limits;
+    outOfRangeText_ = toQString(languageString(kOutOfRangeText));
+    if (!selection_.indices.empty()) {
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, kRecordListColumns - 1));
+    }
+}
+
+bool RecordListModel::outOfRange(std::size_t recordIndex) const {
+    if (!limits_.any()) {
+        return false;
+    }
+    return store_.withDisplayed([&](const RecorderSettings&, const RecordList& records) {
+        return recordIndex < records.size() && isOutOfRange(records[recordIndex], limits_);
+    });
+}
+
 QString RecordListModel::cell(std::size_t recordIndex, int column) const {
     ++cellsMade_;
     if (column == kRemarkColumn) {
-        return toQString(recordRemark(recordIndex, selection_.marks, remarkTexts_));
+        QString remark = toQString(recordRemark(recordIndex, selection_.marks, remarkTexts_));
+        if (outOfRange(recordIndex)) {
+            remark += (remark.isEmpty() ? QString() : QStringLiteral(" ")) + outOfRangeText_;
+        }
+        return remark;
     }
     // The records may have changed since the fill (a reload pending its refill): a row that no
     // longer exists shows empty.
@@ -95,6 +123,9 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
         // The whole remark, however narrow the user made the column.
         const QString remark = cell(record, kRemarkColumn);
         return remark.isEmpty() ? QVariant() : QVariant(remark);
+    }
+    if (role == Qt::ForegroundRole) {
+        return outOfRange(record) ? QVariant(kOutOfRangeColour) : QVariant();
     }
     if (role != Qt::DisplayRole) {
         return {};

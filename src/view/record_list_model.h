@@ -4,6 +4,7 @@
 // with the same row formatters as the CSV export. A view scrolling through a million rows asks
 // only for the rows it shows.
 
+#include "core/alarm_limits.h"
 #include "export/record_list.h"
 #include "store/data_store.h"
 
@@ -39,6 +40,9 @@ public:
     int rowOfRecord(std::size_t record) const;
     // The remarks of the rows that carry one (at most five rows).
     QStringList remarks() const;
+    // Records beyond these limits say so in their remark and show in the alarm colour.
+    void setLimits(const AlarmLimits& limits);
+    bool outOfRange(std::size_t recordIndex) const;
 
     // How many cells were made since the last refill (scrolling asks only for visible rows).
     long cellsMade() const { return cellsMade_; }
@@ -54,6 +58,8 @@ private:
     bool fahrenheit_ = false;
     bool pendingFahrenheit_ = false;
     RecordRemarkTexts remarkTexts_;
+    AlarmLimits limits_;
+    QString outOfRangeText_;
     mutable long cellsMade_ = 0;
 };
 

@@ -10,7 +10,10 @@
 #include "settings/recorder_commands.h"
 #include "sim/backend_choice.h"
 #include "store/registry.h"
+#include "view/alarm_commands.h"
+#include "view/alarm_monitor.h"
 #include "view/command_ids.h"
+#include "view/desktop_notification.h"
 #include "view/display_area.h"
 #include "view/export_command.h"
 #include "view/record_list_model.h"
@@ -173,7 +176,7 @@ private:
 class CVeldrinView::AcquisitionBridge final : public AcquisitionListener {
 public:
     explicit AcquisitionBridge(CVeldrinView& view) : view_(view) {}
-    void statusText(const std::u16string& text) override { view_.frame_.setStatusText(qs(text)); }
+    void statusText(const std::u16string& text) override { view_.showStatusText(qs(text)); }
     void recordersChanged(int32_t maxId, int32_t current) override {
         view_.fillRecorderCombo(maxId, current);
     }
@@ -248,6 +251,9 @@ CVeldrinView::CVeldrinView(const ViewStartup& startup, CFrameServices& frame, QW
     store_ = std::make_unique<DataStore>(startup.dataFolder, *ini_, *clock_);
     storeBridge_ = std::make_unique<StoreBridge>(this);
     store_->setListener(storeBridge_.get());
+    alarms_ = std::make_unique<AlarmMonitor>(
+        *store_, mainIniPath_, sendDesktopNotification,
+        [this](const std::string& message) { storeBridge_->problem(message); });
     link_ = std::make_unique<LoggerLink>(*backend_);
     reportSink_ = std::make_unique<WindowReportSink>(this);
     acquisitionBridge_ = std::make_unique<AcquisitionBridge>(*this);
@@ -345,8 +351,9 @@ void CVeldrinView::createControls() {
     connect(periodCombo_, &QComboBox::activated, this, &CVeldrinView::onPeriodChanged);
     connect(pickers_.get(), &TimeWindowPickers::changed, this, &CVeldrinView::onPickersChanged);
     connect(pickers_.get(), &TimeWindowPickers::endCorrected, this, &CVeldrinView::showMessage106);
-    auto* chart = new chart::ChartArea(
-        *store_, {[this] { return timeWindow(); }, [this] { return chosenRecorder(); }});
+    auto* chart = new chart::ChartArea(*store_, {[this] { return timeWindow(); },
+                                                 [this] { return chosenRecorder(); },
+                                                 [this] { return alarms_->displayedLimits(); }});
     setChartWidget(chart);
     connect(this, &CVeldrinView::displayChanged, chart, &chart::ChartArea::displayChanged);
     navigation_ = new CWindowNavigation(*this, *chart, *recordList_);
@@ -407,6 +414,7 @@ bool CVeldrinView::initialUpdate() {
     if (number >= 0) {
         acquisition_->setCurrentRecorder(number);
         fillRecorderCombo(readMaxId(*ini_), number);
+        displayedRecorderChanged(number);
         showInterval(store_->displayedSettings().interval);
         setListNeedsRefill();
     }
@@ -428,6 +436,7 @@ void CVeldrinView::onTick() {
     }
     acquisition_->periodicStep();
     followAttached();
+    followAlarms();
 }
 
 void CVeldrinView::handleReport(int32_t number, int code) {
@@ -564,6 +573,7 @@ void CVeldrinView::onRecorderChosen() {
     }
     store_->loadDisplayedSet(number);
     showDocumentState();
+    displayedRecorderChanged(number);
     const RecorderSettings settings = store_->displayedSettings();
     listValidSlots(settings);
     showInterval(settings.interval);
@@ -796,6 +806,7 @@ void CVeldrinView::openDocumentReadOnly(const QString& path) {
     navigation_->newHistory();
     documentName_ = QFileInfo(path).fileName();
     showDocumentState();
+    displayedRecorderChanged(-1); // a file of its own: no recorder's limits apply
     const RecorderSettings settings = store_->displayedSettings();
     listValidSlots(settings);
     showInterval(settings.interval);
@@ -845,6 +856,47 @@ void CVeldrinView::restoreState(const QSettings& settings) {
         }
     }
     fitListColumns();
+}
+
+void CVeldrinView::onAlarmLimits() {
+    runAlarmLimitsCommand(*this);
+}
+
+void CVeldrinView::onStatistics() {
+    runStatisticsCommand(*this);
+}
+
+// ---- Alarms -----------------------------------------------------------------------------------
+
+void CVeldrinView::displayedRecorderChanged(int32_t number) {
+    alarms_->setDisplayedRecorder(number);
+    listModel_->setLimits(alarms_->displayedLimits());
+}
+
+void CVeldrinView::alarmLimitsChanged(int32_t number) {
+    alarms_->limitsChanged(number);
+    listModel_->setLimits(alarms_->displayedLimits());
+    followAlarms();
+    redrawDisplay();
+}
+
+void CVeldrinView::followAlarms() {
+    const QString alarm = alarms_->follow(acquisition_->shared().recorderAttached.load() == 1);
+    if (alarm != alarmStatus_) {
+        alarmStatus_ = alarm;
+        showStatusText(acquisitionStatus_);
+    }
+}
+
+void CVeldrinView::showStatusText(const QString& text) {
+    acquisitionStatus_ = text;
+    if (alarmStatus_.isEmpty()) {
+        frame_.setStatusText(text);
+    } else if (text.isEmpty()) {
+        frame_.setStatusText(alarmStatus_);
+    } else {
+        frame_.setStatusText(text + QStringLiteral("  –  ") + alarmStatus_);
+    }
 }
 
 void CVeldrinView::setChartWidget(QWidget* chart) {

@@ -39,6 +39,7 @@ class SoftwareRecorder;
 }
 
 class CWindowNavigation;
+class AlarmMonitor;
 class DisplayArea;
 class FittingLayout;
 class RecordListModel;
@@ -94,6 +95,8 @@ public:
     void onClearPcData();
     void onLanguage();
     void onBack(); // the time window before the last one the chart moved to
+    void onAlarmLimits();
+    void onStatistics();
     // Open, a file on the command line or a dropped file: shows the data file read-only as the
     // displayed data; no recorder's file is touched.
     void openDocumentReadOnly(const QString& path);
@@ -141,6 +144,12 @@ public:
     // Widens the list's columns that are too narrow for their heading or, the remarks, their text.
     void fitListColumns();
     RecordListModel& recordListModel() { return *listModel_; }
+    // The limits of the displayed recorder and the following of the connected one.
+    AlarmMonitor& alarms() { return *alarms_; }
+    // New limits stored for `number`: the chart, the list and the status follow them.
+    void alarmLimitsChanged(int32_t number);
+    // Status pane 0: the acquisition's text, followed by the alarm while there is one.
+    void showStatusText(const QString& text);
 
     // The control with this form identifier (see command_ids.h), or null.
     QWidget* control(int id) const;
@@ -182,6 +191,8 @@ private:
     void displayedDataChanged();
     void redrawDisplay();
     void onPickersChanged();
+    void followAlarms();
+    void displayedRecorderChanged(int32_t number);
 
     ViewStartup startup_;
     CFrameServices& frame_;
@@ -200,6 +211,9 @@ private:
     std::unique_ptr<AcquisitionBridge> acquisitionBridge_;
     std::unique_ptr<StoreBridge> storeBridge_;
     std::unique_ptr<Acquisition> acquisition_;
+    std::unique_ptr<AlarmMonitor> alarms_;
+    QString acquisitionStatus_;
+    QString alarmStatus_;
 
     std::atomic<bool> listNeedsRefill_{true};
     // The window and the recorder the list was last filled for.

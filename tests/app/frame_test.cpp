@@ -67,6 +67,14 @@ TEST_F(FrameTest, MenuHasSixItemsTheFirstEmptyAndDisabledAndFollowsTheLanguage) 
         EXPECT_EQ(items[position]->data().toInt(), commands[position - 1]);
         EXPECT_TRUE(items[position]->icon().isNull()) << "a menu bar shows the icon, not the text";
     }
+    // The Setting menu: the recorder's settings and the alarm commands.
+    ASSERT_NE(items[2]->menu(), nullptr);
+    QList<int> settingCommands;
+    for (QAction* action : items[2]->menu()->actions()) {
+        settingCommands << action->data().toInt();
+    }
+    EXPECT_EQ(settingCommands, QList<int>({command_id::kSetting, command_id::kAlarmLimits,
+                                           command_id::kStatistics}));
     ASSERT_NE(items[5]->menu(), nullptr);
     ASSERT_EQ(items[5]->menu()->actions().size(), 1);
     EXPECT_EQ(items[5]->menu()->actions()[0]->data().toInt(), command_id::kAbout);

@@ -61,6 +61,39 @@ TEST(AppOptions, ParsesTheCommandLine) {
     EXPECT_FALSE(parseAppOptions({"veldrin", "--help"}).text.contains("<executable_name>"));
 }
 
+TEST(AppOptions, ReportNeedsARecorderAndTakesTimesAsTheExportDoes) {
+    const struct {
+        QStringList args;
+        bool valid;
+        std::optional<DateTime> from, to;
+    } cases[] = {
+        {{"--report", "r.pdf", "--recorder", "2"}, true, {}, {}},
+        {{"--report", "r.pdf", "--recorder", "0", "--from", "2011-06-15 10:00", "--to",
+          "2011-06-15 11:00"},
+         true,
+         DateTime::fromFields(2011, 6, 15, 10, 0),
+         DateTime::fromFields(2011, 6, 15, 11, 0, 59)}, // the end's whole minute
+        {{"--report", "r.pdf", "--recorder", "0", "--to", "2011-06-15 11:00:30"},
+         true,
+         {},
+         DateTime::fromFields(2011, 6, 15, 11, 0, 30)},
+        {{"--report", "r.pdf"}, false, {}, {}},
+        {{"--report", "r.pdf", "--recorder", "x"}, false, {}, {}},
+        {{"--report", "r.pdf", "--recorder", "0", "--from", "2011-02-30 10:00"}, false, {}, {}},
+        {{"--recorder", "0"}, false, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const AppOptionsOutcome outcome = parseAppOptions(QStringList{"veldrin"} + c.args);
+        ASSERT_EQ(outcome.kind == AppOptionsOutcome::Run, c.valid) << outcome.text.toStdString();
+        if (c.valid) {
+            EXPECT_EQ(outcome.options.reportPath, "r.pdf");
+            EXPECT_EQ(outcome.options.from, c.from);
+            EXPECT_EQ(outcome.options.to, c.to);
+        }
+    }
+}
+
 TEST(SingleInstance, ASecondClaimOnOneFolderRaisesTheFirstAnotherFolderRunsBeside) {
     TempDir runtime;
     TempDir folderA;

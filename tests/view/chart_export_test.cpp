@@ -141,8 +141,9 @@ TEST(ExportCommand, ChartModeWritesTheChartAsShownReadoutIncluded) {
     c.view->onExport();
     ASSERT_EQ(c.rig.prompts.fileRequests.size(), 1u);
     EXPECT_EQ(c.rig.prompts.fileRequests[0].defaultSuffix, "bmp");
+    const QString report = QString::fromStdU16String(languageString(197)) + " (*.pdf)";
     EXPECT_EQ(c.rig.prompts.fileRequests[0].filters,
-              QStringList({"bmp file(*.bmp)", "png file(*.png)"}));
+              QStringList({"bmp file(*.bmp)", "png file(*.png)", report}));
     const std::string file = readFile(path);
     ASSERT_EQ(file.size(), 54u + 4u * static_cast<std::size_t>(shown.width() * shown.height()));
     EXPECT_EQ(file.substr(54), bmpPixels(shown));
@@ -153,6 +154,11 @@ TEST(ExportCommand, ChartModeWritesTheChartAsShownReadoutIncluded) {
     QImage read;
     ASSERT_TRUE(read.load(QString::fromStdString(png), "PNG"));
     EXPECT_EQ(read.convertToFormat(QImage::Format_RGB32), shown);
+    // The report of the same recorder and period.
+    const std::string pdf = c.rig.file("report.pdf");
+    c.rig.prompts.chosenFiles << QString::fromStdString(pdf);
+    c.view->onExport();
+    EXPECT_EQ(readFile(pdf).substr(0, 5), "%PDF-");
     EXPECT_TRUE(c.rig.prompts.messages.isEmpty());
 }
 
@@ -191,7 +197,9 @@ TEST(ExportCommand, ListModeWritesWhatTheCommandLineToolWrites) {
     c.rig.prompts.chosenFiles << QString::fromStdString(path);
     c.view->onExport();
     EXPECT_EQ(c.rig.prompts.fileRequests.at(0).defaultSuffix, "csv");
-    EXPECT_EQ(c.rig.prompts.fileRequests.at(0).filters, QStringList{"csv file(*.csv)"});
+    EXPECT_EQ(c.rig.prompts.fileRequests.at(0).filters,
+              QStringList({"csv file(*.csv)",
+                           QString::fromStdU16String(languageString(197)) + " (*.pdf)"}));
 
     const std::string cli = c.rig.file("cli.csv");
     const std::string command = binaryPath("veldrin-cli") + " --data-dir " + c.rig.dir.path() +

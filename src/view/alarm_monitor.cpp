@@ -1,0 +1,150 @@
+#include "view/alarm_monitor.h"
+
+#include "lang/language_table.h"
+#include "view/statistics_tables.h"
+
+#include <utility>
+#include <vector>
+
+namespace veldrin {
+namespace {
+
+constexpr int kTextRecorder = 31;
+constexpr int kTextStatus = 195;
+constexpr int kTextEventBegan = 196;
+
+QString lang(int index) {
+    return QString::fromStdU16String(languageString(index));
+}
+
+// The limits that this record lies beyond, each on its own.
+std::vector<LimitKind> limitsBeyond(const HistoryRecord& record, const AlarmLimits& limits) {
+    std::vector<LimitKind> beyond;
+    for (const LimitKind kind : kLimitKinds) {
+        AlarmLimits one;
+        one[kind] = limits[kind];
+        if (one[kind] && isOutOfRange(record, one)) {
+            beyond.push_back(kind);
+        }
+    }
+    return beyond;
+}
+
+bool isTemperature(LimitKind kind) {
+    return kind == LimitKind::tempHigh || kind == LimitKind::tempLow;
+}
+
+} // namespace
+
+AlarmMonitor::AlarmMonitor(DataStore& store, std::string mainIniPath, Notify notify,
+                           Problem problem)
+    : store_(store), mainIniPath_(std::move(mainIniPath)), notify_(std::move(notify)),
+      problem_(std::move(problem)) {}
+
+AlarmLimits AlarmMonitor::limitsOf(int32_t number) const {
+    if (number < 0) {
+        return {};
+    }
+    const StoredAlarmLimits read = readAlarmLimits(IniSnapshot::load(mainIniPath_), number);
+    for (const std::string& message : read.problems) {
+        if (problem_ && reported_.isNew(message)) {
+            problem_(message);
+        }
+    }
+    return read.limits;
+}
+
+void AlarmMonitor::setDisplayedRecorder(int32_t number) {
+    displayedNumber_ = number;
+    displayed_ = limitsOf(number);
+}
+
+void AlarmMonitor::limitsChanged(int32_t number) {
+    if (number == displayedNumber_) {
+        displayed_ = limitsOf(number);
+    }
+    if (number == followed_) {
+        followedLimits_ = limitsOf(number);
+        if (tracker_) {
+            tracker_->setLimits(followedLimits_, followedFahrenheit_);
+        }
+    }
+}
+
+QString AlarmMonitor::follow(bool attached) {
+    const int32_t number = store_.currentRecorder();
+    if (number < 0) {
+        return QString();
+    }
+    bool history = false;
+    if (number != followed_) {
+        followed_ = number;
+        followedLimits_ = limitsOf(number);
+        tracker_.reset();
+        seen_ = 0;
+        history = true;
+    }
+    // New records: main.ini is read again, as veldrin-cli may have changed the limits meanwhile.
+    if (!history && store_.connectedCount() != seen_) {
+        const AlarmLimits now = limitsOf(number);
+        if (!(now == followedLimits_)) {
+            followedLimits_ = now;
+            if (tracker_) {
+                tracker_->setLimits(followedLimits_, followedFahrenheit_);
+            }
+        }
+    }
+    std::vector<AlarmTransition> begun;
+    std::optional<HistoryRecord> newest;
+    store_.withConnected([&](const RecorderSettings& settings, const RecordList& records) {
+        const bool fahrenheit = settings.tempUnit != 0;
+        // A cleared history, another unit: the records are followed again from the start, as
+        // history.
+        if (!tracker_ || records.size() < seen_ || fahrenheit != followedFahrenheit_) {
+            followedFahrenheit_ = fahrenheit;
+            tracker_ = std::make_unique<AlarmTracker>(followedLimits_, fahrenheit);
+            history = history || seen_ == 0 || records.size() < seen_;
+            seen_ = 0;
+        }
+        for (std::size_t i = seen_; i < records.size(); ++i) {
+            for (const AlarmTransition& t : tracker_->feed(records[i])) {
+                if (!history && t.state == AlarmTransition::State::begin) {
+                    begun.push_back(t);
+                }
+            }
+        }
+        seen_ = records.size();
+        if (!records.empty()) {
+            newest = records.back();
+        }
+    });
+    for (const AlarmTransition& t : begun) {
+        notifyBegin(t, number, followedFahrenheit_);
+    }
+    if (!attached || !newest) {
+        return QString();
+    }
+    const std::vector<LimitKind> beyond = limitsBeyond(*newest, followedLimits_);
+    if (beyond.empty()) {
+        return QString();
+    }
+    QString status = lang(kTextStatus);
+    for (std::size_t i = 0; i < beyond.size(); ++i) {
+        status += (i == 0 ? QStringLiteral(" ") : QStringLiteral(", ")) + limitTitle(beyond[i]);
+    }
+    return status;
+}
+
+void AlarmMonitor::notifyBegin(const AlarmTransition& t, int32_t number, bool fahrenheit) {
+    if (!notify_) {
+        return;
+    }
+    const QString value = isTemperature(t.limit) ? temperatureWithUnit(t.value, fahrenheit)
+                                                 : humidityWithUnit(t.value);
+    notify_(lang(kTextEventBegan), lang(kTextRecorder) + QLatin1Char(' ') +
+                                       QString::number(number) + QStringLiteral(": ") +
+                                       limitTitle(t.limit) + QStringLiteral(", ") + value +
+                                       QStringLiteral(", ") + statisticsTime(t.time));
+}
+
+} // namespace veldrin

@@ -1,0 +1,35 @@
+#pragma once
+// The statistics of a time window, its limits and its alarm events as tables of plain texts in
+// the current language: the statistics dialog and the printed report show the same tables.
+
+#include "analysis/statistics.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace veldrin {
+
+struct TextTable {
+    QStringList headings;
+    QList<QStringList> rows;
+};
+
+// "YYYY-MM-DD HH:MM:SS", local time as stored; empty for a time that is not valid.
+QString statisticsTime(const DateTime& time);
+// A temperature in the display unit with its unit ("21.35 °C"), a humidity with "%".
+QString temperatureWithUnit(double value, bool fahrenheit);
+QString humidityWithUnit(double value);
+// The language's name of a limit ("Upper temperature limit").
+QString limitTitle(LimitKind kind);
+
+// Rows: records, minimum, maximum, mean, standard deviation, mean kinetic temperature; columns:
+// what, temperature, humidity. Empty rows when the window holds no records.
+TextTable statisticsTable(const WindowStatistics& stats);
+// One row per limit: name, value in the display unit (or "off"), events, minutes out of range,
+// first event's start.
+TextTable limitsTable(const WindowStatistics& stats, const AlarmLimits& limits);
+// One row per event: limit, start, end, duration in minutes, extreme value.
+TextTable eventsTable(const WindowStatistics& stats);
+
+} // namespace veldrin

@@ -1,0 +1,148 @@
+// `veldrin --report`: the report of a recorder written by the program without any display, read
+// back with pdftotext. Real time, one run per language. Before it, a report of many events made
+// in-process.
+
+#include "e2e/programs.h"
+
+#include "core/date_time.h"
+#include "store/data_file.h"
+#include "support/test_support.h"
+#include "view/pdf_report.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <unistd.h>
+
+namespace veldrin {
+namespace {
+
+using testing::ProgramRun;
+using testing::runProgram;
+
+// 40 records a minute apart from 10:00: 20 °C, except 30 °C for the ten from 10:20 on.
+RecordList cellarRecords() {
+    RecordList records;
+    for (int i = 0; i < 40; ++i) {
+        HistoryRecord r;
+        r.setTime(DateTime::fromFields(2011, 6, 15, 10, i));
+        r.setDownloadTime(DateTime::fromFields(2011, 6, 15, 11, 0));
+        r.temperature = i >= 20 && i < 30 ? 30.0 : 20.0;
+        r.humidity = 55;
+        r.interval = 1;
+        records.push_back(r);
+    }
+    return records;
+}
+
+// The mean kinetic temperature of those records, worked out here from its definition.
+std::string expectedMkt() {
+    constexpr double kActivation = 10000.0; // ΔH/R in kelvin
+    double sum = 0;
+    for (const HistoryRecord& r : cellarRecords()) {
+        sum += std::exp(-kActivation / (r.temperature + 273.15));
+    }
+    const double kelvin = kActivation / -std::log(sum / 40);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", kelvin - 273.15);
+    return text;
+}
+
+std::set<std::string> folderEntries(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+// 150 events of ten minutes at 30 °C, 20 minutes apart, over some pages; the cells are drawn
+// together per page: every event still on a line of its own, the last page numbered, and a
+// description in another script still printed.
+TEST(ReportPages, EveryEventListedOverNumberedPages) {
+    ReportContent content;
+    content.settings.description = u"\u0425\u043E\u043B\u043E\u0434 north";
+    for (int i = 0; i < 3000; ++i) {
+        HistoryRecord& r = content.records.emplace_back();
+        r.setTime(DateTime::fromFields(2011, 6, 15).plusSeconds(60LL * i));
+        r.temperature = i % 20 < 10 ? 30.0 : 20.0;
+        r.interval = 1;
+    }
+    content.from = DateTime::fromValue(content.records.front().timeValue);
+    content.to = DateTime::fromValue(content.records.back().timeValue);
+    content.limits.tempHigh = 25.0;
+    testing::TempDir dir;
+    std::string error;
+    ASSERT_TRUE(writePdfReport(dir.file("r.pdf"), content, error)) << error;
+    const std::string text =
+        runProgram({"/usr/bin/pdftotext", "-layout", dir.file("r.pdf"), "-"}, dir.path()).out;
+    EXPECT_NE(text.find("\u0425\u043E\u043B\u043E\u0434 north"), std::string::npos) << text;
+    const std::regex row(
+        "2011-06-1\\d \\d\\d:\\d\\d:00 +2011-06-1\\d \\d\\d:\\d\\d:00 +10 +30\\.00");
+    EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), row), {}), 150) << text;
+    EXPECT_TRUE(
+        std::regex_search(text, std::regex("2011-06-17 01:40:00[\\s\\S]*\\b(\\d) ?/ ?\\1\\s*$")))
+        << text;
+}
+
+TEST(ReportEndToEnd, WrittenWithoutDisplayInTheChosenLanguage) {
+    const std::string pdftotext = "/usr/bin/pdftotext";
+    if (::access(pdftotext.c_str(), X_OK) != 0) {
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    testing::ScopedTimeZone tz("UTC0");
+    testing::TempDir dir;
+    const std::string data = dir.file("data");
+    std::filesystem::create_directory(data);
+    testing::writeFile(data + "/main.ini", "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
+                                           "[Alarm Limits 0]\nTempHigh=25\nDelayMinutes=5\n");
+    RecorderSettings settings;
+    settings.interval = 1;
+    settings.description = u"Wine cellar north";
+    testing::writeFile(data + "/0.dat", encodeDataFile(settings, cellarRecords(), 0));
+    const std::set<std::string> before = folderEntries(data);
+
+    const struct {
+        const char* language;
+        const char* mktTitle;
+    } runs[] = {{"0", "Mean kinetic temperature"}, {"1", "Mittlere kinetische Temperatur"}};
+    for (const auto& run : runs) {
+        const std::string pdf = dir.file(std::string("report") + run.language + ".pdf");
+        // No display of any kind: the program chooses its platform itself.
+        const ProgramRun report =
+            runProgram({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u",
+                        "QT_QPA_PLATFORM", testing::binaryPath("veldrin"), "--report", pdf,
+                        "--recorder", "0", "--data-dir", data, "--lang", run.language},
+                       dir.path());
+        ASSERT_EQ(report.status, 0) << report.err;
+        const ProgramRun text = runProgram({pdftotext, "-layout", pdf, "-"}, dir.path());
+        ASSERT_EQ(text.status, 0) << text.err;
+        EXPECT_NE(text.out.find("Wine cellar north"), std::string::npos) << text.out;
+        EXPECT_NE(text.out.find(run.mktTitle), std::string::npos) << text.out;
+        EXPECT_NE(text.out.find(expectedMkt() + " \u00B0C"), std::string::npos) << text.out;
+        // The excursion above 25 °C, from 10:20 to 10:29, lasted longer than the delay: its row
+        // in the table of events.
+        EXPECT_TRUE(std::regex_search(text.out,
+                                      std::regex("2011-06-15 10:20:00 +2011-06-15 10:29:00 +10 ")))
+            << text.out;
+        EXPECT_NE(text.out.find("1 / 1"), std::string::npos) << text.out;
+    }
+    // Only read: no lock, no file of its own left in the data folder.
+    EXPECT_EQ(folderEntries(data), before);
+
+    const ProgramRun unknown =
+        runProgram({testing::binaryPath("veldrin"), "--report", dir.file("x.pdf"), "--recorder",
+                    "3", "--data-dir", data},
+                   dir.path());
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("not registered"), std::string::npos) << unknown.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.pdf")));
+}
+
+} // namespace
+} // namespace veldrin

@@ -1,0 +1,72 @@
+// Following the connected recorder: the records present when the window starts are history and
+// notify nothing; an event that begins later notifies once, after its delay; the status text
+// stands while an attached recorder's newest record is out of range.
+
+#include "view_rig.h"
+
+#include "store/data_store.h"
+#include "view/alarm_monitor.h"
+
+#include <gtest/gtest.h>
+
+namespace veldrin {
+namespace {
+
+using testing::recordAt;
+
+class AlarmFollowing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::writeFile(dir.file("main.ini"),
+                           "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
+                           "[Alarm Limits 0]\nTempHigh=25\nDelayMinutes=20\n");
+    }
+    // The connected recorder's file holds these temperatures, ten minutes apart.
+    void recorded(const std::vector<double>& temperatures) {
+        RecordList records;
+        for (std::size_t i = 0; i < temperatures.size(); ++i) {
+            records.push_back(recordAt(
+                DateTime::fromFields(2011, 6, 15, 10, 0).plusMinutes(10 * static_cast<int64_t>(i)),
+                temperatures[i], 50));
+        }
+        testing::writeDataFile(dir.file("0.dat"), RecorderSettings{}, records);
+        ASSERT_EQ(store.loadBothSets(0), 1);
+        store.setCurrentRecorder(0);
+    }
+
+    testing::ScopedTimeZone tz{"UTC0"};
+    testing::TempDir dir;
+    ManualClock clock;
+    IniFile ini{dir.file("main.ini")};
+    DataStore store{dir.path(), ini, clock};
+    QStringList notified;
+    AlarmMonitor monitor{store,
+                         dir.file("main.ini"),
+                         [this](const QString&, const QString& body) { notified << body; },
+                         {}};
+};
+
+TEST_F(AlarmFollowing, HistoryIsSilentNewEventsNotifyOnceAfterTheirDelay) {
+    const struct {
+        std::vector<double> temperatures;
+        bool attached;
+        bool statusShown;
+        int notifications;
+    } steps[] = {
+        {{20, 20, 30, 31}, true, true, 0},               // an event in progress at start: history
+        {{20, 20, 30, 31, 20, 26}, true, true, 0},       // a new run, ten minutes: not yet an event
+        {{20, 20, 30, 31, 20, 26, 27}, false, false, 1}, // twenty minutes: it begins
+        {{20, 20, 30, 31, 20, 26, 27, 28, 24}, true, false, 1}, // over, and in range again
+    };
+    for (const auto& step : steps) {
+        recorded(step.temperatures);
+        const QString status = monitor.follow(step.attached);
+        EXPECT_EQ(!status.isEmpty(), step.statusShown) << step.temperatures.size();
+        EXPECT_EQ(notified.size(), step.notifications) << step.temperatures.size();
+    }
+    ASSERT_EQ(notified.size(), 1);
+    EXPECT_TRUE(notified[0].contains("2011-06-15 11:00:00")) << notified[0].toStdString();
+}
+
+} // namespace
+} // namespace veldrin

@@ -1,0 +1,162 @@
+// The window's alarm limits: the dialog shows and takes values in the recorder's unit and the
+// command stores them in main.ini; the record list marks the records beyond them.
+
+#include "view_rig.h"
+
+#include "lang/language_table.h"
+#include "settings/alarm_limits_dialog.h"
+#include "store/ini_file.h"
+#include "view/alarm_commands.h"
+#include "view/alarm_monitor.h"
+#include "view/command_ids.h"
+#include "view/record_list_model.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include <gtest/gtest.h>
+
+namespace veldrin {
+namespace {
+
+using testing::recordAt;
+using testing::ViewRig;
+using testing::writeDataFile;
+using testing::writeFile;
+
+QString lang(int index) {
+    return QString::fromStdU16String(languageString(index));
+}
+
+// Recorder 0 shows Fahrenheit; its upper temperature limit is 24 °C (75.2 °F).
+void fahrenheitRecorderWithLimit(ViewRig& rig) {
+    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
+                                    "[Alarm Limits 0]\nTempHigh=24\n");
+    RecorderSettings settings;
+    settings.tempUnit = 1;
+    settings.interval = 10;
+    writeDataFile(rig.file("0.dat"), settings,
+                  {recordAt(DateTime::fromFields(2011, 6, 15, 14, 0), 20.0, 50),
+                   recordAt(DateTime::fromFields(2011, 6, 15, 14, 10), 25.0, 40),
+                   recordAt(DateTime::fromFields(2011, 6, 15, 14, 20), 23.9, 60),
+                   recordAt(DateTime::fromFields(2011, 6, 15, 14, 30), 19.0, 70)});
+}
+
+AlarmLimits onlyUpperTemperature(double celsius) {
+    AlarmLimits limits;
+    limits.tempHigh = celsius;
+    return limits;
+}
+
+QStringList shown(CAlarmLimitsDialog& dialog) {
+    QStringList texts;
+    for (const LimitKind kind : kLimitKinds) {
+        texts << dialog.field(kind)->text();
+    }
+    return texts;
+}
+
+TEST(AlarmLimitsCommand, RoundTripInTheRecordersUnitKeepsUntouchedValuesExactly) {
+    ViewRig rig;
+    fahrenheitRecorderWithLimit(rig);
+    CVeldrinView& view = rig.start();
+
+    QStringList seen;
+    const auto outcome = runAlarmLimitsCommand(view, [&](CAlarmLimitsDialog& dialog) {
+        seen = shown(dialog);
+        dialog.field(LimitKind::tempLow)->setText("50"); // 10 °C
+        dialog.field(LimitKind::humHigh)->setText("65.5");
+        dialog.delayBox()->setValue(15);
+        dialog.accept();
+        return dialog.result() != AlarmLimits{};
+    });
+    EXPECT_EQ(outcome, AlarmLimitsOutcome::saved);
+    EXPECT_EQ(seen, QStringList({"75.2", "", "", ""}));
+    const AlarmLimits stored = view.alarms().limitsOf(0);
+    EXPECT_EQ(stored.tempHigh, 24.0); // shown as 75.2 and left alone: not converted back
+    EXPECT_EQ(stored.tempLow, 10.0);
+    EXPECT_EQ(stored.humHigh, 65.5);
+    EXPECT_FALSE(stored.humLow);
+    EXPECT_EQ(stored.delayMinutes, 15);
+    EXPECT_EQ(view.alarms().displayedLimits(), stored);
+
+    runAlarmLimitsCommand(view, [&](CAlarmLimitsDialog& dialog) {
+        seen = shown(dialog);
+        EXPECT_EQ(dialog.delayBox()->value(), 15);
+        return false;
+    });
+    EXPECT_EQ(seen, QStringList({"75.2", "50", "65.5", ""}));
+    EXPECT_TRUE(rig.prompts.messages.isEmpty()) << rig.prompts.messages.join('\n').toStdString();
+}
+
+TEST(AlarmLimitsCommand, EntriesThatCannotBeTakenKeepTheDialogOpenAndSayWhy) {
+    ViewRig rig;
+    fahrenheitRecorderWithLimit(rig);
+    CVeldrinView& view = rig.start();
+    const struct {
+        LimitKind kind;
+        const char* entry;
+        int message;
+    } cases[] = {
+        {LimitKind::tempLow, "cold", 180},
+        {LimitKind::tempLow, "12,5", 180}, // a comma is no decimal point here
+        {LimitKind::tempLow, "80", 181},   // above the upper limit of 75.2 °F
+    };
+    for (const auto& c : cases) {
+        bool stayedOpen = false;
+        runAlarmLimitsCommand(view, [&](CAlarmLimitsDialog& dialog) {
+            dialog.field(c.kind)->setText(c.entry);
+            dialog.accept();
+            stayedOpen = dialog.result() == onlyUpperTemperature(24.0);
+            return false;
+        });
+        EXPECT_TRUE(stayedOpen) << c.entry;
+        ASSERT_EQ(rig.prompts.messages.size(), 1) << c.entry;
+        EXPECT_TRUE(rig.prompts.messages.takeFirst().startsWith(lang(c.message))) << c.entry;
+    }
+    EXPECT_EQ(view.alarms().limitsOf(0), onlyUpperTemperature(24.0));
+}
+
+TEST(AlarmRecordList, RecordsBeyondALimitAreMarkedAndFollowTheLimits) {
+    ViewRig rig;
+    fahrenheitRecorderWithLimit(rig);
+    CVeldrinView& view = rig.start();
+    auto* display = rig.control<QComboBox>(control_id::kDisplayCombo);
+    display->setCurrentIndex(1);
+    Q_EMIT display->activated(1);
+    auto* period = rig.control<QComboBox>(control_id::kPeriodCombo);
+    period->setCurrentIndex(1); // today
+    Q_EMIT period->activated(1);
+    RecordListModel& model = view.recordListModel();
+    ASSERT_EQ(model.rowCount(), 4);
+
+    auto marked = [&] {
+        std::vector<bool> rows;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QString remark = model.index(row, kRecordListColumns - 1).data().toString();
+            const bool coloured = model.index(row, 1).data(Qt::ForegroundRole).isValid();
+            EXPECT_EQ(remark.contains(lang(194)), coloured) << row;
+            rows.push_back(coloured);
+        }
+        return rows;
+    };
+    EXPECT_EQ(marked(), std::vector<bool>({false, true, false, false}));
+
+    runAlarmLimitsCommand(view, [](CAlarmLimitsDialog& dialog) {
+        dialog.field(LimitKind::tempHigh)->clear();
+        dialog.field(LimitKind::humLow)->setText("55");
+        dialog.accept();
+        return true;
+    });
+    EXPECT_EQ(marked(), std::vector<bool>({true, true, false, false}));
+    runAlarmLimitsCommand(view, [](CAlarmLimitsDialog& dialog) {
+        dialog.field(LimitKind::humLow)->clear();
+        dialog.accept();
+        return true;
+    });
+    EXPECT_EQ(marked(), std::vector<bool>({false, false, false, false}));
+}
+
+} // namespace
+} // namespace veldrin
