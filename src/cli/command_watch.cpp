@@ -1,32 +1,11 @@
-// watch: the window's work without a window, until SIGINT or SIGTERM.
+// watch: the window's work without a window, until the user or the system ends it.
 
 #include "cli/chain_loop.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
-
-#include <atomic>
-#include <csignal>
+#include "cli/stop_request.h"
 
 namespace veldrin::cli {
-namespace {
-
-std::atomic<bool> stopRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-void requestStop(int) {
-    stopRequested.store(true);
-}
-
-void installStopHandlers() {
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-} // namespace
-
 int runWatch(const CliRequest& request, const Folders& folders) {
     int status = kExitOk;
     DataDirectoryLock lock;
@@ -35,11 +14,12 @@ int runWatch(const CliRequest& request, const Folders& folders) {
         !openBackend(request, backend, status)) {
         return status;
     }
-    installStopHandlers();
+    const std::atomic<bool>& stopRequested = stopOnTermination();
     Clock& clock = SystemClock::instance();
     AcquisitionContext context(folders, std::move(backend), clock);
     ChainLoop loop(context.acquisition(), context.reports(), clock);
     loop.watch(stopRequested);
+    confirmStopped();
     if (loop.savesFailed()) {
         printError(saveFailureText());
         return kExitInvalid;

@@ -20,6 +20,11 @@ private:
     std::string path_;
 };
 
+// Why a test that needs a named time zone ("Europe/Berlin") or Unix file semantics skips itself
+// on Windows.
+inline constexpr const char* kNamedTimeZonesMissing =
+    "the Windows C runtime has no named time zones with their rules";
+
 // Sets TZ for the life of the object and restores it afterwards.
 class ScopedTimeZone {
 public:
