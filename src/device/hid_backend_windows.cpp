@@ -11,12 +11,13 @@
 #include <algorithm>
 #include <vector>
 
-// clang-format off: the HID headers need windows.h first, and declare C functions without saying so
-#include <setupapi.h>
+// The HID headers need windows.h first, and declare C functions without saying so.
+// clang-format off
 #include <windows.h>
+#include <setupapi.h>
 extern "C" {
-#include <hidpi.h>
 #include <hidsdi.h>
+#include <hidpi.h>
 }
 // clang-format on
 
