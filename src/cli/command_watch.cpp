@@ -1,34 +1,17 @@
-// watch: the window's work without a window, until SIGINT or SIGTERM.
+// watch: the window's work without a window, until the user or the system ends it.
 
 #include "cli/alarm_hook.h"
 #include "cli/chain_loop.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/stop_request.h"
 #include "cli/watch_publishing.h"
 
 #include <filesystem>
 #include <memory>
 
-#include <atomic>
-#include <csignal>
-
 namespace veldrin::cli {
 namespace {
-
-std::atomic<bool> stopRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-void requestStop(int) {
-    stopRequested.store(true);
-}
-
-void installStopHandlers() {
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 // The alarm program by its absolute path, so that what runs does not depend on the folder it is
 // started from; empty (with a message) when it cannot be run at all.
@@ -61,7 +44,7 @@ int runWatch(const CliRequest& request, const Folders& folders) {
         !openBackend(request, backend, status)) {
         return status;
     }
-    installStopHandlers();
+    const std::atomic<bool>& stopRequested = stopOnTermination();
     Clock& clock = SystemClock::instance();
     AcquisitionContext context(folders, std::move(backend), clock);
     ChainLoop loop(context.acquisition(), context.reports(), clock);
@@ -78,6 +61,7 @@ int runWatch(const CliRequest& request, const Folders& folders) {
     if (hook) {
         hook->finish();
     }
+    confirmStopped();
     if (loop.savesFailed()) {
         printError(saveFailureText());
         return kExitInvalid;

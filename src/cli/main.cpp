@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "core/program_arguments.h"
 
 #include <cstdio>
 #include <string>
@@ -39,7 +40,7 @@ int dispatch(const CliRequest& request, const Folders& folders) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const ParseOutcome parsed = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    const ParseOutcome parsed = parseCommandLine(veldrin::programArguments(argc, argv));
     if (parsed.status == kExitUsage) {
         printError(parsed.message);
         std::fputs(usageText().c_str(), stderr);

@@ -1,5 +1,7 @@
 #include "core/date_time.h"
 
+#include "core/file_system.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -152,7 +154,7 @@ int64_t secondsBetween(const DateTime& a, const DateTime& b) {
 
 DateTime localDateTimeFromUnix(std::time_t unixSeconds) {
     std::tm tm{};
-    if (localtime_r(&unixSeconds, &tm) == nullptr) {
+    if (!localCalendarTime(unixSeconds, tm)) {
         return DateTime::invalidValue();
     }
     return DateTime::fromFields(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,

@@ -16,7 +16,7 @@ struct ProgramFolders {
 std::string programDirectory();
 
 // Data folder: the explicit option, else $VELDRIN_DATA_DIR, else the program folder when it holds
-// main.ini or a file named "portable", else $XDG_DATA_HOME/veldrin or ~/.local/share/veldrin.
+// main.ini or a file named "portable", else defaultDataDirectory().
 // The folder is created when missing unless `create` is false (a reader that must change nothing
 // takes a missing folder as an empty one). Returns false with a message saying what is wrong with
 // the folder when it cannot be had: not a folder, cannot be created, cannot be written (a writer)
@@ -27,6 +27,15 @@ bool resolveDataDirectory(const std::string& option, std::string& out, std::stri
 // Resource folder: the program folder when it holds the language files, else the installed share
 // folder beside it (../share/veldrin).
 std::string resolveResourceDirectory();
+
+// The system's own place for the data folder when nothing else names one: $XDG_DATA_HOME/veldrin
+// or ~/.local/share/veldrin, %LOCALAPPDATA%\Veldrin on Windows. Empty with a message when the
+// environment does not tell.
+std::string defaultDataDirectory(std::string& error);
+
+// The chosen folder must be a folder; a writer must be able to make files in it (it is made when
+// missing), a reader to list and read it (a missing one reads as empty).
+bool checkDataFolder(const std::string& folder, bool writer, std::string& error);
 
 std::string joinPath(const std::string& folder, const std::string& name);
 bool fileExists(const std::string& path);

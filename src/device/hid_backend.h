@@ -57,7 +57,10 @@ public:
 
 // The real device through hidapi (hidraw on Linux).
 std::unique_ptr<HidBackend> makeHidapiBackend();
-// A recorder listening on a Unix-domain stream socket (see socket_backend.cpp for the protocol).
+// The real device through the system's own HID access: hidapi, or hid.dll on Windows.
+std::unique_ptr<HidBackend> makeHidBackend();
+// A recorder listening on a Unix-domain stream socket (see socket_backend.cpp for the protocol);
+// null where the system has no such sockets.
 std::unique_ptr<HidBackend> makeSocketBackend(const std::string& socketPath);
 
 } // namespace veldrin

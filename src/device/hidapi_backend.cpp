@@ -11,6 +11,7 @@
 // 5 s, which then fails (ETIMEDOUT) like a timed-out write. An unplugged recorder fails at once.
 
 #include "device/hid_backend.h"
+#include "device/hid_report.h"
 
 #include <hidapi.h>
 
@@ -40,9 +41,14 @@ public:
 
     int readReport(uint8_t (&report)[kReportSize]) override {
         // The recorder uses no numbered reports: hidapi delivers the 8 frame bytes without a
-        // report-ID byte, so they land at offset 1 as on the wire.
-        const int n = hid_read_timeout(handle_, report + 1, kFrameSize, kReadTimeoutMs);
-        return n > 0 ? 1 : 0;
+        // report-ID byte.
+        uint8_t frame[kFrameSize] = {};
+        const int n = hid_read_timeout(handle_, frame, kFrameSize, kReadTimeoutMs);
+        if (n <= 0) {
+            return 0;
+        }
+        placeInputReport(frame, static_cast<std::size_t>(n), ReportIdByte::stripped, report);
+        return 1;
     }
 
     bool attributes(HidAttributes& out) override {
@@ -91,6 +97,10 @@ public:
 
 std::unique_ptr<HidBackend> makeHidapiBackend() {
     return std::make_unique<HidapiBackend>();
+}
+
+std::unique_ptr<HidBackend> makeHidBackend() {
+    return makeHidapiBackend();
 }
 
 } // namespace veldrin

@@ -1,5 +1,6 @@
 #include "lang/language_table.h"
 
+#include "core/file_system.h"
 #include "core/paths.h"
 #include "lang/utf.h"
 
@@ -109,7 +110,7 @@ void parseLanguageFile(std::string_view bytes, LanguageStrings& out) {
 }
 
 bool readLanguageFile(const std::string& path, LanguageStrings& out, std::string& error) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(openStdioFile(path, "rb"));
     if (!file) {
         error = describeFileError("Cannot open", path, errno);
         return false;

@@ -123,10 +123,6 @@ LangId systemLangId(const EnvironmentLookup& environment) {
     return kLangIdEnglishUs;
 }
 
-LangId systemLangId() {
-    return systemLangId(processEnvironment());
-}
-
 int chooseStartupLanguage(int langValue, const std::function<LangId()>& systemLanguage) {
     if (langValue >= 0 && langValue < kLanguageCount) {
         return langValue;

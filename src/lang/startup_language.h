@@ -35,6 +35,7 @@ EnvironmentLookup processEnvironment();
 // The system language from the first non-empty of LC_ALL, LC_MESSAGES and LANG; English (United
 // States) when none is set.
 LangId systemLangId(const EnvironmentLookup& environment);
+// The system language: from the environment as above, or on Windows the user's interface language.
 LangId systemLangId();
 
 // The start-up language for the "Lang" value of main.ini: 0..2 as they are, above 2 English, below

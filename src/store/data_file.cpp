@@ -1,6 +1,7 @@
 #include "store/data_file.h"
 
 #include "core/atomic_file.h"
+#include "core/file_system.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,9 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace veldrin {
@@ -321,8 +320,8 @@ std::string stampForName(Clock& clock) {
 }
 
 bool pathExists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
+    FileStatus st;
+    return fileStatus(path, st, false);
 }
 
 // Closes a descriptor when the scope ends.
@@ -379,21 +378,21 @@ bool CVeldrinDoc::readAndDecode(const std::string& path, DataFileContent& conten
         }
         return false;
     };
-    FdGuard file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    FdGuard file{openForReading(path)};
     if (file.fd < 0) {
         if (errno == ENOENT) {
             return fail(OpenFailure::notFound, path + " was not found.");
         }
         return fail(OpenFailure::unreadable, "Cannot open " + path + ": " + std::strerror(errno));
     }
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    FileStatus st;
+    if (!openFileStatus(file.fd, st) || st.kind != FileKind::regular) {
         return fail(OpenFailure::unreadable, "Cannot read " + path + ": not a regular file.");
     }
-    if (st.st_size == 0) {
+    if (st.size == 0) {
         return fail(OpenFailure::empty, kUnexpectedFormat);
     }
-    FileSource in(file.fd, static_cast<uint64_t>(st.st_size));
+    FileSource in(file.fd, st.size);
     if (decodeAll(in, content) != Decode::ok) {
         return fail(OpenFailure::malformed, kUnexpectedFormat);
     }
@@ -418,9 +417,10 @@ int CVeldrinDoc::open(const std::string& path) {
 int CVeldrinDoc::peekSettings(const std::string& path, RecorderSettings& out) {
     error_.clear();
     lastOpenFailure_ = OpenFailure::none;
-    FdGuard file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat st {};
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+    FdGuard file{openForReading(path)};
+    FileStatus st;
+    if (file.fd < 0 || !openFileStatus(file.fd, st) || st.kind != FileKind::regular ||
+        st.size == 0) {
         // The full read reports the cause in the same words as an open.
         DataFileContent content;
         content.settings = out;
@@ -430,7 +430,7 @@ int CVeldrinDoc::peekSettings(const std::string& path, RecorderSettings& out) {
         out = std::move(content.settings);
         return 1;
     }
-    FileSource in(file.fd, static_cast<uint64_t>(st.st_size));
+    FileSource in(file.fd, st.size);
     RecorderSettings read = out;
     int32_t recordCount = 0;
     if (decodeHead(in, read, recordCount) != Decode::ok) {
@@ -445,11 +445,11 @@ int CVeldrinDoc::peekSettings(const std::string& path, RecorderSettings& out) {
 
 // Anything but an empty file or a file without records may be history worth keeping.
 bool CVeldrinDoc::holdsRecords(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+    FileStatus st;
+    if (!fileStatus(path, st) || st.kind != FileKind::regular || st.size == 0) {
         return false;
     }
-    if (static_cast<uint64_t>(st.st_size) > fileSize(kMaxDescriptionUnits, 0)) {
+    if (st.size > fileSize(kMaxDescriptionUnits, 0)) {
         return true;
     }
     DataFileContent content;
@@ -464,7 +464,7 @@ bool CVeldrinDoc::moveAside(const std::string& path, const char* reason) {
     for (int n = 2; pathExists(aside); ++n) {
         aside = base + "-" + std::to_string(n);
     }
-    if (::rename(path.c_str(), aside.c_str()) != 0) {
+    if (!renameAside(path, aside)) {
         if (errno == ENOENT) {
             return true; // nothing left to keep
         }

@@ -1,12 +1,12 @@
 #include "store/ini_file.h"
 
 #include "core/atomic_file.h"
+#include "core/file_system.h"
 
 #include <cerrno>
 #include <mutex>
 #include <set>
 #include <string_view>
-#include <sys/stat.h>
 #include <vector>
 
 namespace veldrin {
@@ -229,8 +229,8 @@ std::string keyOf(std::string_view section, std::string_view key) {
 // The whole file, unless it is larger than main.ini can sensibly grow: such a file is damage and
 // is neither loaded into memory nor replaced.
 bool readIniText(const std::string& path, std::string& content, std::string& error) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && st.st_size > static_cast<off_t>(kMaxIniFileBytes)) {
+    FileStatus st;
+    if (fileStatus(path, st) && st.size > kMaxIniFileBytes) {
         error = path + " is larger than " + std::to_string(kMaxIniFileBytes / (1024 * 1024)) +
                 " MiB and cannot be a settings file; it is left as it is.";
         return false;
@@ -351,8 +351,8 @@ bool IniFile::writeStrings(const std::string& section,
     }
     std::string content;
     std::string error;
-    struct stat st {};
-    const bool exists = ::stat(path_.c_str(), &st) == 0 || errno != ENOENT;
+    FileStatus st;
+    const bool exists = fileStatus(path_, st) || errno != ENOENT;
     // A file that is there but cannot be read is not replaced: its other lines would be lost.
     if (exists && !readIniText(path_, content, error)) {
         lastError_ = error;

@@ -128,14 +128,14 @@ TEST(UnplugAtEveryFrame, EveryRunEndsWithEachRecordExactlyOnce) {
 
         // Every file in the folder loads; nothing was moved aside or left half-written.
         for (const auto& entry : std::filesystem::directory_iterator(rig.dir.path())) {
-            const std::string name = entry.path().filename();
+            const std::string name = entry.path().filename().string();
             if (name == "main.ini" || name == "veldrin.lock") {
                 continue;
             }
             ASSERT_EQ(entry.path().extension(), ".dat") << name;
             DataFileContent content;
             std::string message;
-            ASSERT_TRUE(decodeDataFile(testing::readFile(entry.path()), content, message))
+            ASSERT_TRUE(decodeDataFile(testing::readFile(entry.path().string()), content, message))
                 << name << ": " << message;
         }
         // The recorder's history: consecutive records up to its newest, none twice.

@@ -150,6 +150,9 @@ TEST(DateTime, LocalTimeFollowsTheTimeZone) {
         clock.sleepMs(5000);
         EXPECT_EQ(clock.nowLocal(), DateTime::fromFields(2011, 6, 15, 14, 30, 17));
     }
+#ifdef _WIN32
+    GTEST_SKIP() << "summer time rules in TZ: " << testing::kNamedTimeZonesMissing;
+#endif
     {
         testing::ScopedTimeZone tz("CET-1CEST,M3.5.0,M10.5.0/3");
         EXPECT_EQ(localDateTimeFromUnix(unix), DateTime::fromFields(2011, 6, 15, 16, 30, 12));

@@ -140,8 +140,10 @@ TEST_F(LanguageTableLoad, ReadsTheThreeFilesOfTheGivenFolder) {
 TEST_F(LanguageTableLoad, MissingFileIsNamedAndLeavesTheTableAsItWas) {
     writeAll();
     std::filesystem::remove(dir.file("stdGermen.txt"));
+#ifndef _WIN32 // Windows file names ignore letter case
     // A file named in another letter case does not stand in for it.
     testing::writeFile(dir.file("StdGermen.txt"), languageFile(u"Sprache\n"));
+#endif
     LanguageTable table;
     LanguageStrings before;
     before[0] = u"kept";

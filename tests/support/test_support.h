@@ -20,6 +20,11 @@ private:
     std::string path_;
 };
 
+// Why a test that needs a named time zone ("Europe/Berlin") or Unix file semantics skips itself
+// on Windows.
+inline constexpr const char* kNamedTimeZonesMissing =
+    "the Windows C runtime knows no time zone rules beyond a name and an offset";
+
 // Sets TZ for the life of the object and restores it afterwards.
 class ScopedTimeZone {
 public:

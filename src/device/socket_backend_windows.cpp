@@ -1,0 +1,10 @@
+#include "device/hid_backend.h"
+
+namespace veldrin {
+
+// No Unix-domain sockets in this build: the name is refused by the backend choice.
+std::unique_ptr<HidBackend> makeSocketBackend(const std::string& /*socketPath*/) {
+    return nullptr;
+}
+
+} // namespace veldrin

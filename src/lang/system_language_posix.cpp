@@ -1,0 +1,9 @@
+#include "lang/startup_language.h"
+
+namespace veldrin {
+
+LangId systemLangId() {
+    return systemLangId(processEnvironment());
+}
+
+} // namespace veldrin

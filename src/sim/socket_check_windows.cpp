@@ -1,0 +1,11 @@
+#include "sim/socket_check.h"
+
+namespace veldrin::sim {
+
+// The socket backend speaks over Unix-domain sockets, which this build does not have.
+DeviceCheck checkSocketPath(const std::string& path) {
+    return DeviceCheck{DeviceOutlook::never,
+                       "the socket " + path + " cannot be used: no socket recorders on Windows"};
+}
+
+} // namespace veldrin::sim
