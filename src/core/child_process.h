@@ -1,7 +1,8 @@
 #pragma once
 // Programs started by this one (the alarm program of watch): started without a shell and without
 // arguments, with extra environment variables, watched without blocking and stopped when they
-// hang. The operating system's part lives in one file per platform (child_process_posix.cpp).
+// hang. The operating system's part lives in one file per platform (child_process_posix.cpp,
+// child_process_windows.cpp).
 
 #include <memory>
 #include <optional>

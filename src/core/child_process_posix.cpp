@@ -143,13 +143,6 @@ public:
 
 } // namespace
 
-std::string describeChildEnd(const ChildEnd& end) {
-    if (end.signalled) {
-        return "was ended by signal " + std::to_string(end.code);
-    }
-    return "exited with status " + std::to_string(end.code);
-}
-
 ChildLauncher& systemChildLauncher() {
     static PosixLauncher launcher;
     return launcher;
