@@ -56,8 +56,8 @@ TEST(CliOptions, SyntaxErrorsAreUsageErrors) {
         {"watch", "--mqtt-no-discovery"},                 // ... and needs the broker
         {"watch", "--mqtt", "mqtt://broker:99999"},       // a URL that cannot be used
         {"watch", "--mqtt", "mqtt://broker", "--mqtt-ca", "ca.pem"}, // an authority without TLS
-        {"stats", "--json"},                              // --recorder is required
-        {"stats", "--recorder", "0", "--json=yes"},       // --json takes no value
+        {"stats", "--json"},                                         // --recorder is required
+        {"stats", "--recorder", "0", "--json=yes"},                  // --json takes no value
         {"limits", "--recorder", "0", "--off", "hum-low", "--hum-low", "3"}, // both
         {"stats", "--recorder", "0", "--unit", "F"}, // limits' option on stats
     };
