@@ -134,10 +134,12 @@ AlarmWatch::AlarmWatch(DataStore& store, AlarmHook& hook, Say problem, Say annou
 void AlarmWatch::check() {
     hook_.poll();
     // Number and count under one lock: the set may change recorder at any moment.
-    const auto [number, count] =
-        store_.withConnected([](const RecorderSettings& s, const RecordList& r) {
-            return std::pair<int32_t, std::size_t>{s.recorderNumber, r.size()};
-        });
+    // Plain variables rather than a structured binding: the lambda below captures the number.
+    const auto connected = store_.withConnected([](const RecorderSettings& s, const RecordList& r) {
+        return std::pair<int32_t, std::size_t>{s.recorderNumber, r.size()};
+    });
+    const int32_t number = connected.first;
+    const std::size_t count = connected.second;
     const auto known = followed_.find(number);
     // An empty set is also what the store holds before any recorder is known: nothing to follow.
     const bool firstSight = known == followed_.end();
