@@ -1,8 +1,11 @@
 #include "analysis/statistics.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <utility>
 
 namespace veldrin {
 namespace {
@@ -22,163 +25,418 @@ double storedValue(LimitKind kind, const HistoryRecord& record) {
     return isTemperatureLimit(kind) ? record.temperature : static_cast<double>(record.humidity);
 }
 
+bool hasValidTime(const HistoryRecord& record) {
+    return record.timeStatus == static_cast<uint8_t>(DateTimeStatus::valid);
+}
+
 bool usable(const HistoryRecord& record) {
-    return record.timeStatus == static_cast<uint8_t>(DateTimeStatus::valid) &&
-           std::isfinite(record.temperature);
+    return hasValidTime(record) && std::isfinite(record.temperature);
 }
 
 int64_t intervalMinutes(const HistoryRecord& record) {
     return std::max<int64_t>(0, record.interval);
 }
 
-// The mean kinetic temperature's sum of exp(-dH/(R T)). Recorded temperatures are tenths of a
-// degree stored as raw x 0.1 - 40, so a pass only counts how often each such value occurs, and
-// the exponential is taken once per distinct value at the end. A value that is not one of them
-// (a file written otherwise) is summed as it comes.
-class KineticTerms {
-public:
-    // Counts a temperature that is one of the stored tenths; false for any other, which the
-    // caller gives to add() instead (kept apart, since that one calls the exponential).
-    bool count(double celsius) {
-        const double key = (celsius + kTableOffset) * kTableSteps + 0.5;
-        if (!(key >= 0.0 && key < static_cast<double>(kTableSize))) {
-            return false;
-        }
-        const auto raw = static_cast<std::size_t>(key);
-        if (tenths(raw) != celsius) {
-            return false;
-        }
-        ++counts_[raw];
-        return true;
+std::array<double, 4> limitBounds(const AlarmLimits& limits) {
+    std::array<double, 4> bounds{};
+    for (const LimitKind kind : kLimitKinds) {
+        const auto& limit = limits[kind];
+        const bool high = isHighLimit(kind);
+        bounds[slot(kind)] = limit ? (high ? *limit + kLimitTolerance : *limit - kLimitTolerance)
+                                   : (high ? kInfinity : -kInfinity);
     }
+    return bounds;
+}
 
-    [[gnu::noinline]] void add(double celsius) { addTerm(celsius, 1); }
+// Which limits a record lies beyond, one bit each in the order of LimitKind.
+unsigned beyondBits(double t, double h, const std::array<double, 4>& bound) {
+    return static_cast<unsigned>(t > bound[0]) | static_cast<unsigned>(t < bound[1]) << 1 |
+           static_cast<unsigned>(h > bound[2]) << 2 | static_cast<unsigned>(h < bound[3]) << 3;
+}
 
-    // In Celsius; none for a temperature at or below absolute zero (a damaged file) or a sum
-    // that underflowed.
-    std::optional<double> celsius(std::size_t count) {
-        for (std::size_t raw = 0; raw < kTableSize; ++raw) {
-            if (counts_[raw] != 0) {
-                addTerm(tenths(raw), counts_[raw]);
+// exp(-dH/(R T)) of one temperature, the term the mean kinetic temperature averages; none at or
+// below absolute zero (a damaged file).
+std::optional<double> kineticTerm(double celsius) {
+    const double kelvin = celsius + kCelsiusToKelvin;
+    if (!(kelvin > 0.0)) {
+        return std::nullopt;
+    }
+    return std::exp(-kMktActivationKelvin / kelvin);
+}
+
+struct Extreme {
+    double value = 0.0;
+    std::size_t index = 0; // first record holding it
+};
+
+// A quantity's figures over the window, the standard deviation's sum taken about the mean.
+struct Figures {
+    std::size_t count = 0;
+    double mean = 0.0;
+    double squares = 0.0;
+    Extreme min;
+    Extreme max;
+};
+
+// How often each temperature occurs in the window and the first record holding it, in a table
+// keyed by the value's bits. A recorder gives few distinct values (tenths of a degree), so the
+// pass only counts; the sums, the spread, the extremes and the mean kinetic temperature are
+// taken from the table at the end, once per distinct value. The pass goes from the latest record
+// to the earliest, so that the first record holding a value is simply the last one counted.
+// Each slot also holds the temperature limits its value lies beyond.
+class TemperatureTable {
+public:
+    struct Slot {
+        uint64_t key = 0;
+        std::size_t count = 0;
+        std::size_t first = 0;
+        unsigned beyond = kEmpty; // never a set of limits while the slot is empty
+    };
+
+    explicit TemperatureTable(const std::array<double, 4>& bound) : bound_(bound) {}
+
+    // The slot a value is looked for first: where the common record finds it.
+    Slot& home(double celsius) { return slots_[homeIndex(key(celsius))]; }
+    static bool holds(const Slot& slot, double celsius) { return slot.key == key(celsius); }
+
+    // The slot of a value, placed when it is new; none when the table is as full as it may get.
+    Slot* find(double celsius) {
+        const uint64_t k = key(celsius);
+        for (std::size_t i = homeIndex(k);; i = (i + 1) % kSize) {
+            Slot& s = slots_[i];
+            if (s.beyond != kEmpty && s.key == k) {
+                return &s;
+            }
+            if (s.beyond == kEmpty) {
+                if (used_ == kMaxValues) {
+                    return nullptr;
+                }
+                ++used_;
+                s.key = k;
+                s.beyond = beyondBits(celsius, 0.0, bound_) & kTemperatureBits;
+                return &s;
             }
         }
-        if (count == 0 || !valid_ || !(sum_ > 0.0)) {
-            return std::nullopt;
-        }
-        const double kelvin = kMktActivationKelvin / -std::log(sum_ / static_cast<double>(count));
-        return kelvin - kCelsiusToKelvin;
+    }
+
+    static void count(Slot& slot, std::size_t index) {
+        ++slot.count;
+        slot.first = index;
+    }
+
+    Figures figures() const {
+        Figures f;
+        double sum = 0.0;
+        forEachValue([&](double value, const Slot& s) {
+            if (f.count == 0 || value < f.min.value ||
+                (value == f.min.value && s.first < f.min.index)) {
+                f.min = {value, s.first};
+            }
+            if (f.count == 0 || value > f.max.value ||
+                (value == f.max.value && s.first < f.max.index)) {
+                f.max = {value, s.first};
+            }
+            f.count += s.count;
+            sum += static_cast<double>(s.count) * value;
+        });
+        f.mean = f.count == 0 ? 0.0 : sum / static_cast<double>(f.count);
+        forEachValue([&](double value, const Slot& s) {
+            const double d = value - f.mean;
+            f.squares += static_cast<double>(s.count) * d * d;
+        });
+        return f;
+    }
+
+    // Sum of the kinetic terms; false when a temperature lies at or below absolute zero.
+    bool addKineticTerms(double& sum) const {
+        bool valid = true;
+        forEachValue([&](double value, const Slot& s) {
+            if (const auto term = kineticTerm(value)) {
+                sum += static_cast<double>(s.count) * *term;
+            } else {
+                valid = false;
+            }
+        });
+        return valid;
     }
 
 private:
-    static constexpr double kTableOffset = 40.0;
-    static constexpr double kTableSteps = 10.0;
-    static constexpr std::size_t kTableSize = 4096;
+    static constexpr std::size_t kSize = 4096;
+    static constexpr std::size_t kMaxValues = kSize / 2;
+    static constexpr unsigned kEmpty = 0x100;
+    static constexpr unsigned kTemperatureBits = 3;
+    static constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15; // 2^64 / golden ratio
 
-    // Computed rather than looked up: the arithmetic is cheaper than a load per record.
-    static double tenths(std::size_t raw) { return static_cast<double>(raw) * 0.1 - kTableOffset; }
-
-    void addTerm(double celsius, uint32_t times) {
-        const double kelvin = celsius + kCelsiusToKelvin;
-        if (!(kelvin > 0.0)) {
-            valid_ = false;
-            return;
-        }
-        sum_ += static_cast<double>(times) * std::exp(-kMktActivationKelvin / kelvin);
+    static uint64_t key(double celsius) { return std::bit_cast<uint64_t>(celsius); }
+    static std::size_t homeIndex(uint64_t key) {
+        return static_cast<std::size_t>((key * kMultiplier) >> (64 - std::bit_width(kSize - 1)));
     }
 
-    std::array<uint32_t, kTableSize> counts_{};
-    double sum_ = 0.0;
-    bool valid_ = true;
+    template <class F> void forEachValue(F f) const {
+        for (const Slot& s : slots_) {
+            if (s.beyond != kEmpty && s.count != 0) {
+                f(std::bit_cast<double>(s.key), s);
+            }
+        }
+    }
+
+    std::array<double, 4> bound_;
+    std::array<Slot, kSize> slots_{};
+    std::size_t used_ = 0;
 };
 
-// Minimum and maximum with the first record holding them, and sums about the first value, which
-// keep the variance exact for values close together however many there are. Kept in local
-// variables of the pass, so that they stay in registers.
-template <class Value, class Sum> struct ValueAccumulator {
-    Value shift{};
-    Value min{};
-    Value max{};
-    std::size_t minIndex = 0;
-    std::size_t maxIndex = 0;
-    Sum sum{};
-    Sum squares{};
-
-    void start(Value value, std::size_t index) {
-        shift = min = max = value;
-        minIndex = maxIndex = index;
-    }
-    void add(Value value, std::size_t index) {
-        // A new extreme is rare: a branch costs less here than selecting value and index.
-        if (value < min) [[unlikely]] {
-            min = value;
-            minIndex = index;
+// How often each humidity occurs in the window and the first record holding it, and the
+// humidity limits each value lies beyond.
+class HumidityCounts {
+public:
+    explicit HumidityCounts(const std::array<double, 4>& bound) {
+        for (int h = std::numeric_limits<int8_t>::min(); h <= std::numeric_limits<int8_t>::max();
+             ++h) {
+            beyond_[index(h)] = beyondBits(0.0, h, bound) & kHumidityBits;
         }
-        if (value > max) [[unlikely]] {
-            max = value;
-            maxIndex = index;
-        }
-        const Sum d = static_cast<Sum>(value) - static_cast<Sum>(shift);
-        sum += d;
-        squares += d * d;
     }
 
-    // `convert` turns values, `convertSpan` differences into the display unit.
-    template <class Convert, class ConvertSpan>
-    std::optional<ValueStatistics> result(std::span<const HistoryRecord> records, std::size_t count,
-                                          Convert convert, ConvertSpan convertSpan) const {
-        if (count == 0) {
-            return std::nullopt;
+    static std::size_t index(int humidity) { return static_cast<uint8_t>(humidity); }
+    unsigned beyond(std::size_t index) const { return beyond_[index]; }
+    void count(std::size_t index, std::size_t record) {
+        ++slots_[index].count;
+        slots_[index].first = record;
+    }
+
+    Figures figures() const {
+        Figures f;
+        int64_t sum = 0;
+        for (int h = std::numeric_limits<int8_t>::min(); h <= std::numeric_limits<int8_t>::max();
+             ++h) {
+            const Slot& s = slots_[index(h)];
+            if (s.count == 0) {
+                continue;
+            }
+            if (f.count == 0) {
+                f.min = {static_cast<double>(h), s.first};
+            }
+            f.max = {static_cast<double>(h), s.first};
+            f.count += s.count;
+            sum += static_cast<int64_t>(s.count) * h;
         }
-        const double n = static_cast<double>(count);
-        const double meanOffset = static_cast<double>(sum) / n;
-        const double variance =
-            std::max(0.0, static_cast<double>(squares) / n - meanOffset * meanOffset);
-        ValueStatistics out;
-        out.min = convert(static_cast<double>(min));
-        out.minTime = records[minIndex].time();
-        out.max = convert(static_cast<double>(max));
-        out.maxTime = records[maxIndex].time();
-        out.mean = convert(static_cast<double>(shift) + meanOffset);
-        out.stddev = convertSpan(std::sqrt(variance));
-        return out;
+        f.mean = f.count == 0 ? 0.0 : static_cast<double>(sum) / static_cast<double>(f.count);
+        for (int h = std::numeric_limits<int8_t>::min(); h <= std::numeric_limits<int8_t>::max();
+             ++h) {
+            const double d = h - f.mean;
+            f.squares += static_cast<double>(slots_[index(h)].count) * d * d;
+        }
+        return f;
+    }
+
+private:
+    static constexpr unsigned kHumidityBits = 12;
+    struct Slot {
+        std::size_t count = 0;
+        std::size_t first = 0;
+    };
+    std::array<Slot, 256> slots_{};
+    std::array<unsigned, 256> beyond_{};
+};
+
+// Temperatures beyond what the table of distinct values holds (only a damaged file has that
+// many), summed as they come: about the first of them, which keeps the spread exact for values
+// close together however many there are.
+class OtherTemperatures {
+public:
+    void add(double celsius, std::size_t index) {
+        if (count_ == 0) {
+            shift_ = celsius;
+            min_ = max_ = {celsius, index};
+        }
+        // Taken latest first: of equal values the last one taken is the first record.
+        if (celsius <= min_.value) {
+            min_ = {celsius, index};
+        }
+        if (celsius >= max_.value) {
+            max_ = {celsius, index};
+        }
+        const double d = celsius - shift_;
+        sum_ += d;
+        squares_ += d * d;
+        ++count_;
+        if (const auto term = kineticTerm(celsius)) {
+            kinetic_ += *term;
+        } else {
+            kineticValid_ = false;
+        }
+    }
+
+    // Joined with the figures of the stored tenths.
+    Figures joined(const Figures& tenths) const {
+        if (count_ == 0) {
+            return tenths;
+        }
+        Figures f = tenths;
+        f.count = tenths.count + count_;
+        const double n = static_cast<double>(f.count);
+        const double k = static_cast<double>(count_);
+        f.mean = (tenths.mean * static_cast<double>(tenths.count) + shift_ * k + sum_) / n;
+        const double fromTenths = tenths.mean - f.mean;
+        const double delta = f.mean - shift_;
+        f.squares = tenths.squares + static_cast<double>(tenths.count) * fromTenths * fromTenths +
+                    squares_ - 2.0 * delta * sum_ + k * delta * delta;
+        if (tenths.count == 0 || min_.value < tenths.min.value) {
+            f.min = min_;
+        }
+        if (tenths.count == 0 || max_.value > tenths.max.value) {
+            f.max = max_;
+        }
+        return f;
+    }
+
+    bool addKineticTerms(double& sum) const {
+        sum += kinetic_;
+        return kineticValid_;
+    }
+
+private:
+    std::size_t count_ = 0;
+    double shift_ = 0.0;
+    double sum_ = 0.0;
+    double squares_ = 0.0;
+    Extreme min_;
+    Extreme max_;
+    double kinetic_ = 0.0;
+    bool kineticValid_ = true;
+};
+
+// `convert` turns values, `convertSpan` differences into the display unit.
+template <class Convert, class ConvertSpan>
+std::optional<ValueStatistics> valueStatistics(const Figures& f,
+                                               std::span<const HistoryRecord> records,
+                                               Convert convert, ConvertSpan convertSpan) {
+    if (f.count == 0) {
+        return std::nullopt;
+    }
+    ValueStatistics out;
+    out.min = convert(f.min.value);
+    out.minTime = records[f.min.index].time();
+    out.max = convert(f.max.value);
+    out.maxTime = records[f.max.index].time();
+    out.mean = convert(f.mean);
+    out.stddev = convertSpan(std::sqrt(std::max(0.0, f.squares / static_cast<double>(f.count))));
+    return out;
+}
+
+// Mean kinetic temperature in Celsius from the average of the terms; none without records or
+// when the average underflowed.
+std::optional<double> meanKineticCelsius(double sum, std::size_t count) {
+    if (count == 0 || !(sum > 0.0)) {
+        return std::nullopt;
+    }
+    return kMktActivationKelvin / -std::log(sum / static_cast<double>(count)) - kCelsiusToKelvin;
+}
+
+// The extremes of the runs beyond each limit so far: the highest temperature of a run above the
+// upper temperature limit, and so on. A run that starts restarts its extreme.
+struct RunExtremes {
+    static constexpr int kNoMax = std::numeric_limits<int>::min();
+    static constexpr int kNoMin = std::numeric_limits<int>::max();
+
+    double temperatureMax = -kInfinity;
+    double temperatureMin = kInfinity;
+    int humidityMax = kNoMax;
+    int humidityMin = kNoMin;
+
+    // Only the extremes of the limits in `Beyond` (bits as beyondBits() gives them): any other
+    // restarts when its run starts.
+    template <unsigned Beyond = 15u> void widen(double t, int h) {
+        if constexpr ((Beyond & 1u) != 0) {
+            temperatureMax = std::max(temperatureMax, t);
+        }
+        if constexpr ((Beyond & 2u) != 0) {
+            temperatureMin = std::min(temperatureMin, t);
+        }
+        if constexpr ((Beyond & 4u) != 0) {
+            humidityMax = std::max(humidityMax, h);
+        }
+        if constexpr ((Beyond & 8u) != 0) {
+            humidityMin = std::min(humidityMin, h);
+        }
+    }
+
+    // Takes over the extremes of the limits in `Beyond` from `other`.
+    template <unsigned Beyond> void take(const RunExtremes& other) {
+        if constexpr ((Beyond & 1u) != 0) {
+            temperatureMax = other.temperatureMax;
+        }
+        if constexpr ((Beyond & 2u) != 0) {
+            temperatureMin = other.temperatureMin;
+        }
+        if constexpr ((Beyond & 4u) != 0) {
+            humidityMax = other.humidityMax;
+        }
+        if constexpr ((Beyond & 8u) != 0) {
+            humidityMin = other.humidityMin;
+        }
+    }
+
+    double of(LimitKind kind) const {
+        switch (kind) {
+        case LimitKind::tempHigh:
+            return temperatureMax;
+        case LimitKind::tempLow:
+            return temperatureMin;
+        case LimitKind::humHigh:
+            return humidityMax;
+        case LimitKind::humLow:
+            return humidityMin;
+        }
+        return 0.0;
+    }
+
+    void restart(LimitKind kind) {
+        switch (kind) {
+        case LimitKind::tempHigh:
+            temperatureMax = -kInfinity;
+            break;
+        case LimitKind::tempLow:
+            temperatureMin = kInfinity;
+            break;
+        case LimitKind::humHigh:
+            humidityMax = kNoMax;
+            break;
+        case LimitKind::humLow:
+            humidityMin = kNoMin;
+            break;
+        }
     }
 };
 
 // Where the pass stands when the limits a record lies beyond differ from the previous record's.
+// The pass goes from the latest record to the earliest: "before" is later in time.
 struct PassPoint {
     std::size_t index = 0;    // this record
-    std::size_t previous = 0; // the window's record before it
-    std::size_t count = 0;    // records of the window before this one
+    std::size_t previous = 0; // the window's record taken before it (the next one in time)
+    std::size_t count = 0;    // records of the window taken before this one
     int64_t minutes = 0;      // their minutes
 };
 
 // The runs beyond the four limits. The pass gives each record only four bits (the limits it lies
-// beyond) and keeps the running extremes; the bookkeeping here is done when the bits change, so
-// that the common record costs no branch the data decides.
+// beyond) and keeps the running extremes; the bookkeeping here is done when the bits change.
 class RunBook {
 public:
     RunBook(std::span<const HistoryRecord> records, const AlarmLimits& limits)
         : records_(records), delay_(std::max(0, limits.delayMinutes)) {}
 
-    // `extremes`: the runs' extremes up to the previous record; a run that starts here starts
-    // its extreme afresh. Taken and given back by value, so that the pass keeps them in
-    // registers rather than in memory this function could reach.
-    [[gnu::noinline]] std::array<double, 4> change(unsigned was, unsigned is, PassPoint at,
-                                                   std::array<double, 4> extremes) {
+    void change(unsigned was, unsigned is, const PassPoint& at, RunExtremes& extremes) {
         for (const LimitKind kind : kLimitKinds) {
             const unsigned bit = 1u << slot(kind);
             if ((was & bit) != 0 && (is & bit) == 0) {
-                close(kind, at, extremes[slot(kind)]);
+                close(kind, at, extremes.of(kind));
             } else if ((was & bit) == 0 && (is & bit) != 0) {
                 open_[slot(kind)] = at;
-                extremes[slot(kind)] = isHighLimit(kind) ? -kInfinity : kInfinity;
+                extremes.restart(kind);
             }
         }
-        return extremes;
     }
 
-    std::vector<AlarmEvent> finish(unsigned open, const PassPoint& end,
-                                   const std::array<double, 4>& extremes) {
+    std::vector<AlarmEvent> finish(unsigned open, const PassPoint& end, RunExtremes extremes) {
         change(open, 0, end, extremes);
         std::sort(events_.begin(), events_.end(), [](const AlarmEvent& a, const AlarmEvent& b) {
             return a.firstIndex != b.firstIndex ? a.firstIndex < b.firstIndex
@@ -193,12 +451,13 @@ private:
         if (at.minutes - from.minutes < delay_) {
             return;
         }
+        // Taken latest first: the run was opened at its last record and ends at its first.
         AlarmEvent e;
         e.limit = kind;
-        e.firstIndex = from.index;
-        e.lastIndex = at.previous;
-        e.start = records_[from.index].time();
-        e.end = records_[at.previous].time();
+        e.firstIndex = at.previous;
+        e.lastIndex = from.index;
+        e.start = records_[e.firstIndex].time();
+        e.end = records_[e.lastIndex].time();
         e.records = at.count - from.count;
         e.minutes = at.minutes - from.minutes;
         e.extreme = extreme;
@@ -211,20 +470,10 @@ private:
     std::vector<AlarmEvent> events_;
 };
 
-std::array<double, 4> limitBounds(const AlarmLimits& limits) {
-    std::array<double, 4> bounds{};
-    for (const LimitKind kind : kLimitKinds) {
-        const auto& limit = limits[kind];
-        const bool high = isHighLimit(kind);
-        bounds[slot(kind)] = limit ? (high ? *limit + kLimitTolerance : *limit - kLimitTolerance)
-                                   : (high ? kInfinity : -kInfinity);
-    }
-    return bounds;
-}
-
 // The record times of a window in whole seconds, as the list compares them: a record is inside
 // when its time rounded to the second lies in [from, to]. The rounding is done on the bounds
-// instead (half a second either way), which selects the same records at a fraction of the cost.
+// instead (half a second either way), and for times after 1899 the bounds are turned into days,
+// which selects the same records at a fraction of the cost.
 class SecondWindow {
 public:
     SecondWindow(const DateTime& from, const DateTime& to) {
@@ -232,15 +481,20 @@ public:
         if (valid_) {
             low_ = static_cast<double>(from.linearSeconds()) - 0.5;
             high_ = static_cast<double>(to.linearSeconds()) + 0.5;
+            lowDays_ = firstDayReaching(low_);
+            highDays_ = firstDayReaching(high_);
         }
     }
 
     // llround takes halves away from zero: x.5 belongs to the later second after 1899 and to
     // the earlier one before.
     bool holds(const HistoryRecord& r) const {
-        if (r.timeValue >= 0.0) [[likely]] {
-            const double seconds = r.timeValue * kSecondsPerDay;
-            return seconds >= low_ && seconds < high_;
+        // lowDays_ is at least 0, so that the common record passes two comparisons.
+        if (r.timeValue >= lowDays_) [[likely]] {
+            return r.timeValue < highDays_;
+        }
+        if (r.timeValue >= 0.0) {
+            return false;
         }
         const double seconds = linearDays(r.timeValue) * kSecondsPerDay;
         return seconds >= 0.0 ? seconds >= low_ && seconds < high_
@@ -250,6 +504,24 @@ public:
     bool valid() const { return valid_; }
 
 private:
+    // The least time of at least 0 days whose seconds, as `days x 86400` gives them, reach
+    // `seconds`: the product grows with the days, so comparing the days to this is comparing
+    // the seconds.
+    static double firstDayReaching(double seconds) {
+        if (!(seconds > 0.0)) {
+            return 0.0;
+        }
+        double days = seconds / kSecondsPerDay;
+        while (days * kSecondsPerDay < seconds) {
+            days = std::nextafter(days, kInfinity);
+        }
+        for (double below = std::nextafter(days, 0.0); below * kSecondsPerDay >= seconds;
+             below = std::nextafter(days, 0.0)) {
+            days = below;
+        }
+        return days;
+    }
+
     // DateTime::linear() of a time before 1899, computed here so that the pass makes no call.
     // Times beyond the calendar lie outside any window and are left as they are.
     static double linearDays(double value) {
@@ -267,162 +539,152 @@ private:
     bool valid_ = false;
     double low_ = 0.0;
     double high_ = 0.0;
+    double lowDays_ = 0.0;
+    double highDays_ = 0.0;
 };
 
-// Which limits a record lies beyond, one bit each in the order of LimitKind; compared without a
-// branch, since the data decides them.
-unsigned beyondBits(double t, double h, const std::array<double, 4>& bound) {
-    return static_cast<unsigned>(t > bound[0]) | static_cast<unsigned>(t < bound[1]) << 1 |
-           static_cast<unsigned>(h > bound[2]) << 2 | static_cast<unsigned>(h < bound[3]) << 3;
-}
-
-// The values a record may have and lie beyond the same limits as the one before: a box of
-// temperature and humidity, so that the common record is judged by four predictable branches
-// instead of computing its bits. For finite values, holds() is true exactly when beyondBits()
-// gives `bits`.
-class SameLimitsBox {
-public:
-    SameLimitsBox(unsigned bits, const std::array<double, 4>& bound)
-        : t_(range(bits & 1u, bits & 2u, bound[0], bound[1])),
-          h_(range(bits & 4u, bits & 8u, bound[2], bound[3])) {}
-
-    bool holds(double t, double h) const {
-        return t >= t_.low && t <= t_.high && h >= h_.low && h <= h_.high;
-    }
-
-private:
-    struct Range {
-        double low;
-        double high;
-    };
-    // The values v with (v > high) == aboveHigh and (v < low) == belowLow.
-    static Range range(bool aboveHigh, bool belowLow, double high, double low) {
-        Range r{-kInfinity, kInfinity};
-        if (aboveHigh) {
-            r.low = std::nextafter(high, kInfinity);
-        } else {
-            r.high = high;
-        }
-        if (belowLow) {
-            r.high = std::min(r.high, std::nextafter(low, -kInfinity));
-        } else {
-            r.low = std::max(r.low, low);
-        }
-        return r;
-    }
-
-    Range t_;
-    Range h_;
-};
-
-void widen(std::array<double, 4>& extremes, double t, double h) {
-    extremes[0] = std::max(extremes[0], t);
-    extremes[1] = std::min(extremes[1], t);
-    extremes[2] = std::max(extremes[2], h);
-    extremes[3] = std::min(extremes[3], h);
-}
-
-// What the pass keeps of every record but the kinetic table.
-struct PassTally {
-    ValueAccumulator<double, double> temperature;
-    ValueAccumulator<int, int64_t> humidity;
-    std::array<double, 4> extreme{}; // of the runs beyond the limits, see RunBook
+// What the pass keeps of every record besides the tables.
+struct RunningTally {
     std::size_t count = 0;
     int64_t minutes = 0;
-    std::size_t firstIndex = 0;
-    std::size_t previous = 0;
+    std::size_t last = 0; // the last record counted, the earliest so far
+    RunExtremes extremes;
 
-    void add(const HistoryRecord& r, std::size_t i) {
-        const double t = r.temperature;
-        const int h = r.humidity;
-        if (count == 0) [[unlikely]] {
-            firstIndex = i;
-            temperature.start(t, i);
-            humidity.start(h, i);
-        }
-        widen(extreme, t, h);
-        temperature.add(t, i);
-        humidity.add(h, i);
-        minutes += intervalMinutes(r);
-        ++count;
-        previous = i;
-    }
-
-    PassPoint at(std::size_t index) const { return PassPoint{index, previous, count, minutes}; }
+    PassPoint at(std::size_t index) const { return PassPoint{index, last, count, minutes}; }
 };
 
-// Tallies the records from `i` on while they lie beyond the same limits and their temperature
-// is one of the stored tenths; returns where it stopped. The tally is worked on in a copy whose
-// address never leaves this function, and the loop makes no call (a call clobbers every
-// floating point register), so that the compiler keeps the figures in registers: kept in
-// memory, each sum would wait for its own store at every record.
-template <class Inside>
-[[gnu::noinline]] std::size_t tallyWhileSame(std::span<const HistoryRecord> records, std::size_t i,
-                                             const SameLimitsBox& same, const Inside& inside,
-                                             KineticTerms& kinetic, PassTally& tally) {
-    PassTally local = tally;
-    for (; i < records.size(); ++i) {
+// Counts the records before `end`, latest first, while each is one the window holds with a valid
+// time, an interval that is not negative and values that lie beyond the limits `Beyond` and are
+// found at their first place in the tables; returns one past the record where it stopped (0 when
+// it took them all). Anything else is rare and left to the pass, so that a common record is
+// judged by few predictable branches. The figures are worked on in local variables whose
+// addresses never leave this function, and the loop makes no call (a call clobbers every floating
+// point register), so that the compiler keeps them in registers. Made for each set of limits, so
+// that it widens only the extremes of the runs going on.
+template <unsigned Beyond, class Inside>
+[[gnu::noinline]] std::size_t
+countWhileSame(std::span<const HistoryRecord> records, std::size_t end, const Inside& window,
+               TemperatureTable& temperatures, HumidityCounts& humidities, RunningTally& tally) {
+    const Inside inside = window;
+    std::size_t count = tally.count;
+    int64_t minutes = tally.minutes;
+    RunExtremes extremes = tally.extremes;
+    for (; end > 0; --end) {
+        const std::size_t i = end - 1;
         const HistoryRecord& r = records[i];
-        if (!usable(r) || !inside(r)) {
-            continue;
-        }
-        if (!same.holds(r.temperature, r.humidity) || !kinetic.count(r.temperature)) {
+        if (!hasValidTime(r) || r.interval < 0 || !inside(r)) {
             break;
         }
-        local.add(r, i);
+        TemperatureTable::Slot& t = temperatures.home(r.temperature);
+        const std::size_t h = HumidityCounts::index(r.humidity);
+        if (!TemperatureTable::holds(t, r.temperature) ||
+            (t.beyond | humidities.beyond(h)) != Beyond) {
+            break;
+        }
+        TemperatureTable::count(t, i);
+        humidities.count(h, i);
+        extremes.widen<Beyond>(r.temperature, r.humidity);
+        minutes += r.interval;
+        ++count;
     }
-    tally = local;
-    return i;
+    if (count != tally.count) {
+        tally.last = end;
+    }
+    tally.count = count;
+    tally.minutes = minutes;
+    tally.extremes.take<Beyond>(extremes);
+    return end;
 }
 
-// The one pass. The common records are tallied by tallyWhileSame(); the rare ones (a change of
-// the limits crossed, a temperature off the stored tenths) are booked here.
+template <class Inside>
+std::size_t countWhileSameAs(unsigned beyond, std::span<const HistoryRecord> records,
+                             std::size_t end, const Inside& inside, TemperatureTable& temperatures,
+                             HumidityCounts& humidities, RunningTally& tally) {
+    using Count = std::size_t (*)(std::span<const HistoryRecord>, std::size_t, const Inside&,
+                                  TemperatureTable&, HumidityCounts&, RunningTally&);
+    static constexpr auto kCounts = []<unsigned... B>(std::integer_sequence<unsigned, B...>) {
+        return std::array<Count, sizeof...(B)>{&countWhileSame<B, Inside>...};
+    }
+    (std::make_integer_sequence<unsigned, 16>{});
+    return kCounts[beyond & 15u](records, end, inside, temperatures, humidities, tally);
+}
+
+// The one pass, from the latest record to the earliest. The common records are counted by
+// countWhileSame(); the rare ones (a change of the limits crossed, a temperature new to the
+// table or not a number, no valid time, a negative interval, a record outside the window) are
+// taken here.
 template <class Inside>
 WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fahrenheit,
                                 const AlarmLimits& limits, Inside inside) {
     const std::array<double, 4> bound = limitBounds(limits);
     RunBook runs(records, limits);
-    KineticTerms kinetic;
-    PassTally tally;
+    const auto temperatures = std::make_unique<TemperatureTable>(bound);
+    HumidityCounts humidities(bound);
+    OtherTemperatures others;
+    RunningTally tally;
+    const auto skipOutside = [&](std::size_t end) {
+        while (end > 0 && !(usable(records[end - 1]) && inside(records[end - 1]))) {
+            --end;
+        }
+        return end;
+    };
+    // The pass starts at the window's latest record.
+    std::size_t end = skipOutside(records.size());
+    const std::size_t latest = end == 0 ? 0 : end - 1;
     unsigned beyond = 0;
-    std::size_t i = 0;
     for (;;) {
-        i = tallyWhileSame(records, i, SameLimitsBox(beyond, bound), inside, kinetic, tally);
-        if (i == records.size()) {
+        end = countWhileSameAs(beyond, records, end, inside, *temperatures, humidities, tally);
+        if (end == 0) {
             break;
         }
+        const std::size_t i = end - 1;
         const HistoryRecord& r = records[i];
-        if (const unsigned is = beyondBits(r.temperature, r.humidity, bound); is != beyond) {
+        if (!usable(r) || !inside(r)) {
+            end = skipOutside(end - 1);
+            continue;
+        }
+        const double t = r.temperature;
+        if (const unsigned is = beyondBits(t, r.humidity, bound); is != beyond) {
             // The record is taken again by the loop once its change is booked.
-            tally.extreme = runs.change(beyond, is, tally.at(i), tally.extreme);
+            runs.change(beyond, is, tally.at(i), tally.extremes);
             beyond = is;
             continue;
         }
-        if (!kinetic.count(r.temperature)) {
-            kinetic.add(r.temperature);
+        if (TemperatureTable::Slot* slot = temperatures->find(t)) {
+            TemperatureTable::count(*slot, i);
+        } else {
+            others.add(t, i);
         }
-        tally.add(r, i);
-        ++i;
+        humidities.count(HumidityCounts::index(r.humidity), i);
+        tally.extremes.widen(t, r.humidity);
+        tally.minutes += intervalMinutes(r);
+        ++tally.count;
+        tally.last = i;
+        --end;
     }
-    const PassPoint at = tally.at(tally.previous);
 
     WindowStatistics out;
     out.fahrenheit = fahrenheit;
-    out.records = at.count;
-    if (at.count > 0) {
-        out.first = records[tally.firstIndex].time();
-        out.last = records[at.previous].time();
+    out.records = tally.count;
+    if (tally.count > 0) {
+        out.first = records[tally.last].time();
+        out.last = records[latest].time();
     }
     const bool f = fahrenheit;
-    out.temperature = tally.temperature.result(
-        records, at.count, [f](double c) { return displayTemperature(c, f); },
+    out.temperature = valueStatistics(
+        others.joined(temperatures->figures()), records,
+        [f](double c) { return displayTemperature(c, f); },
         [f](double c) { return displayTemperatureSpan(c, f); });
-    out.humidity = tally.humidity.result(
-        records, at.count, [](double v) { return v; }, [](double v) { return v; });
-    if (const auto mkt = kinetic.celsius(at.count)) {
-        out.meanKineticTemperature = displayTemperature(*mkt, f);
+    out.humidity = valueStatistics(
+        humidities.figures(), records, [](double v) { return v; }, [](double v) { return v; });
+    double kinetic = 0.0;
+    const bool kineticValid = temperatures->addKineticTerms(kinetic);
+    if (others.addKineticTerms(kinetic) && kineticValid) {
+        if (const auto mkt = meanKineticCelsius(kinetic, tally.count)) {
+            out.meanKineticTemperature = displayTemperature(*mkt, f);
+        }
     }
-    out.events = runs.finish(beyond, at, tally.extreme);
+    out.events = runs.finish(beyond, tally.at(tally.last), tally.extremes);
     for (AlarmEvent& e : out.events) {
         if (isTemperatureLimit(e.limit)) {
             e.extreme = displayTemperature(e.extreme, f);
@@ -451,7 +713,7 @@ WindowStatistics computeStatistics(std::span<const HistoryRecord> records, const
                               [](const HistoryRecord&) { return true; });
     }
     return statisticsPass(records, fahrenheit, limits,
-                          [&window](const HistoryRecord& r) { return window.holds(r); });
+                          [window](const HistoryRecord& r) { return window.holds(r); });
 }
 
 bool isBeyondLimit(LimitKind kind, double limit, double value) {

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <random>
+#include <tuple>
 #include <vector>
 
 namespace veldrin {
@@ -176,6 +180,149 @@ TEST(Events, CompareInCelsiusAndGiveFahrenheitValues) {
     EXPECT_NEAR(s.events[1].extreme, 77.36, 1e-9);
     EXPECT_FALSE(isOutOfRange(records[0], limits));
     EXPECT_TRUE(isOutOfRange(records[2], limits));
+}
+
+// The figures and events of a window worked out the plain way, record by record in time order,
+// to hold the one-pass statistics to.
+struct Reference {
+    std::vector<std::size_t> taken;
+    std::vector<AlarmEvent> events;
+};
+
+Reference reference(const std::vector<HistoryRecord>& records, const DateTime& from,
+                    const DateTime& to, const AlarmLimits& limits) {
+    Reference ref;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const HistoryRecord& r = records[i];
+        const int64_t second = r.time().isValid() ? r.time().linearSeconds() : 0;
+        if (r.time().isValid() && std::isfinite(r.temperature) && second >= from.linearSeconds() &&
+            second <= to.linearSeconds()) {
+            ref.taken.push_back(i);
+        }
+    }
+    for (const LimitKind kind : kLimitKinds) {
+        std::optional<AlarmEvent> run;
+        const auto close = [&] {
+            if (run && run->minutes >= limits.delayMinutes) {
+                ref.events.push_back(*run);
+            }
+            run.reset();
+        };
+        for (const std::size_t i : ref.taken) {
+            const HistoryRecord& r = records[i];
+            const double value = isTemperatureLimit(kind) ? r.temperature : r.humidity;
+            if (!limits[kind] || !isBeyondLimit(kind, *limits[kind], value)) {
+                close();
+                continue;
+            }
+            if (!run) {
+                run = AlarmEvent{kind, r.time(), {}, i, 0, 0, 0, value};
+            }
+            run->end = r.time();
+            run->lastIndex = i;
+            ++run->records;
+            run->minutes += std::max(0, r.interval);
+            run->extreme =
+                isHighLimit(kind) ? std::max(run->extreme, value) : std::min(run->extreme, value);
+        }
+        close();
+    }
+    std::sort(ref.events.begin(), ref.events.end(), [](const AlarmEvent& a, const AlarmEvent& b) {
+        return std::pair{a.firstIndex, a.limit} < std::pair{b.firstIndex, b.limit};
+    });
+    return ref;
+}
+
+TEST(Statistics, AgreeWithThePlainWayOnDamagedAndRandomHistories) {
+    struct Case {
+        const char* what;
+        bool manyValues; // more distinct temperatures than a table has room for
+        bool damaged;    // no time, not a number, negative intervals, times out of order
+    };
+    std::mt19937 gen(11);
+    for (const Case c :
+         {Case{"tenths", false, false}, Case{"damaged", false, true},
+          Case{"many values", true, false}, Case{"many values, damaged", true, true}}) {
+        SCOPED_TRACE(c.what);
+        for (int round = 0; round < 40; ++round) {
+            std::vector<HistoryRecord> records(c.manyValues ? 6000 : 300);
+            int raw = 600;
+            int h = 50;
+            for (std::size_t i = 0; i < records.size(); ++i) {
+                HistoryRecord& r = records[i];
+                raw += static_cast<int>(gen() % 5) - 2;
+                h = std::clamp(h + static_cast<int>(gen() % 3) - 1, -5, 105);
+                r.temperature = c.manyValues ? static_cast<double>(gen() % 3000) * 0.0137 - 20.0
+                                             : raw * 0.1 - 40.0;
+                r.humidity = static_cast<int8_t>(h);
+                r.interval = 1 + static_cast<int>(gen() % 3);
+                r.setTime(kStart.plusMinutes(static_cast<int64_t>(i)));
+                if (c.damaged && gen() % 10 == 0) {
+                    switch (gen() % 4) {
+                    case 0:
+                        r.timeStatus = static_cast<uint8_t>(DateTimeStatus::invalid);
+                        break;
+                    case 1:
+                        r.temperature = std::numeric_limits<double>::quiet_NaN();
+                        break;
+                    case 2:
+                        r.interval = -7;
+                        break;
+                    default:
+                        r.setTime(kStart.plusMinutes(static_cast<int64_t>(gen() % 400)));
+                    }
+                }
+            }
+            AlarmLimits limits;
+            const auto maybe = [&](double v) {
+                return gen() % 4 == 0 ? std::nullopt : std::optional(v);
+            };
+            limits.tempHigh = maybe(20.0 + static_cast<double>(gen() % 10) * 0.1);
+            limits.tempLow = maybe(20.0 - static_cast<double>(gen() % 30) * 0.1);
+            limits.humHigh = maybe(55.0);
+            limits.humLow = maybe(45.0);
+            limits.delayMinutes = static_cast<int>(gen() % 12);
+            const DateTime from = kStart.plusMinutes(static_cast<int64_t>(gen() % 100) - 20);
+            const DateTime to =
+                from.plusMinutes(static_cast<int64_t>(gen() % (records.size() + 100)));
+
+            const Reference ref = reference(records, from, to, limits);
+            const WindowStatistics s = computeStatistics(records, from, to, false, limits);
+            ASSERT_EQ(s.records, ref.taken.size());
+            ASSERT_EQ(s.events.size(), ref.events.size()) << "round " << round;
+            for (std::size_t e = 0; e < s.events.size(); ++e) {
+                const AlarmEvent& a = s.events[e];
+                const AlarmEvent& b = ref.events[e];
+                EXPECT_EQ(
+                    std::tuple(a.limit, a.firstIndex, a.lastIndex, a.records, a.minutes, a.extreme),
+                    std::tuple(b.limit, b.firstIndex, b.lastIndex, b.records, b.minutes, b.extreme))
+                    << "round " << round << ", event " << e;
+            }
+            if (ref.taken.empty()) {
+                EXPECT_FALSE(s.temperature);
+                continue;
+            }
+            double sum = 0.0;
+            double kinetic = 0.0;
+            std::size_t coldest = ref.taken.front();
+            std::size_t warmest = coldest;
+            for (const std::size_t i : ref.taken) {
+                const double t = records[i].temperature;
+                sum += t;
+                kinetic += std::exp(-kMktActivationKelvin / (t + kCelsiusToKelvin));
+                coldest = t < records[coldest].temperature ? i : coldest;
+                warmest = t > records[warmest].temperature ? i : warmest;
+            }
+            const double n = static_cast<double>(ref.taken.size());
+            EXPECT_EQ(s.first, records[ref.taken.front()].time());
+            EXPECT_EQ(s.last, records[ref.taken.back()].time());
+            EXPECT_EQ(s.temperature->minTime, records[coldest].time());
+            EXPECT_EQ(s.temperature->maxTime, records[warmest].time());
+            EXPECT_NEAR(s.temperature->mean, sum / n, 1e-9);
+            EXPECT_NEAR(*s.meanKineticTemperature,
+                        kMktActivationKelvin / -std::log(kinetic / n) - kCelsiusToKelvin, 1e-9);
+        }
+    }
 }
 
 TEST(AlarmTracker, SaysBeginAfterTheDelayAndEndOnce) {
