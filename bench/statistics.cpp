@@ -2,8 +2,11 @@
 // reads every record's time, temperature and humidity:
 //   stats_ratio = statistics and events of the window / plain pass        (target <= 1.5)
 // Both run over the same window (the whole history, compared to the second) with four limits in
-// force that the history crosses often. The phases are measured alternately in each iteration,
-// in processor time of this thread, so that a busy machine slows both alike.
+// force. Two histories: one as a room gives it (a tenth of a degree or a percent now and then,
+// the limits crossed a few hundred times), and a stress case that jumps every minute and crosses
+// a limit every few dozen records, where each crossing costs the pass a change of its loop. The
+// phases are measured alternately in each iteration, in processor time of this thread, so that a
+// busy machine slows both alike.
 
 #include "analysis/statistics.h"
 
@@ -18,18 +21,22 @@ namespace {
 
 constexpr std::size_t kRecords = 1'000'000;
 
-// A wandering history in tenths of a degree (as the recorder gives them), one record a minute.
-std::vector<HistoryRecord> history() {
+// A wandering history in tenths of a degree (as the recorder gives them), one record a minute,
+// moving by up to `step` tenths (and percent) in `1 / every` of the records.
+std::vector<HistoryRecord> history(int step, int every) {
     std::mt19937 gen(7);
-    std::uniform_int_distribution<int> dt(-2, 2);
+    std::uniform_int_distribution<int> dt(-step, step);
     std::uniform_int_distribution<int> dh(-1, 1);
+    std::uniform_int_distribution<int> moves(1, every);
     std::vector<HistoryRecord> records(kRecords);
     int raw = 650; // 25.0 C
     int h = 50;
     const double start = DateTime::fromFields(2011, 1, 1).value;
     for (std::size_t i = 0; i < kRecords; ++i) {
-        raw = std::clamp(raw + dt(gen), 500, 800);
-        h = std::clamp(h + dh(gen), 10, 95);
+        if (moves(gen) == 1) {
+            raw = std::clamp(raw + dt(gen), 500, 800);
+            h = std::clamp(h + dh(gen), 10, 95);
+        }
         HistoryRecord& r = records[i];
         r.timeValue = start + static_cast<double>(i) / 1440.0;
         r.temperature = raw * 0.1 - 40.0;
@@ -65,8 +72,8 @@ double threadSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-void BM_StatisticsRatio(benchmark::State& state) {
-    const std::vector<HistoryRecord> records = history();
+void BM_StatisticsRatio(benchmark::State& state, int step, int every) {
+    const std::vector<HistoryRecord> records = history(step, every);
     const DateTime from = records.front().time();
     const DateTime to = records.back().time();
     AlarmLimits limits;
@@ -95,7 +102,8 @@ void BM_StatisticsRatio(benchmark::State& state) {
     state.counters["stats_ratio"] = stats / plain;
     state.counters["events"] = static_cast<double>(events);
 }
-BENCHMARK(BM_StatisticsRatio)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK_CAPTURE(BM_StatisticsRatio, recorded, 1, 8)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK_CAPTURE(BM_StatisticsRatio, stress, 2, 1)->Unit(benchmark::kMillisecond)->MinTime(3);
 
 } // namespace
 } // namespace veldrin

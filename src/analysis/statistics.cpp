@@ -89,7 +89,7 @@ public:
     struct Slot {
         uint64_t key = 0;
         std::size_t count = 0;
-        std::size_t first = 0;
+        const HistoryRecord* first = nullptr;
         unsigned beyond = kEmpty; // never a set of limits while the slot is empty
     };
 
@@ -119,22 +119,24 @@ public:
         }
     }
 
-    static void count(Slot& slot, std::size_t index) {
+    static void count(Slot& slot, const HistoryRecord& record) {
         ++slot.count;
-        slot.first = index;
+        slot.first = &record;
     }
 
-    Figures figures() const {
+    // `records`: those the pass went through.
+    Figures figures(std::span<const HistoryRecord> records) const {
         Figures f;
         double sum = 0.0;
         forEachValue([&](double value, const Slot& s) {
+            const auto first = static_cast<std::size_t>(s.first - records.data());
             if (f.count == 0 || value < f.min.value ||
-                (value == f.min.value && s.first < f.min.index)) {
-                f.min = {value, s.first};
+                (value == f.min.value && first < f.min.index)) {
+                f.min = {value, first};
             }
             if (f.count == 0 || value > f.max.value ||
-                (value == f.max.value && s.first < f.max.index)) {
-                f.max = {value, s.first};
+                (value == f.max.value && first < f.max.index)) {
+                f.max = {value, first};
             }
             f.count += s.count;
             sum += static_cast<double>(s.count) * value;
@@ -198,12 +200,13 @@ public:
 
     static std::size_t index(int humidity) { return static_cast<uint8_t>(humidity); }
     unsigned beyond(std::size_t index) const { return beyond_[index]; }
-    void count(std::size_t index, std::size_t record) {
+    void count(std::size_t index, const HistoryRecord& record) {
         ++slots_[index].count;
-        slots_[index].first = record;
+        slots_[index].first = &record;
     }
 
-    Figures figures() const {
+    // `records`: those the pass went through.
+    Figures figures(std::span<const HistoryRecord> records) const {
         Figures f;
         int64_t sum = 0;
         for (int h = std::numeric_limits<int8_t>::min(); h <= std::numeric_limits<int8_t>::max();
@@ -212,10 +215,11 @@ public:
             if (s.count == 0) {
                 continue;
             }
+            const auto first = static_cast<std::size_t>(s.first - records.data());
             if (f.count == 0) {
-                f.min = {static_cast<double>(h), s.first};
+                f.min = {static_cast<double>(h), first};
             }
-            f.max = {static_cast<double>(h), s.first};
+            f.max = {static_cast<double>(h), first};
             f.count += s.count;
             sum += static_cast<int64_t>(s.count) * h;
         }
@@ -232,7 +236,7 @@ private:
     static constexpr unsigned kHumidityBits = 12;
     struct Slot {
         std::size_t count = 0;
-        std::size_t first = 0;
+        const HistoryRecord* first = nullptr;
     };
     std::array<Slot, 256> slots_{};
     std::array<unsigned, 256> beyond_{};
@@ -566,12 +570,14 @@ template <unsigned Beyond, class Inside>
 countWhileSame(std::span<const HistoryRecord> records, std::size_t end, const Inside& window,
                TemperatureTable& temperatures, HumidityCounts& humidities, RunningTally& tally) {
     const Inside inside = window;
-    std::size_t count = tally.count;
     int64_t minutes = tally.minutes;
     RunExtremes extremes = tally.extremes;
-    for (; end > 0; --end) {
-        const std::size_t i = end - 1;
-        const HistoryRecord& r = records[i];
+    // Only the record's address is kept in the loop: the first records of the values are kept
+    // as addresses too.
+    const HistoryRecord* const first = records.data();
+    const HistoryRecord* next = first + end;
+    for (; next != first; --next) {
+        const HistoryRecord& r = next[-1];
         if (!hasValidTime(r) || r.interval < 0 || !inside(r)) {
             break;
         }
@@ -581,16 +587,18 @@ countWhileSame(std::span<const HistoryRecord> records, std::size_t end, const In
             (t.beyond | humidities.beyond(h)) != Beyond) {
             break;
         }
-        TemperatureTable::count(t, i);
-        humidities.count(h, i);
+        TemperatureTable::count(t, r);
+        humidities.count(h, r);
         extremes.widen<Beyond>(r.temperature, r.humidity);
         minutes += r.interval;
-        ++count;
     }
-    if (count != tally.count) {
+    // Every record the loop went through was counted.
+    const auto counted = end - static_cast<std::size_t>(next - first);
+    end -= counted;
+    if (counted != 0) {
         tally.last = end;
     }
-    tally.count = count;
+    tally.count += counted;
     tally.minutes = minutes;
     tally.extremes.take<Beyond>(extremes);
     return end;
@@ -651,11 +659,11 @@ WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fah
             continue;
         }
         if (TemperatureTable::Slot* slot = temperatures->find(t)) {
-            TemperatureTable::count(*slot, i);
+            TemperatureTable::count(*slot, r);
         } else {
             others.add(t, i);
         }
-        humidities.count(HumidityCounts::index(r.humidity), i);
+        humidities.count(HumidityCounts::index(r.humidity), r);
         tally.extremes.widen(t, r.humidity);
         tally.minutes += intervalMinutes(r);
         ++tally.count;
@@ -672,11 +680,12 @@ WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fah
     }
     const bool f = fahrenheit;
     out.temperature = valueStatistics(
-        others.joined(temperatures->figures()), records,
+        others.joined(temperatures->figures(records)), records,
         [f](double c) { return displayTemperature(c, f); },
         [f](double c) { return displayTemperatureSpan(c, f); });
     out.humidity = valueStatistics(
-        humidities.figures(), records, [](double v) { return v; }, [](double v) { return v; });
+        humidities.figures(records), records, [](double v) { return v; },
+        [](double v) { return v; });
     double kinetic = 0.0;
     const bool kineticValid = temperatures->addKineticTerms(kinetic);
     if (others.addKineticTerms(kinetic) && kineticValid) {
