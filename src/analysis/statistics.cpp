@@ -86,50 +86,47 @@ struct Figures {
 // Each slot also holds the temperature limits its value lies beyond.
 class TemperatureTable {
 public:
-    struct Slot {
-        uint64_t key = 0;
-        std::size_t count = 0;
-        const HistoryRecord* first = nullptr;
-        unsigned beyond = kEmpty; // never a set of limits while the slot is empty
-    };
-
-    explicit TemperatureTable(const std::array<double, 4>& bound) : bound_(bound) {}
+    explicit TemperatureTable(const std::array<double, 4>& bound) : bound_(bound) {
+        beyond_.fill(kEmpty);
+    }
 
     // The slot a value is looked for first: where the common record finds it.
-    Slot& home(double celsius) { return slots_[homeIndex(key(celsius))]; }
-    static bool holds(const Slot& slot, double celsius) { return slot.key == key(celsius); }
+    static std::size_t home(double celsius) { return homeIndex(key(celsius)); }
+    bool holds(std::size_t slot, double celsius) const { return keys_[slot] == key(celsius); }
+    // The temperature limits the slot's value lies beyond; never a set of limits while the slot
+    // is empty.
+    unsigned beyond(std::size_t slot) const { return beyond_[slot]; }
 
     // The slot of a value, placed when it is new; none when the table is as full as it may get.
-    Slot* find(double celsius) {
+    std::optional<std::size_t> find(double celsius) {
         const uint64_t k = key(celsius);
         for (std::size_t i = homeIndex(k);; i = (i + 1) % kSize) {
-            Slot& s = slots_[i];
-            if (s.beyond != kEmpty && s.key == k) {
-                return &s;
-            }
-            if (s.beyond == kEmpty) {
+            if (beyond_[i] == kEmpty) {
                 if (used_ == kMaxValues) {
-                    return nullptr;
+                    return std::nullopt;
                 }
                 ++used_;
-                s.key = k;
-                s.beyond = beyondBits(celsius, 0.0, bound_) & kTemperatureBits;
-                return &s;
+                keys_[i] = k;
+                beyond_[i] = beyondBits(celsius, 0.0, bound_) & kTemperatureBits;
+                return i;
+            }
+            if (keys_[i] == k) {
+                return i;
             }
         }
     }
 
-    static void count(Slot& slot, const HistoryRecord& record) {
-        ++slot.count;
-        slot.first = &record;
+    void count(std::size_t slot, const HistoryRecord& record) {
+        ++counts_[slot];
+        firsts_[slot] = &record;
     }
 
     // `records`: those the pass went through.
     Figures figures(std::span<const HistoryRecord> records) const {
         Figures f;
         double sum = 0.0;
-        forEachValue([&](double value, const Slot& s) {
-            const auto first = static_cast<std::size_t>(s.first - records.data());
+        forEachValue([&](double value, std::size_t count, const HistoryRecord* record) {
+            const auto first = static_cast<std::size_t>(record - records.data());
             if (f.count == 0 || value < f.min.value ||
                 (value == f.min.value && first < f.min.index)) {
                 f.min = {value, first};
@@ -138,13 +135,13 @@ public:
                 (value == f.max.value && first < f.max.index)) {
                 f.max = {value, first};
             }
-            f.count += s.count;
-            sum += static_cast<double>(s.count) * value;
+            f.count += count;
+            sum += static_cast<double>(count) * value;
         });
         f.mean = f.count == 0 ? 0.0 : sum / static_cast<double>(f.count);
-        forEachValue([&](double value, const Slot& s) {
+        forEachValue([&](double value, std::size_t count, const HistoryRecord*) {
             const double d = value - f.mean;
-            f.squares += static_cast<double>(s.count) * d * d;
+            f.squares += static_cast<double>(count) * d * d;
         });
         return f;
     }
@@ -152,9 +149,9 @@ public:
     // Sum of the kinetic terms; false when a temperature lies at or below absolute zero.
     bool addKineticTerms(double& sum) const {
         bool valid = true;
-        forEachValue([&](double value, const Slot& s) {
+        forEachValue([&](double value, std::size_t count, const HistoryRecord*) {
             if (const auto term = kineticTerm(value)) {
-                sum += static_cast<double>(s.count) * *term;
+                sum += static_cast<double>(count) * *term;
             } else {
                 valid = false;
             }
@@ -175,15 +172,20 @@ private:
     }
 
     template <class F> void forEachValue(F f) const {
-        for (const Slot& s : slots_) {
-            if (s.beyond != kEmpty && s.count != 0) {
-                f(std::bit_cast<double>(s.key), s);
+        for (std::size_t i = 0; i < kSize; ++i) {
+            if (beyond_[i] != kEmpty && counts_[i] != 0) {
+                f(std::bit_cast<double>(keys_[i]), counts_[i], firsts_[i]);
             }
         }
     }
 
+    // Parallel arrays rather than slots, so that the counting loop reaches each by the slot's
+    // number alone.
     std::array<double, 4> bound_;
-    std::array<Slot, kSize> slots_{};
+    std::array<uint64_t, kSize> keys_{};
+    std::array<std::size_t, kSize> counts_{};
+    std::array<const HistoryRecord*, kSize> firsts_{};
+    std::array<unsigned, kSize> beyond_{};
     std::size_t used_ = 0;
 };
 
@@ -201,8 +203,8 @@ public:
     static std::size_t index(int humidity) { return static_cast<uint8_t>(humidity); }
     unsigned beyond(std::size_t index) const { return beyond_[index]; }
     void count(std::size_t index, const HistoryRecord& record) {
-        ++slots_[index].count;
-        slots_[index].first = &record;
+        ++counts_[index];
+        firsts_[index] = &record;
     }
 
     // `records`: those the pass went through.
@@ -211,34 +213,31 @@ public:
         int64_t sum = 0;
         for (int h = std::numeric_limits<int8_t>::min(); h <= std::numeric_limits<int8_t>::max();
              ++h) {
-            const Slot& s = slots_[index(h)];
-            if (s.count == 0) {
+            const std::size_t count = counts_[index(h)];
+            if (count == 0) {
                 continue;
             }
-            const auto first = static_cast<std::size_t>(s.first - records.data());
+            const auto first = static_cast<std::size_t>(firsts_[index(h)] - records.data());
             if (f.count == 0) {
                 f.min = {static_cast<double>(h), first};
             }
             f.max = {static_cast<double>(h), first};
-            f.count += s.count;
-            sum += static_cast<int64_t>(s.count) * h;
+            f.count += count;
+            sum += static_cast<int64_t>(count) * h;
         }
         f.mean = f.count == 0 ? 0.0 : static_cast<double>(sum) / static_cast<double>(f.count);
         for (int h = std::numeric_limits<int8_t>::min(); h <= std::numeric_limits<int8_t>::max();
              ++h) {
             const double d = h - f.mean;
-            f.squares += static_cast<double>(slots_[index(h)].count) * d * d;
+            f.squares += static_cast<double>(counts_[index(h)]) * d * d;
         }
         return f;
     }
 
 private:
     static constexpr unsigned kHumidityBits = 12;
-    struct Slot {
-        std::size_t count = 0;
-        const HistoryRecord* first = nullptr;
-    };
-    std::array<Slot, 256> slots_{};
+    std::array<std::size_t, 256> counts_{};
+    std::array<const HistoryRecord*, 256> firsts_{};
     std::array<unsigned, 256> beyond_{};
 };
 
@@ -581,13 +580,13 @@ countWhileSame(std::span<const HistoryRecord> records, std::size_t end, const In
         if (!hasValidTime(r) || r.interval < 0 || !inside(r)) {
             break;
         }
-        TemperatureTable::Slot& t = temperatures.home(r.temperature);
+        const std::size_t t = TemperatureTable::home(r.temperature);
         const std::size_t h = HumidityCounts::index(r.humidity);
-        if (!TemperatureTable::holds(t, r.temperature) ||
-            (t.beyond | humidities.beyond(h)) != Beyond) {
+        if (!temperatures.holds(t, r.temperature) ||
+            (temperatures.beyond(t) | humidities.beyond(h)) != Beyond) {
             break;
         }
-        TemperatureTable::count(t, r);
+        temperatures.count(t, r);
         humidities.count(h, r);
         extremes.widen<Beyond>(r.temperature, r.humidity);
         minutes += r.interval;
@@ -658,8 +657,8 @@ WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fah
             beyond = is;
             continue;
         }
-        if (TemperatureTable::Slot* slot = temperatures->find(t)) {
-            TemperatureTable::count(*slot, r);
+        if (const auto slot = temperatures->find(t)) {
+            temperatures->count(*slot, r);
         } else {
             others.add(t, i);
         }
