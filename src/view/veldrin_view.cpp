@@ -457,6 +457,7 @@ void CVeldrinView::followAttached() {
 }
 
 void CVeldrinView::displayedDataChanged() {
+    followDisplayedRecorder();
     showDisplayedTexts();
     if (displayMode() == DisplayMode::list) {
         fillRecordList();
@@ -867,6 +868,18 @@ void CVeldrinView::onStatistics() {
 }
 
 // ---- Alarms -----------------------------------------------------------------------------------
+
+// A recorder registered or recognised while the window runs becomes the displayed one without
+// being chosen: its limits apply from then on, not those of the recorder shown before.
+void CVeldrinView::followDisplayedRecorder() {
+    if (store_->displayedIsDocument()) {
+        return;
+    }
+    const int32_t number = store_->displayedSettings().recorderNumber;
+    if (number >= 0 && number != alarms_->displayedRecorder()) {
+        displayedRecorderChanged(number);
+    }
+}
 
 void CVeldrinView::displayedRecorderChanged(int32_t number) {
     alarms_->setDisplayedRecorder(number);

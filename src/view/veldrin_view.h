@@ -193,6 +193,7 @@ private:
     void onPickersChanged();
     void followAlarms();
     void displayedRecorderChanged(int32_t number);
+    void followDisplayedRecorder();
 
     ViewStartup startup_;
     CFrameServices& frame_;

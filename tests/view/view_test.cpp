@@ -6,6 +6,7 @@
 #include "lang/language_table.h"
 #include "settings/language_dialog.h"
 #include "store/data_file.h"
+#include "view/alarm_monitor.h"
 #include "view/command_ids.h"
 #include "view/record_list_model.h"
 
@@ -405,7 +406,8 @@ TEST(ViewChain, ARecorderRegisteredWhileTheWindowRunsIsShownAtOnce) {
         chart::ChartArea::resetLoadGivenUp();
         ViewRig rig;
         if (recorderZeroOnFile) {
-            writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n");
+            writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
+                                            "[Alarm Limits 0]\nTempHigh=24\n");
             writeDataFile(rig.file("0.dat"), {},
                           {recordAt(DateTime::fromFields(2011, 6, 15), 18, 55)});
         }
@@ -426,6 +428,9 @@ TEST(ViewChain, ARecorderRegisteredWhileTheWindowRunsIsShownAtOnce) {
         EXPECT_EQ(view.store().displayedCount(), 300u);
         EXPECT_EQ(rig.control<QLineEdit>(control_id::kIntervalEdit)->text(), "2");
         EXPECT_EQ(view.store().displayedSettings().tempUnit, 1);
+        // The limits of the recorder shown before do not mark the new one's records.
+        EXPECT_EQ(view.alarms().displayedRecorder(), 1);
+        EXPECT_EQ(view.alarms().displayedLimits(), AlarmLimits{});
         EXPECT_EQ(rig.prompts.messages, QStringList());
     }
     chart::ChartArea::resetLoadGivenUp();
