@@ -13,6 +13,8 @@
 
 #include <QApplication>
 
+#include "wandering_history.h"
+
 #include <benchmark/benchmark.h>
 #include <ctime>
 #include <random>
@@ -24,23 +26,7 @@ constexpr int kRecords = 1'000'000;
 const QSize kSurface(900, 525);
 
 RecordList history() {
-    std::mt19937 gen(7);
-    std::uniform_real_distribution<double> dt(-0.2, 0.2);
-    std::uniform_int_distribution<int> dh(-1, 1);
-    RecordList records(kRecords);
-    double t = 21.0;
-    int h = 50;
-    const DateTime start = DateTime::fromFields(2011, 1, 1);
-    for (int i = 0; i < kRecords; ++i) {
-        t = std::clamp(t + dt(gen), -10.0, 40.0);
-        h = std::clamp(h + dh(gen), 10, 95);
-        HistoryRecord& r = records[static_cast<std::size_t>(i)];
-        r.setTime(start.plusSeconds(30LL * i));
-        r.temperature = t;
-        r.humidity = static_cast<int8_t>(h);
-        r.interval = 1;
-    }
-    return records;
+    return wanderingHistory(static_cast<std::size_t>(kRecords));
 }
 
 DataFileContent load(const std::string& path) {

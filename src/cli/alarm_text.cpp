@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace veldrin::cli {
 namespace {
@@ -105,14 +104,7 @@ std::string minutesText(int64_t minutes) {
 } // namespace
 
 std::string isoTimeText(const DateTime& time) {
-    CalendarFields f;
-    if (!time.fields(f)) {
-        return {};
-    }
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", f.year, f.month, f.day,
-                  f.hour, f.minute, f.second);
-    return buffer;
+    return calendarText(time, 'T');
 }
 
 std::string shortNumber(double value, int decimals) {

@@ -28,14 +28,8 @@ void printNoRecorder(int waitSeconds) {
 }
 
 std::string timeText(const DateTime& time) {
-    CalendarFields f;
-    if (!time.fields(f)) {
-        return "(no time)";
-    }
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day,
-                  f.hour, f.minute, f.second);
-    return buffer;
+    const std::string text = calendarText(time);
+    return text.empty() ? "(no time)" : text;
 }
 
 std::string mainIniPath(const Folders& folders) {

@@ -148,6 +148,17 @@ bool DateTime::fields(CalendarFields& out) const {
     return true;
 }
 
+std::string calendarText(const DateTime& time, char separator) {
+    CalendarFields f;
+    if (!time.fields(f)) {
+        return {};
+    }
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d%c%02d:%02d:%02d", f.year, f.month, f.day,
+                  separator, f.hour, f.minute, f.second);
+    return buffer;
+}
+
 int64_t secondsBetween(const DateTime& a, const DateTime& b) {
     return a.linearSeconds() - b.linearSeconds();
 }

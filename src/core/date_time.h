@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 namespace veldrin {
 
@@ -61,6 +62,10 @@ struct DateTime {
     double linear() const;
     static DateTime fromLinear(double days);
 };
+
+// "YYYY-MM-DD HH:MM:SS", or with another character between date and time ('T' for ISO 8601);
+// empty for a value that has no calendar fields.
+std::string calendarText(const DateTime& time, char separator = ' ');
 
 // Seconds of difference a - b on the time line, rounded to the nearest second.
 int64_t secondsBetween(const DateTime& a, const DateTime& b);

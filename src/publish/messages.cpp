@@ -23,14 +23,8 @@ std::string fixedOneDecimal(double value) {
 }
 
 std::string localTimeKey(const DateTime& time) {
-    CalendarFields f;
-    if (!time.fields(f)) {
-        return "invalid";
-    }
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", f.year, f.month, f.day,
-                  f.hour, f.minute, f.second);
-    return buffer;
+    const std::string text = calendarText(time, 'T');
+    return text.empty() ? "invalid" : text;
 }
 
 std::string offsetText(int64_t offsetSeconds) {

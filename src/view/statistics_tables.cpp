@@ -2,8 +2,6 @@
 
 #include "lang/language_table.h"
 
-#include <cstdio>
-
 namespace veldrin {
 namespace {
 
@@ -54,15 +52,7 @@ QString withTime(const QString& value, const DateTime& time) {
 } // namespace
 
 QString statisticsTime(const DateTime& time) {
-    CalendarFields f;
-    if (!time.fields(f)) {
-        return QString();
-    }
-    // Formatted at once: a report may list thousands of event times.
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day,
-                  f.hour, f.minute, f.second);
-    return QString::fromLatin1(text);
+    return QString::fromStdString(calendarText(time));
 }
 
 QString temperatureWithUnit(double value, bool fahrenheit) {
