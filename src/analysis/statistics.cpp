@@ -269,24 +269,27 @@ public:
         }
     }
 
-    // Joined with the figures of the stored tenths.
-    Figures joined(const Figures& tenths) const {
+    // Joined with the figures of the values in the table.
+    Figures joined(const Figures& table) const {
         if (count_ == 0) {
-            return tenths;
+            return table;
         }
-        Figures f = tenths;
-        f.count = tenths.count + count_;
+        Figures f = table;
+        f.count = table.count + count_;
         const double n = static_cast<double>(f.count);
         const double k = static_cast<double>(count_);
-        f.mean = (tenths.mean * static_cast<double>(tenths.count) + shift_ * k + sum_) / n;
-        const double fromTenths = tenths.mean - f.mean;
+        f.mean = (table.mean * static_cast<double>(table.count) + shift_ * k + sum_) / n;
+        const double fromTable = table.mean - f.mean;
         const double delta = f.mean - shift_;
-        f.squares = tenths.squares + static_cast<double>(tenths.count) * fromTenths * fromTenths +
+        f.squares = table.squares + static_cast<double>(table.count) * fromTable * fromTable +
                     squares_ - 2.0 * delta * sum_ + k * delta * delta;
-        if (tenths.count == 0 || min_.value < tenths.min.value) {
+        // Equal values (0 and -0) are told apart by their first record.
+        if (table.count == 0 || min_.value < table.min.value ||
+            (min_.value == table.min.value && min_.index < table.min.index)) {
             f.min = min_;
         }
-        if (tenths.count == 0 || max_.value > tenths.max.value) {
+        if (table.count == 0 || max_.value > table.max.value ||
+            (max_.value == table.max.value && max_.index < table.max.index)) {
             f.max = max_;
         }
         return f;
