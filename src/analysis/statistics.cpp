@@ -606,6 +606,7 @@ countWhileSame(std::span<const HistoryRecord> records, std::size_t end, const In
     return end;
 }
 
+// countWhileSame() made for the limits `beyond`.
 template <class Inside>
 std::size_t countWhileSameAs(unsigned beyond, std::span<const HistoryRecord> records,
                              std::size_t end, const Inside& inside, TemperatureTable& temperatures,
