@@ -81,9 +81,9 @@ struct Figures {
 // How often each temperature occurs in the window and the first record holding it, in a table
 // keyed by the value's bits. A recorder gives few distinct values (tenths of a degree), so the
 // pass only counts; the sums, the spread, the extremes and the mean kinetic temperature are
-// taken from the table at the end, once per distinct value. The pass goes from the latest record
-// to the earliest, so that the first record holding a value is simply the last one counted.
-// Each slot also holds the temperature limits its value lies beyond.
+// taken from the table at the end, once per distinct value. The first record holding a value is
+// noted when the value is placed, so that counting it again is a single increment. Each slot
+// also holds the temperature limits its value lies beyond.
 class TemperatureTable {
 public:
     explicit TemperatureTable(const std::array<double, 4>& bound) : bound_(bound) {
@@ -97,8 +97,9 @@ public:
     // is empty.
     unsigned beyond(std::size_t slot) const { return beyond_[slot]; }
 
-    // The slot of a value, placed when it is new; none when the table is as full as it may get.
-    std::optional<std::size_t> find(double celsius) {
+    // The slot of a value, placed with `record` as its first when it is new; none when the table
+    // is as full as it may get.
+    std::optional<std::size_t> find(double celsius, const HistoryRecord& record) {
         const uint64_t k = key(celsius);
         for (std::size_t i = homeIndex(k);; i = (i + 1) % kSize) {
             if (beyond_[i] == kEmpty) {
@@ -107,6 +108,7 @@ public:
                 }
                 ++used_;
                 keys_[i] = k;
+                firsts_[i] = &record;
                 beyond_[i] = beyondBits(celsius, 0.0, bound_) & kTemperatureBits;
                 return i;
             }
@@ -116,10 +118,7 @@ public:
         }
     }
 
-    void count(std::size_t slot, const HistoryRecord& record) {
-        ++counts_[slot];
-        firsts_[slot] = &record;
-    }
+    void count(std::size_t slot) { ++counts_[slot]; }
 
     // `records`: those the pass went through.
     Figures figures(std::span<const HistoryRecord> records) const {
@@ -190,21 +189,27 @@ private:
 };
 
 // How often each humidity occurs in the window and the first record holding it, and the
-// humidity limits each value lies beyond.
+// humidity limits each value lies beyond. A value not seen yet is marked as beyond no set of
+// limits, so that the counting loop leaves its first record to the pass.
 class HumidityCounts {
 public:
     explicit HumidityCounts(const std::array<double, 4>& bound) {
         for (int h = std::numeric_limits<int8_t>::min(); h <= std::numeric_limits<int8_t>::max();
              ++h) {
-            beyond_[index(h)] = beyondBits(0.0, h, bound) & kHumidityBits;
+            beyond_[index(h)] = (beyondBits(0.0, h, bound) & kHumidityBits) | kUnseen;
         }
     }
 
     static std::size_t index(int humidity) { return static_cast<uint8_t>(humidity); }
     unsigned beyond(std::size_t index) const { return beyond_[index]; }
+    // Counts a value seen before.
+    void count(std::size_t index) { ++counts_[index]; }
     void count(std::size_t index, const HistoryRecord& record) {
+        if ((beyond_[index] & kUnseen) != 0) {
+            beyond_[index] &= ~kUnseen;
+            firsts_[index] = &record;
+        }
         ++counts_[index];
-        firsts_[index] = &record;
     }
 
     // `records`: those the pass went through.
@@ -236,6 +241,7 @@ public:
 
 private:
     static constexpr unsigned kHumidityBits = 12;
+    static constexpr unsigned kUnseen = 0x100;
     std::array<std::size_t, 256> counts_{};
     std::array<const HistoryRecord*, 256> firsts_{};
     std::array<unsigned, 256> beyond_{};
@@ -251,11 +257,11 @@ public:
             shift_ = celsius;
             min_ = max_ = {celsius, index};
         }
-        // Taken latest first: of equal values the last one taken is the first record.
-        if (celsius <= min_.value) {
+        // Taken earliest first: of equal values the first one taken is the first record.
+        if (celsius < min_.value) {
             min_ = {celsius, index};
         }
-        if (celsius >= max_.value) {
+        if (celsius > max_.value) {
             max_ = {celsius, index};
         }
         const double d = celsius - shift_;
@@ -415,10 +421,9 @@ struct RunExtremes {
 };
 
 // Where the pass stands when the limits a record lies beyond differ from the previous record's.
-// The pass goes from the latest record to the earliest: "before" is later in time.
 struct PassPoint {
     std::size_t index = 0;    // this record
-    std::size_t previous = 0; // the window's record taken before it (the next one in time)
+    std::size_t previous = 0; // the window's record taken before it
     std::size_t count = 0;    // records of the window taken before this one
     int64_t minutes = 0;      // their minutes
 };
@@ -457,11 +462,10 @@ private:
         if (at.minutes - from.minutes < delay_) {
             return;
         }
-        // Taken latest first: the run was opened at its last record and ends at its first.
         AlarmEvent e;
         e.limit = kind;
-        e.firstIndex = at.previous;
-        e.lastIndex = from.index;
+        e.firstIndex = from.index;
+        e.lastIndex = at.previous;
         e.start = records_[e.firstIndex].time();
         e.end = records_[e.lastIndex].time();
         e.records = at.count - from.count;
@@ -553,33 +557,31 @@ private:
 struct RunningTally {
     std::size_t count = 0;
     int64_t minutes = 0;
-    std::size_t last = 0; // the last record counted, the earliest so far
+    std::size_t last = 0; // the last record counted
     RunExtremes extremes;
 
     PassPoint at(std::size_t index) const { return PassPoint{index, last, count, minutes}; }
 };
 
-// Counts the records before `end`, latest first, while each is one the window holds with a valid
-// time, an interval that is not negative and values that lie beyond the limits `Beyond` and are
-// found at their first place in the tables; returns one past the record where it stopped (0 when
-// it took them all). Anything else is rare and left to the pass, so that a common record is
-// judged by few predictable branches. The figures are worked on in local variables whose
-// addresses never leave this function, and the loop makes no call (a call clobbers every floating
-// point register), so that the compiler keeps them in registers. Made for each set of limits, so
-// that it widens only the extremes of the runs going on.
+// Counts the records from `begin` on while each is one the window holds with a valid time, an
+// interval that is not negative and values that lie beyond the limits `Beyond` and have been
+// seen before; returns the record where it stopped (the records' size when it took them all).
+// Anything else is rare and left to the pass, so that a common record is judged by few
+// predictable branches. The figures are worked on in local variables whose addresses never leave
+// this function, and the loop makes no call (a call clobbers every floating point register), so
+// that the compiler keeps them in registers. Made for each set of limits, so that it widens only
+// the extremes of the runs going on.
 template <unsigned Beyond, class Inside>
 [[gnu::noinline]] std::size_t
-countWhileSame(std::span<const HistoryRecord> records, std::size_t end, const Inside& window,
+countWhileSame(std::span<const HistoryRecord> records, std::size_t begin, const Inside& window,
                TemperatureTable& temperatures, HumidityCounts& humidities, RunningTally& tally) {
     const Inside inside = window;
     int64_t minutes = tally.minutes;
     RunExtremes extremes = tally.extremes;
-    // Only the record's address is kept in the loop: the first records of the values are kept
-    // as addresses too.
-    const HistoryRecord* const first = records.data();
-    const HistoryRecord* next = first + end;
-    for (; next != first; --next) {
-        const HistoryRecord& r = next[-1];
+    const HistoryRecord* next = records.data() + begin;
+    const HistoryRecord* const end = records.data() + records.size();
+    for (; next != end; ++next) {
+        const HistoryRecord& r = *next;
         if (!hasValidTime(r) || r.interval < 0 || !inside(r)) {
             break;
         }
@@ -589,41 +591,41 @@ countWhileSame(std::span<const HistoryRecord> records, std::size_t end, const In
             (temperatures.beyond(t) | humidities.beyond(h)) != Beyond) {
             break;
         }
-        temperatures.count(t, r);
-        humidities.count(h, r);
+        temperatures.count(t);
+        humidities.count(h);
         extremes.widen<Beyond>(r.temperature, r.humidity);
         minutes += r.interval;
     }
     // Every record the loop went through was counted.
-    const auto counted = end - static_cast<std::size_t>(next - first);
-    end -= counted;
-    if (counted != 0) {
-        tally.last = end;
+    const auto stop = static_cast<std::size_t>(next - records.data());
+    if (stop != begin) {
+        tally.last = stop - 1;
     }
-    tally.count += counted;
+    tally.count += stop - begin;
     tally.minutes = minutes;
     tally.extremes.take<Beyond>(extremes);
-    return end;
+    return stop;
 }
 
 // countWhileSame() made for the limits `beyond`.
 template <class Inside>
 std::size_t countWhileSameAs(unsigned beyond, std::span<const HistoryRecord> records,
-                             std::size_t end, const Inside& inside, TemperatureTable& temperatures,
-                             HumidityCounts& humidities, RunningTally& tally) {
+                             std::size_t begin, const Inside& inside,
+                             TemperatureTable& temperatures, HumidityCounts& humidities,
+                             RunningTally& tally) {
     using Count = std::size_t (*)(std::span<const HistoryRecord>, std::size_t, const Inside&,
                                   TemperatureTable&, HumidityCounts&, RunningTally&);
     static constexpr auto kCounts = []<unsigned... B>(std::integer_sequence<unsigned, B...>) {
         return std::array<Count, sizeof...(B)>{&countWhileSame<B, Inside>...};
     }
     (std::make_integer_sequence<unsigned, 16>{});
-    return kCounts[beyond & 15u](records, end, inside, temperatures, humidities, tally);
+    return kCounts[beyond & 15u](records, begin, inside, temperatures, humidities, tally);
 }
 
-// The one pass, from the latest record to the earliest. The common records are counted by
-// countWhileSame(); the rare ones (a change of the limits crossed, a temperature new to the
-// table or not a number, no valid time, a negative interval, a record outside the window) are
-// taken here.
+// The one pass, from the earliest record to the latest. The common records are counted by
+// countWhileSame(); the rare ones (a change of the limits crossed, a value new to the tables or
+// a temperature not a number, no valid time, a negative interval, a record outside the window)
+// are taken here.
 template <class Inside>
 WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fahrenheit,
                                 const AlarmLimits& limits, Inside inside) {
@@ -633,25 +635,25 @@ WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fah
     HumidityCounts humidities(bound);
     OtherTemperatures others;
     RunningTally tally;
-    const auto skipOutside = [&](std::size_t end) {
-        while (end > 0 && !(usable(records[end - 1]) && inside(records[end - 1]))) {
-            --end;
+    const auto counted = [&](std::size_t i) { return usable(records[i]) && inside(records[i]); };
+    const auto skipOutside = [&](std::size_t begin) {
+        while (begin < records.size() && !counted(begin)) {
+            ++begin;
         }
-        return end;
+        return begin;
     };
-    // The pass starts at the window's latest record.
-    std::size_t end = skipOutside(records.size());
-    const std::size_t latest = end == 0 ? 0 : end - 1;
+    std::size_t begin = skipOutside(0);
+    const std::size_t earliest = begin;
     unsigned beyond = 0;
     for (;;) {
-        end = countWhileSameAs(beyond, records, end, inside, *temperatures, humidities, tally);
-        if (end == 0) {
+        begin = countWhileSameAs(beyond, records, begin, inside, *temperatures, humidities, tally);
+        if (begin == records.size()) {
             break;
         }
-        const std::size_t i = end - 1;
+        const std::size_t i = begin;
         const HistoryRecord& r = records[i];
-        if (!usable(r) || !inside(r)) {
-            end = skipOutside(end - 1);
+        if (!counted(i)) {
+            begin = skipOutside(i + 1);
             continue;
         }
         const double t = r.temperature;
@@ -661,8 +663,8 @@ WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fah
             beyond = is;
             continue;
         }
-        if (const auto slot = temperatures->find(t)) {
-            temperatures->count(*slot, r);
+        if (const auto slot = temperatures->find(t, r)) {
+            temperatures->count(*slot);
         } else {
             others.add(t, i);
         }
@@ -671,15 +673,15 @@ WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fah
         tally.minutes += intervalMinutes(r);
         ++tally.count;
         tally.last = i;
-        --end;
+        ++begin;
     }
 
     WindowStatistics out;
     out.fahrenheit = fahrenheit;
     out.records = tally.count;
     if (tally.count > 0) {
-        out.first = records[tally.last].time();
-        out.last = records[latest].time();
+        out.first = records[earliest].time();
+        out.last = records[tally.last].time();
     }
     const bool f = fahrenheit;
     out.temperature = valueStatistics(
@@ -696,7 +698,7 @@ WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fah
             out.meanKineticTemperature = displayTemperature(*mkt, f);
         }
     }
-    out.events = runs.finish(beyond, tally.at(tally.last), tally.extremes);
+    out.events = runs.finish(beyond, tally.at(records.size()), tally.extremes);
     for (AlarmEvent& e : out.events) {
         if (isTemperatureLimit(e.limit)) {
             e.extreme = displayTemperature(e.extreme, f);
