@@ -359,10 +359,10 @@ struct RunExtremes {
     // restarts when its run starts.
     template <unsigned Beyond = 15u> void widen(double t, int h) {
         if constexpr ((Beyond & 1u) != 0) {
-            temperatureMax = std::max(temperatureMax, t);
+            temperatureMax = std::max(t, temperatureMax);
         }
         if constexpr ((Beyond & 2u) != 0) {
-            temperatureMin = std::min(temperatureMin, t);
+            temperatureMin = std::min(t, temperatureMin);
         }
         if constexpr ((Beyond & 4u) != 0) {
             humidityMax = std::max(humidityMax, h);
@@ -436,11 +436,12 @@ public:
         : records_(records), delay_(std::max(0, limits.delayMinutes)) {}
 
     void change(unsigned was, unsigned is, const PassPoint& at, RunExtremes& extremes) {
-        for (const LimitKind kind : kLimitKinds) {
-            const unsigned bit = 1u << slot(kind);
-            if ((was & bit) != 0 && (is & bit) == 0) {
+        // Mostly one limit changes: only those are looked at.
+        for (unsigned changed = (was ^ is) & 15u; changed != 0; changed &= changed - 1) {
+            const auto kind = static_cast<LimitKind>(std::countr_zero(changed));
+            if ((is & (1u << slot(kind))) == 0) {
                 close(kind, at, extremes.of(kind));
-            } else if ((was & bit) == 0 && (is & bit) != 0) {
+            } else {
                 open_[slot(kind)] = at;
                 extremes.restart(kind);
             }
@@ -568,11 +569,11 @@ struct RunningTally {
 // seen before; returns the record where it stopped (the records' size when it took them all).
 // Anything else is rare and left to the pass, so that a common record is judged by few
 // predictable branches. The figures are worked on in local variables whose addresses never leave
-// this function, and the loop makes no call (a call clobbers every floating point register), so
-// that the compiler keeps them in registers. Made for each set of limits, so that it widens only
-// the extremes of the runs going on.
+// the pass, and the loop makes no call (a call clobbers every floating point register), so that
+// the compiler keeps them in registers. Made for each set of limits, so that it widens only the
+// extremes of the runs going on.
 template <unsigned Beyond, class Inside>
-[[gnu::noinline]] std::size_t
+[[gnu::always_inline]] inline std::size_t
 countWhileSame(std::span<const HistoryRecord> records, std::size_t begin, const Inside& window,
                TemperatureTable& temperatures, HumidityCounts& humidities, RunningTally& tally) {
     const Inside inside = window;
@@ -607,19 +608,23 @@ countWhileSame(std::span<const HistoryRecord> records, std::size_t begin, const 
     return stop;
 }
 
-// countWhileSame() made for the limits `beyond`.
+// countWhileSame() made for the limits `beyond`, chosen within the pass: a change of the limits
+// crossed then costs no call.
 template <class Inside>
-std::size_t countWhileSameAs(unsigned beyond, std::span<const HistoryRecord> records,
-                             std::size_t begin, const Inside& inside,
-                             TemperatureTable& temperatures, HumidityCounts& humidities,
-                             RunningTally& tally) {
-    using Count = std::size_t (*)(std::span<const HistoryRecord>, std::size_t, const Inside&,
-                                  TemperatureTable&, HumidityCounts&, RunningTally&);
-    static constexpr auto kCounts = []<unsigned... B>(std::integer_sequence<unsigned, B...>) {
-        return std::array<Count, sizeof...(B)>{&countWhileSame<B, Inside>...};
+[[gnu::always_inline]] inline std::size_t
+countWhileSameAs(unsigned beyond, std::span<const HistoryRecord> records, std::size_t begin,
+                 const Inside& inside, TemperatureTable& temperatures, HumidityCounts& humidities,
+                 RunningTally& tally) {
+    return [&]<unsigned... B>(std::integer_sequence<unsigned, B...>) {
+        std::size_t stop = begin;
+        static_cast<void>(
+            ((beyond == B &&
+              (stop = countWhileSame<B>(records, begin, inside, temperatures, humidities, tally),
+               true)) ||
+             ...));
+        return stop;
     }
     (std::make_integer_sequence<unsigned, 16>{});
-    return kCounts[beyond & 15u](records, begin, inside, temperatures, humidities, tally);
 }
 
 // The one pass, from the earliest record to the latest. The common records are counted by
@@ -659,7 +664,10 @@ WindowStatistics statisticsPass(std::span<const HistoryRecord> records, bool fah
         const double t = r.temperature;
         if (const unsigned is = beyondBits(t, r.humidity, bound); is != beyond) {
             // The record is taken again by the loop once its change is booked.
-            runs.change(beyond, is, tally.at(i), tally.extremes);
+            // A copy, so that the pass's own figures stay in registers.
+            RunExtremes extremes = tally.extremes;
+            runs.change(beyond, is, tally.at(i), extremes);
+            tally.extremes = extremes;
             beyond = is;
             continue;
         }
