@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -32,6 +34,20 @@ bool hasValidTime(const HistoryRecord& record) {
 bool usable(const HistoryRecord& record) {
     return hasValidTime(record) && std::isfinite(record.temperature);
 }
+
+// The last eight bytes of a record (interval, humidity, time statuses), read at once, and the
+// bits of them that make a record one the counting loop leaves to the pass: a time that is not
+// valid, a negative interval.
+uint64_t recordTail(const HistoryRecord& record) {
+    static_assert(std::endian::native == std::endian::little);
+    static_assert(offsetof(HistoryRecord, interval) == 24 &&
+                  offsetof(HistoryRecord, timeStatus) == 29 && sizeof(HistoryRecord) == 32);
+    uint64_t tail = 0;
+    std::memcpy(&tail, reinterpret_cast<const unsigned char*>(&record) + 24, sizeof tail);
+    return tail;
+}
+static_assert(static_cast<int>(DateTimeStatus::valid) == 0);
+constexpr uint64_t kUncountedTail = uint64_t{0xFF} << 40 | uint64_t{1} << 31;
 
 int64_t intervalMinutes(const HistoryRecord& record) {
     return std::max<int64_t>(0, record.interval);
@@ -163,7 +179,8 @@ private:
     static constexpr std::size_t kMaxValues = kSize / 2;
     static constexpr unsigned kEmpty = 0x100;
     static constexpr unsigned kTemperatureBits = 3;
-    static constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15; // 2^64 / golden ratio
+    // 2^32 / golden ratio, sign-extended so that the multiplication takes it as an immediate.
+    static constexpr uint64_t kMultiplier = 0xFFFF'FFFF'9E37'79B9;
 
     static uint64_t key(double celsius) { return std::bit_cast<uint64_t>(celsius); }
     static std::size_t homeIndex(uint64_t key) {
@@ -583,7 +600,8 @@ countWhileSame(std::span<const HistoryRecord> records, std::size_t begin, const 
     const HistoryRecord* const end = records.data() + records.size();
     for (; next != end; ++next) {
         const HistoryRecord& r = *next;
-        if (!hasValidTime(r) || r.interval < 0 || !inside(r)) {
+        const uint64_t tail = recordTail(r);
+        if ((tail & kUncountedTail) != 0 || !inside(r)) {
             break;
         }
         const std::size_t t = TemperatureTable::home(r.temperature);
@@ -595,7 +613,7 @@ countWhileSame(std::span<const HistoryRecord> records, std::size_t begin, const 
         temperatures.count(t);
         humidities.count(h);
         extremes.widen<Beyond>(r.temperature, r.humidity);
-        minutes += r.interval;
+        minutes += static_cast<uint32_t>(tail);
     }
     // Every record the loop went through was counted.
     const auto stop = static_cast<std::size_t>(next - records.data());
