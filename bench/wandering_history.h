@@ -1,11 +1,13 @@
 #pragma once
 // A history that wanders as a room does, one record every 30 seconds from 2011-01-01, for the
-// benchmarks that draw or report a million records.
+// benchmarks that draw or report a million records. Its temperatures are tenths of a degree, as
+// the recorder gives them and the store keeps them.
 
 #include "core/date_time.h"
 #include "core/recorder_types.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <random>
 #include <vector>
@@ -25,7 +27,7 @@ inline std::vector<HistoryRecord> wanderingHistory(std::size_t count) {
         h = std::clamp(h + dh(gen), 10, 95);
         HistoryRecord& r = records[i];
         r.setTime(start.plusSeconds(30 * static_cast<int64_t>(i)));
-        r.temperature = t;
+        r.temperature = std::round((t + 40.0) * 10.0) * 0.1 - 40.0;
         r.humidity = static_cast<int8_t>(h);
         r.interval = 1;
     }
