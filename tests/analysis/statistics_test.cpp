@@ -112,6 +112,7 @@ TEST(Statistics, TakeExactlyTheRecordsOfTheWindowToTheSecond) {
                          Case{at(1).plusSeconds(1), at(3).plusSeconds(-1), 1},
                          Case{at(0).plusSeconds(-3600), at(0), 1},
                          Case{at(4).plusSeconds(1), at(4).plusSeconds(60), 0},
+                         Case{at(3), at(1), 0}, // reversed
                          Case{DateTime::invalidValue(), at(4), 0}}) {
         const WindowStatistics s = computeStatistics(records, c.from, c.to, false, AlarmLimits{});
         EXPECT_EQ(s.records, c.count);
