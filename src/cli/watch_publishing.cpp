@@ -6,6 +6,10 @@
 #include "core/atomic_file.h"
 #include "publish/mosquitto_session.h"
 #include "publish/publisher.h"
+
+#include <chrono>
+#include <future>
+#include <pthread.h>
 #endif
 
 #include <atomic>
@@ -21,6 +25,28 @@ namespace veldrin::cli {
 namespace {
 
 constexpr const char* kPasswordVariable = "VELDRIN_MQTT_PASSWORD";
+
+// Sent to the publishing thread when publishing stops: a connection to a broker whose host does
+// not answer waits minutes in the system before it fails, and the signal ends that wait at once.
+// It is blocked in every other thread, so that no other wait is cut short by it.
+constexpr int kWakeSignal = SIGUSR1;
+constexpr auto kWakeRepeat = std::chrono::milliseconds(100);
+
+void maskWakeSignal(int how) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, kWakeSignal);
+    pthread_sigmask(how, &signals, nullptr);
+}
+
+// Handled (by doing nothing) without SA_RESTART, so that the wait it interrupts ends.
+void installWakeHandler() {
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    sigaction(kWakeSignal, &action, nullptr);
+}
 
 // The file's first line: an editor's final line break is not part of the password.
 bool readPassword(const std::string& path, std::string& out, std::string& error) {
@@ -41,6 +67,7 @@ struct WatchPublishing::Running {
     std::unique_ptr<publish::MosquittoSession> client;
     std::unique_ptr<publish::Publisher> worker;
     std::atomic<bool> stop{false};
+    std::promise<void> ended;
     std::thread thread;
 };
 
@@ -82,6 +109,9 @@ bool WatchPublishing::prepare(const CliRequest& request, const Folders& folders,
     running->publisher.prefix = parsed.url.prefix;
     running->publisher.brokerName = publish::describe(parsed.url);
     running->publisher.discovery = wanted.discovery;
+    // Before the chain's threads start, so that they inherit the mask.
+    installWakeHandler();
+    maskWakeSignal(SIG_BLOCK);
     running_ = std::move(running);
     return true;
 }
@@ -106,13 +136,20 @@ void WatchPublishing::start(AcquisitionContext& context) {
         sigaddset(&signals, SIGINT);
         sigaddset(&signals, SIGTERM);
         pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        maskWakeSignal(SIG_UNBLOCK);
         running_->worker->run(running_->stop);
+        running_->ended.set_value();
     });
 }
 
 void WatchPublishing::stop() {
     if (running_ && running_->thread.joinable()) {
         running_->stop.store(true);
+        // Again and again: the thread may have been just about to enter the wait.
+        const std::future<void> ended = running_->ended.get_future();
+        do {
+            pthread_kill(running_->thread.native_handle(), kWakeSignal);
+        } while (ended.wait_for(kWakeRepeat) != std::future_status::ready);
         running_->thread.join();
     }
 }

@@ -25,6 +25,7 @@ Publisher::Publisher(PublisherSettings settings, BrokerSession& session, Clock& 
       window_(settings_.window) {}
 
 void Publisher::run(const std::atomic<bool>& stop) {
+    stop_ = &stop;
     while (!stop.load()) {
         step();
     }
@@ -95,7 +96,9 @@ void Publisher::connectionLost(const std::string& error, int64_t nowMs) {
         recorder.backlog.connectionLost();
     }
     const std::string why = refusal_.empty() ? error : "the broker refused the login: " + refusal_;
-    if (pacer_.failed(nowMs)) {
+    // A connection cut short by stopping is no failure to report.
+    const bool stopping = stop_ != nullptr && stop_->load();
+    if (pacer_.failed(nowMs) && !stopping) {
         problem_("MQTT: " + settings_.brokerName + ": " + why +
                  "; the records stay on disk and are published once the broker can be reached "
                  "(tried again after pauses growing from 1 to 60 seconds)");

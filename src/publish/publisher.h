@@ -101,6 +101,7 @@ private:
     bool loggedIn_ = false;
     bool programOnlineSent_ = false;
     bool failing_ = false; // a publish could not be queued: the session is dropped
+    const std::atomic<bool>* stop_ = nullptr; // run()'s, while it runs
     std::string refusal_;
     std::string lastSaveError_;
     // Messages of finish() not yet acknowledged.

@@ -14,8 +14,13 @@
 #include "support/local_broker.h"
 #include "support/test_support.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <mosquitto.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <cstdlib>
@@ -324,6 +329,69 @@ TEST_F(PublishEndToEnd, ABadUrlEndsAtOnceAndARefusedLoginIsNamedAndRetried) {
         EXPECT_EQ(watch->stop(SIGTERM), 0);
         unsetenv("VELDRIN_MQTT_PASSWORD");
     }
+}
+
+// A loopback port whose connections are never taken. Its queue is kept full, so that the system
+// drops a further connection's handshake, as a host that does not answer does.
+class SilentPort {
+public:
+    SilentPort() {
+        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        address_.sin_family = AF_INET;
+        address_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address_;
+        bind(listener_, reinterpret_cast<sockaddr*>(&address_), length);
+        listen(listener_, 0);
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address_), &length);
+        for (int i = 0; i < 4; ++i) {
+            held_.push_back(startConnection());
+        }
+    }
+    ~SilentPort() {
+        for (const int fd : held_) {
+            close(fd);
+        }
+        close(listener_);
+    }
+    SilentPort(const SilentPort&) = delete;
+    SilentPort& operator=(const SilentPort&) = delete;
+
+    int port() const { return ntohs(address_.sin_port); }
+
+    // Whether a new connection is left waiting.
+    bool silent() const {
+        const int fd = startConnection();
+        pollfd p{fd, POLLOUT, 0};
+        const bool waiting = poll(&p, 1, 500) == 0;
+        close(fd);
+        return waiting;
+    }
+
+private:
+    int startConnection() const {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        connect(fd, reinterpret_cast<const sockaddr*>(&address_), sizeof address_);
+        return fd;
+    }
+
+    int listener_ = -1;
+    sockaddr_in address_{};
+    std::vector<int> held_;
+};
+
+// A connection to such a host takes minutes to fail; a stop must not wait for it.
+TEST(PublishEndToEndStop, IsTakenAtOnceWhileTheBrokersHostDoesNotAnswer) {
+    const SilentPort broker;
+    ASSERT_TRUE(broker.silent());
+    const testing::TempDir dir;
+    BackgroundProgram watch({testing::binaryPath("veldrin-cli"), "--data-dir=" + dir.file("data"),
+                             "--device=sim", "--lang=0", "watch",
+                             "--mqtt=mqtt://127.0.0.1:" + std::to_string(broker.port()) + "/t"},
+                            dir.file("watch.out"));
+    ASSERT_TRUE(watch.waitForOutput("Download finished")) << watch.output();
+    EXPECT_EQ(watch.stop(SIGTERM, 10000), 0) << watch.output();
+    // A connection cut short by the stop is no failure to report.
+    EXPECT_EQ(watch.output().find("MQTT"), std::string::npos) << watch.output();
 }
 
 } // namespace
