@@ -8,6 +8,8 @@
 #include "cli/configure_plan.h"
 #include "cli/exit_status.h"
 
+#include <optional>
+
 namespace veldrin::cli {
 namespace {
 
@@ -37,11 +39,28 @@ bool requestIsAccepted(const ConfigureRequest& request, const DateTime& now) {
 }
 
 // What the recorder took, as read back from it (the description is the PC's).
-void printWritten(const RecorderSettings& readBack) {
-    printLine("written to the recorder:");
+void printHeld(const std::string& heading, const RecorderSettings& readBack) {
+    printLine(heading);
     for (const std::string& line : describeConfiguration(editFromSettings(readBack))) {
         printLine("  " + line);
     }
+}
+
+// What a write that did not go through left behind; none for one that did.
+std::optional<std::string> writeFailureText(Acquisition::WriteResult result) {
+    switch (result) {
+    case Acquisition::WriteResult::written:
+        return std::nullopt;
+    case Acquisition::WriteResult::refused:
+        return "the configuration was written only in part: the recorder refused a write";
+    case Acquisition::WriteResult::lost:
+        return "the configuration may have been written in part: the recorder stopped answering "
+               "(the description is kept in the data file)";
+    case Acquisition::WriteResult::exchanged:
+        return "nothing was written: the recorder attached is not the one that was connected; "
+               "run configure again";
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -80,15 +99,19 @@ int runConfigure(const CliRequest& request, const Folders& folders) {
     if (!planIsAccepted(plan)) {
         return kExitInvalid;
     }
-    const bool readBack = acquisition.writeSettings(plan.edit) != 0;
-    if (readBack) {
-        printWritten(context.store().connectedSettings());
+    const Acquisition::WriteResult result = acquisition.writeConfiguration(plan.edit);
+    const std::optional<std::string> failure = writeFailureText(result);
+    if (!failure) {
+        printHeld("written to the recorder:", context.store().connectedSettings());
+    } else if (result == Acquisition::WriteResult::refused) {
+        printHeld("the recorder holds, as read back:", context.store().connectedSettings());
     }
     status = exitStatusOf(loop.runToIdle());
-    if (!readBack && status == kExitOk) {
-        printError("the configuration could not be written: the recorder refused a write, was "
-                   "removed or exchanged, or its header could not be read back");
-        status = kExitIncomplete;
+    if (failure) {
+        printError(*failure);
+        if (status == kExitOk) {
+            status = kExitIncomplete;
+        }
     }
     return status;
 }

@@ -384,6 +384,37 @@ TEST_F(CliEndToEnd, ConfigureIsCheckedWrittenReadBackAndStored) {
     EXPECT_EQ(readMaxId(IniFile(data_ + "/main.ini")), 1);
 }
 
+// A write the recorder refuses and a recorder that goes away during the writes are told apart,
+// and neither is shown as written. Frames 73 to 77 write the configuration to a new recorder
+// with ten records: the second write is refused, or the recorder goes after the third.
+TEST_F(CliEndToEnd, AConfigurationNotWhollyWrittenSaysWhatHappened) {
+    struct Case {
+        std::vector<std::string> fault;
+        const char* said;
+        const char* heading; // of what the recorder holds, when it could be read back
+    };
+    for (const Case& c :
+         {Case{{"--wrong-ack-frame", "74"},
+               "the recorder refused a write",
+               "the recorder holds, as read back:"},
+          Case{{"--unplug-frame", "75"}, "the recorder stopped answering", nullptr}}) {
+        std::vector<std::string> options = {"--records", "10"};
+        options.insert(options.end(), c.fault.begin(), c.fault.end());
+        startSimulator(options);
+        const ProgramRun run = cli({"configure", "--interval", "5"});
+        EXPECT_EQ(run.status, 4) << run.out << run.err;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+        const auto shown = lines(run.out);
+        EXPECT_FALSE(contains(shown, "written to the recorder:")) << run.out;
+        if (c.heading != nullptr) {
+            EXPECT_TRUE(contains(shown, c.heading)) << run.out;
+            EXPECT_TRUE(contains(shown, "  interval: 1 min")) << run.out;
+        }
+        simulator_->stop(SIGTERM);
+        std::filesystem::remove_all(data_);
+    }
+}
+
 // Linear recording with a slot yet to come makes the records the recorder holds unreachable (only
 // slot ranges are read from then on): configure writes it only once they are on the PC.
 TEST_F(CliEndToEnd, ConfigureDownloadsWhatTheRecorderHoldsBeforeWriting) {
