@@ -337,8 +337,7 @@ class SilentPort {
 public:
     SilentPort() {
         listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        address_.sin_family = AF_INET;
-        address_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address_ = testing::loopbackAddress(0);
         socklen_t length = sizeof address_;
         bind(listener_, reinterpret_cast<sockaddr*>(&address_), length);
         listen(listener_, 0);

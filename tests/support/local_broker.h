@@ -18,6 +18,15 @@
 
 namespace veldrin::testing {
 
+// The loopback address with `port` (0: any free one, when bound).
+inline sockaddr_in loopbackAddress(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    return address;
+}
+
 class LocalBroker {
 public:
     // `extraConfig` is appended to the configuration (a password file, persistence).
@@ -52,7 +61,7 @@ public:
         }
         for (int i = 0; i < 500 && pid_ > 0; ++i) {
             const int fd = socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in address = loopback(port_);
+            sockaddr_in address = loopbackAddress(port_);
             const bool accepts =
                 connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
             close(fd);
@@ -75,17 +84,9 @@ public:
     }
 
 private:
-    static sockaddr_in loopback(int port) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        return address;
-    }
-
     static int freePort() {
         const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address = loopback(0);
+        sockaddr_in address = loopbackAddress(0);
         socklen_t length = sizeof address;
         bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
