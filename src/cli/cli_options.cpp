@@ -33,11 +33,15 @@ struct OptionSpec {
 };
 
 constexpr CommandSpec kCommands[] = {
-    {"sync", Command::sync, false},           {"watch", Command::watch, false},
-    {"info", Command::info, false},           {"list", Command::list, false},
-    {"export", Command::exportRecords, true}, {"clear", Command::clear, true},
-    {"configure", Command::configure, false}, {"limits", Command::limits, true},
-    {"stats", Command::stats, true},
+    {.name = "sync", .command = Command::sync, .needsRecorder = false},
+    {.name = "watch", .command = Command::watch, .needsRecorder = false},
+    {.name = "info", .command = Command::info, .needsRecorder = false},
+    {.name = "list", .command = Command::list, .needsRecorder = false},
+    {.name = "export", .command = Command::exportRecords, .needsRecorder = true},
+    {.name = "clear", .command = Command::clear, .needsRecorder = true},
+    {.name = "configure", .command = Command::configure, .needsRecorder = false},
+    {.name = "limits", .command = Command::limits, .needsRecorder = true},
+    {.name = "stats", .command = Command::stats, .needsRecorder = true},
 };
 
 // --recorder belongs to the commands that need it, and to no other.
