@@ -6,6 +6,7 @@
 #include "app/termination_signals.h"
 #include "app/veldrin_app.h"
 #include "settings/user_prompts.h"
+#include "sim/sim_registration.h"
 
 #include <QApplication>
 
@@ -38,6 +39,7 @@ bool displayReachable(const QStringList& arguments) {
 
 int main(int argc, char** argv) {
     using namespace veldrin;
+    sim::registerSimBackend();
     // Help and version need no display: answer them before the window system is opened.
     {
         const QStringList raw = rawArguments(argc, argv);

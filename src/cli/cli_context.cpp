@@ -2,6 +2,7 @@
 
 #include "cli/exit_status.h"
 #include "core/paths.h"
+#include "device/backend_registry.h"
 #include "lang/language_table.h"
 #include "lang/startup_language.h"
 #include "lang/utf.h"
@@ -75,22 +76,22 @@ bool lockDataFolder(DataDirectoryLock& lock, const Folders& folders, Command com
     return false;
 }
 
-bool openBackend(const CliRequest& request, sim::BackendChoice& out, int& status) {
+bool openBackend(const CliRequest& request, std::unique_ptr<HidBackend>& out, int& status) {
     std::string error;
-    out = sim::chooseBackend(request.device, error, SystemClock::instance());
-    if (!out.backend) {
+    out = chooseBackend(request.device, error, SystemClock::instance());
+    if (!out) {
         printError(error);
         status = kExitUsage;
         return false;
     }
     // Said once, before the first attempt: the presence poll itself only sees "no recorder".
-    const sim::DeviceCheck check = sim::checkDeviceName(request.device);
-    if (check.outlook == sim::DeviceOutlook::never) {
+    const DeviceCheck check = checkDeviceName(request.device);
+    if (check.outlook == DeviceOutlook::never) {
         printError("--device: " + check.reason);
         status = kExitInvalid;
         return false;
     }
-    if (check.outlook == sim::DeviceOutlook::notYet) {
+    if (check.outlook == DeviceOutlook::notYet) {
         printError(check.reason);
     }
     return true;
@@ -106,10 +107,25 @@ void ConsoleListener::problem(const std::string& message) {
     printError(message);
 }
 
-AcquisitionContext::AcquisitionContext(const Folders& folders, sim::BackendChoice backend,
+std::unique_ptr<AcquisitionContext> AcquisitionContext::open(const CliRequest& request,
+                                                             const Folders& folders, Clock& clock,
+                                                             int& status) {
+    auto lock = std::make_unique<DataDirectoryLock>();
+    std::unique_ptr<HidBackend> backend;
+    if (!lockDataFolder(*lock, folders, request.command, status) ||
+        !openBackend(request, backend, status)) {
+        return nullptr;
+    }
+    return std::unique_ptr<AcquisitionContext>(
+        new AcquisitionContext(std::move(lock), folders, std::move(backend), clock));
+}
+
+AcquisitionContext::AcquisitionContext(std::unique_ptr<DataDirectoryLock> lock,
+                                       const Folders& folders, std::unique_ptr<HidBackend> backend,
                                        Clock& clock)
-    : backend_(std::move(backend)), link_(*backend_.backend), ini_(mainIniPath(folders)),
-      store_(folders.data, ini_, clock), acquisition_(link_, store_, clock, reports_, &console_) {
+    : lock_(std::move(lock)), backend_(std::move(backend)), link_(*backend_),
+      ini_(mainIniPath(folders)), store_(folders.data, ini_, clock),
+      acquisition_(link_, store_, clock, reports_, &console_) {
     store_.setListener(&console_);
 }
 

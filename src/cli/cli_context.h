@@ -7,11 +7,12 @@
 #include "cli/cli_options.h"
 #include "core/clock.h"
 #include "core/data_directory_lock.h"
+#include "device/hid_backend.h"
 #include "device/logger_link.h"
-#include "sim/backend_choice.h"
 #include "store/data_store.h"
 #include "store/ini_file.h"
 
+#include <memory>
 #include <string>
 
 namespace veldrin::cli {
@@ -44,7 +45,7 @@ bool lockDataFolder(DataDirectoryLock& lock, const Folders& folders, Command com
 // The recorder backend named by --device; not understood: a message, status 1; a path that can
 // never lead to a recorder: its fault, status 2; one that may get a recorder later: its state is
 // said and the command goes on to wait.
-bool openBackend(const CliRequest& request, sim::BackendChoice& out, int& status);
+bool openBackend(const CliRequest& request, std::unique_ptr<HidBackend>& out, int& status);
 
 // Status texts as lines on standard output, store problems on standard error.
 class ConsoleListener final : public AcquisitionListener, public DataStoreListener {
@@ -53,18 +54,27 @@ public:
     void problem(const std::string& message) override;
 };
 
-// The recorder, the data store and the acquisition of one command, torn down in the right order
-// (the acquisition first, which ends its worker).
+// The data-folder lock, the recorder, the data store and the acquisition of one command that runs
+// the acquisition chain, torn down in the right order (the acquisition first, which ends its
+// worker; the lock last).
 class AcquisitionContext {
 public:
-    AcquisitionContext(const Folders& folders, sim::BackendChoice backend, Clock& clock);
+    // Takes the lock, opens the backend named by --device and sets up the chain over them, in this
+    // order. Null when the lock or the backend cannot be had: the reason has been printed and
+    // `status` holds the exit status (lockDataFolder(), openBackend()).
+    static std::unique_ptr<AcquisitionContext>
+    open(const CliRequest& request, const Folders& folders, Clock& clock, int& status);
 
     Acquisition& acquisition() { return acquisition_; }
     ReportQueue& reports() { return reports_; }
     DataStore& store() { return store_; }
 
 private:
-    sim::BackendChoice backend_;
+    AcquisitionContext(std::unique_ptr<DataDirectoryLock> lock, const Folders& folders,
+                       std::unique_ptr<HidBackend> backend, Clock& clock);
+
+    std::unique_ptr<DataDirectoryLock> lock_;
+    std::unique_ptr<HidBackend> backend_;
     ConsoleListener console_;
     LoggerLink link_;
     IniFile ini_;

@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 
 #include "cli/exit_status.h"
+#include "device/backend_registry.h"
 #include "store/alarm_limits_store.h"
 
 #if VELDRIN_HAVE_MQTT
@@ -11,6 +12,7 @@
 #include <charconv>
 #include <functional>
 #include <initializer_list>
+#include <iterator>
 
 namespace veldrin::cli {
 namespace {
@@ -30,22 +32,28 @@ struct OptionSpec {
     Setter set;
 };
 
-struct CommandSpec {
-    const char* name;
-    Command command;
+constexpr CommandSpec kCommands[] = {
+    {.name = "sync", .command = Command::sync, .needsRecorder = false},
+    {.name = "watch", .command = Command::watch, .needsRecorder = false},
+    {.name = "info", .command = Command::info, .needsRecorder = false},
+    {.name = "list", .command = Command::list, .needsRecorder = false},
+    {.name = "export", .command = Command::exportRecords, .needsRecorder = true},
+    {.name = "clear", .command = Command::clear, .needsRecorder = true},
+    {.name = "configure", .command = Command::configure, .needsRecorder = false},
+    {.name = "limits", .command = Command::limits, .needsRecorder = true},
+    {.name = "stats", .command = Command::stats, .needsRecorder = true},
 };
 
-constexpr CommandSpec kCommands[] = {
-    {"sync", Command::sync},
-    {"watch", Command::watch},
-    {"info", Command::info},
-    {"list", Command::list},
-    {"export", Command::exportRecords},
-    {"clear", Command::clear},
-    {"configure", Command::configure},
-    {"limits", Command::limits},
-    {"stats", Command::stats},
-};
+// --recorder belongs to the commands that need it, and to no other.
+std::vector<Command> commandsNeedingARecorder() {
+    std::vector<Command> commands;
+    for (const CommandSpec& spec : kCommands) {
+        if (spec.needsRecorder) {
+            commands.push_back(spec.command);
+        }
+    }
+    return commands;
+}
 
 bool parseWhole(const std::string& text, long& out) {
     const char* first = text.data();
@@ -123,15 +131,15 @@ bool parseChoice(const std::string& option, const std::string& text,
     return invalid(error, option + ": " + quoted(text) + " is not " + names);
 }
 
+// The names the program's backend registry knows (hid, sim, socket:PATH).
 bool setDevice(const Values& v, CliRequest& r, std::string& error) {
     const std::string& name = v[0];
-    const std::string prefix = "socket:";
-    if (name == "hid" || name == "sim" ||
-        (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0)) {
+    const BackendRegistry& backends = BackendRegistry::process();
+    if (backends.knows(name)) {
         r.device = name;
         return true;
     }
-    return invalid(error, "--device: " + quoted(name) + " is not hid, sim or socket:PATH");
+    return invalid(error, "--device: " + quoted(name) + " is not " + backends.namesText());
 }
 
 bool setLanguage(const Values& v, CliRequest& r, std::string& error) {
@@ -237,7 +245,7 @@ const std::vector<OptionSpec>& optionSpecs() {
         {"--device", 1, {}, setDevice},
         {"--lang", 1, {}, setLanguage},
         {"--wait", 1, {C::sync, C::info, C::configure}, setWait},
-        {"--recorder", 1, {C::exportRecords, C::clear, C::limits, C::stats}, setRecorder},
+        {"--recorder", 1, commandsNeedingARecorder(), setRecorder},
         {"--from",
          1,
          {C::exportRecords, C::stats},
@@ -393,10 +401,7 @@ ParseOutcome failure(int status, std::string message) {
 
 // Checks that need the whole line.
 ParseOutcome finish(const CliRequest& request) {
-    const bool needsRecorder =
-        request.command == Command::exportRecords || request.command == Command::clear ||
-        request.command == Command::limits || request.command == Command::stats;
-    if (needsRecorder && !request.recorder) {
+    if (commandSpec(request.command).needsRecorder && !request.recorder) {
         return failure(kExitUsage,
                        std::string(commandName(request.command)) + " needs --recorder N");
     }
@@ -530,13 +535,29 @@ private:
 
 } // namespace
 
-const char* commandName(Command command) {
+const CommandSpec& commandSpec(Command command) {
     for (const CommandSpec& spec : kCommands) {
         if (spec.command == command) {
-            return spec.name;
+            return spec;
         }
     }
-    return "";
+    return kCommands[0]; // every Command has its entry
+}
+
+std::vector<CommandSpec> commandSpecs() {
+    return {std::begin(kCommands), std::end(kCommands)};
+}
+
+const char* commandName(Command command) {
+    return commandSpec(command).name;
+}
+
+std::vector<OptionName> optionNames() {
+    std::vector<OptionName> names;
+    for (const OptionSpec& spec : optionSpecs()) {
+        names.push_back({spec.name, spec.commands});
+    }
+    return names;
 }
 
 std::string brokerUrlFault(const std::string& url) {

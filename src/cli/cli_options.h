@@ -17,6 +17,13 @@ namespace veldrin::cli {
 
 enum class Command { sync, watch, info, list, exportRecords, clear, configure, limits, stats };
 
+// What the command line knows of a command.
+struct CommandSpec {
+    const char* name; // as typed
+    Command command;
+    bool needsRecorder; // --recorder N belongs to it and must be given
+};
+
 // One --slot K START END or --slot-off K, in the order given; slot is 1..4.
 struct SlotChange {
     int slot = 1;
@@ -62,7 +69,7 @@ constexpr int kDefaultWaitSeconds = 10;
 
 struct CliRequest {
     std::string dataDir;         // empty: the usual rule
-    std::string device = "hid";  // hid, sim or socket:PATH
+    std::string device = "hid";  // a name of the backend registry: hid, sim or socket:PATH
     std::optional<int> language; // --lang; otherwise main.ini decides
     Command command = Command::sync;
     bool help = false;
@@ -89,8 +96,19 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& args);
 
 std::string usageText();
 
+const CommandSpec& commandSpec(Command command);
+// Every command, in the order of the usage text.
+std::vector<CommandSpec> commandSpecs();
 // The name of a command as typed.
 const char* commandName(Command command);
+
+// An option of the command line and the commands it belongs to (none: a global option).
+struct OptionName {
+    std::string name;
+    std::vector<Command> commands;
+};
+// Every option the parser takes, --help aside.
+std::vector<OptionName> optionNames();
 
 // Empty when veldrin-cli can publish to this URL; otherwise why not (the URL's fault, or a build
 // without the MQTT client).

@@ -71,15 +71,13 @@ int runConfigure(const CliRequest& request, const Folders& folders) {
         return kExitInvalid;
     }
     int status = kExitOk;
-    DataDirectoryLock lock;
-    sim::BackendChoice backend;
-    if (!lockDataFolder(lock, folders, request.command, status) ||
-        !openBackend(request, backend, status)) {
+    const std::unique_ptr<AcquisitionContext> context =
+        AcquisitionContext::open(request, folders, clock, status);
+    if (!context) {
         return status;
     }
-    AcquisitionContext context(folders, std::move(backend), clock);
-    Acquisition& acquisition = context.acquisition();
-    ChainLoop loop(acquisition, context.reports(), clock);
+    Acquisition& acquisition = context->acquisition();
+    ChainLoop loop(acquisition, context->reports(), clock);
 
     if (!loop.waitForRecorder(request.waitSeconds)) {
         printNoRecorder(request.waitSeconds);
@@ -94,17 +92,17 @@ int runConfigure(const CliRequest& request, const Folders& folders) {
         return status;
     }
 
-    const ConfigurePlan plan =
-        planConfiguration(request.configure, context.store().connectedSettings(), clock.nowLocal());
+    const ConfigurePlan plan = planConfiguration(
+        request.configure, context->store().connectedSettings(), clock.nowLocal());
     if (!planIsAccepted(plan)) {
         return kExitInvalid;
     }
     const Acquisition::WriteResult result = acquisition.writeConfiguration(plan.edit);
     const std::optional<std::string> failure = writeFailureText(result);
     if (!failure) {
-        printHeld("written to the recorder:", context.store().connectedSettings());
+        printHeld("written to the recorder:", context->store().connectedSettings());
     } else if (result == Acquisition::WriteResult::refused) {
-        printHeld("the recorder holds, as read back:", context.store().connectedSettings());
+        printHeld("the recorder holds, as read back:", context->store().connectedSettings());
     }
     status = exitStatusOf(loop.runToIdle());
     if (failure) {

@@ -98,12 +98,12 @@ void printHeader(const HeaderImage& header, const Folders& folders, Clock& clock
 
 int runInfo(const CliRequest& request, const Folders& folders) {
     int status = kExitOk;
-    sim::BackendChoice backend;
+    std::unique_ptr<HidBackend> backend;
     if (!openBackend(request, backend, status)) {
         return status;
     }
     Clock& clock = SystemClock::instance();
-    LoggerLink link(*backend.backend);
+    LoggerLink link(*backend);
     if (!waitForPresence(link, request.waitSeconds, clock)) {
         printNoRecorder(request.waitSeconds);
         return kExitNoRecorder;

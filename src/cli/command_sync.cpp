@@ -8,15 +8,13 @@ namespace veldrin::cli {
 
 int runSync(const CliRequest& request, const Folders& folders) {
     int status = kExitOk;
-    DataDirectoryLock lock;
-    sim::BackendChoice backend;
-    if (!lockDataFolder(lock, folders, request.command, status) ||
-        !openBackend(request, backend, status)) {
+    Clock& clock = SystemClock::instance();
+    const std::unique_ptr<AcquisitionContext> context =
+        AcquisitionContext::open(request, folders, clock, status);
+    if (!context) {
         return status;
     }
-    Clock& clock = SystemClock::instance();
-    AcquisitionContext context(folders, std::move(backend), clock);
-    ChainLoop loop(context.acquisition(), context.reports(), clock);
+    ChainLoop loop(context->acquisition(), context->reports(), clock);
     if (!loop.waitForRecorder(request.waitSeconds)) {
         printNoRecorder(request.waitSeconds);
         return kExitNoRecorder;

@@ -38,24 +38,22 @@ int runWatch(const CliRequest& request, const Folders& folders) {
     if (!request.onAlarm.empty() && (program = alarmProgram(request.onAlarm)).empty()) {
         return kExitInvalid;
     }
-    DataDirectoryLock lock;
-    sim::BackendChoice backend;
-    if (!lockDataFolder(lock, folders, request.command, status) ||
-        !openBackend(request, backend, status)) {
+    Clock& clock = SystemClock::instance();
+    const std::unique_ptr<AcquisitionContext> context =
+        AcquisitionContext::open(request, folders, clock, status);
+    if (!context) {
         return status;
     }
     const std::atomic<bool>& stopRequested = stopOnTermination();
-    Clock& clock = SystemClock::instance();
-    AcquisitionContext context(folders, std::move(backend), clock);
-    ChainLoop loop(context.acquisition(), context.reports(), clock);
+    ChainLoop loop(context->acquisition(), context->reports(), clock);
     std::unique_ptr<AlarmHook> hook;
     std::unique_ptr<AlarmWatch> alarms;
     if (!program.empty()) {
         hook = std::make_unique<AlarmHook>(program, systemChildLauncher(), clock, printError);
-        alarms = std::make_unique<AlarmWatch>(context.store(), *hook, printError, printLine);
+        alarms = std::make_unique<AlarmWatch>(context->store(), *hook, printError, printLine);
         loop.setTickObserver([&alarms] { alarms->check(); });
     }
-    publishing.start(context);
+    publishing.start(*context);
     loop.watch(stopRequested);
     publishing.stop();
     if (hook) {

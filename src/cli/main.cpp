@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "core/program_arguments.h"
+#include "sim/sim_registration.h"
 
 #include <cstdio>
 #include <string>
@@ -40,6 +41,8 @@ int dispatch(const CliRequest& request, const Folders& folders) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before the line is read: --device names the registry's backends.
+    veldrin::sim::registerSimBackend();
     const ParseOutcome parsed = parseCommandLine(veldrin::programArguments(argc, argv));
     if (parsed.status == kExitUsage) {
         printError(parsed.message);

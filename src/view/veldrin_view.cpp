@@ -2,13 +2,13 @@
 
 #include "chart/chart_area.h"
 #include "core/paths.h"
+#include "device/backend_registry.h"
 #include "lang/language_table.h"
 #include "lang/startup_language.h"
 #include "settings/dialog_units.h"
 #include "settings/fitting_layout.h"
 #include "settings/language_dialog.h"
 #include "settings/recorder_commands.h"
-#include "sim/backend_choice.h"
 #include "store/registry.h"
 #include "view/alarm_commands.h"
 #include "view/alarm_monitor.h"
@@ -287,14 +287,13 @@ bool CVeldrinView::openRecorder() {
         return true;
     }
     std::string error;
-    sim::BackendChoice choice = sim::chooseBackend(startup_.device, error, *clock_);
-    if (!choice.backend) {
+    std::unique_ptr<HidBackend> chosen = chooseBackend(startup_.device, error, *clock_);
+    if (!chosen) {
         startupError_ = QString::fromStdString(error);
         backend_ = std::make_shared<NoRecorderBackend>();
         return false;
     }
-    simRecorder_ = choice.recorder;
-    backend_ = std::shared_ptr<HidBackend>(std::move(choice.backend));
+    backend_ = std::shared_ptr<HidBackend>(std::move(chosen));
     return true;
 }
 

@@ -34,10 +34,6 @@ class QTimer;
 
 namespace veldrin {
 
-namespace sim {
-class SoftwareRecorder;
-}
-
 class CWindowNavigation;
 class AlarmMonitor;
 class DisplayArea;
@@ -68,7 +64,7 @@ struct ViewStartup {
     Clock* clock = nullptr;     // SystemClock in the program, ManualClock in tests
     CUserPrompts* prompts = nullptr;
     // Tests pass a backend of their own (over the in-process software recorder); when null the view
-    // opens `device` with sim::chooseBackend, as veldrin-cli does.
+    // opens `device` with chooseBackend (device/backend_registry.h), as veldrin-cli does.
     std::shared_ptr<HidBackend> backend;
     // Whether the 1-s QTimer runs; tests on simulated time call onTick() themselves.
     bool runTimer = true;
@@ -114,8 +110,6 @@ public:
     Clock& clock() { return *clock_; }
     const std::string& mainIniPath() const { return mainIniPath_; }
     const QString& startupError() const { return startupError_; }
-    // The in-process software recorder of `--device sim`; null otherwise.
-    std::shared_ptr<sim::SoftwareRecorder> softwareRecorder() const { return simRecorder_; }
 
     // The time window as the pickers hold it: start (1011) and end (1013).
     std::pair<DateTime, DateTime> timeWindow() const;
@@ -203,7 +197,6 @@ private:
     std::string mainIniPath_;
     QString startupError_;
 
-    std::shared_ptr<sim::SoftwareRecorder> simRecorder_;
     std::shared_ptr<HidBackend> backend_;
     std::unique_ptr<LoggerLink> link_;
     std::unique_ptr<IniFile> ini_;

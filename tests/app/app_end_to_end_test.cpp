@@ -5,7 +5,7 @@
 #include "e2e/programs.h"
 
 #include "core/date_time.h"
-#include "sim/backend_choice.h"
+#include "sim/sim_registration.h"
 #include "store/data_file.h"
 #include "support/test_support.h"
 

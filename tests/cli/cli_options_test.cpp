@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
+
 namespace veldrin::cli {
 namespace {
 
@@ -188,10 +191,61 @@ TEST(CliOptions, UnchangedValuesStayAbsent) {
     EXPECT_TRUE(c.slots.empty());
 }
 
+// The usage text's paragraph of a command: from its line ("  NAME ...") to the next command's
+// line or the blank line that ends the list; the first line for the global options.
+std::string usageParagraph(const std::optional<Command>& command) {
+    const std::string usage = usageText();
+    if (!command) {
+        return usage.substr(0, usage.find('\n'));
+    }
+    const std::size_t start = usage.find(std::string("\n  ") + commandName(*command) + " ");
+    if (start == std::string::npos) {
+        return {};
+    }
+    std::size_t end = start;
+    do { // the paragraph's own lines are indented deeper than a command's line
+        end = usage.find('\n', end + 1);
+    } while (end != std::string::npos && usage.compare(end + 1, 3, "   ") == 0);
+    return usage.substr(start, end - start);
+}
+
 TEST(CliOptions, HelpAnywhere) {
     EXPECT_TRUE(parsed({"--help"}).help);
     EXPECT_TRUE(parsed({"sync", "-h"}).help);
-    EXPECT_NE(usageText().find("configure"), std::string::npos);
+    // Every command and every option the parser takes is told, in its command's paragraph.
+    for (const CommandSpec& spec : commandSpecs()) {
+        EXPECT_FALSE(usageParagraph(spec.command).empty()) << spec.name;
+    }
+    for (const OptionName& option : optionNames()) {
+        if (option.commands.empty()) {
+            EXPECT_NE(usageParagraph(std::nullopt).find(option.name + " "), std::string::npos)
+                << option.name;
+        }
+        for (const Command command : option.commands) {
+            const std::string paragraph = usageParagraph(command);
+            EXPECT_TRUE(paragraph.find(option.name + " ") != std::string::npos ||
+                        paragraph.find(option.name + "]") != std::string::npos)
+                << option.name << " in " << commandName(command) << ":\n"
+                << paragraph;
+        }
+    }
+}
+
+TEST(CliOptions, TheCommandsOnARecordersFilesNeedItsNumberAndNoOtherTakesIt) {
+    const std::map<std::string, bool> needsRecorder = {
+        {"sync", false}, {"watch", false},     {"info", false},  {"list", false}, {"export", true},
+        {"clear", true}, {"configure", false}, {"limits", true}, {"stats", true},
+    };
+    ASSERT_EQ(commandSpecs().size(), needsRecorder.size());
+    for (const auto& [name, needs] : needsRecorder) {
+        const ParseOutcome without = parse({name});
+        EXPECT_EQ(without.status, needs ? kExitUsage : kExitOk) << name;
+        if (needs) {
+            EXPECT_EQ(without.message, name + " needs --recorder N");
+        }
+        const ParseOutcome with = parse({name, "--recorder", "1"});
+        EXPECT_EQ(with.status, needs ? kExitOk : kExitUsage) << name;
+    }
 }
 
 } // namespace

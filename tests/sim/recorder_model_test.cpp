@@ -222,52 +222,6 @@ TEST_F(RecorderModel, PreloadOfHugeCountsIsQuick) {
     EXPECT_TRUE(r->wrapped());
 }
 
-// A download in the host's manner: continue from D when D >= T, else start over; read to E and
-// drop the implausible records. Returns the raw temperatures and moves D on.
-std::vector<int> download(SoftwareRecorder& r, int& d) {
-    const HeaderImage h = r.header();
-    const int e = endAddress(h[header::lastBlock]);
-    const int t = restartThreshold(h[header::lastBlock], h[header::wrapMarker]);
-    int at =
-        (d < t || d == 0) ? completeDownloadStart(h[header::lastBlock], h[header::wrapMarker]) : d;
-    std::vector<int> raws;
-    int removed = 0;
-    while (at != e) {
-        at = wrapAddress(at);
-        uint8_t bytes[4];
-        r.read(static_cast<uint16_t>(at), bytes, 4);
-        const DeviceRecord rec = decodeRecord(bytes);
-        if (rec.plausible) {
-            raws.push_back(rec.raw);
-        } else {
-            ++removed;
-        }
-        at += 4;
-    }
-    if (!raws.empty()) {
-        d = e - 4 * removed;
-    }
-    return raws;
-}
-
-TEST_F(RecorderModel, DownloadAfterSeveralBlocksFetchesExactlyTheNewRecords) {
-    RecorderConfig c;
-    c.series = countingSeries(1000);
-    auto r = make(c);
-    r->preloadHistory(100);
-    int d = 0;
-    const std::vector<int> first = download(*r, d);
-    ASSERT_EQ(first.size(), 100u);
-    EXPECT_EQ(d, 256 + 400);
-
-    clock.advanceMs(300 * kMinute); // more than four blocks further on
-    const std::vector<int> second = download(*r, d);
-    ASSERT_EQ(second.size(), 300u);
-    EXPECT_EQ(second.front(), 200);
-    EXPECT_EQ(second.back(), 499);
-    EXPECT_TRUE(download(*r, d).empty());
-}
-
 // ----- time slots ------------------------------------------------------------------------------
 
 class RecorderSlots : public RecorderModel {

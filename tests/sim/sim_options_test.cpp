@@ -1,16 +1,9 @@
-// The simulator program's command line and the choice of a backend by name.
+// The simulator program's command line.
 
-#include "device/logger_link.h"
-#include "sim/backend_choice.h"
 #include "sim/sim_options.h"
 #include "support/test_support.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace veldrin::sim {
 namespace {
@@ -140,75 +133,6 @@ TEST(SimOptions, RejectsWhatItCannotUse) {
     }
     ASSERT_TRUE(parse({"--help"}, o)); // help needs no socket
     EXPECT_TRUE(o.help);
-}
-
-TEST(BackendChoice, NamesTheThreeBackends) {
-    std::string error;
-    BackendChoice sim = chooseBackend("sim", error);
-    ASSERT_NE(sim.backend, nullptr);
-    ASSERT_NE(sim.recorder, nullptr);
-    {
-        LoggerLink link(*sim.backend);
-        HeaderBytes h{};
-        ASSERT_EQ(link.ReadHeader(h), 1);
-        EXPECT_FALSE(identityFromHeader(h).isValid()); // starts blank
-        EXPECT_GE(sim.recorder->recordsMade(), static_cast<uint64_t>(kDemoHistoryRecords));
-        EXPECT_GT(h[header::lastBlock], 1);
-    }
-    sim.recorder.reset(); // the backend keeps its recorder alive
-    std::vector<std::string> paths;
-    ASSERT_TRUE(sim.backend->listInterfaces(paths));
-    EXPECT_EQ(paths.size(), 1u);
-
-    BackendChoice socket = chooseBackend("socket:/tmp/none.sock", error);
-    EXPECT_NE(socket.backend, nullptr);
-    EXPECT_EQ(socket.recorder, nullptr);
-    EXPECT_NE(chooseBackend("hid", error).backend, nullptr);
-
-    for (const char* bad : {"socket:", "simulator", "", "HID"}) {
-        error.clear();
-        EXPECT_EQ(chooseBackend(bad, error).backend, nullptr) << bad;
-        EXPECT_FALSE(error.empty());
-    }
-}
-
-// A socket bound at `path`; listening or left without a listener (as a crashed server leaves it).
-int boundSocket(const std::string& path, bool listening) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << path;
-    if (listening) {
-        EXPECT_EQ(::listen(fd, 4), 0);
-    }
-    return fd;
-}
-
-TEST(BackendChoice, ASocketPathIsJudgedBeforeTheFirstAttempt) {
-    testing::TempDir dir;
-    testing::writeFile(dir.file("file"), "");
-    ASSERT_EQ(::mkdir(dir.file("folder").c_str(), 0755), 0);
-    const int live = boundSocket(dir.file("live.sock"), true);
-    ::close(boundSocket(dir.file("stale.sock"), false));
-
-    const std::pair<std::string, DeviceOutlook> cases[] = {
-        {"hid", DeviceOutlook::usable},
-        {"sim", DeviceOutlook::usable},
-        {"socket:" + dir.file("live.sock"), DeviceOutlook::usable},
-        {"socket:" + dir.file("missing.sock"), DeviceOutlook::notYet},
-        {"socket:" + dir.file("stale.sock"), DeviceOutlook::notYet},
-        {"socket:" + dir.file("file"), DeviceOutlook::never},
-        {"socket:" + dir.file("folder"), DeviceOutlook::never},
-        {"socket:" + dir.file("file/sub.sock"), DeviceOutlook::never},
-        {"socket:" + dir.file(std::string(120, 'x')), DeviceOutlook::never},
-    };
-    for (const auto& [name, expected] : cases) {
-        const DeviceCheck check = checkDeviceName(name);
-        EXPECT_EQ(check.outlook, expected) << name;
-        EXPECT_EQ(check.reason.empty(), expected == DeviceOutlook::usable) << name;
-    }
-    ::close(live);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "sim/socket_check.h"
+#include "device/socket_check.h"
 
 #include <cerrno>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace veldrin::sim {
+namespace veldrin {
 namespace {
 
 DeviceCheck outlook(DeviceOutlook what, std::string reason) {
@@ -64,4 +64,4 @@ DeviceCheck checkSocketPath(const std::string& path) {
     return probeSocket(path);
 }
 
-} // namespace veldrin::sim
+} // namespace veldrin

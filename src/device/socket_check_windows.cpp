@@ -1,6 +1,6 @@
-#include "sim/socket_check.h"
+#include "device/socket_check.h"
 
-namespace veldrin::sim {
+namespace veldrin {
 
 // The socket backend speaks over Unix-domain sockets, which this build does not have.
 DeviceCheck checkSocketPath(const std::string& path) {
@@ -8,4 +8,4 @@ DeviceCheck checkSocketPath(const std::string& path) {
                        "the socket " + path + " cannot be used: no socket recorders on Windows"};
 }
 
-} // namespace veldrin::sim
+} // namespace veldrin

@@ -1,0 +1,14 @@
+#pragma once
+// Whether a recorder can ever be reached on a socket path (the check of the "socket:PATH" backend,
+// see BackendRegistry::check()); the probing is the system's business (socket_check_posix.cpp,
+// socket_check_windows.cpp).
+
+#include "device/backend_registry.h"
+
+#include <string>
+
+namespace veldrin {
+
+DeviceCheck checkSocketPath(const std::string& path);
+
+} // namespace veldrin

@@ -1,0 +1,105 @@
+// The choice of a backend by name: the device layer's own kinds, one a program adds (the software
+// recorder), and what reaches a kind's factory.
+
+#include "device/backend_registry.h"
+#include "device/logger_link.h"
+#include "sim/sim_registration.h"
+
+#include <gtest/gtest.h>
+
+namespace veldrin {
+namespace {
+
+// A kind taking an argument that records what its factory was given.
+struct Probe {
+    std::string argument;
+    Clock* clock = nullptr;
+
+    BackendKind kind() {
+        BackendKind k;
+        k.name = "probe:";
+        k.argument = "ARG";
+        k.open = [this](const std::string& a, Clock& c, std::string& error) {
+            argument = a;
+            clock = &c;
+            error = "probe refused";
+            return std::unique_ptr<HidBackend>();
+        };
+        k.check = [](const std::string& a) {
+            return DeviceCheck{DeviceOutlook::never, "probe judged " + a};
+        };
+        return k;
+    }
+};
+
+TEST(BackendRegistry, NamesAreTakenExactlyOrByTheirPrefix) {
+    BackendRegistry plain;
+    BackendRegistry withSim;
+    withSim.add(sim::simBackendKind());
+    withSim.add(sim::simBackendKind()); // a second registration replaces the first
+    EXPECT_EQ(plain.namesText(), "hid or socket:PATH");
+    EXPECT_EQ(withSim.namesText(), "hid, sim or socket:PATH");
+
+    struct Case {
+        std::string name;
+        bool plainKnows;
+        bool simKnows;
+    };
+    const Case cases[] = {
+        {"hid", true, true},       {"sim", false, true},     {"socket:/tmp/r.sock", true, true},
+        {"socket:", false, false}, {"socket", false, false}, {"simulator", false, false},
+        {"sim:", false, false},    {"HID", false, false},    {"", false, false},
+        {"hid:x", false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(plain.knows(c.name), c.plainKnows) << c.name;
+        EXPECT_EQ(withSim.knows(c.name), c.simKnows) << c.name;
+        if (!c.simKnows) {
+            std::string error;
+            EXPECT_EQ(withSim.open(c.name, SystemClock::instance(), error), nullptr) << c.name;
+            EXPECT_EQ(error,
+                      "unknown recorder backend \"" + c.name + "\" (use hid, sim or socket:PATH)");
+            EXPECT_EQ(withSim.check(c.name).outlook, DeviceOutlook::usable) << c.name;
+        }
+    }
+}
+
+TEST(BackendRegistry, AKindGetsItsArgumentAndTheClockAndSpeaksForItself) {
+    BackendRegistry registry;
+    Probe probe;
+    registry.add(probe.kind());
+    ManualClock clock;
+    std::string error;
+    EXPECT_EQ(registry.open("probe:a:b", clock, error), nullptr);
+    EXPECT_EQ(probe.argument, "a:b");
+    EXPECT_EQ(probe.clock, &clock);
+    EXPECT_EQ(error, "probe refused");
+    const DeviceCheck check = registry.check("probe:c");
+    EXPECT_EQ(check.outlook, DeviceOutlook::never);
+    EXPECT_EQ(check.reason, "probe judged c");
+    EXPECT_EQ(registry.namesText(), "hid, probe:ARG or socket:PATH");
+}
+
+TEST(BackendRegistry, EachOpeningOfSimIsAFreshDemonstrationRecorder) {
+    BackendRegistry registry;
+    registry.add(sim::simBackendKind());
+    ManualClock clock;
+    std::string error;
+    std::unique_ptr<HidBackend> first = registry.open("sim", clock, error);
+    ASSERT_NE(first, nullptr);
+    LoggerLink link(*first);
+    HeaderImage h{};
+    ASSERT_EQ(link.ReadHeader(h), 1);
+    EXPECT_FALSE(identityFromHeader(h).isValid());                         // starts blank
+    EXPECT_EQ(h[header::lastBlock], (sim::kDemoHistoryRecords + 63) / 64); // history preloaded
+    ASSERT_EQ(link.WriteByte(header::interval, 5), 1);
+
+    std::unique_ptr<HidBackend> second = registry.open("sim", clock, error);
+    LoggerLink other(*second);
+    HeaderImage h2{};
+    ASSERT_EQ(other.ReadHeader(h2), 1);
+    EXPECT_EQ(h2[header::interval], 1); // not the first one's recorder
+}
+
+} // namespace
+} // namespace veldrin
