@@ -1,7 +1,7 @@
 #include "view/alarm_monitor.h"
 
 #include "lang/language_table.h"
-#include "view/statistics_tables.h"
+#include "report/statistics_tables.h"
 
 #include <utility>
 #include <vector>

@@ -5,16 +5,15 @@
 #include "export/bmp_file.h"
 #include "export/csv_export.h"
 #include "lang/language_table.h"
+#include "report/pdf_report.h"
 #include "store/registry.h"
 #include "view/alarm_monitor.h"
 #include "view/command_ids.h"
 #include "view/display_area.h"
-#include "view/pdf_report.h"
 #include "view/veldrin_view.h"
 
 #include <QBuffer>
 #include <QComboBox>
-#include <QCoreApplication>
 
 #include <tuple>
 
@@ -89,18 +88,14 @@ void exportReport(CVeldrinView& view, const std::string& path) {
     if (refuseDataFolderFile(view, path, kReportNotWritten)) {
         return;
     }
-    ReportContent content;
-    content.number = view.chosenRecorder();
-    RecorderIdentity identity;
-    if (registeredIdentity(view.store().ini(), content.number, identity)) {
-        content.identity = identity;
-    }
-    std::tie(content.settings, content.records) = view.store().withDisplayed(
+    ReportSource source;
+    source.number = view.chosenRecorder();
+    std::tie(source.settings, source.records) = view.store().withDisplayed(
         [](const RecorderSettings& s, const RecordList& r) { return std::make_pair(s, r); });
-    std::tie(content.from, content.to) = view.timeWindow();
-    content.limits = view.alarms().displayedLimits();
-    content.madeAt = view.clock().nowLocal();
-    content.version = QCoreApplication::applicationVersion();
+    std::tie(source.from, source.to) = view.timeWindow();
+    source.limits = view.alarms().displayedLimits();
+    source.madeAt = view.clock().nowLocal();
+    const ReportContent content = assembleReport(std::move(source), view.store().ini().snapshot());
     std::string error;
     if (!writePdfReport(path, content, error)) {
         view.prompts().message(

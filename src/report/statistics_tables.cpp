@@ -1,4 +1,4 @@
-#include "view/statistics_tables.h"
+#include "report/statistics_tables.h"
 
 #include "lang/language_table.h"
 

@@ -1,10 +1,10 @@
-#include "view/pdf_report.h"
+#include "report/pdf_report.h"
 
 #include "analysis/statistics.h"
 #include "chart/chart_renderer.h"
 #include "core/export_file.h"
 #include "lang/language_table.h"
-#include "view/statistics_tables.h"
+#include "report/statistics_tables.h"
 
 #include <QBuffer>
 #include <QGlyphRun>
@@ -38,6 +38,7 @@ constexpr int kProgram = 201;
 constexpr int kPage = 202;
 constexpr int kNoRecords = 204;
 constexpr int kNoEvents = 205;
+constexpr int kExtremeRule = 210;
 } // namespace text
 
 // Device units of the PDF: 300 per inch; the chart image is placed at more than 150 pixels per
@@ -322,6 +323,8 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
         flow.line(lang(text::kNoRecords));
     } else {
         flow.table(tables.statistics, {3, 4, 4});
+        // Several records may hold the extreme value: the time shown is that of the latest.
+        flow.line(lang(text::kExtremeRule));
     }
     flow.gap();
     flow.setFont(fonts.heading);
