@@ -1,5 +1,7 @@
 #include "chart/chart_area.h"
 
+#include "qlang/qlang.h"
+
 #include "lang/safe_format.h"
 
 #include <QCursor>
@@ -13,7 +15,6 @@
 namespace veldrin::chart {
 namespace {
 
-constexpr int kLoadingText = 49;
 constexpr int kProgressBarId = 1001;
 constexpr int kProgressHalfWidth = 150;
 constexpr int kProgressTop = 30;
@@ -146,7 +147,7 @@ void ChartArea::loadIfEmpty() {
         progress_->setTextVisible(false);
         progress_->setRange(0, 0);
     }
-    loadingText_->setText(qs(formattedLanguageString(kLoadingText)));
+    loadingText_->setText(qlangFormatted(text::kLoading));
     loadingText_->adjustSize();
     loadingText_->move(w / 2 - loadingText_->width() / 2, h / 2);
     progress_->setGeometry(w / 2 - kProgressHalfWidth, h / 2 + kProgressTop, 2 * kProgressHalfWidth,

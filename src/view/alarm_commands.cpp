@@ -1,26 +1,19 @@
 #include "view/alarm_commands.h"
 
+#include "qlang/qlang.h"
+
 #include "lang/language_table.h"
 #include "view/alarm_monitor.h"
 #include "view/veldrin_view.h"
 
 namespace veldrin {
-namespace {
-
-constexpr int kTextNotSaved = 182;
-constexpr int kTextNoRecorder = 209;
-
-QString lang(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
-
-} // namespace
+namespace {} // namespace
 
 AlarmLimitsOutcome runAlarmLimitsCommand(CVeldrinView& view,
                                          const AlarmLimitsDialogRunner& runDialog) {
     const int32_t number = view.chosenRecorder();
     if (number < 0) {
-        view.prompts().message(&view, lang(kTextNoRecorder), PromptIcon::Warning);
+        view.prompts().message(&view, qlang(text::kNoRecorderDisplayed), PromptIcon::Warning);
         return AlarmLimitsOutcome::noRecorder;
     }
     const bool fahrenheit = view.store().displayedSettings().tempUnit != 0;
@@ -33,7 +26,7 @@ AlarmLimitsOutcome runAlarmLimitsCommand(CVeldrinView& view,
     std::string error;
     if (!writeAlarmLimits(view.store().ini(), number, dialog.result(), error)) {
         view.prompts().message(
-            &view, lang(kTextNotSaved) + QLatin1Char('\n') + QString::fromStdString(error),
+            &view, qlang(text::kLimitsNotSaved) + QLatin1Char('\n') + QString::fromStdString(error),
             PromptIcon::Warning);
         return AlarmLimitsOutcome::failed;
     }

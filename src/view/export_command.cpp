@@ -1,5 +1,7 @@
 #include "view/export_command.h"
 
+#include "qlang/qlang.h"
+
 #include "chart/chart_area.h"
 #include "core/export_file.h"
 #include "export/bmp_file.h"
@@ -20,23 +22,12 @@
 namespace veldrin {
 namespace {
 
-constexpr int kListEntry = 91;
-constexpr int kImageNotWritten = 122;
-constexpr int kFileNotWritten = 124;
-constexpr int kReportFilter = 197;
-constexpr int kReportNotWritten = 208;
-
-QString text(int index) {
-    const std::u16string t = languageString(index);
-    return QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size()));
-}
-
 QString filterFor(const QString& suffix) {
     return suffix + QStringLiteral(" file(*.") + suffix + QLatin1Char(')');
 }
 
 QString reportFilter() {
-    return text(kReportFilter) + QStringLiteral(" (*.pdf)");
+    return qlang(text::kReportFilter) + QStringLiteral(" (*.pdf)");
 }
 
 // The image may also be saved as PNG, and either display exported as the PDF report; the chosen
@@ -73,7 +64,7 @@ bool refuseDataFolderFile(CVeldrinView& view, const std::string& path, int messa
     if (!isDataFolderFile(view.store().dataFolder(), path)) {
         return false;
     }
-    view.prompts().message(&view, text(message) + QLatin1Char('\n') + QString::fromStdString(path),
+    view.prompts().message(&view, qlang(message) + QLatin1Char('\n') + QString::fromStdString(path),
                            PromptIcon::Warning);
     return true;
 }
@@ -85,7 +76,7 @@ bool reportChosen(const QString& path, const QString& filter) {
 // The report of the displayed recorder over the view's time window. The records are copied under
 // the lock; the report is made without it.
 void exportReport(CVeldrinView& view, const std::string& path) {
-    if (refuseDataFolderFile(view, path, kReportNotWritten)) {
+    if (refuseDataFolderFile(view, path, text::kReportNotWritten)) {
         return;
     }
     ReportSource source;
@@ -98,9 +89,10 @@ void exportReport(CVeldrinView& view, const std::string& path) {
     const ReportContent content = assembleReport(std::move(source), view.store().ini().snapshot());
     std::string error;
     if (!writePdfReport(path, content, error)) {
-        view.prompts().message(
-            &view, text(kReportNotWritten) + QLatin1Char('\n') + QString::fromStdString(error),
-            PromptIcon::Warning);
+        view.prompts().message(&view,
+                               qlang(text::kReportNotWritten) + QLatin1Char('\n') +
+                                   QString::fromStdString(error),
+                               PromptIcon::Warning);
     }
 }
 
@@ -115,7 +107,7 @@ void exportList(CVeldrinView& view) {
         exportReport(view, path);
         return;
     }
-    if (path.empty() || refuseDataFolderFile(view, path, kFileNotWritten)) {
+    if (path.empty() || refuseDataFolderFile(view, path, text::kFileNotWritten)) {
         return;
     }
     const auto [settings, records] = view.store().withDisplayed(
@@ -124,7 +116,7 @@ void exportList(CVeldrinView& view) {
     std::string error;
     if (!writeRecordCsvFile(path, settings, records, start, end, error)) {
         view.prompts().message(
-            &view, text(kFileNotWritten) + QLatin1Char('\n') + QString::fromStdString(error),
+            &view, qlang(text::kFileNotWritten) + QLatin1Char('\n') + QString::fromStdString(error),
             PromptIcon::Warning);
     }
 }
@@ -143,7 +135,7 @@ void exportImage(CVeldrinView& view) {
         exportReport(view, path);
         return;
     }
-    if (path.empty() || refuseDataFolderFile(view, path, kImageNotWritten)) {
+    if (path.empty() || refuseDataFolderFile(view, path, text::kImageNotWritten)) {
         return;
     }
     const bool png = filter == filterFor(QStringLiteral("png")) ||
@@ -152,7 +144,7 @@ void exportImage(CVeldrinView& view) {
     const std::string bytes = imageBytes(image, png);
     std::string error;
     if (bytes.empty() || !writeExportFile(path, bytes, error)) {
-        view.prompts().message(&view, text(kImageNotWritten), PromptIcon::None);
+        view.prompts().message(&view, qlang(text::kImageNotWritten), PromptIcon::None);
     }
 }
 
@@ -163,7 +155,7 @@ void runExportCommand(CVeldrinView& view) {
     if (display == nullptr || display->currentIndex() < 0) {
         return;
     }
-    if (display->currentText() == text(kListEntry)) {
+    if (display->currentText() == qlang(text::kList)) {
         exportList(view);
     } else {
         exportImage(view);

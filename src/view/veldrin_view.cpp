@@ -1,5 +1,7 @@
 #include "view/veldrin_view.h"
 
+#include "qlang/qlang.h"
+
 #include "chart/chart_area.h"
 #include "core/paths.h"
 #include "lang/language_table.h"
@@ -52,29 +54,6 @@ constexpr int kListColumnWidth = 140;
 constexpr int kListInset = 5;
 constexpr int kMaxRestoredColumnWidth = 4000;
 
-// Language strings of the view.
-namespace text {
-constexpr int kChartTitle = 116;
-constexpr int kRecorderLabel = 31;
-constexpr int kSelectLabel = 76;
-constexpr int kIntervalLabel = 118;
-constexpr int kDisplayLabel = 34;
-constexpr int kStartLabel = 81;
-constexpr int kEndLabel = 36;
-constexpr int kDescription = 30;
-constexpr int kChart = 32;
-constexpr int kList = 91;
-constexpr int kPresets = 119;
-constexpr int kSlot = 74;
-constexpr int kFree = 110;
-constexpr int kWindowCorrected = 106;
-constexpr int kFileNotFound = 102;
-constexpr int kFileUnreadable = 141;
-constexpr int kNotADataFile = 142;
-// The preset periods in the order of the period combo: hour, day, week, month, year.
-constexpr int kPresetTexts[] = {5, 4, 7, 6, 8};
-} // namespace text
-
 constexpr int kSlotEntries = 4;
 
 // Keys of what the view keeps in the user's settings between runs.
@@ -83,16 +62,8 @@ constexpr const char* kSelectKey = "view/select";
 constexpr const char* kPeriodKey = "view/period";
 constexpr const char* kColumnsKey = "view/columnWidths";
 
-QString qs(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QString lang(int index) {
-    return qs(languageString(index));
-}
-
 QString slotEntry(int slotNumber) {
-    return lang(text::kSlot) + QStringLiteral(" %1").arg(slotNumber);
+    return qlang(text::kSlot) + QStringLiteral(" %1").arg(slotNumber);
 }
 
 // A data file that could not be read: its path and the cause, in the current language.
@@ -103,7 +74,7 @@ QString openFailureMessage(const QString& path, OpenFailure failure) {
     } else if (failure == OpenFailure::empty || failure == OpenFailure::malformed) {
         cause = text::kNotADataFile;
     }
-    return QDir::toNativeSeparators(path) + QStringLiteral("\n\n") + lang(cause);
+    return QDir::toNativeSeparators(path) + QStringLiteral("\n\n") + qlang(cause);
 }
 
 // A recorder source for a device name that could not be opened: it never finds a recorder.
@@ -176,7 +147,7 @@ private:
 class CVeldrinView::AcquisitionBridge final : public AcquisitionListener {
 public:
     explicit AcquisitionBridge(CVeldrinView& view) : view_(view) {}
-    void statusText(const std::u16string& text) override { view_.showStatusText(qs(text)); }
+    void statusText(const std::u16string& text) override { view_.showStatusText(qstr(text)); }
     void recordersChanged(int32_t maxId, int32_t current) override {
         view_.fillRecorderCombo(maxId, current);
     }
@@ -476,8 +447,8 @@ void CVeldrinView::fillDisplayCombo() {
     const QSignalBlocker block(displayCombo_);
     const int position = std::max(0, displayCombo_->currentIndex());
     displayCombo_->clear();
-    displayCombo_->addItem(lang(text::kChart));
-    displayCombo_->addItem(lang(text::kList));
+    displayCombo_->addItem(qlang(text::kChart));
+    displayCombo_->addItem(qlang(text::kList));
     displayCombo_->setCurrentIndex(position);
 }
 
@@ -485,9 +456,9 @@ void CVeldrinView::fillSelectCombo() {
     const QSignalBlocker block(selectCombo_);
     const int position = selectCombo_->currentIndex();
     selectCombo_->clear();
-    selectCombo_->addItem(lang(text::kPresets));
-    selectCombo_->addItem(lang(text::kSlot));
-    selectCombo_->addItem(lang(text::kFree));
+    selectCombo_->addItem(qlang(text::kPresetPeriod));
+    selectCombo_->addItem(qlang(text::kSlot));
+    selectCombo_->addItem(qlang(text::kFreePeriod));
     selectCombo_->setCurrentIndex(position < 0 ? 0 : position);
 }
 
@@ -519,8 +490,8 @@ void CVeldrinView::onSelectChanged() {
         switch (selectMode()) {
         case SelectMode::presets:
             periodCombo_->clear();
-            for (const int index : text::kPresetTexts) {
-                periodCombo_->addItem(lang(index));
+            for (const int index : text::kPresetPeriods) {
+                periodCombo_->addItem(qlang(index));
             }
             periodCombo_->setCurrentIndex(0);
             pickers_->setEnabled(false);
@@ -724,16 +695,16 @@ void CVeldrinView::applyLanguage() {
     appliedLanguage_ = language;
     const std::pair<int, int> captions[] = {
         {control_id::kChartTitle, text::kChartTitle},
-        {control_id::kRecorderLabel, text::kRecorderLabel},
-        {control_id::kSelectLabel, text::kSelectLabel},
-        {control_id::kIntervalLabel, text::kIntervalLabel},
-        {control_id::kDisplayLabel, text::kDisplayLabel},
-        {control_id::kStartLabel, text::kStartLabel},
-        {control_id::kEndLabel, text::kEndLabel},
+        {control_id::kRecorderLabel, text::kRecorderNumber},
+        {control_id::kSelectLabel, text::kSelect},
+        {control_id::kIntervalLabel, text::kInterval},
+        {control_id::kDisplayLabel, text::kDisplay},
+        {control_id::kStartLabel, text::kStartTime},
+        {control_id::kEndLabel, text::kEndTime},
     };
     for (const auto& [id, index] : captions) {
         if (auto* label = qobject_cast<QLabel*>(control(id))) {
-            label->setText(lang(index));
+            label->setText(qlang(index));
         }
     }
     frame_.applyLanguageToFrame();
@@ -743,7 +714,7 @@ void CVeldrinView::applyLanguage() {
     onSelectChanged();
     if (lastReport_) {
         // The latest progress text, now in the new language.
-        frame_.setStatusText(qs(statusTextFor(lastReport_->second, lastReport_->first)));
+        frame_.setStatusText(qstr(statusTextFor(lastReport_->second, lastReport_->first)));
     }
 }
 
@@ -752,8 +723,8 @@ void CVeldrinView::showInterval(int32_t minutes) {
 }
 
 void CVeldrinView::showDisplayedTexts() {
-    descriptionLabel_->setText(lang(text::kDescription) +
-                               qs(store_->displayedSettings().description));
+    descriptionLabel_->setText(qlang(text::kDescription) +
+                               qstr(store_->displayedSettings().description));
 }
 
 void CVeldrinView::showMessage106() {
@@ -761,7 +732,7 @@ void CVeldrinView::showMessage106() {
     // its auto-repeat run away.
     QMetaObject::invokeMethod(
         this,
-        [this] { prompts_->message(this, lang(text::kWindowCorrected), PromptIcon::Warning); },
+        [this] { prompts_->message(this, qlang(text::kWindowEndCorrected), PromptIcon::Warning); },
         Qt::QueuedConnection);
 }
 
