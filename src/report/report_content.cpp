@@ -4,9 +4,21 @@
 
 #include <QCoreApplication>
 
+#include <tuple>
 #include <utility>
 
 namespace veldrin {
+
+ReportSource reportSource(const DisplaySnapshot& shown, const DateTime& madeAt) {
+    ReportSource source;
+    source.number = shown.recorder;
+    std::tie(source.settings, source.records) = shown.copyRecords();
+    source.from = shown.from;
+    source.to = shown.to;
+    source.limits = shown.limits;
+    source.madeAt = madeAt;
+    return source;
+}
 
 ReportContent assembleReport(ReportSource source, const IniSnapshot& ini) {
     ReportContent content;

@@ -3,6 +3,7 @@
 // the recorder and its registered identity, its settings and records, the period, the limits in
 // force, when and by which version it was made.
 
+#include "chart/display_snapshot.h"
 #include "core/alarm_limits.h"
 #include "core/date_time.h"
 #include "core/recorder_types.h"
@@ -37,6 +38,10 @@ struct ReportSource {
     AlarmLimits limits;
     DateTime madeAt;
 };
+
+// The report of what the window shows: its recorder, records (copied under the store's lock),
+// window and limits.
+ReportSource reportSource(const DisplaySnapshot& shown, const DateTime& madeAt);
 
 // The report's content: the source, the identity registered for its recorder in `ini` and the
 // program's version.

@@ -1,5 +1,7 @@
 #include "view/record_list_model.h"
 
+#include <utility>
+
 #include "qlang/qlang.h"
 
 #include "analysis/statistics.h"
@@ -55,6 +57,11 @@ void RecordListModel::publish() {
     cellsMade_ = 0;
     endResetModel();
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, kRecordListColumns - 1);
+}
+
+void RecordListModel::show(std::shared_ptr<const DisplaySnapshot> shown) {
+    shown_ = std::move(shown);
+    refill(shown_->from, shown_->to);
 }
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {

@@ -3,19 +3,15 @@
 #include "qlang/qlang.h"
 
 #include "chart/chart_area.h"
-#include "core/paths.h"
 #include "lang/language_table.h"
 #include "lang/startup_language.h"
 #include "settings/dialog_units.h"
 #include "settings/fitting_layout.h"
 #include "settings/language_dialog.h"
 #include "settings/recorder_commands.h"
-#include "sim/backend_choice.h"
 #include "store/registry.h"
 #include "view/alarm_commands.h"
-#include "view/alarm_monitor.h"
 #include "view/command_ids.h"
-#include "view/desktop_notification.h"
 #include "view/display_area.h"
 #include "view/export_command.h"
 #include "view/record_list_model.h"
@@ -31,15 +27,12 @@
 #include <QLineEdit>
 #include <QResizeEvent>
 #include <QScrollBar>
-#include <QSet>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <mutex>
 
 namespace veldrin {
 
@@ -65,27 +58,6 @@ constexpr const char* kColumnsKey = "view/columnWidths";
 QString slotEntry(int slotNumber) {
     return qlang(text::kSlot) + QStringLiteral(" %1").arg(slotNumber);
 }
-
-// A data file that could not be read: its path and the cause, in the current language.
-QString openFailureMessage(const QString& path, OpenFailure failure) {
-    int cause = text::kFileUnreadable;
-    if (failure == OpenFailure::notFound) {
-        cause = text::kFileNotFound;
-    } else if (failure == OpenFailure::empty || failure == OpenFailure::malformed) {
-        cause = text::kNotADataFile;
-    }
-    return QDir::toNativeSeparators(path) + QStringLiteral("\n\n") + qlang(cause);
-}
-
-// A recorder source for a device name that could not be opened: it never finds a recorder.
-class NoRecorderBackend final : public HidBackend {
-public:
-    bool listInterfaces(std::vector<std::string>& paths) override {
-        paths.clear();
-        return true;
-    }
-    std::unique_ptr<HidDevice> open(const std::string&) override { return nullptr; }
-};
 
 // Where each control of the form lies, in dialog units (x, y, width, height).
 struct Placement {
@@ -127,113 +99,16 @@ void setId(QWidget* widget, int id) {
 
 } // namespace
 
-// ---- Bridges from the headless layers ---------------------------------------------------------
-
-// The worker posts its reports from its own thread; they are queued to the window thread.
-class CVeldrinView::WindowReportSink final : public ReportSink {
-public:
-    explicit WindowReportSink(CVeldrinView* view) : view_(view) {}
-    void postLoggerStatus(int32_t number, int code) override {
-        QMetaObject::invokeMethod(
-            view_, [view = view_, number, code] { view->handleReport(number, code); },
-            Qt::QueuedConnection);
-    }
-
-private:
-    CVeldrinView* view_;
-};
-
-// The acquisition's notices: called on the window thread, where the reports are handled.
-class CVeldrinView::AcquisitionBridge final : public AcquisitionListener {
-public:
-    explicit AcquisitionBridge(CVeldrinView& view) : view_(view) {}
-    void statusText(const std::u16string& text) override { view_.showStatusText(qstr(text)); }
-    void recordersChanged(int32_t maxId, int32_t current) override {
-        view_.fillRecorderCombo(maxId, current);
-    }
-    void repaint(bool) override { view_.displayedDataChanged(); }
-    void applyTimeWindow() override { view_.applyTimeWindow(); }
-
-private:
-    CVeldrinView& view_;
-};
-
-// The store's notices come from whichever thread changed the data (the worker for downloads);
-// the flag is safe anywhere, everything visible is queued to the window thread.
-class CVeldrinView::StoreBridge final : public DataStoreListener {
-public:
-    explicit StoreBridge(CVeldrinView* view) : view_(view) {}
-    void listNeedsRefill() override {
-        view_->setListNeedsRefill();
-        QMetaObject::invokeMethod(
-            view_, [view = view_] { view->displayedDataChanged(); }, Qt::QueuedConnection);
-    }
-    void intervalChanged(int32_t minutes) override {
-        QMetaObject::invokeMethod(
-            view_, [view = view_, minutes] { view->showInterval(minutes); }, Qt::QueuedConnection);
-    }
-    void problem(const std::string& message) override { show(QString::fromStdString(message)); }
-    void openFailed(const std::string& path, OpenFailure failure, const std::string&) override {
-        show(openFailureMessage(QString::fromStdString(path), failure));
-    }
-
-private:
-    void show(const QString& text) {
-        // The same failure found twice before it is shown (the start-up load, then the chart's
-        // own try on the same file) is shown once.
-        {
-            const std::lock_guard<std::mutex> guard(mutex_);
-            if (waiting_.contains(text)) {
-                return;
-            }
-            waiting_.insert(text);
-        }
-        QMetaObject::invokeMethod(
-            view_,
-            [this, text] {
-                {
-                    const std::lock_guard<std::mutex> guard(mutex_);
-                    waiting_.remove(text);
-                }
-                view_->prompts_->message(view_, text, PromptIcon::Warning);
-            },
-            Qt::QueuedConnection);
-    }
-
-    CVeldrinView* view_;
-    std::mutex mutex_;
-    QSet<QString> waiting_; // messages queued and not yet shown
-};
-
 // ---- Construction -----------------------------------------------------------------------------
 
 CVeldrinView::CVeldrinView(const ViewStartup& startup, CFrameServices& frame, QWidget* parent)
-    : QWidget(parent), startup_(startup), frame_(frame),
-      clock_(startup.clock != nullptr ? startup.clock : &SystemClock::instance()),
-      mainIniPath_(joinPath(startup.dataFolder, "main.ini")) {
-    if (startup.prompts != nullptr) {
-        prompts_ = startup.prompts;
-    } else {
-        ownPrompts_ = std::make_unique<CWidgetPrompts>();
-        prompts_ = ownPrompts_.get();
-    }
-    openRecorder();
-    ini_ = std::make_unique<IniFile>(mainIniPath_);
-    store_ = std::make_unique<DataStore>(startup.dataFolder, *ini_, *clock_);
-    storeBridge_ = std::make_unique<StoreBridge>(this);
-    store_->setListener(storeBridge_.get());
-    alarms_ = std::make_unique<AlarmMonitor>(
-        *store_, mainIniPath_, sendDesktopNotification,
-        [this](const std::string& message) { storeBridge_->problem(message); });
-    link_ = std::make_unique<LoggerLink>(*backend_);
-    reportSink_ = std::make_unique<WindowReportSink>(this);
-    acquisitionBridge_ = std::make_unique<AcquisitionBridge>(*this);
-    acquisition_ = std::make_unique<Acquisition>(*link_, *store_, *clock_, *reportSink_,
-                                                 acquisitionBridge_.get());
+    : QWidget(parent), frame_(frame), session_(std::make_unique<ViewSession>(startup)) {
+    selection_ = new DisplaySelection(session_->store(), this);
     createControls();
     timer_ = new QTimer(this);
     timer_->setInterval(kTickMs);
     connect(timer_, &QTimer::timeout, this, &CVeldrinView::onTick);
+    connectSession();
 }
 
 CVeldrinView::~CVeldrinView() {
@@ -248,25 +123,25 @@ void CVeldrinView::shutdown() {
     }
     shutDown_ = true;
     timer_->stop();
-    // Ends the worker and waits for it: a download in progress finishes its file write first.
-    acquisition_->stopWorker();
+    session_->stop();
 }
 
-bool CVeldrinView::openRecorder() {
-    backend_ = startup_.backend;
-    if (backend_) {
-        return true;
-    }
-    std::string error;
-    sim::BackendChoice choice = sim::chooseBackend(startup_.device, error, *clock_);
-    if (!choice.backend) {
-        startupError_ = QString::fromStdString(error);
-        backend_ = std::make_shared<NoRecorderBackend>();
-        return false;
-    }
-    simRecorder_ = choice.recorder;
-    backend_ = std::shared_ptr<HidBackend>(std::move(choice.backend));
-    return true;
+// What the session reports reaches the widgets here, on the window thread.
+void CVeldrinView::connectSession() {
+    ViewSession* s = session_.get();
+    connect(s, &ViewSession::statusText, this,
+            [this](const QString& t) { frame_.setStatusText(t); });
+    connect(s, &ViewSession::recordersChanged, this, &CVeldrinView::fillRecorderCombo);
+    connect(s, &ViewSession::recorderAttached, this,
+            [this](bool attached) { frame_.setRecorderAttached(attached); });
+    connect(s, &ViewSession::displayedDataChanged, this, &CVeldrinView::displayedDataChanged);
+    connect(s, &ViewSession::intervalChanged, this, &CVeldrinView::showInterval);
+    connect(s, &ViewSession::windowToApply, this, &CVeldrinView::applyTimeWindow);
+    connect(s, &ViewSession::limitsStored, this, &CVeldrinView::limitsStored);
+    connect(s, &ViewSession::problem, this, [this](const QString& text) {
+        session_->prompts().message(this, text, PromptIcon::Warning);
+    });
+    connect(selection_, &DisplaySelection::changed, this, &CVeldrinView::showSelection);
 }
 
 void CVeldrinView::createControls() {
@@ -301,7 +176,7 @@ void CVeldrinView::createControls() {
     listLayout->setContentsMargins(kListInset, 0, 0, 0);
     recordList_ = new QTableView(listHolder);
     setId(recordList_, control_id::kRecordList);
-    listModel_ = new RecordListModel(*store_, this);
+    listModel_ = new RecordListModel(session_->store(), this);
     recordList_->setModel(listModel_);
     recordList_->setShowGrid(true);
     recordList_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -322,12 +197,16 @@ void CVeldrinView::createControls() {
     connect(periodCombo_, &QComboBox::activated, this, &CVeldrinView::onPeriodChanged);
     connect(pickers_.get(), &TimeWindowPickers::changed, this, &CVeldrinView::onPickersChanged);
     connect(pickers_.get(), &TimeWindowPickers::endCorrected, this, &CVeldrinView::showMessage106);
-    auto* chart = new chart::ChartArea(*store_, {[this] { return timeWindow(); },
-                                                 [this] { return chosenRecorder(); },
-                                                 [this] { return alarms_->displayedLimits(); }});
-    setChartWidget(chart);
-    connect(this, &CVeldrinView::displayChanged, chart, &chart::ChartArea::displayChanged);
-    navigation_ = new CWindowNavigation(*this, *chart, *recordList_);
+    chart_ = new chart::ChartArea;
+    chart_->setSnapshot(selection_->snapshot());
+    // The chart about to be shown (the view shown, or the display switched to it) has its
+    // records loaded first.
+    chart_->installEventFilter(this);
+    displayArea_->setChartWidget(chart_);
+    connect(this, &CVeldrinView::displayChanged, chart_, &chart::ChartArea::displayChanged);
+    navigation_ =
+        new CWindowNavigation(*displayArea_, *selection_, *chart_, *recordList_, *listModel_,
+                              [this](const TimeWindow& w) { showFreeWindow(w); });
     layoutControls();
     formLayout().setReadingTabOrder();
 }
@@ -370,65 +249,48 @@ void CVeldrinView::resizeEvent(QResizeEvent* event) {
 // ---- Start-up ---------------------------------------------------------------------------------
 
 bool CVeldrinView::initialUpdate() {
-    const int option = startup_.languageOption;
+    const int option = session_->startup().languageOption;
     if (option >= 0 && option < kLanguageCount) {
         CurrentLanguage::set(option);
     } else {
-        const int stored = IniSnapshot::load(mainIniPath_).readInt(kLanguageSection, "Lang", 0);
+        const int stored = IniSnapshot::load(mainIniPath()).readInt(kLanguageSection, "Lang", 0);
         CurrentLanguage::set(chooseStartupLanguage(stored));
     }
     fillDisplayCombo();
     fillSelectCombo();
     applyLanguage();
 
-    const int32_t number = store_->loadAtStartUp();
+    const int32_t number = store().loadAtStartUp();
     if (number >= 0) {
-        acquisition_->setCurrentRecorder(number);
-        fillRecorderCombo(readMaxId(*ini_), number);
+        acquisition().setCurrentRecorder(number);
+        fillRecorderCombo(readMaxId(session_->ini()), number);
         displayedRecorderChanged(number);
-        showInterval(store_->displayedSettings().interval);
+        showInterval(store().displayedSettings().interval);
         setListNeedsRefill();
     }
     showDisplayedTexts();
     applyTimeWindow();
-    acquisition_->setTickCounter(0);
+    acquisition().setTickCounter(0);
     frame_.setStatusPaneWidth(std::max(0, width() - kStatusPaneMargin));
-    if (startup_.runTimer) {
+    if (session_->startup().runTimer) {
         timer_->start();
     }
-    return startupError_.isEmpty();
+    return startupError().isEmpty();
 }
 
 // ---- The one-second step and the worker's reports ---------------------------------------------
 
 void CVeldrinView::onTick() {
-    if (shutDown_) {
-        return;
-    }
-    acquisition_->periodicStep();
-    followAttached();
-    followAlarms();
-}
-
-void CVeldrinView::handleReport(int32_t number, int code) {
-    if (shutDown_) {
-        return;
-    }
-    lastReport_ = {number, code};
-    acquisition_->HandleLoggerStatus(number, code);
-    followAttached();
-}
-
-void CVeldrinView::followAttached() {
-    const int attached = acquisition_->shared().recorderAttached.load();
-    if (attached != lastAttached_) {
-        lastAttached_ = attached;
-        frame_.setRecorderAttached(attached == 1);
+    if (!shutDown_) {
+        session_->tick();
     }
 }
 
 void CVeldrinView::displayedDataChanged() {
-    followDisplayedRecorder();
+    if (session_->followDisplayedRecorder()) {
+        listModel_->setLimits(alarms().displayedLimits());
+    }
+    selection_->dataChanged();
     showDisplayedTexts();
     if (displayMode() == DisplayMode::list) {
         fillRecordList();
@@ -437,8 +299,46 @@ void CVeldrinView::displayedDataChanged() {
 }
 
 void CVeldrinView::redrawDisplay() {
+    syncSelection();
     displayArea_->update();
     Q_EMIT displayChanged();
+    loadShownIfEmpty();
+}
+
+void CVeldrinView::syncSelection() {
+    const TimeWindow window = pickers_->window();
+    selection_->choose(
+        DisplayChoice{chosenRecorder(), window, displayMode(), alarms().displayedLimits()});
+}
+
+std::shared_ptr<const DisplaySnapshot> CVeldrinView::shownNow() {
+    syncSelection();
+    return selection_->snapshot();
+}
+
+void CVeldrinView::showSelection() {
+    chart_->setSnapshot(selection_->snapshot());
+    loadShownIfEmpty();
+}
+
+void CVeldrinView::loadShownIfEmpty() {
+    const int recorder = chosenRecorder();
+    if (loading_ || !chart_->isVisible() || !session_->needsLoad(recorder)) {
+        return;
+    }
+    loading_ = true;
+    chart_->showLoading(true);
+    session_->loadDisplayed(recorder);
+    chart_->showLoading(false);
+    loading_ = false;
+    selection_->dataChanged();
+}
+
+bool CVeldrinView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == chart_ && event->type() == QEvent::Show) {
+        loadShownIfEmpty();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // ---- Combos -----------------------------------------------------------------------------------
@@ -475,7 +375,7 @@ void CVeldrinView::fillRecorderCombo(int32_t maxId, int32_t current) {
 
 void CVeldrinView::showDocumentState() {
     // A recorder shown again (chosen, or connected) ends the display of an opened file.
-    const bool document = store_->displayedIsDocument();
+    const bool document = store().displayedIsDocument();
     if (document) {
         const QSignalBlocker block(recorderCombo_);
         recorderCombo_->setCurrentIndex(-1);
@@ -513,7 +413,7 @@ void CVeldrinView::onSelectChanged() {
         }
     }
     layoutControls();
-    listValidSlots(store_->displayedSettings());
+    listValidSlots(store().displayedSettings());
     setListNeedsRefill();
     applyTimeWindow();
 }
@@ -543,10 +443,10 @@ void CVeldrinView::onRecorderChosen() {
     if (number < 0) {
         return;
     }
-    store_->loadDisplayedSet(number);
+    store().loadDisplayedSet(number);
     showDocumentState();
     displayedRecorderChanged(number);
-    const RecorderSettings settings = store_->displayedSettings();
+    const RecorderSettings settings = store().displayedSettings();
     listValidSlots(settings);
     showInterval(settings.interval);
     showDisplayedTexts();
@@ -585,9 +485,9 @@ std::pair<DateTime, DateTime> CVeldrinView::timeWindow() const {
 }
 
 void CVeldrinView::applyTimeWindow() {
-    const DateTime now = clock_->nowLocal();
+    const DateTime now = session_->clock().nowLocal();
     if (selectMode() != SelectMode::free) {
-        navigation_->newHistory();
+        selection_->newHistory();
     }
     switch (selectMode()) {
     case SelectMode::presets:
@@ -604,7 +504,7 @@ void CVeldrinView::applyTimeWindow() {
                 // The entries were made from the displayed settings; the window comes from the
                 // same copy, so that it always belongs to the records shown.
                 const TimeSlot slot =
-                    store_->displayedSettings().slots[static_cast<std::size_t>(slotNumber - 1)];
+                    store().displayedSettings().slots[static_cast<std::size_t>(slotNumber - 1)];
                 if (slot.inUse != 1) {
                     const QSignalBlocker block(periodCombo_);
                     periodCombo_->clear();
@@ -636,11 +536,10 @@ void CVeldrinView::onPickersChanged() {
 }
 
 void CVeldrinView::fillRecordList() {
-    const TimeWindow window = pickers_->window();
-    const auto wanted =
-        std::make_tuple(window.start, window.end, static_cast<int32_t>(chosenRecorder()));
+    const std::shared_ptr<const DisplaySnapshot> shown = shownNow();
+    const auto wanted = std::make_tuple(shown->from, shown->to, shown->recorder);
     const bool sameWindow = listed_ == wanted;
-    if (!listNeedsRefill_.exchange(false) && sameWindow) {
+    if (!session_->takeListRefill() && sameWindow) {
         return;
     }
     // The user's place in the list, by record, so that it survives the periodic refills.
@@ -650,7 +549,7 @@ void CVeldrinView::fillRecordList() {
     const std::optional<std::size_t> chosenRecord =
         current.isValid() ? std::optional(listModel_->recordOfRow(current.row())) : std::nullopt;
 
-    listModel_->refill(window.start, window.end);
+    listModel_->show(shown);
     fitListColumns();
     listed_ = wanted;
     if (!sameWindow) {
@@ -712,9 +611,9 @@ void CVeldrinView::applyLanguage() {
     fillSelectCombo();
     showDisplayedTexts();
     onSelectChanged();
-    if (lastReport_) {
+    if (const auto& report = session_->lastReport()) {
         // The latest progress text, now in the new language.
-        frame_.setStatusText(qstr(statusTextFor(lastReport_->second, lastReport_->first)));
+        frame_.setStatusText(qstr(statusTextFor(report->second, report->first)));
     }
 }
 
@@ -724,7 +623,7 @@ void CVeldrinView::showInterval(int32_t minutes) {
 
 void CVeldrinView::showDisplayedTexts() {
     descriptionLabel_->setText(qlang(text::kDescription) +
-                               qstr(store_->displayedSettings().description));
+                               qstr(store().displayedSettings().description));
 }
 
 void CVeldrinView::showMessage106() {
@@ -732,26 +631,29 @@ void CVeldrinView::showMessage106() {
     // its auto-repeat run away.
     QMetaObject::invokeMethod(
         this,
-        [this] { prompts_->message(this, qlang(text::kWindowEndCorrected), PromptIcon::Warning); },
+        [this] {
+            session_->prompts().message(this, qlang(text::kWindowEndCorrected),
+                                        PromptIcon::Warning);
+        },
         Qt::QueuedConnection);
 }
 
 // ---- Commands ---------------------------------------------------------------------------------
 
 void CVeldrinView::onExport() {
-    runExportCommand(*this);
+    runExportCommand(*session_, *shownNow(), this, [this] { return chart_->currentImage(); });
 }
 
 void CVeldrinView::onSetting() {
-    if (!settingDialogRan(runSettingCommand(*acquisition_, *prompts_, this))) {
+    if (!settingDialogRan(runSettingCommand(acquisition(), session_->prompts(), this))) {
         return;
     }
-    listValidSlots(store_->displayedSettings());
+    listValidSlots(store().displayedSettings());
     setListNeedsRefill();
 }
 
 void CVeldrinView::onClearPcData() {
-    if (clearNeedsRepaint(runClearPcData(*acquisition_, *prompts_, this))) {
+    if (clearNeedsRepaint(runClearPcData(acquisition(), session_->prompts(), this))) {
         setListNeedsRefill();
         displayedDataChanged();
     }
@@ -759,7 +661,7 @@ void CVeldrinView::onClearPcData() {
 
 void CVeldrinView::onLanguage() {
     // The dialog makes its choice current and stores it; the view and the frame then show it.
-    if (runLanguageCommand(this, *ini_)) {
+    if (runLanguageCommand(this, session_->ini())) {
         applyLanguage();
         redrawDisplay();
     }
@@ -771,15 +673,15 @@ void CVeldrinView::onBack() {
 
 void CVeldrinView::openDocumentReadOnly(const QString& path) {
     OpenFailure failure = OpenFailure::none;
-    if (store_->loadDisplayedDocument(path.toStdString(), &failure) == 0) {
-        prompts_->message(this, openFailureMessage(path, failure), PromptIcon::Warning);
+    if (store().loadDisplayedDocument(path.toStdString(), &failure) == 0) {
+        session_->prompts().message(this, openFailureMessage(path, failure), PromptIcon::Warning);
         return;
     }
-    navigation_->newHistory();
+    selection_->newHistory();
     documentName_ = QFileInfo(path).fileName();
     showDocumentState();
     displayedRecorderChanged(-1); // a file of its own: no recorder's limits apply
-    const RecorderSettings settings = store_->displayedSettings();
+    const RecorderSettings settings = store().displayedSettings();
     listValidSlots(settings);
     showInterval(settings.interval);
     showDisplayedTexts();
@@ -831,60 +733,24 @@ void CVeldrinView::restoreState(const QSettings& settings) {
 }
 
 void CVeldrinView::onAlarmLimits() {
-    runAlarmLimitsCommand(*this);
+    runAlarmLimitsCommand(*session_, *shownNow(), this);
 }
 
 void CVeldrinView::onStatistics() {
-    runStatisticsCommand(*this);
+    runStatisticsCommand(*shownNow(), this);
 }
 
 // ---- Alarms -----------------------------------------------------------------------------------
 
-// A recorder registered or recognised while the window runs becomes the displayed one without
-// being chosen: its limits apply from then on, not those of the recorder shown before.
-void CVeldrinView::followDisplayedRecorder() {
-    if (store_->displayedIsDocument()) {
-        return;
-    }
-    const int32_t number = store_->displayedSettings().recorderNumber;
-    if (number >= 0 && number != alarms_->displayedRecorder()) {
-        displayedRecorderChanged(number);
-    }
-}
-
 void CVeldrinView::displayedRecorderChanged(int32_t number) {
-    alarms_->setDisplayedRecorder(number);
-    listModel_->setLimits(alarms_->displayedLimits());
+    session_->setDisplayedRecorder(number);
+    listModel_->setLimits(alarms().displayedLimits());
 }
 
-void CVeldrinView::alarmLimitsChanged(int32_t number) {
-    alarms_->limitsChanged(number);
-    listModel_->setLimits(alarms_->displayedLimits());
-    followAlarms();
+// New limits stored: the chart, the list and the status follow them.
+void CVeldrinView::limitsStored() {
+    listModel_->setLimits(alarms().displayedLimits());
     redrawDisplay();
-}
-
-void CVeldrinView::followAlarms() {
-    const QString alarm = alarms_->follow(acquisition_->shared().recorderAttached.load() == 1);
-    if (alarm != alarmStatus_) {
-        alarmStatus_ = alarm;
-        showStatusText(acquisitionStatus_);
-    }
-}
-
-void CVeldrinView::showStatusText(const QString& text) {
-    acquisitionStatus_ = text;
-    if (alarmStatus_.isEmpty()) {
-        frame_.setStatusText(text);
-    } else if (text.isEmpty()) {
-        frame_.setStatusText(alarmStatus_);
-    } else {
-        frame_.setStatusText(text + QStringLiteral("  –  ") + alarmStatus_);
-    }
-}
-
-void CVeldrinView::setChartWidget(QWidget* chart) {
-    displayArea_->setChartWidget(chart);
 }
 
 } // namespace veldrin
