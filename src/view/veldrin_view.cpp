@@ -15,24 +15,21 @@
 #include "view/display_area.h"
 #include "view/export_command.h"
 #include "view/record_list_model.h"
+#include "view/record_list_pane.h"
 #include "view/time_window.h"
+#include "view/view_form.h"
 #include "view/window_navigation.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
-#include <QScrollBar>
 #include <QSettings>
 #include <QSignalBlocker>
-#include <QStyle>
-#include <QTableView>
 #include <QTimer>
-#include <QVBoxLayout>
 
 namespace veldrin {
 
@@ -43,9 +40,6 @@ constexpr int kControlBandHeight = 135;
 // Status-bar pane 0 leaves this much of the view's width to the other pane.
 constexpr int kStatusPaneMargin = 150;
 constexpr int kTickMs = 1000;
-constexpr int kListColumnWidth = 140;
-constexpr int kListInset = 5;
-constexpr int kMaxRestoredColumnWidth = 4000;
 
 constexpr int kSlotEntries = 4;
 
@@ -57,44 +51,6 @@ constexpr const char* kColumnsKey = "view/columnWidths";
 
 QString slotEntry(int slotNumber) {
     return qlang(text::kSlot) + QStringLiteral(" %1").arg(slotNumber);
-}
-
-// Where each control of the form lies, in dialog units (x, y, width, height).
-struct Placement {
-    int id;
-    int x;
-    int y;
-    int width;
-    int height;
-};
-
-constexpr Placement kPlacements[] = {
-    {control_id::kRecorderLabel, 7, 9, 46, 9},   {control_id::kRecorderCombo, 55, 7, 36, 13},
-    {control_id::kIntervalLabel, 97, 9, 50, 9},  {control_id::kIntervalEdit, 147, 7, 24, 13},
-    {control_id::kDisplayLabel, 177, 9, 36, 9},  {control_id::kDisplayCombo, 215, 7, 64, 13},
-    {control_id::kChartTitle, 290, 9, 130, 9},   {control_id::kSelectLabel, 7, 26, 46, 9},
-    {control_id::kSelectCombo, 55, 24, 110, 13}, {control_id::kPeriodCombo, 175, 24, 104, 13},
-    {control_id::kStartLabel, 7, 43, 46, 9},     {control_id::kStartDate, 55, 41, 62, 13},
-    {control_id::kStartTime, 119, 41, 46, 13},   {control_id::kEndLabel, 175, 43, 38, 9},
-    {control_id::kEndDate, 215, 41, 62, 13},     {control_id::kEndTime, 279, 41, 46, 13},
-};
-// The description line under the controls and the template's width of the whole form.
-constexpr int kDescriptionX = 7;
-constexpr int kDescriptionY = 58;
-constexpr int kDescriptionHeight = 9;
-constexpr int kFormWidth = 427;
-// The display below the form keeps at least this height (dialog units) before the form scrolls.
-constexpr int kMinimumDisplayHeight = 60;
-
-QLabel* makeLabel(QWidget* parent) {
-    auto* label = new QLabel(parent);
-    // Texts come from language files, main.ini and descriptions: never read as markup.
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-void setId(QWidget* widget, int id) {
-    widget->setObjectName(QString::number(id));
 }
 
 } // namespace
@@ -114,7 +70,7 @@ CVeldrinView::CVeldrinView(const ViewStartup& startup, CFrameServices& frame, QW
 CVeldrinView::~CVeldrinView() {
     shutdown();
     // The list reads the store, which goes before the child widgets do.
-    recordList_->setModel(nullptr);
+    listPane_->detachModel();
 }
 
 void CVeldrinView::shutdown() {
@@ -149,45 +105,31 @@ void CVeldrinView::createControls() {
          {control_id::kRecorderLabel, control_id::kIntervalLabel, control_id::kDisplayLabel,
           control_id::kChartTitle, control_id::kSelectLabel, control_id::kStartLabel,
           control_id::kEndLabel, control_id::kDescription}) {
-        setId(makeLabel(this), id);
+        view_form::setId(view_form::makeLabel(this), id);
     }
     descriptionLabel_ = findChild<QLabel*>(QString::number(control_id::kDescription));
 
     recorderCombo_ = new QComboBox(this);
-    setId(recorderCombo_, control_id::kRecorderCombo);
+    view_form::setId(recorderCombo_, control_id::kRecorderCombo);
     intervalEdit_ = new QLineEdit(this);
     intervalEdit_->setEnabled(false);
-    setId(intervalEdit_, control_id::kIntervalEdit);
+    view_form::setId(intervalEdit_, control_id::kIntervalEdit);
     displayCombo_ = new QComboBox(this);
-    setId(displayCombo_, control_id::kDisplayCombo);
+    view_form::setId(displayCombo_, control_id::kDisplayCombo);
     selectCombo_ = new QComboBox(this);
-    setId(selectCombo_, control_id::kSelectCombo);
+    view_form::setId(selectCombo_, control_id::kSelectCombo);
     periodCombo_ = new QComboBox(this);
-    setId(periodCombo_, control_id::kPeriodCombo);
+    view_form::setId(periodCombo_, control_id::kPeriodCombo);
 
     pickers_ = std::make_unique<TimeWindowPickers>(this);
-    setId(pickers_->startDate(), control_id::kStartDate);
-    setId(pickers_->startTime(), control_id::kStartTime);
-    setId(pickers_->endDate(), control_id::kEndDate);
-    setId(pickers_->endTime(), control_id::kEndTime);
+    view_form::setId(pickers_->startDate(), control_id::kStartDate);
+    view_form::setId(pickers_->startTime(), control_id::kStartTime);
+    view_form::setId(pickers_->endDate(), control_id::kEndDate);
+    view_form::setId(pickers_->endTime(), control_id::kEndTime);
 
-    auto* listHolder = new QWidget(this);
-    auto* listLayout = new QVBoxLayout(listHolder);
-    listLayout->setContentsMargins(kListInset, 0, 0, 0);
-    recordList_ = new QTableView(listHolder);
-    setId(recordList_, control_id::kRecordList);
-    listModel_ = new RecordListModel(session_->store(), this);
-    recordList_->setModel(listModel_);
-    recordList_->setShowGrid(true);
-    recordList_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    recordList_->verticalHeader()->hide();
-    recordList_->horizontalHeader()->setDefaultSectionSize(kListColumnWidth);
-    recordList_->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    // Every row has the same height: the view never measures rows it does not show.
-    recordList_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    recordList_->verticalHeader()->setDefaultSectionSize(recordList_->fontMetrics().height() + 4);
-    listLayout->addWidget(recordList_);
-    displayArea_ = new DisplayArea(listHolder, this);
+    listPane_ = new CRecordListPane(session_->store(), this);
+    listModel_ = &listPane_->model();
+    displayArea_ = new DisplayArea(listPane_, this);
 
     // A choice by the user, also of the entry already selected (choosing the displayed recorder
     // again reloads its file); entries set by the program never signal.
@@ -205,30 +147,21 @@ void CVeldrinView::createControls() {
     displayArea_->setChartWidget(chart_);
     connect(this, &CVeldrinView::displayChanged, chart_, &chart::ChartArea::displayChanged);
     navigation_ =
-        new CWindowNavigation(*displayArea_, *selection_, *chart_, *recordList_, *listModel_,
+        new CWindowNavigation(*displayArea_, *selection_, *chart_, listPane_->table(), *listModel_,
                               [this](const TimeWindow& w) { showFreeWindow(w); });
     layoutControls();
-    formLayout().setReadingTabOrder();
-}
-
-FittingLayout CVeldrinView::formLayout() const {
-    FittingLayout layout{DialogUnits(font())};
-    for (const Placement& p : kPlacements) {
-        if (QWidget* widget = control(p.id)) {
-            layout.add(widget, p.x, p.y, p.width, p.height);
-        }
-    }
-    return layout;
+    view_form::layoutOf(*this).setReadingTabOrder();
 }
 
 void CVeldrinView::layoutControls() {
     const DialogUnits units(font());
-    const QSize growth = formLayout().apply();
+    const QSize growth = view_form::layoutOf(*this).apply();
     // The form is as wide as its controls need; a narrower window scrolls it.
-    const int formWidth = units.x(kFormWidth) + growth.width();
-    setMinimumSize(formWidth, kControlBandHeight + units.y(kMinimumDisplayHeight));
+    const int formWidth = units.x(view_form::kFormWidth) + growth.width();
+    setMinimumSize(formWidth, kControlBandHeight + units.y(view_form::kMinimumDisplayHeight));
     // The description takes the rest of the form's width, whatever its length.
-    const QRect description = units.rect(kDescriptionX, kDescriptionY, 0, kDescriptionHeight);
+    const QRect description = units.rect(view_form::kDescriptionX, view_form::kDescriptionY, 0,
+                                         view_form::kDescriptionHeight);
     descriptionLabel_->setGeometry(description.x(), description.y(),
                                    std::max(formWidth, width()) - 2 * description.x(),
                                    description.height());
@@ -537,51 +470,11 @@ void CVeldrinView::onPickersChanged() {
 
 void CVeldrinView::fillRecordList() {
     const std::shared_ptr<const DisplaySnapshot> shown = shownNow();
-    const auto wanted = std::make_tuple(shown->from, shown->to, shown->recorder);
-    const bool sameWindow = listed_ == wanted;
-    if (!session_->takeListRefill() && sameWindow) {
-        return;
-    }
-    // The user's place in the list, by record, so that it survives the periodic refills.
-    QScrollBar* scroll = recordList_->verticalScrollBar();
-    const int scrolledTo = scroll->value();
-    const QModelIndex current = recordList_->currentIndex();
-    const std::optional<std::size_t> chosenRecord =
-        current.isValid() ? std::optional(listModel_->recordOfRow(current.row())) : std::nullopt;
-
-    listModel_->show(shown);
-    fitListColumns();
-    listed_ = wanted;
-    if (!sameWindow) {
-        recordList_->scrollToTop();
-        return;
-    }
-    if (chosenRecord) {
-        const int row = listModel_->rowOfRecord(*chosenRecord);
-        if (row >= 0) {
-            recordList_->setCurrentIndex(listModel_->index(row, current.column()));
-        }
-    }
-    scroll->setValue(scrolledTo);
+    listPane_->fill(shown, session_->takeListRefill());
 }
 
 void CVeldrinView::fitListColumns() {
-    // Columns only grow here: a width the user chose stays unless a text would be cut.
-    QHeaderView* header = recordList_->horizontalHeader();
-    const int cellMargin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 1;
-    int widestRemark = 0;
-    for (const QString& remark : listModel_->remarks()) {
-        widestRemark = std::max(widestRemark, recordList_->fontMetrics().horizontalAdvance(remark));
-    }
-    for (int column = 0; column < kRecordListColumns; ++column) {
-        int needed = header->sectionSizeHint(column);
-        if (column == kRecordListColumns - 1) {
-            needed = std::max(needed, widestRemark + cellMargin);
-        }
-        if (header->sectionSize(column) < needed) {
-            header->resizeSection(column, needed);
-        }
-    }
+    listPane_->fitColumns();
 }
 
 // ---- Texts ------------------------------------------------------------------------------------
@@ -685,7 +578,7 @@ void CVeldrinView::openDocumentReadOnly(const QString& path) {
     listValidSlots(settings);
     showInterval(settings.interval);
     showDisplayedTexts();
-    listed_.reset(); // other records: the list starts at its first row
+    listPane_->forgetListed(); // other records: the list starts at its first row
     setListNeedsRefill();
     applyTimeWindow();
 }
@@ -694,11 +587,7 @@ void CVeldrinView::saveState(QSettings& settings) const {
     settings.setValue(QLatin1String(kDisplayKey), displayCombo_->currentIndex());
     settings.setValue(QLatin1String(kSelectKey), selectCombo_->currentIndex());
     settings.setValue(QLatin1String(kPeriodKey), periodCombo_->currentIndex());
-    QVariantList widths;
-    for (int column = 0; column < kRecordListColumns; ++column) {
-        widths << recordList_->horizontalHeader()->sectionSize(column);
-    }
-    settings.setValue(QLatin1String(kColumnsKey), widths);
+    settings.setValue(QLatin1String(kColumnsKey), listPane_->columnWidths());
 }
 
 void CVeldrinView::restoreState(const QSettings& settings) {
@@ -721,15 +610,7 @@ void CVeldrinView::restoreState(const QSettings& settings) {
     if (selectMode() != SelectMode::free && choose(periodCombo_, kPeriodKey)) {
         onPeriodChanged();
     }
-    const QVariantList widths = settings.value(QLatin1String(kColumnsKey)).toList();
-    QHeaderView* header = recordList_->horizontalHeader();
-    for (int column = 0; column < kRecordListColumns && column < widths.size(); ++column) {
-        const int width = widths[column].toInt();
-        if (width > 0 && width <= kMaxRestoredColumnWidth) {
-            header->resizeSection(column, width);
-        }
-    }
-    fitListColumns();
+    listPane_->restoreColumnWidths(settings.value(QLatin1String(kColumnsKey)).toList());
 }
 
 void CVeldrinView::onAlarmLimits() {

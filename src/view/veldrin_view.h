@@ -14,13 +14,11 @@
 
 #include <memory>
 #include <optional>
-#include <tuple>
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QSettings;
-class QTableView;
 class QTimer;
 
 namespace veldrin {
@@ -31,7 +29,7 @@ class ChartArea;
 
 class CWindowNavigation;
 class DisplayArea;
-class FittingLayout;
+class CRecordListPane;
 class RecordListModel;
 class TimeWindowPickers;
 
@@ -133,7 +131,6 @@ protected:
 private:
     void connectSession();
     void createControls();
-    FittingLayout formLayout() const;
     void layoutControls();
     void fillDisplayCombo();
     void fillSelectCombo();
@@ -165,8 +162,6 @@ private:
     std::unique_ptr<ViewSession> session_;
     DisplaySelection* selection_ = nullptr;
 
-    // The window and the recorder the list was last filled for.
-    std::optional<std::tuple<DateTime, DateTime, int32_t>> listed_;
     int appliedLanguage_ = -1;
     QString documentName_; // of the file opened read-only
     bool shutDown_ = false;
@@ -181,7 +176,7 @@ private:
     std::unique_ptr<TimeWindowPickers> pickers_;
     DisplayArea* displayArea_ = nullptr;
     chart::ChartArea* chart_ = nullptr;
-    QTableView* recordList_ = nullptr;
+    CRecordListPane* listPane_ = nullptr;
     RecordListModel* listModel_ = nullptr;
     CWindowNavigation* navigation_ = nullptr;
     QTimer* timer_ = nullptr;
