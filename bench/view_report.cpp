@@ -9,7 +9,7 @@
 #include "chart/chart_renderer.h"
 #include "core/atomic_file.h"
 #include "core/export_file.h"
-#include "view/pdf_report.h"
+#include "report/pdf_report.h"
 
 #include <QApplication>
 

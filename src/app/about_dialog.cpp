@@ -1,5 +1,7 @@
 #include "app/about_dialog.h"
 
+#include "qlang/qlang.h"
+
 #include "app/hyperlink_static.h"
 #include "app/pictures.h"
 #include "lang/language_table.h"
@@ -12,16 +14,8 @@ namespace veldrin {
 
 namespace {
 
-constexpr int kTitleText = 11;
-constexpr int kVersionLine = 117;
-constexpr int kInfoLine = 23;
-constexpr int kWebsiteLine = 63;
 constexpr const char* kLinkKey = "internet";
 constexpr std::size_t kLinkMaxLength = 255;
-
-QString text(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
 
 QLabel* plainLabel(const QString& caption, const QRect& geometry, QWidget* parent) {
     auto* label = new QLabel(caption, parent);
@@ -41,9 +35,9 @@ AboutDialog::AboutDialog(const std::string& mainIniPath, CUserPrompts& prompts, 
     icon->setPixmap(QPixmap::fromImage(programIconImage(32)));
     icon->setGeometry(du.x(11), du.y(17), 32, 32);
 
-    version_ = plainLabel(text(kVersionLine), du.rect(40, 10, 119, 8), this);
-    info_ = plainLabel(text(kInfoLine), du.rect(40, 25, 119, 8), this);
-    website_ = plainLabel(text(kWebsiteLine), du.rect(38, 39, 81, 27), this);
+    version_ = plainLabel(qlang(text::kVersionLine), du.rect(40, 10, 119, 8), this);
+    info_ = plainLabel(qlang(text::kProgramInfo), du.rect(40, 25, 119, 8), this);
+    website_ = plainLabel(qlang(text::kWebsite), du.rect(38, 39, 81, 27), this);
     website_->setWordWrap(true);
     website_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Lines longer than their template width are widened rather than cut.
@@ -69,7 +63,7 @@ AboutDialog::AboutDialog(const std::string& mainIniPath, CUserPrompts& prompts, 
         prompts.message(nullptr, message, PromptIcon::Warning);
     });
 
-    setWindowTitle(text(kTitleText));
+    setWindowTitle(qlang(text::kAboutTitle));
     const int widest = qMax(version_->geometry().right(), info_->geometry().right()) + du.x(4);
     if (widest > ok_->geometry().left()) {
         // A long translation pushes the button right instead of under the text.

@@ -1,5 +1,7 @@
 #include "app/hyperlink_static.h"
 
+#include "qlang/qlang.h"
+
 #include "lang/language_table.h"
 #include "lang/safe_format.h"
 
@@ -13,21 +15,17 @@ namespace veldrin {
 
 namespace {
 
-constexpr int kFailureHeading = 112;
-constexpr int kUnknownCodeFormat = 114;
-
 struct CodeText {
     int code;
     int languageIndex;
 };
 constexpr CodeText kCodeTexts[] = {
-    {0, 99},  {2, 102}, {3, 103}, {5, 98},  {8, 108},  {11, 92},  {26, 10},
-    {27, 96}, {28, 94}, {29, 95}, {30, 93}, {31, 107}, {32, 101},
+    {0, text::kOutOfResources},    {2, text::kFileNotFound},        {3, text::kPathNotFound},
+    {5, text::kAccessDenied},      {8, text::kOutOfMemory},         {11, text::kOpenBadProgram},
+    {26, text::kSharingViolation}, {27, text::kOpenBadAssociation}, {28, text::kOpenTimedOut},
+    {29, text::kOpenFailed},       {30, text::kOpenBusy},           {31, text::kNoAssociation},
+    {32, text::kLibraryMissing},
 };
-
-QString text(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
 
 } // namespace
 
@@ -38,14 +36,13 @@ QString openFailureText(int resultCode) {
     QString detail;
     for (const CodeText& entry : kCodeTexts) {
         if (entry.code == resultCode) {
-            detail = text(entry.languageIndex);
+            detail = qlang(entry.languageIndex);
         }
     }
     if (detail.isNull()) {
-        detail =
-            QString::fromStdU16String(formattedLanguageString(kUnknownCodeFormat, {resultCode}));
+        detail = qlangFormatted(text::kUnknownCodeFormat, {resultCode});
     }
-    return text(kFailureHeading) + QStringLiteral("\n\n") + detail;
+    return qlang(text::kOpenFailureHeading) + QStringLiteral("\n\n") + detail;
 }
 
 int openWithDesktop(const QString& target) {

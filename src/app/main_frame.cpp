@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include "qlang/qlang.h"
+
 #include "app/pictures.h"
 #include "lang/language_table.h"
 #include "settings/qt_translations.h"
@@ -23,25 +25,20 @@ namespace veldrin {
 
 namespace {
 
-QString text(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
-
-// The language string of each menu command; the Help pop-up's title is string 44.
+// The language string of each menu command; the Help pop-up's title is text::kHelpMenu.
 struct MenuText {
     int commandId;
     int languageIndex;
 };
 constexpr MenuText kMenuTexts[] = {
-    {command_id::kExport, 40},      {command_id::kSetting, 170}, {command_id::kClearPcData, 19},
-    {command_id::kLanguage, 0},     {command_id::kAbout, 11},    {command_id::kAlarmLimits, 171},
-    {command_id::kStatistics, 172},
+    {command_id::kExport, text::kExportMenu},
+    {command_id::kSetting, text::kRecorderSettingsMenu},
+    {command_id::kClearPcData, text::kClearPcData},
+    {command_id::kLanguage, text::kLanguageTitle},
+    {command_id::kAbout, text::kAboutTitle},
+    {command_id::kAlarmLimits, text::kAlarmLimitsMenu},
+    {command_id::kStatistics, text::kStatisticsMenu},
 };
-constexpr int kHelpMenuText = 44;
-constexpr int kBackTip = 220;
-constexpr int kSettingMenuText = 78;
-constexpr int kWindowTitleText = 115;
-constexpr int kReadOnlyText = 140;
 
 constexpr const char* kPositionKey = "window/position";
 constexpr const char* kSizeKey = "window/size";
@@ -234,7 +231,7 @@ QStringList withMnemonics(const QStringList& captions) {
 static void applyMnemonics(const QList<std::pair<QAction*, int>>& items) {
     QStringList texts;
     for (const auto& [action, languageIndex] : items) {
-        texts << text(languageIndex);
+        texts << qlang(languageIndex);
     }
     const QStringList marked = withMnemonics(texts);
     for (qsizetype i = 0; i < items.size(); ++i) {
@@ -250,10 +247,10 @@ void CMainFrame::applyLanguageToFrame() {
         return std::pair(actions_.value(commandId), menuTextIndex(commandId));
     };
     applyMnemonics({item(command_id::kExport),
-                    {settingMenuAction_, kSettingMenuText},
+                    {settingMenuAction_, text::kSettings},
                     item(command_id::kClearPcData),
                     item(command_id::kLanguage),
-                    {helpMenuAction_, kHelpMenuText}});
+                    {helpMenuAction_, text::kHelpMenu}});
     applyMnemonics({item(command_id::kSetting), item(command_id::kAlarmLimits),
                     item(command_id::kStatistics)});
     applyMnemonics({item(command_id::kAbout)});
@@ -264,7 +261,7 @@ void CMainFrame::applyLanguageToFrame() {
             action->setToolTip(menuItem->iconText());
         }
     }
-    backButton_->setToolTip(text(kBackTip));
+    backButton_->setToolTip(qlang(text::kBackTip));
     showTitle();
     menuBar()->update();
 }
@@ -285,11 +282,11 @@ void CMainFrame::showDocumentName(const QString& fileName) {
 
 void CMainFrame::showTitle() {
     // An opened file is named with the program, and marked as one that is only looked at.
-    const QString program = text(kWindowTitleText);
+    const QString program = qlang(text::kProgramTitle);
     setWindowTitle(
         documentName_.isEmpty()
             ? program
-            : QStringLiteral("%1 (%2) - %3").arg(documentName_, text(kReadOnlyText), program));
+            : QStringLiteral("%1 (%2) - %3").arg(documentName_, qlang(text::kReadOnly), program));
 }
 
 void CMainFrame::savePlacement(QSettings& settings) const {

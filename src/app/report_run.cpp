@@ -5,12 +5,10 @@
 #include "core/paths.h"
 #include "lang/language_table.h"
 #include "lang/startup_language.h"
+#include "report/pdf_report.h"
 #include "store/alarm_limits_store.h"
 #include "store/ini_file.h"
 #include "store/registry.h"
-#include "view/pdf_report.h"
-
-#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -97,26 +95,22 @@ ReportRunResult runReport(const AppOptions& options, Clock& clock, const QString
                            .arg(count)
                            .arg(fromStd(folder)));
     }
-    ReportContent content;
-    content.number = options.recorder;
-    RecorderIdentity identity;
-    if (registeredIdentity(ini, options.recorder, identity)) {
-        content.identity = identity;
-    }
     DataFileContent file;
     if (!readRecords(dataFilePath(folder, options.recorder), file, error)) {
         return refused(fromStd(error));
     }
-    content.settings = file.settings;
-    content.records = std::move(file.records);
     const StoredAlarmLimits limits = readAlarmLimits(ini, options.recorder);
     for (const std::string& problem : limits.problems) {
         std::fprintf(stderr, "veldrin: %s\n", problem.c_str());
     }
-    content.limits = limits.limits;
-    content.madeAt = clock.nowLocal();
-    std::tie(content.from, content.to) = periodOf(options, content.records, content.madeAt);
-    content.version = QCoreApplication::applicationVersion();
+    ReportSource source;
+    source.number = options.recorder;
+    source.settings = file.settings;
+    source.records = std::move(file.records);
+    source.limits = limits.limits;
+    source.madeAt = clock.nowLocal();
+    std::tie(source.from, source.to) = periodOf(options, source.records, source.madeAt);
+    const ReportContent content = assembleReport(std::move(source), ini);
     if (!writePdfReport(out, content, error)) {
         return refused(fromStd(error));
     }

@@ -1,6 +1,6 @@
 #include "chart/chart_area.h"
 
-#include "lang/safe_format.h"
+#include "qlang/qlang.h"
 
 #include <QCursor>
 #include <QLabel>
@@ -8,12 +8,9 @@
 #include <QPainter>
 #include <QProgressBar>
 
-#include <filesystem>
-
 namespace veldrin::chart {
 namespace {
 
-constexpr int kLoadingText = 49;
 constexpr int kProgressBarId = 1001;
 constexpr int kProgressHalfWidth = 150;
 constexpr int kProgressTop = 30;
@@ -21,8 +18,7 @@ constexpr int kProgressBottom = 60;
 
 } // namespace
 
-ChartArea::ChartArea(DataStore& store, ChartAreaSource source, QWidget* parent)
-    : QWidget(parent), store_(store), source_(std::move(source)) {
+ChartArea::ChartArea(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     // The image covers every pixel: nothing needs erasing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -33,9 +29,11 @@ ChartArea::ChartArea(DataStore& store, ChartAreaSource source, QWidget* parent)
 ChartInput ChartArea::input() const {
     ChartInput in;
     in.dataGeneration = generation_;
-    const auto [start, end] = source_.window();
-    in.start = start.value;
-    in.end = end.value;
+    if (snapshot_) {
+        in.start = snapshot_->from.value;
+        in.end = snapshot_->to.value;
+        in.limits = snapshot_->limits;
+    }
     in.size = size();
     in.font = chartFont(logicalDpiY());
     in.texts = chartTextsFromLanguage();
@@ -43,9 +41,6 @@ ChartInput ChartArea::input() const {
         in.hover = cursorPoint();
     }
     in.band = band_;
-    if (source_.limits) {
-        in.limits = source_.limits();
-    }
     return in;
 }
 
@@ -55,9 +50,14 @@ QPoint ChartArea::cursorPoint() const {
 
 const QImage& ChartArea::render(const ChartInput& wanted) {
     ChartInput in = wanted;
+    if (!snapshot_ || snapshot_->store == nullptr) {
+        renderer_.takeRecords(RecordList{}, in);
+        return renderer_.render(in);
+    }
     {
-        // Only the reading of the records happens under the lock; the drawing does not.
-        const DataStore::DisplayedView displayed = store_.displayed();
+        // Only the reading of the records happens under the lock; the drawing does not. The unit
+        // is read with the records, so that both belong to the same data.
+        const DataStore::DisplayedView displayed = snapshot_->store->displayed();
         in.fahrenheit = displayed.settings().tempUnit != 0;
         renderer_.takeRecords(displayed.records(), in);
     }
@@ -104,38 +104,25 @@ void ChartArea::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
 }
 
-void ChartArea::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    loadIfEmpty();
+void ChartArea::setSnapshot(std::shared_ptr<const DisplaySnapshot> snapshot) {
+    snapshot_ = std::move(snapshot);
+    displayChanged();
 }
 
 void ChartArea::displayChanged() {
     ++generation_;
-    loadIfEmpty();
     update();
 }
 
-ChartArea::LoadAttempt ChartArea::loadAttempt() const {
-    LoadAttempt attempt;
-    attempt.recorder = source_.chosenRecorder ? source_.chosenRecorder() : -1;
-    std::error_code error;
-    attempt.fileThere = attempt.recorder >= 0 &&
-                        std::filesystem::exists(store_.dataFilePath(attempt.recorder), error);
-    return attempt;
-}
-
-// A chart about to be shown with no records loads the chosen recorder's file, showing a message
-// and a progress bar meanwhile; a load that leaves the list empty is not tried again until
-// another recorder is chosen or its file appears.
-void ChartArea::loadIfEmpty() {
-    if (loading_ || !isVisible() || store_.displayedCount() != 0) {
+void ChartArea::showLoading(bool loading) {
+    if (!loading) {
+        if (progress_ != nullptr) {
+            progress_->hide();
+            loadingText_->hide();
+        }
+        ++generation_;
         return;
     }
-    const LoadAttempt attempt = loadAttempt();
-    if (givenUpFor_ == attempt) {
-        return;
-    }
-    loading_ = true;
     const int w = width();
     const int h = height();
     if (loadingText_ == nullptr) {
@@ -146,26 +133,16 @@ void ChartArea::loadIfEmpty() {
         progress_->setTextVisible(false);
         progress_->setRange(0, 0);
     }
-    loadingText_->setText(qs(formattedLanguageString(kLoadingText)));
+    loadingText_->setText(qlangFormatted(text::kLoading));
     loadingText_->adjustSize();
     loadingText_->move(w / 2 - loadingText_->width() / 2, h / 2);
     progress_->setGeometry(w / 2 - kProgressHalfWidth, h / 2 + kProgressTop, 2 * kProgressHalfWidth,
                            kProgressBottom - kProgressTop);
     loadingText_->show();
     progress_->show();
+    // Shown at once: the load that follows keeps the window thread busy.
     loadingText_->repaint();
     progress_->repaint();
-
-    if (attempt.recorder >= 0) {
-        store_.loadDisplayedSet(attempt.recorder);
-    }
-    progress_->hide();
-    loadingText_->hide();
-    if (store_.displayedCount() == 0) {
-        givenUpFor_ = attempt;
-    }
-    ++generation_;
-    loading_ = false;
 }
 
 } // namespace veldrin::chart

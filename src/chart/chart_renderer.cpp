@@ -1,5 +1,7 @@
 #include "chart/chart_renderer.h"
 
+#include "qlang/qlang.h"
+
 #include "core/temperature_unit.h"
 
 #include <QPainter>
@@ -581,7 +583,7 @@ void ChartRenderer::buildOps(const ChartInput& input) {
     for (const TimeTick& tick : timeTicks(input.start, input.end, p)) {
         drawTick(kBlack, QPoint(tick.x, p.y1), QPoint(0, -1));
         if (tick.x >= labelEnd) {
-            const QString label = qs(timeLabel(tick.time, previous));
+            const QString label = qstr(timeLabel(tick.time, previous));
             text(QPoint(tick.x, p.y1), label);
             previous = tick.time;
             labelEnd = tick.x + fm.horizontalAdvance(label);
@@ -598,7 +600,7 @@ void ChartRenderer::buildOps(const ChartInput& input) {
     const char16_t unit = unit_;
     for (const Tick& tick : temperatureTicks(data_.temperature, p)) {
         drawTick(kTemperatureColor, QPoint(p.x0, tick.position), QPoint(-1, 0));
-        const QString label = qs(temperatureText(tick.value, unit));
+        const QString label = qstr(temperatureText(tick.value, unit));
         textColor = kTemperatureColor;
         text(QPoint(p.x0 - fm.horizontalAdvance(label) - kTickLength, tick.position), label);
     }
@@ -606,58 +608,58 @@ void ChartRenderer::buildOps(const ChartInput& input) {
     // with points have set already.
     curve(Curve::temperature);
     line(curvePen(kTemperatureColor), 150, p.y1 + (3 * lh) / 2, 250, p.y1 + (3 * lh) / 2);
-    text(QPoint(58, p.y1 + lh), qs(input.texts.temperatureLegend));
+    text(QPoint(58, p.y1 + lh), qstr(input.texts.temperatureLegend));
 
     for (const Tick& tick : humidityTicks(data_.humidity, p)) {
         drawTick(kHumidityColor, QPoint(p.x1, tick.position), QPoint(1, 0));
         textColor = kHumidityColor;
-        text(QPoint(p.x1, tick.position - lh), qs(humidityText(static_cast<int>(tick.value))));
+        text(QPoint(p.x1, tick.position - lh), qstr(humidityText(static_cast<int>(tick.value))));
     }
     curve(Curve::humidity);
     line(curvePen(kHumidityColor), 400, p.y1 + (3 * lh) / 2, 500, p.y1 + (3 * lh) / 2);
-    text(QPoint(328, p.y1 + lh), qs(input.texts.humidityLegend));
+    text(QPoint(328, p.y1 + lh), qstr(input.texts.humidityLegend));
 
     auto temperatureLine = [&](const ChartPoint& r) {
-        return qs(temperatureText(r.temperature, unit) + u' ' + dateTimeText(r.time));
+        return qstr(temperatureText(r.temperature, unit) + u' ' + dateTimeText(r.time));
     };
     auto humidityLine = [&](const ChartPoint& r) {
-        return qs(humidityText(r.humidity) + u' ' + dateTimeText(r.time));
+        return qstr(humidityText(r.humidity) + u' ' + dateTimeText(r.time));
     };
     const int top = p.y1 + kSummaryTop;
     if (data_.highestT) {
         textColor = kTemperatureColor;
-        centred(kTemperatureSummaryCentre, top, qs(input.texts.highest));
+        centred(kTemperatureSummaryCentre, top, qstr(input.texts.highest));
         centred(kTemperatureSummaryCentre, top + lh, temperatureLine(*data_.highestT));
         valueOf(*data_.highestT);
     }
     if (data_.lowestT) {
-        centred(kTemperatureSummaryCentre, top + 2 * lh, qs(input.texts.lowest));
+        centred(kTemperatureSummaryCentre, top + 2 * lh, qstr(input.texts.lowest));
         centred(kTemperatureSummaryCentre, top + 3 * lh, temperatureLine(*data_.lowestT));
         valueOf(*data_.lowestT);
     }
     if (data_.highestH) {
         textColor = kHumidityColor;
-        centred(kHumiditySummaryCentre, top, qs(input.texts.highest));
+        centred(kHumiditySummaryCentre, top, qstr(input.texts.highest));
         centred(kHumiditySummaryCentre, top + lh, humidityLine(*data_.highestH));
         valueOf(*data_.highestH);
     }
     if (data_.lowestH) {
-        centred(kHumiditySummaryCentre, top + 2 * lh, qs(input.texts.lowest));
+        centred(kHumiditySummaryCentre, top + 2 * lh, qstr(input.texts.lowest));
         centred(kHumiditySummaryCentre, top + 3 * lh, humidityLine(*data_.lowestH));
         valueOf(*data_.lowestH);
     }
     if (data_.latest && data_.latest->time != 0.0) {
         const ChartPoint& r = *data_.latest;
         textColor = kBlack;
-        text(QPoint(kLatestLeft, top), qs(input.texts.latest));
+        text(QPoint(kLatestLeft, top), qstr(input.texts.latest));
         text(QPoint(kLatestLeft, top + lh),
-             qs(input.texts.latestTemperature + u' ' + temperatureText(r.temperature, unit)));
+             qstr(input.texts.latestTemperature + u' ' + temperatureText(r.temperature, unit)));
         valueOf(r);
         text(QPoint(kLatestLeft, top + 2 * lh),
-             qs(input.texts.latestHumidity + u' ' + humidityText(r.humidity)));
+             qstr(input.texts.latestHumidity + u' ' + humidityText(r.humidity)));
         valueOf(r);
         text(QPoint(kLatestLeft, top + 3 * lh),
-             qs(input.texts.latestTime + u' ' + dateTimeText(r.time)));
+             qstr(input.texts.latestTime + u' ' + dateTimeText(r.time)));
         valueOf(r);
     }
 }

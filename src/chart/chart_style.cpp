@@ -1,5 +1,7 @@
 #include "chart/chart_style.h"
 
+#include "qlang/qlang.h"
+
 #include "lang/language_table.h"
 #include "lang/safe_format.h"
 
@@ -18,20 +20,16 @@ constexpr int kRightEdgeShift = 190;
 
 } // namespace
 
-QString qs(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 ChartTexts chartTextsFromLanguage() {
     ChartTexts t;
-    t.latest = formattedLanguageString(25);
-    t.latestHumidity = languageString(26);
-    t.latestTemperature = languageString(27);
-    t.latestTime = languageString(28);
-    t.humidityLegend = languageString(45);
-    t.highest = formattedLanguageString(50);
-    t.lowest = formattedLanguageString(53);
-    t.temperatureLegend = languageString(89);
+    t.latest = formattedLanguageString(text::kLatestReading);
+    t.latestHumidity = languageString(text::kLatestHumidity);
+    t.latestTemperature = languageString(text::kLatestTemperature);
+    t.latestTime = languageString(text::kLatestTime);
+    t.humidityLegend = languageString(text::kHumidity);
+    t.highest = formattedLanguageString(text::kMaximum);
+    t.lowest = formattedLanguageString(text::kMinimum);
+    t.temperatureLegend = languageString(text::kTemperature);
     return t;
 }
 
@@ -72,8 +70,8 @@ QRegion drawReadout(QPainter* painter, const QFontMetrics& metrics, const PlotRe
                     const ChartPoint& point, char16_t unit) {
     const QRect marker(at.x() - kMarkerHalf, at.y() - kMarkerHalf, 2 * kMarkerHalf,
                        2 * kMarkerHalf);
-    const QString time = qs(dateTimeText(point.time));
-    const QString temperature = QLatin1Char(' ') + qs(temperatureText(point.temperature, unit));
+    const QString time = qstr(dateTimeText(point.time));
+    const QString temperature = QLatin1Char(' ') + qstr(temperatureText(point.temperature, unit));
     QString humidity = QString::number(point.humidity);
     humidity = QLatin1Char(' ') + humidity.rightJustified(2, QLatin1Char(' ')) + QLatin1Char('%');
 

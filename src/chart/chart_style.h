@@ -96,6 +96,4 @@ QRect textBounds(const QFontMetrics& metrics, QPoint topLeft, const QString& tex
 QRegion drawReadout(QPainter* painter, const QFontMetrics& metrics, const PlotRect& plot, QPoint at,
                     const ChartPoint& point, char16_t unit);
 
-QString qs(const std::u16string& text);
-
 } // namespace veldrin::chart

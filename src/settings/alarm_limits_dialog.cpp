@@ -1,5 +1,7 @@
 #include "settings/alarm_limits_dialog.h"
 
+#include "qlang/qlang.h"
+
 #include "core/temperature_unit.h"
 #include "lang/language_table.h"
 #include "settings/dialog_units.h"
@@ -19,16 +21,6 @@ using namespace alarm_ids;
 
 namespace {
 
-constexpr int kTextCancel = 14;
-constexpr int kTextRecorder = 31;
-constexpr int kTextOk = 59;
-constexpr int kTextTitle = 173;
-constexpr int kTextDelay = 178;
-constexpr int kTextEmptyIsOff = 179;
-constexpr int kTextNotANumber = 180;
-constexpr int kTextLowAboveHigh = 181;
-constexpr int kLimitNames[] = {174, 175, 176, 177}; // in LimitKind order
-
 // Entries are kept to this many decimals in Celsius, so that a value entered in Fahrenheit is
 // stored without a tail of conversion noise.
 constexpr double kStoredPrecision = 1e4;
@@ -36,10 +28,6 @@ constexpr int kShownDecimals = 2;
 constexpr int kMaxDelayMinutes = 100000;
 
 constexpr int kFieldIds[] = {kTempHigh, kTempLow, kHumHigh, kHumLow};
-
-QString text(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
 
 bool isTemperature(LimitKind kind) {
     return kind == LimitKind::tempHigh || kind == LimitKind::tempLow;
@@ -100,7 +88,7 @@ CAlarmLimitsDialog::CAlarmLimitsDialog(const AlarmLimits& limits, bool fahrenhei
     const DialogUnits du(font());
     setFixedSize(du.x(220), du.y(150));
     CurrentLanguage::get(); // clamps an out-of-range language
-    setWindowTitle(text(kTextTitle));
+    setWindowTitle(qlang(text::kAlarmLimits));
 
     auto label = [&](const QString& caption, int y) {
         auto* l = new QLabel(caption, this);
@@ -108,11 +96,11 @@ CAlarmLimitsDialog::CAlarmLimitsDialog(const AlarmLimits& limits, bool fahrenhei
         l->setGeometry(du.rect(10, y, 140, 10));
         return l;
     };
-    label(text(kTextRecorder) + QLatin1Char(' ') + QString::number(recorderNumber), 8);
+    label(qlang(text::kRecorderNumber) + QLatin1Char(' ') + QString::number(recorderNumber), 8);
     for (const LimitKind kind : kLimitKinds) {
         const auto k = static_cast<std::size_t>(kind);
         const int y = 26 + static_cast<int>(k) * 18;
-        label(text(kLimitNames[k]) + unitSuffix(kind, fahrenheit), y + 2);
+        label(qlang(text::kLimitNames[k]) + unitSuffix(kind, fahrenheit), y + 2);
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::number(kFieldIds[k]));
         edit->setGeometry(du.rect(150, y, 60, 13));
@@ -121,20 +109,20 @@ CAlarmLimitsDialog::CAlarmLimitsDialog(const AlarmLimits& limits, bool fahrenhei
         }
         fields_[k] = edit;
     }
-    label(text(kTextDelay), 100);
+    label(qlang(text::kDelay), 100);
     delay_ = new QSpinBox(this);
     delay_->setObjectName(QString::number(kDelay));
     delay_->setRange(0, kMaxDelayMinutes);
     delay_->setValue(std::max(0, limits.delayMinutes));
     delay_->setGeometry(du.rect(150, 98, 60, 13));
-    auto* hint = label(text(kTextEmptyIsOff), 114);
+    auto* hint = label(qlang(text::kEmptyIsOff), 114);
     hint->setGeometry(du.rect(10, 114, 200, 10));
 
-    auto* ok = new QPushButton(text(kTextOk), this);
+    auto* ok = new QPushButton(qlang(text::kOk), this);
     ok->setObjectName(QString::number(kOk));
     ok->setGeometry(du.rect(50, 130, 50, 14));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(text(kTextCancel), this);
+    auto* cancel = new QPushButton(qlang(text::kCancel), this);
     cancel->setObjectName(QString::number(kCancel));
     cancel->setGeometry(du.rect(120, 130, 50, 14));
     connect(ok, &QPushButton::clicked, this, &CAlarmLimitsDialog::accept);
@@ -167,13 +155,13 @@ std::optional<AlarmLimits> CAlarmLimitsDialog::entered(QString& problem) const {
         bool valid = true;
         limitOf(limits, kind) = entry(kind, valid);
         if (!valid) {
-            problem = text(kTextNotANumber) + QLatin1Char(' ') + field(kind)->text();
+            problem = qlang(text::kNotANumber) + QLatin1Char(' ') + field(kind)->text();
             return std::nullopt;
         }
     }
     if ((limits.tempLow && limits.tempHigh && *limits.tempLow > *limits.tempHigh) ||
         (limits.humLow && limits.humHigh && *limits.humLow > *limits.humHigh)) {
-        problem = text(kTextLowAboveHigh);
+        problem = qlang(text::kLowAboveHigh);
         return std::nullopt;
     }
     limits.delayMinutes = delay_->value();

@@ -1,5 +1,7 @@
 #include "settings/clear_data_dialog.h"
 
+#include "qlang/qlang.h"
+
 #include "lang/language_table.h"
 #include "settings/dialog_units.h"
 #include "settings/fitting_layout.h"
@@ -14,19 +16,7 @@ namespace veldrin {
 
 using namespace clear_ids;
 
-namespace {
-
-constexpr int kTextCancel = 14;
-constexpr int kTextTitle = 19;
-constexpr int kTextDescription = 30;
-constexpr int kTextNumber = 31;
-constexpr int kTextOk = 59;
-
-QString text(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
-
-} // namespace
+namespace {} // namespace
 
 ClearDataDialog::ClearDataDialog(DataStore& store, int32_t maxId, int32_t chosen, QWidget* parent)
     : QDialog(parent), store_(store), maxId_(std::min(maxId, kMaxRegisteredRecorders)) {
@@ -37,9 +27,9 @@ ClearDataDialog::ClearDataDialog(DataStore& store, int32_t maxId, int32_t chosen
     const DialogUnits du(font());
     FittingLayout layout(du);
     CurrentLanguage::get(); // clamps an out-of-range language
-    setWindowTitle(text(kTextTitle));
+    setWindowTitle(qlang(text::kClearPcData));
 
-    auto* numberLabel = new QLabel(text(kTextNumber), this);
+    auto* numberLabel = new QLabel(qlang(text::kRecorderNumber), this);
     numberLabel->setTextFormat(Qt::PlainText);
     numberLabel->setObjectName(QString::number(kNumberLabel));
     layout.add(numberLabel, 12, 14, 60, 10);
@@ -52,11 +42,11 @@ ClearDataDialog::ClearDataDialog(DataStore& store, int32_t maxId, int32_t chosen
     description_->setObjectName(QString::number(kDescription));
     layout.add(description_, 12, 34, 163, 30);
     description_->setWordWrap(true);
-    auto* ok = new QPushButton(text(kTextOk), this);
+    auto* ok = new QPushButton(qlang(text::kOk), this);
     ok->setObjectName(QString::number(kOk));
     layout.add(ok, 30, 72, 50, 14);
     ok->setDefault(true);
-    auto* cancel = new QPushButton(text(kTextCancel), this);
+    auto* cancel = new QPushButton(qlang(text::kCancel), this);
     cancel->setObjectName(QString::number(kCancel));
     layout.add(cancel, 107, 72, 50, 14);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -87,7 +77,7 @@ void ClearDataDialog::recorderChosen(int position) {
     if (store_.readFileSettings(chosen_, settings) != 0) {
         description = settings.description;
     }
-    description_->setText(text(kTextDescription) + QString::fromStdU16String(description));
+    description_->setText(qlang(text::kDescription) + qstr(description));
 }
 
 } // namespace veldrin

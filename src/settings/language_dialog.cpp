@@ -1,5 +1,7 @@
 #include "settings/language_dialog.h"
 
+#include "qlang/qlang.h"
+
 #include "lang/language_table.h"
 #include "settings/dialog_units.h"
 #include "settings/fitting_layout.h"
@@ -14,15 +16,7 @@ namespace veldrin {
 
 namespace {
 
-constexpr int kTitleText = 0;
-constexpr int kFirstLanguageName = 1; // strings 1, 2, 3 name languages 0, 1, 2
-constexpr int kOkText = 59;
-constexpr int kCancelText = 14;
 constexpr const char* kLangKey = "Lang";
-
-QString text(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
 
 } // namespace
 
@@ -42,11 +36,11 @@ LanguageDialog::LanguageDialog(QWidget* parent) : QDialog(parent) {
 
     selection_ = CurrentLanguage::get();
     changed_ = false;
-    ok_->setText(text(kOkText));
-    cancel_->setText(text(kCancelText));
-    setWindowTitle(text(kTitleText));
+    ok_->setText(qlang(text::kOk));
+    cancel_->setText(qlang(text::kCancel));
+    setWindowTitle(qlang(text::kLanguageTitle));
     for (int language = 0; language < kLanguageCount; ++language) {
-        combo_->addItem(text(kFirstLanguageName + language));
+        combo_->addItem(qlang(text::kFirstLanguageName + language));
     }
     combo_->setCurrentIndex(selection_);
     setFixedSize(du.x(188) + layout.apply().width(), du.y(95));

@@ -1,5 +1,7 @@
 #include "settings/recorder_commands.h"
 
+#include "qlang/qlang.h"
+
 #include "lang/language_table.h"
 #include "store/registry.h"
 
@@ -7,18 +9,12 @@ namespace veldrin {
 
 namespace {
 
-constexpr int kTextNoRecorder = 57;
-constexpr int kTextBusy = 100;
-constexpr int kTextWriteRefused = 125;
-constexpr int kTextLostDuringWrite = 126;
-constexpr int kTextExchanged = 127;
 // One tick before the periodic download of the 15th.
 constexpr int kTickBeforeDownload = 14;
 constexpr const char* kCurrentIdKey = "ID";
 
 void say(CUserPrompts& prompts, QWidget* parent, int languageIndex) {
-    prompts.message(parent, QString::fromStdU16String(languageString(languageIndex)),
-                    PromptIcon::None);
+    prompts.message(parent, qlang(languageIndex), PromptIcon::None);
 }
 
 template <class Dialog> bool execModally(Dialog& dialog) {
@@ -57,7 +53,8 @@ Refusal recorderRefusal(Acquisition& acquisition) {
 }
 
 void sayRefusal(CUserPrompts& prompts, QWidget* parent, Refusal refusal) {
-    say(prompts, parent, refusal == Refusal::busy ? kTextBusy : kTextNoRecorder);
+    say(prompts, parent,
+        refusal == Refusal::busy ? text::kRecorderBusy : text::kNoRecorderAvailable);
 }
 
 } // namespace
@@ -94,15 +91,15 @@ SettingOutcome runSettingCommand(Acquisition& acquisition, CUserPrompts& prompts
     case Acquisition::WriteResult::written:
         return SettingOutcome::written;
     case Acquisition::WriteResult::refused:
-        say(prompts, parent, kTextWriteRefused);
+        say(prompts, parent, text::kWriteRefused);
         return SettingOutcome::refused;
     case Acquisition::WriteResult::lost:
-        say(prompts, parent, kTextLostDuringWrite);
+        say(prompts, parent, text::kLostDuringWrite);
         return SettingOutcome::lostInWrite;
     case Acquisition::WriteResult::exchanged:
         break;
     }
-    say(prompts, parent, kTextExchanged);
+    say(prompts, parent, text::kRecorderExchanged);
     return SettingOutcome::exchanged;
 }
 
@@ -120,11 +117,11 @@ ClearOutcome runClearPcData(Acquisition& acquisition, CUserPrompts& prompts, QWi
     const int32_t chosen = dialog.chosenRecorder();
     ClearOutcome outcome = ClearOutcome::noRecorder;
     if (maxId <= 0 || chosen < 0) {
-        say(prompts, parent, kTextNoRecorder);
+        say(prompts, parent, text::kNoRecorderAvailable);
     } else if (chosen == store.currentRecorder() && acquisition.workerBusy()) {
         // A download running now would append to the emptied history and move its next address
         // past records that then could never be fetched again.
-        say(prompts, parent, kTextBusy);
+        say(prompts, parent, text::kRecorderBusy);
         return ClearOutcome::busy;
     } else {
         outcome = store.clearRecorder(chosen) != 0 ? ClearOutcome::cleared : ClearOutcome::failed;

@@ -1,5 +1,7 @@
 #include "settings/settings_dialog.h"
 
+#include "qlang/qlang.h"
+
 #include "acquisition/configuration_rules.h"
 #include "lang/language_table.h"
 #include "lang/safe_format.h"
@@ -30,33 +32,6 @@ constexpr std::array<int, kSlotCount> kGroupY = {93, 114, 137, 159};
 constexpr int kRowHeight = 12;
 
 // Language string numbers of the dialog's texts.
-constexpr int kTextSlotOff = 13;
-constexpr int kTextSlotOn = 14; // also Cancel
-constexpr int kTextCirculation = 17;
-constexpr int kTextDescription = 30;
-constexpr int kTextEnd = 36;
-constexpr int kTextCircularWithSlots = 46;
-constexpr int kTextDateOrder = 52;
-constexpr int kTextNoCirculation = 56;
-constexpr int kTextNumber = 58;
-constexpr int kTextOk = 59;
-constexpr int kTextSlotsOutOfOrder = 75;
-constexpr int kTextStart = 81;
-constexpr int kTextStatus = 84;
-constexpr int kTextUnit = 90;
-constexpr int kTextPastStart = 104;
-constexpr int kTextPastEnd = 146;
-constexpr int kTextEndBeforeStart = 105;
-constexpr int kTextVersion = 113;
-constexpr int kTextInterval = 118;
-constexpr int kTextSettingTitle = 78;
-constexpr int kTextNotAnInteger = 143;
-constexpr int kTextIntegerRange = 144; // the lowest and the highest value
-constexpr int kTextTooLong = 145;      // the most characters
-
-QString text(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
 
 // Slot times are plain wall-clock fields; held as UTC values so that no daylight-saving gap of
 // the PC's zone can shift or refuse them.
@@ -227,25 +202,25 @@ void CSettingsDialog::createControls() {
 
 void CSettingsDialog::applyTexts() {
     CurrentLanguage::get(); // clamps an out-of-range language
-    setWindowTitle(text(kTextSettingTitle));
+    setWindowTitle(qlang(text::kSettings));
     const std::pair<int, int> captions[] = {
-        {kUnitLabel, kTextUnit},         {kDateOrderLabel, kTextDateOrder},
-        {kNumberLabel, kTextNumber},     {kVersionLabel, kTextVersion},
-        {kIntervalLabel, kTextInterval}, {kDescriptionLabel, kTextDescription},
-        {kStatusLabel, kTextStatus},     {kStartLabel, kTextStart},
-        {kEndLabel, kTextEnd},
+        {kUnitLabel, text::kTemperatureUnit}, {kDateOrderLabel, text::kDateOrder},
+        {kNumberLabel, text::kNumber},        {kVersionLabel, text::kVersion},
+        {kIntervalLabel, text::kInterval},    {kDescriptionLabel, text::kDescription},
+        {kStatusLabel, text::kRecording},     {kStartLabel, text::kStartTime},
+        {kEndLabel, text::kEndTime},
     };
     for (const auto& [id, index] : captions) {
-        static_cast<QLabel*>(control(id))->setText(text(index));
+        static_cast<QLabel*>(control(id))->setText(qlang(index));
     }
     static_cast<QRadioButton*>(control(kCelsius))->setText(QStringLiteral("\u00B0C"));
     static_cast<QRadioButton*>(control(kFahrenheit))->setText(QStringLiteral("\u00B0F"));
     static_cast<QRadioButton*>(control(kMonthDay))->setText(QStringLiteral("MD"));
     static_cast<QRadioButton*>(control(kDayMonth))->setText(QStringLiteral("DM"));
-    static_cast<QRadioButton*>(control(kNoCirculation))->setText(text(kTextNoCirculation));
-    static_cast<QRadioButton*>(control(kCirculation))->setText(text(kTextCirculation));
-    static_cast<QPushButton*>(control(kOk))->setText(text(kTextOk));
-    static_cast<QPushButton*>(control(kCancel))->setText(text(kTextSlotOn));
+    static_cast<QRadioButton*>(control(kNoCirculation))->setText(qlang(text::kStopWhenFull));
+    static_cast<QRadioButton*>(control(kCirculation))->setText(qlang(text::kCircular));
+    static_cast<QPushButton*>(control(kOk))->setText(qlang(text::kOk));
+    static_cast<QPushButton*>(control(kCancel))->setText(qlang(text::kCancel));
     fitToTexts();
 }
 
@@ -255,8 +230,8 @@ void CSettingsDialog::fitToTexts() {
         auto* button = static_cast<QPushButton*>(control(id));
         const QString shown = button->text();
         int widest = 0;
-        for (const int index : {kTextSlotOn, kTextSlotOff}) {
-            button->setText(text(index));
+        for (const int index : {text::kCancel, text::kEnable}) {
+            button->setText(qlang(index));
             widest = std::max(widest, button->sizeHint().width());
         }
         button->setText(shown);
@@ -270,7 +245,7 @@ void CSettingsDialog::fitToTexts() {
 void CSettingsDialog::initialise() {
     settingControls_ = true;
     applyTexts();
-    descriptionEdit_->setText(QString::fromStdU16String(settings_.description));
+    descriptionEdit_->setText(qstr(settings_.description));
     static_cast<QLabel*>(control(kNumber))->setText(QString::number(settings_.recorderNumber));
     intervalEdit_->setText(QString::number(settings_.interval));
     unitGroup_->button(settings_.tempUnit != 0 ? 1 : 0)->setChecked(true);
@@ -354,7 +329,7 @@ void CSettingsDialog::setRowInUse(int row, bool inUse) {
         control(base + row)->setEnabled(inUse);
     }
     static_cast<QPushButton*>(control(kRowSwitch[k]))
-        ->setText(text(inUse ? kTextSlotOn : kTextSlotOff));
+        ->setText(qlang(inUse ? text::kCancel : text::kEnable));
 }
 
 void CSettingsDialog::selectCircularChoice(int choice) {
@@ -396,7 +371,7 @@ void CSettingsDialog::circularChosen(int choice) {
     if (!anyInUse) {
         return;
     }
-    message(kTextCircularWithSlots);
+    message(text::kCircularWithSlots);
     for (int k = 0; k < kSlotCount; ++k) {
         if (rowInUse(k)) {
             switchRow(k);
@@ -435,14 +410,14 @@ void CSettingsDialog::pickerChanged(int id) {
     }
     showValue(p.row, p.end, value);
     if (pastCorrected) {
-        message(p.end ? kTextPastEnd : kTextPastStart);
+        message(p.end ? text::kEndInPast : text::kStartInPast);
     }
 
     for (int k = 0; k < kSlotCount; ++k) {
         const auto& pair = values_[static_cast<std::size_t>(k)];
         if (pair[1] < pair[0]) {
             showValue(k, true, pair[0]);
-            message(kTextEndBeforeStart);
+            message(text::kEndBeforeStart);
         }
     }
     takeSlotTimes();
@@ -462,12 +437,12 @@ void CSettingsDialog::warnAboutSlotOrder() {
     current.circular = circularChoice_;
     current.slots = settings_.slots;
     for (const auto& [later, earlier] : rules::slotsOutOfOrder(current)) {
-        message(kTextSlotsOutOfOrder, {later, earlier});
+        message(text::kSlotsOutOfOrder, {later, earlier});
     }
 }
 
 QString CSettingsDialog::formattedText(int languageIndex, std::initializer_list<long long> values) {
-    return QString::fromStdU16String(formattedLanguageString(languageIndex, values));
+    return qlangFormatted(languageIndex, values);
 }
 
 void CSettingsDialog::message(int languageIndex, std::initializer_list<long long> values) {
@@ -487,18 +462,18 @@ bool CSettingsDialog::validateAndTake() {
     bool isInteger = false;
     const int interval = intervalEdit_->text().trimmed().toInt(&isInteger);
     if (!isInteger) {
-        validationMessage(formattedText(kTextNotAnInteger), intervalEdit_);
+        validationMessage(formattedText(text::kNotAnInteger), intervalEdit_);
         return false;
     }
     if (!rules::intervalFits(interval)) {
         validationMessage(
-            formattedText(kTextIntegerRange, {rules::kMinInterval, rules::kMaxInterval}),
+            formattedText(text::kIntegerRange, {rules::kMinInterval, rules::kMaxInterval}),
             intervalEdit_);
         return false;
     }
     const QString description = descriptionEdit_->text();
     if (description.size() > rules::kMaxDescriptionUnits) {
-        validationMessage(formattedText(kTextTooLong, {rules::kMaxDescriptionUnits}),
+        validationMessage(formattedText(text::kTooLong, {rules::kMaxDescriptionUnits}),
                           descriptionEdit_);
         return false;
     }

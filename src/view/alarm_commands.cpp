@@ -1,60 +1,48 @@
 #include "view/alarm_commands.h"
 
-#include "lang/language_table.h"
-#include "view/alarm_monitor.h"
-#include "view/veldrin_view.h"
+#include "qlang/qlang.h"
+#include "view/view_session.h"
 
 namespace veldrin {
-namespace {
 
-constexpr int kTextNotSaved = 182;
-constexpr int kTextNoRecorder = 209;
-
-QString lang(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
-
-} // namespace
-
-AlarmLimitsOutcome runAlarmLimitsCommand(CVeldrinView& view,
+AlarmLimitsOutcome runAlarmLimitsCommand(ViewSession& session, const DisplaySnapshot& shown,
+                                         QWidget* parent,
                                          const AlarmLimitsDialogRunner& runDialog) {
-    const int32_t number = view.chosenRecorder();
+    const int32_t number = shown.recorder;
     if (number < 0) {
-        view.prompts().message(&view, lang(kTextNoRecorder), PromptIcon::Warning);
+        session.prompts().message(parent, qlang(text::kNoRecorderDisplayed), PromptIcon::Warning);
         return AlarmLimitsOutcome::noRecorder;
     }
-    const bool fahrenheit = view.store().displayedSettings().tempUnit != 0;
-    CAlarmLimitsDialog dialog(view.alarms().limitsOf(number), fahrenheit, number, view.prompts(),
-                              &view);
+    CAlarmLimitsDialog dialog(session.alarms().limitsOf(number), shown.fahrenheit, number,
+                              session.prompts(), parent);
     const bool accepted = runDialog ? runDialog(dialog) : dialog.exec() == QDialog::Accepted;
     if (!accepted) {
         return AlarmLimitsOutcome::cancelled;
     }
     std::string error;
-    if (!writeAlarmLimits(view.store().ini(), number, dialog.result(), error)) {
-        view.prompts().message(
-            &view, lang(kTextNotSaved) + QLatin1Char('\n') + QString::fromStdString(error),
-            PromptIcon::Warning);
+    if (!writeAlarmLimits(session.ini(), number, dialog.result(), error)) {
+        session.prompts().message(parent,
+                                  qlang(text::kLimitsNotSaved) + QLatin1Char('\n') +
+                                      QString::fromStdString(error),
+                                  PromptIcon::Warning);
         return AlarmLimitsOutcome::failed;
     }
-    view.alarmLimitsChanged(number);
+    session.limitsChanged(number);
     return AlarmLimitsOutcome::saved;
 }
 
-WindowStatistics windowStatistics(CVeldrinView& view) {
-    const auto [start, end] = view.timeWindow();
-    const AlarmLimits limits = view.alarms().displayedLimits();
+WindowStatistics windowStatistics(const DisplaySnapshot& shown) {
     // One pass under the lock: the records are not copied.
-    return view.store().withDisplayed([&](const RecorderSettings& s, const RecordList& records) {
-        return computeStatistics(records, start, end, s.tempUnit != 0, limits);
+    return shown.withRecords([&](const RecorderSettings& s, const RecordList& records) {
+        return computeStatistics(records, shown.from, shown.to, s.tempUnit != 0, shown.limits);
     });
 }
 
-void runStatisticsCommand(CVeldrinView& view, const StatisticsDialogRunner& runDialog) {
-    const auto [start, end] = view.timeWindow();
+void runStatisticsCommand(const DisplaySnapshot& shown, QWidget* parent,
+                          const StatisticsDialogRunner& runDialog) {
     CStatisticsDialog dialog(
-        windowStatistics(view), view.alarms().displayedLimits(),
-        statisticsTime(start) + QStringLiteral(" \u2013 ") + statisticsTime(end), &view);
+        windowStatistics(shown), shown.limits,
+        statisticsTime(shown.from) + QStringLiteral(" \u2013 ") + statisticsTime(shown.to), parent);
     if (runDialog) {
         runDialog(dialog);
     } else {

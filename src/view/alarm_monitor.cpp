@@ -1,21 +1,15 @@
 #include "view/alarm_monitor.h"
 
+#include "qlang/qlang.h"
+
 #include "lang/language_table.h"
-#include "view/statistics_tables.h"
+#include "report/statistics_tables.h"
 
 #include <utility>
 #include <vector>
 
 namespace veldrin {
 namespace {
-
-constexpr int kTextRecorder = 31;
-constexpr int kTextStatus = 195;
-constexpr int kTextEventBegan = 196;
-
-QString lang(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
 
 // The limits that this record lies beyond, each on its own.
 std::vector<LimitKind> limitsBeyond(const HistoryRecord& record, const AlarmLimits& limits) {
@@ -128,7 +122,7 @@ QString AlarmMonitor::follow(bool attached) {
     if (beyond.empty()) {
         return QString();
     }
-    QString status = lang(kTextStatus);
+    QString status = qlang(text::kAlarmStatus);
     for (std::size_t i = 0; i < beyond.size(); ++i) {
         status += (i == 0 ? QStringLiteral(" ") : QStringLiteral(", ")) + limitTitle(beyond[i]);
     }
@@ -141,10 +135,10 @@ void AlarmMonitor::notifyBegin(const AlarmTransition& t, int32_t number, bool fa
     }
     const QString value = isTemperature(t.limit) ? temperatureWithUnit(t.value, fahrenheit)
                                                  : humidityWithUnit(t.value);
-    notify_(lang(kTextEventBegan), lang(kTextRecorder) + QLatin1Char(' ') +
-                                       QString::number(number) + QStringLiteral(": ") +
-                                       limitTitle(t.limit) + QStringLiteral(", ") + value +
-                                       QStringLiteral(", ") + statisticsTime(t.time));
+    notify_(qlang(text::kAlarmEventBegan), qlang(text::kRecorderNumber) + QLatin1Char(' ') +
+                                               QString::number(number) + QStringLiteral(": ") +
+                                               limitTitle(t.limit) + QStringLiteral(", ") + value +
+                                               QStringLiteral(", ") + statisticsTime(t.time));
 }
 
 } // namespace veldrin

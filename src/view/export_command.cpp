@@ -1,35 +1,32 @@
 #include "view/export_command.h"
 
-#include "chart/chart_area.h"
+#include "qlang/qlang.h"
+
 #include "core/export_file.h"
 #include "export/bmp_file.h"
 #include "export/csv_export.h"
 #include "lang/language_table.h"
-#include "store/registry.h"
-#include "view/alarm_monitor.h"
-#include "view/command_ids.h"
-#include "view/display_area.h"
-#include "view/pdf_report.h"
-#include "view/veldrin_view.h"
+#include "report/pdf_report.h"
+#include "view/view_session.h"
 
 #include <QBuffer>
-#include <QComboBox>
-#include <QCoreApplication>
 
 #include <tuple>
 
 namespace veldrin {
 namespace {
 
-constexpr int kListEntry = 91;
-constexpr int kImageNotWritten = 122;
-constexpr int kFileNotWritten = 124;
-constexpr int kReportFilter = 197;
-constexpr int kReportNotWritten = 208;
+// Where the export runs: the session, what is shown, and the window its dialogs belong to.
+struct ExportContext {
+    ViewSession& session;
+    const DisplaySnapshot& shown;
+    QWidget* parent;
+};
 
-QString text(int index) {
-    const std::u16string t = languageString(index);
-    return QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size()));
+void failed(const ExportContext& at, int message, const std::string& error) {
+    at.session.prompts().message(at.parent,
+                                 qlang(message) + QLatin1Char('\n') + QString::fromStdString(error),
+                                 PromptIcon::Warning);
 }
 
 QString filterFor(const QString& suffix) {
@@ -37,12 +34,12 @@ QString filterFor(const QString& suffix) {
 }
 
 QString reportFilter() {
-    return text(kReportFilter) + QStringLiteral(" (*.pdf)");
+    return qlang(text::kReportFilter) + QStringLiteral(" (*.pdf)");
 }
 
 // The image may also be saved as PNG, and either display exported as the PDF report; the chosen
 // filter (or the name's ending) decides.
-QString chooseTarget(CVeldrinView& view, const QString& suffix, const QStringList& others = {},
+QString chooseTarget(const ExportContext& at, const QString& suffix, const QStringList& others = {},
                      QString* chosenFilter = nullptr) {
     FileDialogRequest request;
     request.defaultSuffix = suffix;
@@ -52,7 +49,7 @@ QString chooseTarget(CVeldrinView& view, const QString& suffix, const QStringLis
     }
     request.filters << reportFilter();
     request.save = true;
-    return view.prompts().chooseFile(&view, request, chosenFilter);
+    return at.session.prompts().chooseFile(at.parent, request, chosenFilter);
 }
 
 std::string imageBytes(const QImage& image, bool png) {
@@ -70,12 +67,13 @@ std::string imageBytes(const QImage& image, bool png) {
 }
 
 // The data folder's own files (main.ini, the recorders' data files) are never an export target.
-bool refuseDataFolderFile(CVeldrinView& view, const std::string& path, int message) {
-    if (!isDataFolderFile(view.store().dataFolder(), path)) {
+bool refuseDataFolderFile(const ExportContext& at, const std::string& path, int message) {
+    if (!isDataFolderFile(at.session.store().dataFolder(), path)) {
         return false;
     }
-    view.prompts().message(&view, text(message) + QLatin1Char('\n') + QString::fromStdString(path),
-                           PromptIcon::Warning);
+    at.session.prompts().message(at.parent,
+                                 qlang(message) + QLatin1Char('\n') + QString::fromStdString(path),
+                                 PromptIcon::Warning);
     return true;
 }
 
@@ -83,95 +81,73 @@ bool reportChosen(const QString& path, const QString& filter) {
     return filter == reportFilter() || path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
 }
 
-// The report of the displayed recorder over the view's time window. The records are copied under
-// the lock; the report is made without it.
-void exportReport(CVeldrinView& view, const std::string& path) {
-    if (refuseDataFolderFile(view, path, kReportNotWritten)) {
+// The report of what is shown. The records are copied under the lock; the report is made
+// without it.
+void exportReport(const ExportContext& at, const std::string& path) {
+    if (refuseDataFolderFile(at, path, text::kReportNotWritten)) {
         return;
     }
-    ReportContent content;
-    content.number = view.chosenRecorder();
-    RecorderIdentity identity;
-    if (registeredIdentity(view.store().ini(), content.number, identity)) {
-        content.identity = identity;
-    }
-    std::tie(content.settings, content.records) = view.store().withDisplayed(
-        [](const RecorderSettings& s, const RecordList& r) { return std::make_pair(s, r); });
-    std::tie(content.from, content.to) = view.timeWindow();
-    content.limits = view.alarms().displayedLimits();
-    content.madeAt = view.clock().nowLocal();
-    content.version = QCoreApplication::applicationVersion();
+    const ReportContent content = assembleReport(
+        reportSource(at.shown, at.session.clock().nowLocal()), at.session.ini().snapshot());
     std::string error;
     if (!writePdfReport(path, content, error)) {
-        view.prompts().message(
-            &view, text(kReportNotWritten) + QLatin1Char('\n') + QString::fromStdString(error),
-            PromptIcon::Warning);
+        failed(at, text::kReportNotWritten, error);
     }
 }
 
 // The rows the list shows, written as the command-line export writes them for the same recorder
 // and window. The records are copied under the lock and written without it, so that the worker
 // is not held up by the disk.
-void exportList(CVeldrinView& view) {
+void exportList(const ExportContext& at) {
     QString filter;
-    const QString chosen = chooseTarget(view, QStringLiteral("csv"), {}, &filter);
+    const QString chosen = chooseTarget(at, QStringLiteral("csv"), {}, &filter);
     const std::string path = chosen.toStdString();
     if (!path.empty() && reportChosen(chosen, filter)) {
-        exportReport(view, path);
+        exportReport(at, path);
         return;
     }
-    if (path.empty() || refuseDataFolderFile(view, path, kFileNotWritten)) {
+    if (path.empty() || refuseDataFolderFile(at, path, text::kFileNotWritten)) {
         return;
     }
-    const auto [settings, records] = view.store().withDisplayed(
-        [](const RecorderSettings& s, const RecordList& r) { return std::make_pair(s, r); });
-    const auto [start, end] = view.timeWindow();
+    const auto [settings, records] = at.shown.copyRecords();
     std::string error;
-    if (!writeRecordCsvFile(path, settings, records, start, end, error)) {
-        view.prompts().message(
-            &view, text(kFileNotWritten) + QLatin1Char('\n') + QString::fromStdString(error),
-            PromptIcon::Warning);
+    if (!writeRecordCsvFile(path, settings, records, at.shown.from, at.shown.to, error)) {
+        failed(at, text::kFileNotWritten, error);
     }
 }
 
 // The chart area exactly as shown, readout included, drawn now by the same renderer.
-void exportImage(CVeldrinView& view) {
-    auto* chart = qobject_cast<chart::ChartArea*>(view.displayArea().chartWidget());
-    if (chart == nullptr) {
-        return;
-    }
+void exportImage(const ExportContext& at, const std::function<QImage()>& chartImage) {
     QString filter;
     const QString chosen =
-        chooseTarget(view, QStringLiteral("bmp"), {QStringLiteral("png")}, &filter);
+        chooseTarget(at, QStringLiteral("bmp"), {QStringLiteral("png")}, &filter);
     const std::string path = chosen.toStdString();
     if (!path.empty() && reportChosen(chosen, filter)) {
-        exportReport(view, path);
+        exportReport(at, path);
         return;
     }
-    if (path.empty() || refuseDataFolderFile(view, path, kImageNotWritten)) {
+    if (path.empty() || refuseDataFolderFile(at, path, text::kImageNotWritten)) {
         return;
     }
     const bool png = filter == filterFor(QStringLiteral("png")) ||
                      chosen.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
-    const QImage image = chart->currentImage().convertToFormat(QImage::Format_RGB32);
+    const QImage image = chartImage().convertToFormat(QImage::Format_RGB32);
     const std::string bytes = imageBytes(image, png);
     std::string error;
     if (bytes.empty() || !writeExportFile(path, bytes, error)) {
-        view.prompts().message(&view, text(kImageNotWritten), PromptIcon::None);
+        at.session.prompts().message(at.parent, qlang(text::kImageNotWritten), PromptIcon::None);
     }
 }
 
 } // namespace
 
-void runExportCommand(CVeldrinView& view) {
-    auto* display = qobject_cast<QComboBox*>(view.control(control_id::kDisplayCombo));
-    if (display == nullptr || display->currentIndex() < 0) {
-        return;
-    }
-    if (display->currentText() == text(kListEntry)) {
-        exportList(view);
-    } else {
-        exportImage(view);
+void runExportCommand(ViewSession& session, const DisplaySnapshot& shown, QWidget* parent,
+                      const std::function<QImage()>& chartImage) {
+    const ExportContext at{session, shown, parent};
+    if (shown.mode == DisplayMode::list) {
+        exportList(at);
+    } else if (chartImage) {
+        exportImage(at, chartImage);
     }
 }
 

@@ -1,5 +1,9 @@
 #include "view/record_list_model.h"
 
+#include <utility>
+
+#include "qlang/qlang.h"
+
 #include "analysis/statistics.h"
 #include "lang/language_table.h"
 
@@ -12,12 +16,7 @@ namespace veldrin {
 
 namespace {
 
-QString toQString(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 constexpr int kRemarkColumn = kRecordListColumns - 1;
-constexpr int kOutOfRangeText = 194;
 const QColor kOutOfRangeColour(192, 0, 0);
 
 // Several remarks of one row stay apart on screen.
@@ -60,6 +59,11 @@ void RecordListModel::publish() {
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, kRecordListColumns - 1);
 }
 
+void RecordListModel::show(std::shared_ptr<const DisplaySnapshot> shown) {
+    shown_ = std::move(shown);
+    refill(shown_->from, shown_->to);
+}
+
 int RecordListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(selection_.indices.size());
 }
@@ -78,7 +82,7 @@ int RecordListModel::columnCount(const QModelIndex& parent) const {
 
 void RecordListModel::setLimits(const AlarmLimits& limits) {
     limits_ = limits;
-    outOfRangeText_ = toQString(languageString(kOutOfRangeText));
+    outOfRangeText_ = qlang(text::kOutOfRange);
     if (!selection_.indices.empty()) {
         Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, kRecordListColumns - 1));
     }
@@ -96,7 +100,7 @@ bool RecordListModel::outOfRange(std::size_t recordIndex) const {
 QString RecordListModel::cell(std::size_t recordIndex, int column) const {
     ++cellsMade_;
     if (column == kRemarkColumn) {
-        QString remark = toQString(recordRemark(recordIndex, selection_.marks, remarkTexts_));
+        QString remark = qstr(recordRemark(recordIndex, selection_.marks, remarkTexts_));
         if (outOfRange(recordIndex)) {
             remark += (remark.isEmpty() ? QString() : QStringLiteral(" ")) + outOfRangeText_;
         }
@@ -106,7 +110,7 @@ QString RecordListModel::cell(std::size_t recordIndex, int column) const {
     // longer exists shows empty.
     return store_.withDisplayed([&](const RecorderSettings&, const RecordList& records) {
         return recordIndex < records.size()
-                   ? toQString(recordListCell(records[recordIndex], column, fahrenheit_))
+                   ? qstr(recordListCell(records[recordIndex], column, fahrenheit_))
                    : QString();
     });
 }
@@ -139,7 +143,7 @@ QStringList RecordListModel::remarks() const {
     for (const std::ptrdiff_t row : {marks.highestTemperature, marks.lowestTemperature,
                                      marks.highestHumidity, marks.lowestHumidity, marks.newest}) {
         if (row >= 0) {
-            texts << toQString(recordRemark(static_cast<std::size_t>(row), marks, remarkTexts_));
+            texts << qstr(recordRemark(static_cast<std::size_t>(row), marks, remarkTexts_));
         }
     }
     return texts;
@@ -150,7 +154,7 @@ QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, i
         return QAbstractTableModel::headerData(section, orientation, role);
     }
     if (role == Qt::DisplayRole) {
-        return toQString(headings_[static_cast<std::size_t>(section)]);
+        return qstr(headings_[static_cast<std::size_t>(section)]);
     }
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::AlignCenter);

@@ -4,12 +4,15 @@
 // with the same row formatters as the CSV export. A view scrolling through a million rows asks
 // only for the rows it shows.
 
+#include "chart/display_snapshot.h"
 #include "core/alarm_limits.h"
 #include "export/record_list.h"
 #include "store/data_store.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
+
+#include <memory>
 
 namespace veldrin {
 
@@ -21,6 +24,9 @@ public:
     // The rows of the window, found with the store's lock held only for one pass over the records;
     // the model is reset after the lock has been released (a view reading cells takes it again).
     void refill(const DateTime& start, const DateTime& end);
+    // The rows of what `shown` shows, in its window; the snapshot is kept as the one listed.
+    void show(std::shared_ptr<const DisplaySnapshot> shown);
+    const std::shared_ptr<const DisplaySnapshot>& shown() const { return shown_; }
     // The same from a set the caller already holds the lock of; then publish() outside the lock.
     void select(const RecorderSettings& settings, const RecordList& records, const DateTime& start,
                 const DateTime& end);
@@ -51,6 +57,7 @@ private:
     QString cell(std::size_t recordIndex, int column) const;
 
     const DataStore& store_;
+    std::shared_ptr<const DisplaySnapshot> shown_;
     RecordSelection selection_;
     RecordSelection pending_;
     RecordRow pendingHeadings_;

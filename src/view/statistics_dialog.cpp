@@ -1,5 +1,7 @@
 #include "view/statistics_dialog.h"
 
+#include "qlang/qlang.h"
+
 #include "lang/language_table.h"
 
 #include <QDialogButtonBox>
@@ -11,16 +13,8 @@
 namespace veldrin {
 namespace {
 
-constexpr int kTextPeriod = 76;
-constexpr int kTextAlarmLimits = 173;
-constexpr int kTextStatistics = 183;
-constexpr int kTextEvents = 188;
 constexpr int kWidth = 760;
 constexpr int kHeight = 620;
-
-QString lang(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
 
 QLabel* plainLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -51,16 +45,16 @@ CStatisticsDialog::CStatisticsDialog(const WindowStatistics& stats, const AlarmL
                                      const QString& period, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("statisticsDialog"));
-    setWindowTitle(lang(kTextStatistics));
+    setWindowTitle(qlang(text::kStatistics));
     resize(kWidth, kHeight);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(plainLabel(lang(kTextPeriod) + QLatin1Char(' ') + period, this));
+    layout->addWidget(plainLabel(qlang(text::kPeriod) + QLatin1Char(' ') + period, this));
     statistics_ = tableOf(statisticsTable(stats), this);
     layout->addWidget(statistics_, 2);
-    layout->addWidget(plainLabel(lang(kTextAlarmLimits), this));
+    layout->addWidget(plainLabel(qlang(text::kAlarmLimits), this));
     limits_ = tableOf(limitsTable(stats, limits), this);
     layout->addWidget(limits_, 2);
-    layout->addWidget(plainLabel(lang(kTextEvents), this));
+    layout->addWidget(plainLabel(qlang(text::kEvents), this));
     events_ = tableOf(eventsTable(stats), this);
     layout->addWidget(events_, 3);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);

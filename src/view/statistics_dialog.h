@@ -2,7 +2,7 @@
 // The Statistics dialog: the statistics of the current time window, the limits with their
 // events counted, and the table of alarm events, as the printed report shows them.
 
-#include "view/statistics_tables.h"
+#include "report/statistics_tables.h"
 
 #include <QDialog>
 

@@ -1,46 +1,37 @@
 #pragma once
-// The main view of the window: the form with the recorder, display and time-window controls, the
-// display area below it (chart or record list), the one-second step that polls for a recorder and
-// downloads every 15 seconds, and the window side of the worker's reports. The acquisition logic
-// itself lives in the headless layers; this class only connects it to widgets, always on the
-// window thread.
+// The main view of the window: the form with the recorder, display and time-window controls and
+// the display area below it (chart or record list). What is shown is kept in the display
+// selection; everything that is not a widget (the recorder, the store, the acquisition and its
+// threads, the alarms) is the session's. This class lays out the form, turns the user's choices
+// into the selection and shows what the selection and the session report, always on the window
+// thread.
 
-#include "acquisition/acquisition.h"
-#include "core/clock.h"
-#include "device/hid_backend.h"
-#include "settings/user_prompts.h"
-#include "store/data_store.h"
-#include "store/ini_file.h"
+#include "view/display_selection.h"
+#include "view/view_session.h"
 
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 
-#include <atomic>
 #include <memory>
 #include <optional>
-#include <string>
-#include <tuple>
-#include <utility>
 
 class QComboBox;
-class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QSettings;
-class QStackedWidget;
-class QTableView;
 class QTimer;
 
 namespace veldrin {
 
+namespace chart {
+class ChartArea;
+}
+
 class CWindowNavigation;
-class AlarmMonitor;
 class DisplayArea;
-class FittingLayout;
+class CRecordListPane;
 class RecordListModel;
 class TimeWindowPickers;
-struct TimeWindow;
 
 // What the view needs from the frame around it (CMainFrame implements it; tests use a fake).
 class CFrameServices {
@@ -56,23 +47,8 @@ public:
     virtual void showDocumentName(const QString& fileName) = 0;
 };
 
-struct ViewStartup {
-    std::string dataFolder; // resolved, created and already locked by the app (DataDirectoryLock)
-    std::string resourceFolder; // language files
-    std::string device = "hid"; // "hid", "sim" (in-process software recorder), "socket:PATH"
-    int languageOption = -1;    // --lang 0|1|2, -1 when not given
-    Clock* clock = nullptr;     // SystemClock in the program, ManualClock in tests
-    CUserPrompts* prompts = nullptr;
-    // Tests pass a backend of their own (over the in-process software recorder); when null the view
-    // opens `device` with chooseBackend (device/backend_registry.h), as veldrin-cli does.
-    std::shared_ptr<HidBackend> backend;
-    // Whether the 1-s QTimer runs; tests on simulated time call onTick() themselves.
-    bool runTimer = true;
-};
-
-// Selection positions of the Select combo (1002) and of the Display combo (1010).
+// Selection positions of the Select combo (1002).
 enum class SelectMode : int { presets = 0, timeSlots = 1, free = 2 };
-enum class DisplayMode : int { chart = 0, list = 1 };
 
 class CVeldrinView : public QWidget {
     Q_OBJECT
@@ -103,13 +79,16 @@ public:
     void saveState(QSettings& settings) const;
     void restoreState(const QSettings& settings);
 
-    // ---- For the frame, the chart and the dialogs ------------------------------------------
-    DataStore& store() { return *store_; }
-    Acquisition& acquisition() { return *acquisition_; }
-    CUserPrompts& prompts() { return *prompts_; }
-    Clock& clock() { return *clock_; }
-    const std::string& mainIniPath() const { return mainIniPath_; }
-    const QString& startupError() const { return startupError_; }
+    // ---- For the frame, the commands and the tests -----------------------------------------
+    ViewSession& session() { return *session_; }
+    DisplaySelection& selection() { return *selection_; }
+    // What is shown now, as the widgets have it: the snapshot every command takes.
+    std::shared_ptr<const DisplaySnapshot> shownNow();
+    DataStore& store() { return session_->store(); }
+    Acquisition& acquisition() { return session_->acquisition(); }
+    AlarmMonitor& alarms() { return session_->alarms(); }
+    const std::string& mainIniPath() const { return session_->mainIniPath(); }
+    const QString& startupError() const { return session_->startupError(); }
 
     // The time window as the pickers hold it: start (1011) and end (1013).
     std::pair<DateTime, DateTime> timeWindow() const;
@@ -117,9 +96,9 @@ public:
     SelectMode selectMode() const;
     // The position chosen in "Driver No." (1003), -1 when none.
     int chosenRecorder() const;
-    // The display area below the control band; the chart puts its widget in here.
+    // The display area below the control band, and the chart in it.
     DisplayArea& displayArea() { return *displayArea_; }
-    void setChartWidget(QWidget* chart);
+    chart::ChartArea& chartArea() { return *chart_; }
 
     // Puts the current language's texts on the view's controls and asks the frame to do the same
     // for its menu and title; does nothing when that language is already shown.
@@ -129,8 +108,7 @@ public:
     // Shows `window` as a free period: Select on the free period, the pickers on its ends.
     void showFreeWindow(const TimeWindow& window);
     // Asks for the list to be rebuilt at the next fill (thread-safe).
-    void setListNeedsRefill() { listNeedsRefill_.store(true); }
-    bool listRefillPending() const { return listNeedsRefill_.load(); }
+    void setListNeedsRefill() { session_->setListNeedsRefill(); }
     // Fills the record list from the displayed set when a refill is pending or the window or the
     // recorder is not the one listed; cheap otherwise. A refill of the same window and recorder
     // keeps the selected record and the scroll position; otherwise the first row is shown.
@@ -138,12 +116,6 @@ public:
     // Widens the list's columns that are too narrow for their heading or, the remarks, their text.
     void fitListColumns();
     RecordListModel& recordListModel() { return *listModel_; }
-    // The limits of the displayed recorder and the following of the connected one.
-    AlarmMonitor& alarms() { return *alarms_; }
-    // New limits stored for `number`: the chart, the list and the status follow them.
-    void alarmLimitsChanged(int32_t number);
-    // Status pane 0: the acquisition's text, followed by the alarm while there is one.
-    void showStatusText(const QString& text);
 
     // The control with this form identifier (see command_ids.h), or null.
     QWidget* control(int id) const;
@@ -154,19 +126,11 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Worker reports, the acquisition's and the store's notices reach the view through these.
-    class WindowReportSink;
-    class AcquisitionBridge;
-    class StoreBridge;
-    friend class WindowReportSink;
-    friend class AcquisitionBridge;
-    friend class StoreBridge;
-
-    bool openRecorder();
+    void connectSession();
     void createControls();
-    FittingLayout formLayout() const;
     void layoutControls();
     void fillDisplayCombo();
     void fillSelectCombo();
@@ -180,44 +144,28 @@ private:
     void showDisplayedTexts();
     void showDocumentState();
     void showMessage106();
-    void handleReport(int32_t number, int code);
-    void followAttached();
+    void showRecorderShown();
     void displayedDataChanged();
     void redrawDisplay();
     void onPickersChanged();
-    void followAlarms();
     void displayedRecorderChanged(int32_t number);
-    void followDisplayedRecorder();
+    void limitsStored();
+    // The widgets' choice into the selection (a new snapshot when it differs).
+    void syncSelection();
+    // A new snapshot: the chart takes it, and the records are loaded when none are shown.
+    void showSelection();
+    // Loads the chosen recorder's records while the chart is visible and shows none, with a
+    // message and a progress bar meanwhile; never from inside a paint.
+    void loadShownIfEmpty();
 
-    ViewStartup startup_;
     CFrameServices& frame_;
-    Clock* clock_ = nullptr;
-    std::unique_ptr<CUserPrompts> ownPrompts_;
-    CUserPrompts* prompts_ = nullptr;
-    std::string mainIniPath_;
-    QString startupError_;
+    std::unique_ptr<ViewSession> session_;
+    DisplaySelection* selection_ = nullptr;
 
-    std::shared_ptr<HidBackend> backend_;
-    std::unique_ptr<LoggerLink> link_;
-    std::unique_ptr<IniFile> ini_;
-    std::unique_ptr<DataStore> store_;
-    std::unique_ptr<WindowReportSink> reportSink_;
-    std::unique_ptr<AcquisitionBridge> acquisitionBridge_;
-    std::unique_ptr<StoreBridge> storeBridge_;
-    std::unique_ptr<Acquisition> acquisition_;
-    std::unique_ptr<AlarmMonitor> alarms_;
-    QString acquisitionStatus_;
-    QString alarmStatus_;
-
-    std::atomic<bool> listNeedsRefill_{true};
-    // The window and the recorder the list was last filled for.
-    std::optional<std::tuple<DateTime, DateTime, int32_t>> listed_;
     int appliedLanguage_ = -1;
-    int lastAttached_ = -1;
-    // The latest worker report (number, code): its text is shown again after a language change.
-    std::optional<std::pair<int32_t, int>> lastReport_;
     QString documentName_; // of the file opened read-only
     bool shutDown_ = false;
+    bool loading_ = false;
 
     QComboBox* recorderCombo_ = nullptr; // 1003
     QLineEdit* intervalEdit_ = nullptr;  // 1009
@@ -227,7 +175,8 @@ private:
     QLabel* descriptionLabel_ = nullptr; // 1015
     std::unique_ptr<TimeWindowPickers> pickers_;
     DisplayArea* displayArea_ = nullptr;
-    QTableView* recordList_ = nullptr;
+    chart::ChartArea* chart_ = nullptr;
+    CRecordListPane* listPane_ = nullptr;
     RecordListModel* listModel_ = nullptr;
     CWindowNavigation* navigation_ = nullptr;
     QTimer* timer_ = nullptr;

@@ -5,9 +5,9 @@
 #include "e2e/programs.h"
 
 #include "core/date_time.h"
+#include "report/pdf_report.h"
 #include "store/data_file.h"
 #include "support/test_support.h"
-#include "view/pdf_report.h"
 
 #include <gtest/gtest.h>
 
@@ -110,7 +110,9 @@ TEST(ReportEndToEnd, WrittenWithoutDisplayInTheChosenLanguage) {
     const struct {
         const char* language;
         const char* mktTitle;
-    } runs[] = {{"0", "Mean kinetic temperature"}, {"1", "Mittlere kinetische Temperatur"}};
+        const char* extremeRule; // which of equal readings an extreme's time names
+    } runs[] = {{"0", "Mean kinetic temperature", "the latest reading at that value"},
+                {"1", "Mittlere kinetische Temperatur", "die letzte Messung mit diesem Wert"}};
     for (const auto& run : runs) {
         const std::string pdf = dir.file(std::string("report") + run.language + ".pdf");
         // No display of any kind: the program chooses its platform itself.
@@ -125,6 +127,7 @@ TEST(ReportEndToEnd, WrittenWithoutDisplayInTheChosenLanguage) {
         EXPECT_NE(text.out.find("Wine cellar north"), std::string::npos) << text.out;
         EXPECT_NE(text.out.find(run.mktTitle), std::string::npos) << text.out;
         EXPECT_NE(text.out.find(expectedMkt() + " \u00B0C"), std::string::npos) << text.out;
+        EXPECT_NE(text.out.find(run.extremeRule), std::string::npos) << text.out;
         // The excursion above 25 °C, from 10:20 to 10:29, lasted longer than the delay: its row
         // in the table of events.
         EXPECT_TRUE(std::regex_search(text.out,

@@ -1,5 +1,7 @@
 #include "chart/reference_chart.h"
 
+#include "qlang/qlang.h"
+
 #include <QPainter>
 
 #include <cmath>
@@ -99,7 +101,7 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
     for (const TimeTick& tick : timeTicks(input.start, input.end, r)) {
         drawTick(kBlack, tick.x, r.y1, 0, -1);
         if (tick.x >= labelEnd) {
-            const QString label = qs(timeLabel(tick.time, previous));
+            const QString label = qstr(timeLabel(tick.time, previous));
             text(tick.x, r.y1, label);
             previous = tick.time;
             labelEnd = tick.x + fm.horizontalAdvance(label);
@@ -108,7 +110,7 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
 
     for (const Tick& tick : temperatureTicks(ts, r)) {
         drawTick(kTemperatureColor, r.x0, tick.position, -1, 0);
-        const QString label = qs(temperatureText(tick.value, unit));
+        const QString label = qstr(temperatureText(tick.value, unit));
         textColor = kTemperatureColor;
         text(r.x0 - fm.horizontalAdvance(label) - 5, tick.position, label);
     }
@@ -144,45 +146,46 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
           [&](const ChartPoint& c) { return mapTemperature(c.temperature, ts, r); });
     p.setPen(curvePen(kTemperatureColor));
     p.drawLine(150, r.y1 + (3 * lh) / 2, 250, r.y1 + (3 * lh) / 2);
-    text(58, r.y1 + lh, qs(input.texts.temperatureLegend));
+    text(58, r.y1 + lh, qstr(input.texts.temperatureLegend));
 
     for (const Tick& tick : humidityTicks(hs, r)) {
         drawTick(kHumidityColor, r.x1, tick.position, 1, 0);
         textColor = kHumidityColor;
-        text(r.x1, tick.position - lh, qs(humidityText(static_cast<int>(tick.value))));
+        text(r.x1, tick.position - lh, qstr(humidityText(static_cast<int>(tick.value))));
     }
     curve(kHumidityColor, [&](const ChartPoint& c) { return mapHumidity(c.humidity, hs, r); });
     p.setPen(curvePen(kHumidityColor));
     p.drawLine(400, r.y1 + (3 * lh) / 2, 500, r.y1 + (3 * lh) / 2);
-    text(328, r.y1 + lh, qs(input.texts.humidityLegend));
+    text(328, r.y1 + lh, qstr(input.texts.humidityLegend));
 
     const int top = r.y1 + 28;
     if (highestT != nullptr) {
         textColor = kTemperatureColor;
-        centred(164, top, qs(input.texts.highest));
-        centred(
-            164, top + lh,
-            qs(temperatureText(highestT->temperature, unit) + u' ' + dateTimeText(highestT->time)));
-        centred(164, top + 2 * lh, qs(input.texts.lowest));
+        centred(164, top, qstr(input.texts.highest));
+        centred(164, top + lh,
+                qstr(temperatureText(highestT->temperature, unit) + u' ' +
+                     dateTimeText(highestT->time)));
+        centred(164, top + 2 * lh, qstr(input.texts.lowest));
         centred(
             164, top + 3 * lh,
-            qs(temperatureText(lowestT->temperature, unit) + u' ' + dateTimeText(lowestT->time)));
+            qstr(temperatureText(lowestT->temperature, unit) + u' ' + dateTimeText(lowestT->time)));
         textColor = kHumidityColor;
-        centred(436, top, qs(input.texts.highest));
+        centred(436, top, qstr(input.texts.highest));
         centred(436, top + lh,
-                qs(humidityText(highestH->humidity) + u' ' + dateTimeText(highestH->time)));
-        centred(436, top + 2 * lh, qs(input.texts.lowest));
+                qstr(humidityText(highestH->humidity) + u' ' + dateTimeText(highestH->time)));
+        centred(436, top + 2 * lh, qstr(input.texts.lowest));
         centred(436, top + 3 * lh,
-                qs(humidityText(lowestH->humidity) + u' ' + dateTimeText(lowestH->time)));
+                qstr(humidityText(lowestH->humidity) + u' ' + dateTimeText(lowestH->time)));
     }
     if (latest.time != 0.0) {
         textColor = kBlack;
-        text(550, top, qs(input.texts.latest));
-        text(550, top + lh,
-             qs(input.texts.latestTemperature + u' ' + temperatureText(latest.temperature, unit)));
+        text(550, top, qstr(input.texts.latest));
+        text(
+            550, top + lh,
+            qstr(input.texts.latestTemperature + u' ' + temperatureText(latest.temperature, unit)));
         text(550, top + 2 * lh,
-             qs(input.texts.latestHumidity + u' ' + humidityText(latest.humidity)));
-        text(550, top + 3 * lh, qs(input.texts.latestTime + u' ' + dateTimeText(latest.time)));
+             qstr(input.texts.latestHumidity + u' ' + humidityText(latest.humidity)));
+        text(550, top + 3 * lh, qstr(input.texts.latestTime + u' ' + dateTimeText(latest.time)));
     }
     return image;
 }

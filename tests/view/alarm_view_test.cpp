@@ -63,14 +63,15 @@ TEST(AlarmLimitsCommand, RoundTripInTheRecordersUnitKeepsUntouchedValuesExactly)
     CVeldrinView& view = rig.start();
 
     QStringList seen;
-    const auto outcome = runAlarmLimitsCommand(view, [&](CAlarmLimitsDialog& dialog) {
-        seen = shown(dialog);
-        dialog.field(LimitKind::tempLow)->setText("50"); // 10 °C
-        dialog.field(LimitKind::humHigh)->setText("65.5");
-        dialog.delayBox()->setValue(15);
-        dialog.accept();
-        return dialog.result() != AlarmLimits{};
-    });
+    const auto outcome = runAlarmLimitsCommand(
+        view.session(), *view.shownNow(), &view, [&](CAlarmLimitsDialog& dialog) {
+            seen = shown(dialog);
+            dialog.field(LimitKind::tempLow)->setText("50"); // 10 °C
+            dialog.field(LimitKind::humHigh)->setText("65.5");
+            dialog.delayBox()->setValue(15);
+            dialog.accept();
+            return dialog.result() != AlarmLimits{};
+        });
     EXPECT_EQ(outcome, AlarmLimitsOutcome::saved);
     EXPECT_EQ(seen, QStringList({"75.2", "", "", ""}));
     const AlarmLimits stored = view.alarms().limitsOf(0);
@@ -81,7 +82,7 @@ TEST(AlarmLimitsCommand, RoundTripInTheRecordersUnitKeepsUntouchedValuesExactly)
     EXPECT_EQ(stored.delayMinutes, 15);
     EXPECT_EQ(view.alarms().displayedLimits(), stored);
 
-    runAlarmLimitsCommand(view, [&](CAlarmLimitsDialog& dialog) {
+    runAlarmLimitsCommand(view.session(), *view.shownNow(), &view, [&](CAlarmLimitsDialog& dialog) {
         seen = shown(dialog);
         EXPECT_EQ(dialog.delayBox()->value(), 15);
         return false;
@@ -105,12 +106,13 @@ TEST(AlarmLimitsCommand, EntriesThatCannotBeTakenKeepTheDialogOpenAndSayWhy) {
     };
     for (const auto& c : cases) {
         bool stayedOpen = false;
-        runAlarmLimitsCommand(view, [&](CAlarmLimitsDialog& dialog) {
-            dialog.field(c.kind)->setText(c.entry);
-            dialog.accept();
-            stayedOpen = dialog.result() == onlyUpperTemperature(24.0);
-            return false;
-        });
+        runAlarmLimitsCommand(view.session(), *view.shownNow(), &view,
+                              [&](CAlarmLimitsDialog& dialog) {
+                                  dialog.field(c.kind)->setText(c.entry);
+                                  dialog.accept();
+                                  stayedOpen = dialog.result() == onlyUpperTemperature(24.0);
+                                  return false;
+                              });
         EXPECT_TRUE(stayedOpen) << c.entry;
         ASSERT_EQ(rig.prompts.messages.size(), 1) << c.entry;
         EXPECT_TRUE(rig.prompts.messages.takeFirst().startsWith(lang(c.message))) << c.entry;
@@ -143,14 +145,14 @@ TEST(AlarmRecordList, RecordsBeyondALimitAreMarkedAndFollowTheLimits) {
     };
     EXPECT_EQ(marked(), std::vector<bool>({false, true, false, false}));
 
-    runAlarmLimitsCommand(view, [](CAlarmLimitsDialog& dialog) {
+    runAlarmLimitsCommand(view.session(), *view.shownNow(), &view, [](CAlarmLimitsDialog& dialog) {
         dialog.field(LimitKind::tempHigh)->clear();
         dialog.field(LimitKind::humLow)->setText("55");
         dialog.accept();
         return true;
     });
     EXPECT_EQ(marked(), std::vector<bool>({true, true, false, false}));
-    runAlarmLimitsCommand(view, [](CAlarmLimitsDialog& dialog) {
+    runAlarmLimitsCommand(view.session(), *view.shownNow(), &view, [](CAlarmLimitsDialog& dialog) {
         dialog.field(LimitKind::humLow)->clear();
         dialog.accept();
         return true;

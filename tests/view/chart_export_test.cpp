@@ -37,7 +37,7 @@ struct ChartRig {
         registerOneRecorder(rig);
         view = &rig.start();
         view->show();
-        chart = qobject_cast<chart::ChartArea*>(view->displayArea().chartWidget());
+        chart = &view->chartArea();
     }
     ~ChartRig() { QCursor::setPos(0, 0); } // above every chart of later tests
     // The pixel of the temperature point of a run of the chart as it is drawn now.
@@ -109,17 +109,16 @@ TEST(ChartInView, DrawsWithoutHoldingTheDataLock) {
 // Shown with no records, the chart loads the chosen recorder's file once, before it paints; a
 // file with no records marks the load as given up, and the progress bar is hidden again.
 TEST(ChartInView, FirstShowLoadsOnceAndGivesUpOnAnEmptyFile) {
-    chart::ChartArea::resetLoadGivenUp();
     ViewRig rig;
     writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n");
     writeDataFile(rig.file("0.dat"), RecorderSettings{}, {});
     CVeldrinView& view = rig.start();
     view.show();
-    EXPECT_TRUE(chart::ChartArea::loadGivenUp());
+    EXPECT_EQ(view.store().displayedCount(), 0u);
+    EXPECT_FALSE(view.session().needsLoad(0)); // given up for this recorder and its file
     auto* progress = view.findChild<QWidget*>(QString::number(control_id::kProgress));
     ASSERT_NE(progress, nullptr);
     EXPECT_FALSE(progress->isVisible());
-    chart::ChartArea::resetLoadGivenUp();
 }
 
 std::string bmpPixels(const QImage& image) {

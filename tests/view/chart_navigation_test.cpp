@@ -58,7 +58,7 @@ struct NavigationRig {
         }
         writeDataFile(rig.file("1.dat"), RecorderSettings{}, records);
         view = &rig.start();
-        chart = qobject_cast<chart::ChartArea*>(view->displayArea().chartWidget());
+        chart = &view->chartArea();
         showDay();
     }
 

@@ -403,7 +403,6 @@ TEST(ViewChain, ABlankRecorderIsRegisteredDownloadedClockCheckedAndListed) {
 TEST(ViewChain, ARecorderRegisteredWhileTheWindowRunsIsShownAtOnce) {
     LanguageGuard language;
     for (const bool recorderZeroOnFile : {true, false}) {
-        chart::ChartArea::resetLoadGivenUp();
         ViewRig rig;
         if (recorderZeroOnFile) {
             writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
@@ -433,7 +432,6 @@ TEST(ViewChain, ARecorderRegisteredWhileTheWindowRunsIsShownAtOnce) {
         EXPECT_EQ(view.alarms().displayedLimits(), AlarmLimits{});
         EXPECT_EQ(rig.prompts.messages, QStringList());
     }
-    chart::ChartArea::resetLoadGivenUp();
 }
 
 // In list mode every change of the window refills the list at once, so that the export writes

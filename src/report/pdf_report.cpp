@@ -1,10 +1,12 @@
-#include "view/pdf_report.h"
+#include "report/pdf_report.h"
+
+#include "qlang/qlang.h"
 
 #include "analysis/statistics.h"
 #include "chart/chart_renderer.h"
 #include "core/export_file.h"
 #include "lang/language_table.h"
-#include "view/statistics_tables.h"
+#include "report/statistics_tables.h"
 
 #include <QBuffer>
 #include <QGlyphRun>
@@ -23,23 +25,6 @@
 namespace veldrin {
 namespace {
 
-namespace text {
-constexpr int kDescription = 30;
-constexpr int kRecorder = 31;
-constexpr int kPeriod = 76;
-constexpr int kAlarmLimits = 173;
-constexpr int kDelay = 178;
-constexpr int kStatistics = 183;
-constexpr int kEvents = 188;
-constexpr int kTitle = 198;
-constexpr int kIdentity = 199;
-constexpr int kMade = 200;
-constexpr int kProgram = 201;
-constexpr int kPage = 202;
-constexpr int kNoRecords = 204;
-constexpr int kNoEvents = 205;
-} // namespace text
-
 // Device units of the PDF: 300 per inch; the chart image is placed at more than 150 pixels per
 // inch of paper.
 constexpr int kResolution = 300;
@@ -52,10 +37,6 @@ constexpr int kTitlePoints = 16;
 constexpr int kHeadingPoints = 11;
 constexpr double kRowSpacing = 1.35;
 constexpr int kCellPadding = 8;
-
-QString lang(int index) {
-    return QString::fromStdU16String(languageString(index));
-}
 
 QString identityText(const std::optional<RecorderIdentity>& identity) {
     if (!identity) {
@@ -247,7 +228,7 @@ private:
         const QRect foot(body_.left(), body_.bottom() + lineHeight() / 2, body_.width(),
                          lineHeight());
         painter_->drawText(foot, Qt::AlignHCenter | Qt::AlignVCenter,
-                           lang(text::kPage) + QStringLiteral(" %1 / %2").arg(page_).arg(pages_));
+                           qlang(text::kPage) + QStringLiteral(" %1 / %2").arg(page_).arg(pages_));
         setFont(before);
     }
 
@@ -301,41 +282,42 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
             const ReportTables& tables, const QImage& chart) {
     const Fonts fonts = reportFonts();
     flow.setFont(fonts.title);
-    flow.line(lang(text::kTitle));
+    flow.line(qlang(text::kReportTitle));
     flow.setFont(fonts.body);
-    flow.line(lang(text::kRecorder) + QLatin1Char(' ') + QString::number(content.number));
-    flow.line(lang(text::kIdentity) + QLatin1Char(' ') + identityText(content.identity));
-    flow.line(lang(text::kDescription) + QLatin1Char(' ') +
-              QString::fromStdU16String(content.settings.description));
-    flow.line(lang(text::kPeriod) + QLatin1Char(' ') + statisticsTime(content.from) +
+    flow.line(qlang(text::kRecorderNumber) + QLatin1Char(' ') + QString::number(content.number));
+    flow.line(qlang(text::kIdentity) + QLatin1Char(' ') + identityText(content.identity));
+    flow.line(qlang(text::kDescription) + QLatin1Char(' ') + qstr(content.settings.description));
+    flow.line(qlang(text::kPeriod) + QLatin1Char(' ') + statisticsTime(content.from) +
               QStringLiteral(" \u2013 ") + statisticsTime(content.to));
-    flow.line(lang(text::kMade) + QLatin1Char(' ') + statisticsTime(content.madeAt));
-    flow.line(lang(text::kProgram) + QStringLiteral(" Veldrin ") + content.version);
+    flow.line(qlang(text::kMade) + QLatin1Char(' ') + statisticsTime(content.madeAt));
+    flow.line(qlang(text::kProgram) + QStringLiteral(" Veldrin ") + content.version);
     flow.gap();
     flow.image(chart, kChartWidthShare);
     flow.gap();
 
     flow.setFont(fonts.heading);
-    flow.line(lang(text::kStatistics));
+    flow.line(qlang(text::kStatistics));
     flow.setFont(fonts.body);
     if (stats.records == 0) {
-        flow.line(lang(text::kNoRecords));
+        flow.line(qlang(text::kNoRecords));
     } else {
         flow.table(tables.statistics, {3, 4, 4});
+        // Several records may hold the extreme value: the time shown is that of the latest.
+        flow.line(qlang(text::kExtremeRule));
     }
     flow.gap();
     flow.setFont(fonts.heading);
-    flow.line(lang(text::kAlarmLimits));
+    flow.line(qlang(text::kAlarmLimits));
     flow.setFont(fonts.body);
     flow.table(tables.limits, {5, 3, 3, 4, 4});
-    flow.line(lang(text::kDelay) + QStringLiteral(": ") +
+    flow.line(qlang(text::kDelay) + QStringLiteral(": ") +
               QString::number(content.limits.delayMinutes));
     flow.gap();
     flow.setFont(fonts.heading);
-    flow.line(lang(text::kEvents));
+    flow.line(qlang(text::kEvents));
     flow.setFont(fonts.body);
     if (stats.events.empty()) {
-        flow.line(lang(text::kNoEvents));
+        flow.line(qlang(text::kNoEvents));
     } else {
         flow.table(tables.events, {5, 4, 4, 2, 3});
     }
@@ -363,7 +345,7 @@ QByteArray renderPdfReport(const ReportContent& content) {
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                      QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
                                      QPageLayout::Millimeter));
-    writer.setTitle(lang(text::kTitle) + QLatin1Char(' ') + QString::number(content.number));
+    writer.setTitle(qlang(text::kReportTitle) + QLatin1Char(' ') + QString::number(content.number));
     writer.setCreator(QStringLiteral("Veldrin ") + content.version);
     QPainter painter(&writer);
     // The last body line leaves room for the page number below it.

@@ -1,0 +1,23 @@
+#pragma once
+// The language texts as Qt strings, for every window layer: one helper instead of a wrapper per
+// file. The numbers are named in lang/text_numbers.h.
+
+#include "lang/text_numbers.h"
+
+#include <QString>
+
+#include <initializer_list>
+#include <string>
+
+namespace veldrin {
+
+// A UTF-16 text of the headless layers as a QString.
+QString qstr(const std::u16string& text);
+
+// Language string `number` in the current language.
+QString qlang(int number);
+
+// Language string `number` used as a format, with its integers filled in safely.
+QString qlangFormatted(int number, std::initializer_list<long long> values = {});
+
+} // namespace veldrin

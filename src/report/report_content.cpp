@@ -1,0 +1,40 @@
+#include "report/report_content.h"
+
+#include "store/registry.h"
+
+#include <QCoreApplication>
+
+#include <tuple>
+#include <utility>
+
+namespace veldrin {
+
+ReportSource reportSource(const DisplaySnapshot& shown, const DateTime& madeAt) {
+    ReportSource source;
+    source.number = shown.recorder;
+    std::tie(source.settings, source.records) = shown.copyRecords();
+    source.from = shown.from;
+    source.to = shown.to;
+    source.limits = shown.limits;
+    source.madeAt = madeAt;
+    return source;
+}
+
+ReportContent assembleReport(ReportSource source, const IniSnapshot& ini) {
+    ReportContent content;
+    content.number = source.number;
+    RecorderIdentity identity;
+    if (registeredIdentity(ini, source.number, identity)) {
+        content.identity = identity;
+    }
+    content.settings = std::move(source.settings);
+    content.records = std::move(source.records);
+    content.from = source.from;
+    content.to = source.to;
+    content.limits = source.limits;
+    content.madeAt = source.madeAt;
+    content.version = QCoreApplication::applicationVersion();
+    return content;
+}
+
+} // namespace veldrin
