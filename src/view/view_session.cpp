@@ -2,7 +2,7 @@
 
 #include "core/paths.h"
 #include "qlang/qlang.h"
-#include "sim/backend_choice.h"
+#include "device/backend_registry.h"
 #include "view/desktop_notification.h"
 
 #include <QDir>
@@ -163,14 +163,13 @@ bool ViewSession::openRecorder() {
         return true;
     }
     std::string error;
-    sim::BackendChoice choice = sim::chooseBackend(startup_.device, error, *clock_);
-    if (!choice.backend) {
+    std::unique_ptr<HidBackend> chosen = chooseBackend(startup_.device, error, *clock_);
+    if (!chosen) {
         startupError_ = QString::fromStdString(error);
         backend_ = std::make_shared<NoRecorderBackend>();
         return false;
     }
-    simRecorder_ = choice.recorder;
-    backend_ = std::shared_ptr<HidBackend>(std::move(choice.backend));
+    backend_ = std::shared_ptr<HidBackend>(std::move(chosen));
     return true;
 }
 

@@ -23,10 +23,6 @@
 
 namespace veldrin {
 
-namespace sim {
-class SoftwareRecorder;
-}
-
 struct ViewStartup {
     std::string dataFolder; // resolved, created and already locked by the app (DataDirectoryLock)
     std::string resourceFolder; // language files
@@ -35,7 +31,7 @@ struct ViewStartup {
     Clock* clock = nullptr;     // SystemClock in the program, ManualClock in tests
     CUserPrompts* prompts = nullptr;
     // Tests pass a backend of their own (over the in-process software recorder); when null the view
-    // opens `device` with sim::chooseBackend, as veldrin-cli does.
+    // opens `device` with chooseBackend (device/backend_registry.h), as veldrin-cli does.
     std::shared_ptr<HidBackend> backend;
     // Whether the 1-s QTimer runs; tests on simulated time call onTick() themselves.
     bool runTimer = true;
@@ -60,7 +56,6 @@ public:
     const std::string& mainIniPath() const { return mainIniPath_; }
     // Why the recorder device named could not be opened; empty when it could.
     const QString& startupError() const { return startupError_; }
-    std::shared_ptr<sim::SoftwareRecorder> softwareRecorder() const { return simRecorder_; }
 
     // The latest worker report (number, code), for its text in another language.
     const std::optional<std::pair<int32_t, int>>& lastReport() const { return lastReport_; }
@@ -127,7 +122,6 @@ private:
     std::string mainIniPath_;
     QString startupError_;
 
-    std::shared_ptr<sim::SoftwareRecorder> simRecorder_;
     std::shared_ptr<HidBackend> backend_;
     std::unique_ptr<LoggerLink> link_;
     std::unique_ptr<IniFile> ini_;
