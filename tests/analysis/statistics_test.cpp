@@ -47,7 +47,7 @@ TEST(Statistics, MatchTheValuesWorkedOutByHand) {
     };
     for (const Case c : {Case{false, 20.0, 30.0, 25.0, 4.0824829, 25.8582084},
                          Case{true, 68.0, 86.0, 77.0, 7.3484692, 78.5447752}}) {
-        // The minimum and maximum are met twice: the first record holding them counts.
+        // The minimum and maximum are met twice: the latest record holding them is named.
         const auto records = series({25.0, 30.0, 20.0, 30.0, 20.0, 25.0}, {40, 60, 50, 60, 40, 50});
         const WindowStatistics s = computeStatistics(records, c.fahrenheit, AlarmLimits{});
         SCOPED_TRACE(c.fahrenheit ? "F" : "C");
@@ -56,15 +56,15 @@ TEST(Statistics, MatchTheValuesWorkedOutByHand) {
         EXPECT_EQ(s.last, at(5));
         ASSERT_TRUE(s.temperature && s.humidity && s.meanKineticTemperature);
         EXPECT_NEAR(s.temperature->min, c.min, 1e-9);
-        EXPECT_EQ(s.temperature->minTime, at(2));
+        EXPECT_EQ(s.temperature->minTime, at(4));
         EXPECT_NEAR(s.temperature->max, c.max, 1e-9);
-        EXPECT_EQ(s.temperature->maxTime, at(1));
+        EXPECT_EQ(s.temperature->maxTime, at(3));
         EXPECT_NEAR(s.temperature->mean, c.mean, 1e-9);
         EXPECT_NEAR(s.temperature->stddev, c.stddev, 1e-6);
         EXPECT_NEAR(*s.meanKineticTemperature, c.mkt, 1e-6);
         EXPECT_EQ(s.humidity->min, 40.0);
-        EXPECT_EQ(s.humidity->minTime, at(0));
-        EXPECT_EQ(s.humidity->maxTime, at(1));
+        EXPECT_EQ(s.humidity->minTime, at(4));
+        EXPECT_EQ(s.humidity->maxTime, at(3));
         EXPECT_NEAR(s.humidity->mean, 50.0, 1e-12);
         EXPECT_NEAR(s.humidity->stddev, std::sqrt(200.0 / 3.0), 1e-9);
     }
@@ -311,8 +311,8 @@ TEST(Statistics, AgreeWithThePlainWayOnDamagedAndRandomHistories) {
                 const double t = records[i].temperature;
                 sum += t;
                 kinetic += std::exp(-kMktActivationKelvin / (t + kCelsiusToKelvin));
-                coldest = t < records[coldest].temperature ? i : coldest;
-                warmest = t > records[warmest].temperature ? i : warmest;
+                coldest = t <= records[coldest].temperature ? i : coldest;
+                warmest = t >= records[warmest].temperature ? i : warmest;
             }
             const double n = static_cast<double>(ref.taken.size());
             EXPECT_EQ(s.first, records[ref.taken.front()].time());
