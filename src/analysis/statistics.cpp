@@ -153,7 +153,7 @@ WindowStatistics statisticsOf(std::span<const HistoryRecord> records, const Reco
         records, temperatures, coldest, warmest, [f](double c) { return displayTemperature(c, f); },
         [f](double c) { return displayTemperatureSpan(c, f); });
     out.humidity = valueStatistics(
-        records, humidities, driest, wettest, [](int h) { return static_cast<double>(h); },
+        records, humidities, driest, wettest, [](double h) { return h; },
         [](double h) { return h; });
     const double n = static_cast<double>(out.records);
     // None when the average underflowed.
