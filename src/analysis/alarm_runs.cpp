@@ -74,39 +74,41 @@ unsigned AlarmRuns::setLimits(const AlarmLimits& limits) {
 }
 
 unsigned AlarmRuns::close(unsigned which) {
+    forEachLimit(which, [&](LimitKind kind) {
+        AlarmRun run = started_[slot(kind)];
+        run.lastIndex = lastIndex_;
+        run.end = lastTime_;
+        run.records = records_ - run.records;
+        run.minutes = minutes_ - run.minutes;
+        run.extreme = extremes_[slot(kind)];
+        ended_[slot(kind)] = run;
+    });
     open_ &= ~which;
     events_ &= ~which;
     return which;
 }
 
-unsigned AlarmRuns::finish() {
-    return close(open_);
-}
-
-AlarmRuns::Step AlarmRuns::feedBeyond(const HistoryRecord& record, std::size_t index,
-                                      unsigned beyond) {
-    Step step;
-    step.ended = close(open_ & ~beyond);
+unsigned AlarmRuns::change(const HistoryRecord& record, std::size_t index, unsigned beyond) {
+    const unsigned ended = close(open_ & ~beyond);
     forEachLimit(beyond & ~open_, [&](LimitKind kind) {
-        runs_[slot(kind)] =
-            AlarmRun{index, index, record.time(), record.time(), 0, 0, storedValue(kind, record)};
+        // The counts so far, taken off when the run ends.
+        started_[slot(kind)] =
+            AlarmRun{index, index, record.time(), record.time(), records_, minutes_, 0.0};
+        extremes_[slot(kind)] = storedValue(kind, record);
     });
     open_ = beyond;
-    forEachLimit(beyond, [&](LimitKind kind) {
-        AlarmRun& run = runs_[slot(kind)];
-        const double value = storedValue(kind, record);
-        run.lastIndex = index;
-        run.end = record.time();
-        ++run.records;
-        run.minutes += std::max(0, record.interval);
-        run.extreme =
-            isHighLimit(kind) ? std::max(run.extreme, value) : std::min(run.extreme, value);
-        if ((events_ & bit(kind)) == 0 && isEvent(run)) {
-            events_ |= bit(kind);
-            step.reached |= bit(kind);
+    return ended;
+}
+
+unsigned AlarmRuns::reach() {
+    unsigned reached = 0;
+    forEachLimit(open_ & ~events_, [&](LimitKind kind) {
+        if (minutes_ - started_[slot(kind)].minutes >= delay_) {
+            reached |= bit(kind);
         }
     });
-    return step;
+    events_ |= reached;
+    return reached;
 }
 
 AlarmTracker::AlarmTracker(const AlarmLimits& limits, bool fahrenheit)

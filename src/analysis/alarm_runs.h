@@ -12,6 +12,7 @@
 #include "core/date_time.h"
 #include "core/recorder_types.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -37,7 +38,9 @@ struct AlarmRun {
     double extreme = 0.0; // farthest stored value beyond the limit (Celsius for temperatures)
 };
 
-// The runs beyond the four limits, one bit per limit in the order of LimitKind.
+// The runs beyond the four limits, one bit per limit in the order of LimitKind. The records and
+// minutes of the records fed are counted once for all runs; a run notes the counts where it
+// starts and is made up when it ends.
 class AlarmRuns {
 public:
     explicit AlarmRuns(const AlarmLimits& limits);
@@ -49,19 +52,25 @@ public:
     // The next record, one the window holds.
     Step feed(const HistoryRecord& record, std::size_t index) {
         const unsigned beyond = beyondBits(record);
-        if ((beyond | open_) == 0) [[likely]] {
-            return {};
+        Step step;
+        if (beyond != open_) [[unlikely]] {
+            step.ended = change(record, index, beyond);
         }
-        return feedBeyond(record, index, beyond);
+        ++records_;
+        minutes_ += std::max(0, record.interval);
+        if (open_ != 0) {
+            step.reached = extend(record, index);
+        }
+        return step;
     }
     // Ends every run (the end of a window); returns the runs that ended.
-    unsigned finish();
+    unsigned finish() { return close(open_); }
     // New limits: the runs of the limits that changed (all of them when the delay did) end and
     // start afresh; returns those of them that were events.
     unsigned setLimits(const AlarmLimits& limits);
 
-    // The run of a limit going on, or the last one that ended.
-    const AlarmRun& run(LimitKind kind) const { return runs_[static_cast<std::size_t>(kind)]; }
+    // The last run of a limit that ended.
+    const AlarmRun& run(LimitKind kind) const { return ended_[static_cast<std::size_t>(kind)]; }
     bool isEvent(const AlarmRun& run) const { return run.minutes >= delay_; }
     // Whether an event is going on under a limit: a run beyond it that has reached the delay.
     bool eventGoingOn(LimitKind kind) const {
@@ -76,7 +85,18 @@ private:
                static_cast<unsigned>(h > bound_[2]) << 2 |
                static_cast<unsigned>(h < bound_[3]) << 3;
     }
-    Step feedBeyond(const HistoryRecord& record, std::size_t index, unsigned beyond);
+    // The record belongs to every run going on.
+    unsigned extend(const HistoryRecord& record, std::size_t index) {
+        extremes_[0] = std::max(extremes_[0], record.temperature);
+        extremes_[1] = std::min(extremes_[1], record.temperature);
+        extremes_[2] = std::max(extremes_[2], static_cast<double>(record.humidity));
+        extremes_[3] = std::min(extremes_[3], static_cast<double>(record.humidity));
+        lastIndex_ = index;
+        lastTime_ = record.time();
+        return (open_ & ~events_) != 0 ? reach() : 0;
+    }
+    unsigned change(const HistoryRecord& record, std::size_t index, unsigned beyond);
+    unsigned reach();
     unsigned close(unsigned which);
 
     AlarmLimits limits_;
@@ -84,7 +104,13 @@ private:
     std::array<double, 4> bound_{}; // what a value must pass to lie beyond each limit
     unsigned open_ = 0;             // runs going on
     unsigned events_ = 0;           // runs going on that have reached the delay
-    std::array<AlarmRun, 4> runs_{};
+    std::size_t records_ = 0;       // records fed, and their minutes
+    int64_t minutes_ = 0;
+    std::size_t lastIndex_ = 0; // the last record fed while a run was going on
+    DateTime lastTime_;
+    std::array<double, 4> extremes_{};  // of the runs going on (stored values)
+    std::array<AlarmRun, 4> started_{}; // runs going on, as they started (counts before them)
+    std::array<AlarmRun, 4> ended_{};
 };
 
 // Follows records as they arrive and says when an event begins (once the run has lasted the

@@ -13,27 +13,26 @@
 namespace veldrin {
 namespace {
 
-// Sums of one quantity taken about its first value, which keeps the spread exact for values
-// close together however far they lie from zero.
-struct Spread {
-    std::size_t count = 0;
-    double shift = 0.0;
-    double sum = 0.0;
-    double squares = 0.0;
+// Sums of one quantity taken about the first record's value, which keeps the spread exact for
+// values close together however far they lie from zero (humidities, whole percents, are summed
+// exactly in integers).
+template <class T> struct Spread {
+    T shift{};
+    T sum{};
+    T squares{};
 
-    void add(double value) {
-        if (count++ == 0) {
-            shift = value;
-        }
-        const double d = value - shift;
+    void add(T value) {
+        const T d = value - shift;
         sum += d;
         squares += d * d;
     }
-    double mean() const { return shift + sum / static_cast<double>(count); }
-    double stddev() const {
+    double mean(std::size_t count) const {
+        return static_cast<double>(shift) + static_cast<double>(sum) / static_cast<double>(count);
+    }
+    double stddev(std::size_t count) const {
         const double n = static_cast<double>(count);
-        const double m = sum / n;
-        return std::sqrt(std::max(0.0, squares / n - m * m));
+        const double m = static_cast<double>(sum) / n;
+        return std::sqrt(std::max(0.0, static_cast<double>(squares) / n - m * m));
     }
 };
 
@@ -51,8 +50,8 @@ public:
             return term(celsius);
         }
         // The tenth, counted from far below so that the conversion truncates as floor() would.
-        const auto tenth = static_cast<uint64_t>(celsius * 10.0 + (kTenthsReach * 10.0 + 0.5));
-        const std::size_t slot = tenth % kSlots;
+        const auto tenth = static_cast<int64_t>(celsius * 10.0 + (kTenthsReach * 10.0 + 0.5));
+        const auto slot = static_cast<std::size_t>(tenth) % kSlots;
         if (values_[slot] != celsius) {
             values_[slot] = celsius;
             terms_[slot] = term(celsius);
@@ -72,17 +71,15 @@ private:
     std::array<double, kSlots> terms_{};
 };
 
-// The figures of one quantity; `convert` turns values, `span` differences into the display unit.
-template <class T, class Convert, class Span>
-std::optional<ValueStatistics>
-valueStatistics(std::span<const HistoryRecord> records, const Spread& spread,
-                const Lowest<T>& lowest, const Highest<T>& highest, Convert convert, Span span) {
-    if (spread.count == 0) {
-        return std::nullopt;
-    }
-    return ValueStatistics{convert(lowest.value),  records[lowest.record].time(),
-                           convert(highest.value), records[highest.record].time(),
-                           convert(spread.mean()), span(spread.stddev())};
+// The figures of one quantity over `count` records; `convert` turns values, `span` differences
+// into the display unit.
+template <class S, class T, class Convert, class Span>
+ValueStatistics valueStatistics(std::span<const HistoryRecord> records, std::size_t count,
+                                const Spread<S>& spread, const Lowest<T>& lowest,
+                                const Highest<T>& highest, Convert convert, Span span) {
+    return ValueStatistics{convert(lowest.value),       records[lowest.record].time(),
+                           convert(highest.value),      records[highest.record].time(),
+                           convert(spread.mean(count)), span(spread.stddev(count))};
 }
 
 AlarmEvent eventOf(LimitKind kind, const AlarmRun& run, bool fahrenheit) {
@@ -97,8 +94,15 @@ WindowStatistics statisticsOf(std::span<const HistoryRecord> records, const Reco
                               bool fahrenheit, const AlarmLimits& limits) {
     WindowStatistics out;
     out.fahrenheit = fahrenheit;
-    Spread temperatures;
-    Spread humidities;
+    std::size_t first = 0;
+    while (first < records.size() && !window.holds(records[first])) {
+        ++first;
+    }
+    if (first == records.size()) {
+        return out;
+    }
+    Spread<double> temperatures{records[first].temperature};
+    Spread<int64_t> humidities{records[first].humidity};
     Lowest<double> coldest;
     Highest<double> warmest;
     Lowest<int> driest;
@@ -115,16 +119,14 @@ WindowStatistics statisticsOf(std::span<const HistoryRecord> records, const Reco
             }
         }
     };
-    std::size_t first = 0;
-    std::size_t last = 0;
-    for (std::size_t i = 0; i < records.size(); ++i) {
+    std::size_t count = 0;
+    std::size_t last = first;
+    for (std::size_t i = first; i < records.size(); ++i) {
         const HistoryRecord& r = records[i];
         if (!window.holds(r)) {
             continue;
         }
-        if (temperatures.count == 0) {
-            first = i;
-        }
+        ++count;
         last = i;
         const double t = r.temperature;
         temperatures.add(t);
@@ -138,27 +140,28 @@ WindowStatistics statisticsOf(std::span<const HistoryRecord> records, const Reco
         } else {
             kineticValid = false;
         }
-        takeEvents(runs.feed(r, i).ended);
+        if (const unsigned ended = runs.feed(r, i).ended; ended != 0) {
+            takeEvents(ended);
+        }
     }
     takeEvents(runs.finish());
 
-    out.records = temperatures.count;
-    if (out.records == 0) {
-        return out;
-    }
+    out.records = count;
     out.first = records[first].time();
     out.last = records[last].time();
     const bool f = fahrenheit;
     out.temperature = valueStatistics(
-        records, temperatures, coldest, warmest, [f](double c) { return displayTemperature(c, f); },
+        records, count, temperatures, coldest, warmest,
+        [f](double c) { return displayTemperature(c, f); },
         [f](double c) { return displayTemperatureSpan(c, f); });
     out.humidity = valueStatistics(
-        records, humidities, driest, wettest, [](double h) { return h; },
+        records, count, humidities, driest, wettest, [](double h) { return h; },
         [](double h) { return h; });
-    const double n = static_cast<double>(out.records);
     // None when the average underflowed.
     if (kineticValid && kinetic > 0.0) {
-        const double celsius = kMktActivationKelvin / -std::log(kinetic / n) - kCelsiusToKelvin;
+        const double celsius =
+            kMktActivationKelvin / -std::log(kinetic / static_cast<double>(count)) -
+            kCelsiusToKelvin;
         out.meanKineticTemperature = displayTemperature(celsius, f);
     }
     // Runs end in the order of their last records; the events are given in that of their first.

@@ -34,11 +34,11 @@ template <ExtremeKind Kind, class T> struct LatestExtreme {
     T value = start();
     std::size_t record = kNone; // none offered yet
 
+    // Without a branch: ties are common (a humidity at its maximum) and come unforeseen.
     void offer(T v, std::size_t index) {
-        if (takesExtreme<Kind>(v, value)) {
-            value = v;
-            record = index;
-        }
+        const bool takes = takesExtreme<Kind>(v, value);
+        value = takes ? v : value;
+        record = takes ? index : record;
     }
     bool any() const { return record != kNone; }
 };
