@@ -1,9 +1,11 @@
 #pragma once
 // Statistics and alarm events over the records of a time window, shared by the command-line tool,
-// the window and the printed report. Values are given in the recorder's display unit (Fahrenheit
-// converted as the chart converts, core/temperature_unit.h); the limits themselves are compared
-// in Celsius.
+// the window and the printed report. The records are those the window holds
+// (core/record_window.h), the events those of analysis/alarm_runs.h. Values are given in the
+// recorder's display unit (Fahrenheit converted as the chart converts, core/temperature_unit.h);
+// the limits themselves are compared in Celsius.
 
+#include "analysis/alarm_runs.h"
 #include "core/alarm_limits.h"
 #include "core/date_time.h"
 #include "core/recorder_types.h"
@@ -24,9 +26,9 @@ inline constexpr double kCelsiusToKelvin = 273.15;
 
 struct ValueStatistics {
     double min = 0.0;
-    DateTime minTime; // first record holding the minimum
+    DateTime minTime; // the latest record holding the minimum (core/latest_extreme.h)
     double max = 0.0;
-    DateTime maxTime; // first record holding the maximum
+    DateTime maxTime; // the latest record holding the maximum
     double mean = 0.0;
     double stddev = 0.0; // population standard deviation
 };
@@ -61,59 +63,15 @@ struct WindowStatistics {
     std::array<LimitSummary, 4> perLimit{};       // indexed by LimitKind
 };
 
-// One pass over `records` (in time order). Records without a valid time or with a temperature
-// that is not a number (a damaged file) are left out, as the chart and the list leave them out.
+// One pass over `records` (in list order), taking those of RecordWindow::wholeHistory(): every
+// record with a valid time and a temperature that is a number.
 WindowStatistics computeStatistics(std::span<const HistoryRecord> records, bool fahrenheit,
                                    const AlarmLimits& limits);
 
-// The same over the records whose time lies in [from, to], both inclusive and compared to the
-// second: exactly the records the list and the export show for that window. A run beyond a limit
-// that crosses an edge of the window is cut there; the delay is judged on the part inside.
+// The same over the records the window [from, to] holds: exactly the records the list and the
+// export show for that window. A run beyond a limit that crosses an edge of the window is cut
+// there; the delay is judged on the part inside.
 WindowStatistics computeStatistics(std::span<const HistoryRecord> records, const DateTime& from,
                                    const DateTime& to, bool fahrenheit, const AlarmLimits& limits);
-
-// Whether a stored value lies beyond one limit (Celsius for the temperature limits). A value equal
-// to its limit, up to the rounding of the stored tenths, is in range.
-bool isBeyondLimit(LimitKind kind, double limit, double value);
-
-// Whether one record lies beyond any limit in force (the delay does not matter here).
-bool isOutOfRange(const HistoryRecord& record, const AlarmLimits& limits);
-
-// Follows records as they arrive and says when an event begins (once the run has lasted the
-// delay) and when it ends, for notifications and the alarm hook.
-struct AlarmTransition {
-    enum class State { begin, end };
-    State state = State::begin;
-    LimitKind limit = LimitKind::tempHigh;
-    double value = 0.0; // display unit: the record that made the transition
-    DateTime time;
-};
-
-class AlarmTracker {
-public:
-    AlarmTracker(const AlarmLimits& limits, bool fahrenheit);
-    // A limit that changed starts afresh; an event in progress under it ends (said with the
-    // newest record fed).
-    std::vector<AlarmTransition> setLimits(const AlarmLimits& limits, bool fahrenheit);
-    std::vector<AlarmTransition> feed(const HistoryRecord& record);
-    bool active(LimitKind kind) const;
-    // The begin transitions of the events in progress, for telling of them after records were
-    // fed without a word (a history loaded when watching starts).
-    std::vector<AlarmTransition> inProgress() const;
-
-private:
-    struct Run {
-        int64_t minutes = 0;
-        std::size_t records = 0;
-        bool reported = false;
-        AlarmTransition begin;
-    };
-    double displayValue(LimitKind kind, const HistoryRecord& record) const;
-
-    AlarmLimits limits_;
-    bool fahrenheit_ = false;
-    std::array<Run, 4> runs_{};
-    std::optional<HistoryRecord> newest_;
-};
 
 } // namespace veldrin

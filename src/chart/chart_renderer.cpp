@@ -1,8 +1,9 @@
 #include "chart/chart_renderer.h"
 
-#include "qlang/qlang.h"
-
+#include "core/latest_extreme.h"
+#include "core/record_window.h"
 #include "core/temperature_unit.h"
+#include "qlang/qlang.h"
 
 #include <QPainter>
 
@@ -24,15 +25,18 @@ constexpr int kLatestLeft = 550;
 // A 2-pixel pen touches one pixel beyond its line on every side, and a little more at the caps.
 constexpr int kPenReach = 3;
 
-// Records outside the window, without a valid time, or with a temperature that is not a number
-// (a damaged file) are left out of the chart.
-bool selectRecord(const HistoryRecord& r, const ChartInput& input, double& temperature) {
-    if (r.timeStatus != static_cast<uint8_t>(DateTimeStatus::valid) ||
-        !(input.start <= r.timeValue && r.timeValue <= input.end)) {
+RecordWindow windowOf(const ChartInput& input) {
+    return RecordWindow(DateTime::fromValue(input.start), DateTime::fromValue(input.end));
+}
+
+// The records the window holds (core/record_window.h), their temperature in the display unit.
+bool selectRecord(const HistoryRecord& r, const RecordWindow& window, bool fahrenheit,
+                  double& temperature) {
+    if (!window.holds(r)) {
         return false;
     }
-    temperature = displayTemperature(r.temperature, input.fahrenheit);
-    return std::isfinite(temperature);
+    temperature = displayTemperature(r.temperature, fahrenheit);
+    return true;
 }
 
 QRect lineBounds(int xa, int ya, int xb, int yb) {
@@ -129,98 +133,68 @@ private:
 
 namespace {
 
-constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
-
-// The extremes of the selected records: values and, ties going to the later record, indices.
+// The extremes of the selected records and the records holding them (core/latest_extreme.h).
+// Without records the scales are made from these bounds.
 struct Extremes {
-    double tMax = -10000.0;
-    double tMin = 10000.0;
-    int hMax = -1000;
-    int hMin = 1000;
-    std::size_t hiT = kNone, loT = kNone, hiH = kNone, loH = kNone;
+    Highest<double> hiT;
+    Lowest<double> loT;
+    Highest<int> hiH;
+    Lowest<int> loH;
+    double tMax() const { return hiT.any() ? hiT.value : -10000.0; }
+    double tMin() const { return loT.any() ? loT.value : 10000.0; }
+    int hMax() const { return hiH.any() ? hiH.value : -1000; }
+    int hMin() const { return loH.any() ? loH.value : 1000; }
 };
 
 // One pass over every record; used where no runs are built (a window of no length).
-Extremes extremesOfRecords(const RecordList& records, const ChartInput& input) {
+Extremes extremesOfRecords(const RecordList& records, const RecordWindow& window, bool fahrenheit) {
     Extremes e;
-    // The records are remembered by index without branches, since equal values (a humidity at
-    // its maximum) are common.
     for (std::size_t i = 0; i < records.size(); ++i) {
         double t = 0;
-        if (!selectRecord(records[i], input, t)) {
+        if (!selectRecord(records[i], window, fahrenheit, t)) {
             continue;
         }
         const int h = records[i].humidity;
-        e.hiT = t >= e.tMax ? i : e.hiT;
-        e.tMax = t >= e.tMax ? t : e.tMax;
-        e.loT = t <= e.tMin ? i : e.loT;
-        e.tMin = t <= e.tMin ? t : e.tMin;
-        e.hiH = h >= e.hMax ? i : e.hiH;
-        e.hMax = h >= e.hMax ? h : e.hMax;
-        e.loH = h <= e.hMin ? i : e.loH;
-        e.hMin = h <= e.hMin ? h : e.hMin;
+        e.hiT.offer(t, i);
+        e.loT.offer(t, i);
+        e.hiH.offer(h, i);
+        e.loH.offer(h, i);
     }
     return e;
 }
 
-// The extremes from the runs, which hold every selected record: the extreme value is the extreme
-// of the runs' extremes, and its record the last one holding it, found by searching backwards in
-// the last run that reaches it. The value kept is that record's own (0.0 and -0.0 compare equal).
-// Values beyond the starting bounds are not taken, as in the pass over the records.
-Extremes extremesOfRuns(const RecordList& records, const ChartInput& input,
+// The extremes from the runs, which hold every selected record in list order: the run holding
+// each extreme is found from the runs' own extremes, and its record among the run's records, by
+// the same rule, so that the result is the pass over the records' without visiting them all.
+Extremes extremesOfRuns(const RecordList& records, const RecordWindow& window, bool fahrenheit,
                         const std::vector<PlotData::Run>& runs) {
+    Highest<double> hiT;
+    Lowest<double> loT;
+    Highest<int> hiH;
+    Lowest<int> loH;
+    for (std::size_t j = 0; j < runs.size(); ++j) {
+        hiT.offer(runs[j].highT, j);
+        loT.offer(runs[j].lowT, j);
+        hiH.offer(runs[j].highH, j);
+        loH.offer(runs[j].lowH, j);
+    }
     Extremes e;
-    if (runs.empty()) {
-        return e;
-    }
-    double highT = runs.front().highT;
-    double lowT = runs.front().lowT;
-    int highH = runs.front().highH;
-    int lowH = runs.front().lowH;
-    for (const PlotData::Run& run : runs) {
-        highT = std::max(highT, run.highT);
-        lowT = std::min(lowT, run.lowT);
-        highH = std::max(highH, run.highH);
-        lowH = std::min(lowH, run.lowH);
-    }
-    auto lastRecord = [&](auto inRun, auto matches) {
-        for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
-            if (!inRun(*run)) {
-                continue;
-            }
-            for (std::size_t i = run->lastRecord + 1; i-- > run->firstRecord;) {
-                double t = 0;
-                if (selectRecord(records[i], input, t) && matches(t, records[i].humidity)) {
-                    return i;
-                }
+    const auto within = [&](const auto& run, auto& extreme, auto valueOf) {
+        if (!run.any()) {
+            return;
+        }
+        const PlotData::Run& r = runs[run.record];
+        for (std::size_t i = r.firstRecord; i <= r.lastRecord; ++i) {
+            double t = 0;
+            if (selectRecord(records[i], window, fahrenheit, t)) {
+                extreme.offer(valueOf(t, records[i].humidity), i);
             }
         }
-        return kNone; // not reached: the run holding the extreme holds its record
     };
-    if (highT >= e.tMax) {
-        e.hiT = lastRecord([&](const PlotData::Run& r) { return r.highT == highT; },
-                           [&](double t, int) { return t == highT; });
-    }
-    if (lowT <= e.tMin) {
-        e.loT = lastRecord([&](const PlotData::Run& r) { return r.lowT == lowT; },
-                           [&](double t, int) { return t == lowT; });
-    }
-    if (highH >= e.hMax) {
-        e.hiH = lastRecord([&](const PlotData::Run& r) { return r.highH == highH; },
-                           [&](double, int h) { return h == highH; });
-        e.hMax = highH;
-    }
-    if (lowH <= e.hMin) {
-        e.loH = lastRecord([&](const PlotData::Run& r) { return r.lowH == lowH; },
-                           [&](double, int h) { return h == lowH; });
-        e.hMin = lowH;
-    }
-    if (e.hiT != kNone) {
-        e.tMax = displayTemperature(records[e.hiT].temperature, input.fahrenheit);
-    }
-    if (e.loT != kNone) {
-        e.tMin = displayTemperature(records[e.loT].temperature, input.fahrenheit);
-    }
+    within(hiT, e.hiT, [](double t, int) { return t; });
+    within(loT, e.loT, [](double t, int) { return t; });
+    within(hiH, e.hiH, [](double, int h) { return h; });
+    within(loH, e.loH, [](double, int h) { return h; });
     return e;
 }
 
@@ -228,14 +202,16 @@ Extremes extremesOfRuns(const RecordList& records, const ChartInput& input,
 // the column of the run being built and are taken by one test; the others go through the full
 // selection and the column mapping. The run is kept in locals so that it stays in registers.
 template <bool Fahrenheit>
-void buildRuns(const RecordList& records, const ChartInput& input, const PlotRect& plot,
-               std::vector<PlotData::Run>& runs) {
+void buildRuns(const RecordList& records, const ChartInput& input, const RecordWindow& window,
+               const PlotRect& plot, std::vector<PlotData::Run>& runs) {
     ColumnOfTime columnOf(input, plot);
     // Ordered histories give at most one run per column (and one more for a final column).
     runs.reserve(static_cast<std::size_t>(std::max(0, plot.x1 - plot.x0)) + 2);
-    const double start = input.start;
-    const double end = input.end;
+    // The record times the window holds as a range of days (those from 1899 on).
+    const double start = window.firstDay();
+    const double end = window.lastDay();
     constexpr auto kValid = static_cast<uint8_t>(DateTimeStatus::valid);
+    // isCountedTemperature() without its call, so that the test stays one expression.
     constexpr double kFinite = std::numeric_limits<double>::max();
     // The times that extend the current run at once: its column's, within the window.
     double low = 1;
@@ -266,7 +242,7 @@ void buildRuns(const RecordList& records, const ChartInput& input, const PlotRec
     while (i < count) {
         const HistoryRecord& r = record[i];
         double t = 0;
-        if (!selectRecord(r, input, t)) {
+        if (!selectRecord(r, window, Fahrenheit, t)) {
             ++i;
             continue;
         }
@@ -296,7 +272,7 @@ void buildRuns(const RecordList& records, const ChartInput& input, const PlotRec
             const double time = q.timeValue;
             const double tq = displayTemperature(q.temperature, Fahrenheit);
             const bool extends = (q.timeStatus == kValid) & (time >= low) & (time <= high) &
-                                 (std::abs(tq) <= kFinite);
+                                 (std::abs(displayTemperature(q.temperature, true)) <= kFinite);
             if (!extends) {
                 break;
             }
@@ -328,30 +304,31 @@ void buildPlotData(const RecordList& records, const ChartInput& input, PlotData&
     const PlotRect plot = plotRect(input.size.width(), input.size.height());
     const bool maps = input.end - input.start > 0;
     Extremes ex;
+    const RecordWindow window = windowOf(input);
     if (maps) {
         if (input.fahrenheit) {
-            buildRuns<true>(records, input, plot, d.runs);
+            buildRuns<true>(records, input, window, plot, d.runs);
         } else {
-            buildRuns<false>(records, input, plot, d.runs);
+            buildRuns<false>(records, input, window, plot, d.runs);
         }
-        ex = extremesOfRuns(records, input, d.runs);
+        ex = extremesOfRuns(records, window, input.fahrenheit, d.runs);
     } else {
-        ex = extremesOfRecords(records, input);
+        ex = extremesOfRecords(records, window, input.fahrenheit);
     }
-    auto pointAt = [&](std::size_t i) -> std::optional<ChartPoint> {
-        if (i == kNone) {
+    auto pointAt = [&](const auto& extreme) -> std::optional<ChartPoint> {
+        if (!extreme.any()) {
             return std::nullopt;
         }
-        const HistoryRecord& r = records[i];
+        const HistoryRecord& r = records[extreme.record];
         return ChartPoint{r.timeValue, displayTemperature(r.temperature, input.fahrenheit),
-                          r.humidity, i};
+                          r.humidity, extreme.record};
     };
     d.highestT = pointAt(ex.hiT);
     d.lowestT = pointAt(ex.loT);
     d.highestH = pointAt(ex.hiH);
     d.lowestH = pointAt(ex.loH);
-    d.temperature = temperatureScale(ex.tMin, ex.tMax);
-    d.humidity = humidityScale(ex.hMin, ex.hMax);
+    d.temperature = temperatureScale(ex.tMin(), ex.tMax());
+    d.humidity = humidityScale(ex.hMin(), ex.hMax());
     d.drawsPoints = !d.runs.empty();
     for (PlotData::Run& each : d.runs) {
         const int a = mapTemperature(each.lowT, d.temperature, plot);
@@ -406,6 +383,7 @@ std::optional<HoverHit> hoveredPoint(const RecordList& records, const ChartInput
     }
     const PlotRect plot = plotRect(input.size.width(), input.size.height());
     const bool isT = curve == Curve::temperature;
+    const RecordWindow window = windowOf(input);
     auto yOf = [&](double t, int h) {
         return isT ? mapTemperature(t, d.temperature, plot) : mapHumidity(h, d.humidity, plot);
     };
@@ -419,7 +397,7 @@ std::optional<HoverHit> hoveredPoint(const RecordList& records, const ChartInput
         }
         for (std::size_t i = run.firstRecord; i <= run.lastRecord; ++i) {
             double t = 0;
-            if (!selectRecord(records[i], input, t)) {
+            if (!selectRecord(records[i], window, input.fahrenheit, t)) {
                 continue;
             }
             const int y = yOf(t, records[i].humidity);
@@ -434,7 +412,7 @@ std::optional<HoverHit> hoveredPoint(const RecordList& records, const ChartInput
             // over the first part and under the second.
             for (std::size_t k = run.firstRecord; k <= run.lastRecord; ++k) {
                 double tk = 0;
-                if (k == i || !selectRecord(records[k], input, tk)) {
+                if (k == i || !selectRecord(records[k], window, input.fahrenheit, tk)) {
                     continue;
                 }
                 const int yk = yOf(tk, records[k].humidity);

@@ -1,10 +1,11 @@
 #include "export/record_list.h"
 
+#include "core/latest_extreme.h"
+#include "core/record_window.h"
 #include "core/temperature_unit.h"
 #include "lang/language_table.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstdio>
 
 namespace veldrin {
@@ -25,10 +26,6 @@ constexpr int kHighestHumidity = 51;
 constexpr int kLowestHumidity = 54;
 constexpr int kNewest = 25;
 
-// Beyond this many days from 1899 no record time is a calendar time; such values (from a damaged
-// file) are kept out of the second arithmetic.
-constexpr double kCalendarDays = 3.0e6;
-
 std::u16string ascii(const char* text, std::size_t length) {
     return std::u16string(text, text + length);
 }
@@ -38,34 +35,6 @@ std::u16string decimal(long value) {
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return ascii(buffer, static_cast<std::size_t>(result.ptr - buffer));
 }
-
-bool secondsOf(const DateTime& time, int64_t& out) {
-    if (!time.isValid()) {
-        return false;
-    }
-    const double days = time.linear();
-    if (!(std::fabs(days) < kCalendarDays)) {
-        return false;
-    }
-    out = time.linearSeconds();
-    return true;
-}
-
-class Window {
-public:
-    Window(const DateTime& start, const DateTime& end)
-        : valid_(secondsOf(start, start_) && secondsOf(end, end_)) {}
-
-    bool holds(const HistoryRecord& record) const {
-        int64_t t = 0;
-        return valid_ && secondsOf(record.time(), t) && start_ <= t && t <= end_;
-    }
-
-private:
-    int64_t start_ = 0;
-    int64_t end_ = 0;
-    bool valid_;
-};
 
 // The list reads a cell's current text (up to its read limit) before it appends to it.
 void appendRemark(std::u16string& remark, const std::u16string& text,
@@ -110,36 +79,30 @@ RecordSelection selectRecordRows(const RecordList& records, const DateTime& star
     RecordSelection selection;
     // As many as the records held already; growing step by step would copy the indices again.
     selection.indices.reserve(records.size());
-    const Window window(start, end);
-    RecordMarks& marks = selection.marks;
-    double highestT = -10000.0;
-    double lowestT = 10000.0;
-    int highestH = -1000;
-    int lowestH = 1000;
+    const RecordWindow window(start, end);
+    Highest<double> highestT;
+    Lowest<double> lowestT;
+    Highest<int> highestH;
+    Lowest<int> lowestH;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const HistoryRecord& r = records[i];
         if (!window.holds(r)) {
             continue;
         }
         selection.indices.push_back(i);
-        const auto row = static_cast<std::ptrdiff_t>(i);
-        if (r.temperature >= highestT) {
-            highestT = r.temperature;
-            marks.highestTemperature = row;
-        }
-        if (r.temperature <= lowestT) {
-            lowestT = r.temperature;
-            marks.lowestTemperature = row;
-        }
-        if (r.humidity >= highestH) {
-            highestH = r.humidity;
-            marks.highestHumidity = row;
-        }
-        if (r.humidity <= lowestH) {
-            lowestH = r.humidity;
-            marks.lowestHumidity = row;
-        }
+        highestT.offer(r.temperature, i);
+        lowestT.offer(r.temperature, i);
+        highestH.offer(r.humidity, i);
+        lowestH.offer(r.humidity, i);
     }
+    const auto mark = [](const auto& extreme) {
+        return extreme.any() ? static_cast<std::ptrdiff_t>(extreme.record) : std::ptrdiff_t{-1};
+    };
+    RecordMarks& marks = selection.marks;
+    marks.highestTemperature = mark(highestT);
+    marks.lowestTemperature = mark(lowestT);
+    marks.highestHumidity = mark(highestH);
+    marks.lowestHumidity = mark(lowestH);
     if (!selection.indices.empty() && selection.indices.back() + 1 == records.size()) {
         marks.newest = static_cast<std::ptrdiff_t>(records.size() - 1);
     }

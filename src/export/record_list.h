@@ -28,8 +28,9 @@ struct RecordMarks {
     std::ptrdiff_t newest = -1;
 };
 
-// The records of a window, found in one pass: their indices, oldest first, and the extremes over
-// them (on equal values the later record wins) and the newest record when it is listed.
+// The records the window holds (core/record_window.h), found in one pass: their indices, oldest
+// first, and the extremes over them (core/latest_extreme.h: on equal values the later record) and
+// the newest record when it is listed.
 struct RecordSelection {
     std::vector<std::size_t> indices;
     RecordMarks marks;
@@ -60,8 +61,8 @@ std::u16string recordListCell(const HistoryRecord& record, int column, bool fahr
 // The headings in the current language; column 1 names the unit of the settings.
 RecordRow recordListHeadings(const RecorderSettings& settings);
 
-// Visits, oldest first, the rows of the records whose time lies in [start, end] (both inclusive).
-// The window is compared to the second. Records without a valid time are not listed.
+// Visits, oldest first, the rows of the records the window [start, end] holds
+// (core/record_window.h).
 void forEachRecordRow(const RecorderSettings& settings, const RecordList& records,
                       const DateTime& start, const DateTime& end,
                       const std::function<void(const RecordRow&)>& visit);

@@ -10,6 +10,8 @@
 #include <limits>
 #include <optional>
 #include <random>
+#include <set>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -47,7 +49,7 @@ TEST(Statistics, MatchTheValuesWorkedOutByHand) {
     };
     for (const Case c : {Case{false, 20.0, 30.0, 25.0, 4.0824829, 25.8582084},
                          Case{true, 68.0, 86.0, 77.0, 7.3484692, 78.5447752}}) {
-        // The minimum and maximum are met twice: the first record holding them counts.
+        // The minimum and maximum are met twice: the latest record holding them is named.
         const auto records = series({25.0, 30.0, 20.0, 30.0, 20.0, 25.0}, {40, 60, 50, 60, 40, 50});
         const WindowStatistics s = computeStatistics(records, c.fahrenheit, AlarmLimits{});
         SCOPED_TRACE(c.fahrenheit ? "F" : "C");
@@ -56,15 +58,15 @@ TEST(Statistics, MatchTheValuesWorkedOutByHand) {
         EXPECT_EQ(s.last, at(5));
         ASSERT_TRUE(s.temperature && s.humidity && s.meanKineticTemperature);
         EXPECT_NEAR(s.temperature->min, c.min, 1e-9);
-        EXPECT_EQ(s.temperature->minTime, at(2));
+        EXPECT_EQ(s.temperature->minTime, at(4));
         EXPECT_NEAR(s.temperature->max, c.max, 1e-9);
-        EXPECT_EQ(s.temperature->maxTime, at(1));
+        EXPECT_EQ(s.temperature->maxTime, at(3));
         EXPECT_NEAR(s.temperature->mean, c.mean, 1e-9);
         EXPECT_NEAR(s.temperature->stddev, c.stddev, 1e-6);
         EXPECT_NEAR(*s.meanKineticTemperature, c.mkt, 1e-6);
         EXPECT_EQ(s.humidity->min, 40.0);
-        EXPECT_EQ(s.humidity->minTime, at(0));
-        EXPECT_EQ(s.humidity->maxTime, at(1));
+        EXPECT_EQ(s.humidity->minTime, at(4));
+        EXPECT_EQ(s.humidity->maxTime, at(3));
         EXPECT_NEAR(s.humidity->mean, 50.0, 1e-12);
         EXPECT_NEAR(s.humidity->stddev, std::sqrt(200.0 / 3.0), 1e-9);
     }
@@ -108,12 +110,12 @@ TEST(Statistics, TakeExactlyTheRecordsOfTheWindowToTheSecond) {
         DateTime from, to;
         std::size_t count;
     };
-    for (const Case c : {Case{at(1), at(3), 3}, // both ends inclusive
-                         Case{at(1).plusSeconds(1), at(3).plusSeconds(-1), 1},
-                         Case{at(0).plusSeconds(-3600), at(0), 1},
-                         Case{at(4).plusSeconds(1), at(4).plusSeconds(60), 0},
-                         Case{at(3), at(1), 0}, // reversed
-                         Case{DateTime::invalidValue(), at(4), 0}}) {
+    for (const Case c :
+         {Case{at(1), at(3), 3}, // both ends inclusive
+          Case{at(1).plusSeconds(1), at(3).plusSeconds(-1), 1},
+          Case{at(0).plusSeconds(-3600), at(0), 1},
+          Case{at(4).plusSeconds(1), at(4).plusSeconds(60), 0}, Case{at(3), at(1), 0}, // reversed
+          Case{DateTime::invalidValue(), at(4), 0}}) {
         const WindowStatistics s = computeStatistics(records, c.from, c.to, false, AlarmLimits{});
         EXPECT_EQ(s.records, c.count);
     }
@@ -183,33 +185,87 @@ TEST(Events, CompareInCelsiusAndGiveFahrenheitValues) {
     EXPECT_TRUE(isOutOfRange(records[2], limits));
 }
 
-// The figures and events of a window worked out the plain way, record by record in time order,
-// to hold the one-pass statistics to.
-struct Reference {
-    std::vector<std::size_t> taken;
-    std::vector<AlarmEvent> events;
-};
+// The statistics of a window worked out the plain way, record by record in list order and in two
+// passes where the spread needs the mean, to hold the one-pass statistics to.
+bool plainlyHeld(const HistoryRecord& r, const DateTime& from, const DateTime& to) {
+    const int64_t second = r.time().linearSeconds();
+    return r.time().isValid() && std::isfinite(r.temperature * 1.8 + 32) &&
+           second >= from.linearSeconds() && second <= to.linearSeconds();
+}
 
-Reference reference(const std::vector<HistoryRecord>& records, const DateTime& from,
-                    const DateTime& to, const AlarmLimits& limits) {
-    Reference ref;
+template <class Value>
+std::optional<ValueStatistics> plainValues(const std::vector<HistoryRecord>& records,
+                                           const std::vector<std::size_t>& taken, Value value) {
+    std::size_t lowest = taken.front();
+    std::size_t highest = lowest;
+    double sum = 0.0;
+    for (const std::size_t i : taken) {
+        lowest = value(records[i]) <= value(records[lowest]) ? i : lowest;
+        highest = value(records[i]) >= value(records[highest]) ? i : highest;
+        sum += value(records[i]);
+    }
+    const double n = static_cast<double>(taken.size());
+    double squares = 0.0;
+    for (const std::size_t i : taken) {
+        squares += (value(records[i]) - sum / n) * (value(records[i]) - sum / n);
+    }
+    return ValueStatistics{value(records[lowest]),
+                           records[lowest].time(),
+                           value(records[highest]),
+                           records[highest].time(),
+                           sum / n,
+                           std::sqrt(squares / n)};
+}
+
+WindowStatistics plainStatistics(const std::vector<HistoryRecord>& records, const DateTime& from,
+                                 const DateTime& to, bool fahrenheit, const AlarmLimits& limits) {
+    WindowStatistics out;
+    out.fahrenheit = fahrenheit;
+    std::vector<std::size_t> taken;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const HistoryRecord& r = records[i];
-        const int64_t second = r.time().isValid() ? r.time().linearSeconds() : 0;
-        if (r.time().isValid() && std::isfinite(r.temperature) && second >= from.linearSeconds() &&
-            second <= to.linearSeconds()) {
-            ref.taken.push_back(i);
+        if (plainlyHeld(records[i], from, to)) {
+            taken.push_back(i);
         }
+    }
+    out.records = taken.size();
+    if (taken.empty()) {
+        return out;
+    }
+    out.first = records[taken.front()].time();
+    out.last = records[taken.back()].time();
+    out.temperature = plainValues(records, taken, [&](const HistoryRecord& r) {
+        return fahrenheit ? r.temperature * 1.8 + 32 : r.temperature;
+    });
+    out.humidity = plainValues(
+        records, taken, [](const HistoryRecord& r) { return static_cast<double>(r.humidity); });
+    double kinetic = 0.0;
+    bool aboveZero = true;
+    for (const std::size_t i : taken) {
+        aboveZero = aboveZero && records[i].temperature > -kCelsiusToKelvin;
+        kinetic += std::exp(-kMktActivationKelvin / (records[i].temperature + kCelsiusToKelvin));
+    }
+    if (aboveZero && kinetic > 0.0) {
+        const double mkt =
+            kMktActivationKelvin / -std::log(kinetic / static_cast<double>(taken.size())) -
+            kCelsiusToKelvin;
+        out.meanKineticTemperature = fahrenheit ? mkt * 1.8 + 32 : mkt;
     }
     for (const LimitKind kind : kLimitKinds) {
         std::optional<AlarmEvent> run;
         const auto close = [&] {
             if (run && run->minutes >= limits.delayMinutes) {
-                ref.events.push_back(*run);
+                if (fahrenheit && isTemperatureLimit(kind)) {
+                    run->extreme = run->extreme * 1.8 + 32;
+                }
+                out.events.push_back(*run);
+                LimitSummary& summary = out.perLimit[static_cast<std::size_t>(kind)];
+                ++summary.events;
+                summary.minutes += run->minutes;
+                summary.firstStart = summary.firstStart.value_or(run->start);
             }
             run.reset();
         };
-        for (const std::size_t i : ref.taken) {
+        for (const std::size_t i : taken) {
             const HistoryRecord& r = records[i];
             const double value = isTemperatureLimit(kind) ? r.temperature : r.humidity;
             if (!limits[kind] || !isBeyondLimit(kind, *limits[kind], value)) {
@@ -228,52 +284,102 @@ Reference reference(const std::vector<HistoryRecord>& records, const DateTime& f
         }
         close();
     }
-    std::sort(ref.events.begin(), ref.events.end(), [](const AlarmEvent& a, const AlarmEvent& b) {
+    std::sort(out.events.begin(), out.events.end(), [](const AlarmEvent& a, const AlarmEvent& b) {
         return std::pair{a.firstIndex, a.limit} < std::pair{b.firstIndex, b.limit};
     });
-    return ref;
+    return out;
+}
+
+// Every field of the statistics, in order; times as their values, what is missing as NaN.
+std::vector<double> fields(const WindowStatistics& s) {
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> f{double(s.records), s.first.value, s.last.value, double(s.fahrenheit),
+                          s.meanKineticTemperature.value_or(kNone)};
+    for (const auto& v : {s.temperature, s.humidity}) {
+        if (v) {
+            f.insert(f.end(),
+                     {v->min, v->minTime.value, v->max, v->maxTime.value, v->mean, v->stddev});
+        }
+    }
+    for (const LimitSummary& l : s.perLimit) {
+        f.insert(f.end(),
+                 {double(l.events), double(l.minutes), l.firstStart ? l.firstStart->value : kNone});
+    }
+    for (const AlarmEvent& e : s.events) {
+        f.insert(f.end(), {double(e.limit), e.start.value, e.end.value, double(e.firstIndex),
+                           double(e.lastIndex), double(e.records), double(e.minutes), e.extreme});
+    }
+    return f;
+}
+
+void expectSameStatistics(const WindowStatistics& a, const WindowStatistics& b) {
+    const std::vector<double> x = fields(a);
+    const std::vector<double> y = fields(b);
+    ASSERT_EQ(x.size(), y.size());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!std::isnan(x[i]) || !std::isnan(y[i])) {
+            EXPECT_NEAR(x[i], y[i], 1e-10 * std::max(1.0, std::fabs(y[i]))) << "field " << i;
+        }
+    }
+}
+
+// Random histories, tenths as a recorder gives them or many distinct values, with damage (no
+// time, values that are no measurement, negative intervals, times out of order), in 2026 or
+// across 1899-12-30 where the day values count backwards.
+std::vector<HistoryRecord> randomHistory(std::mt19937& gen, std::size_t count, bool manyValues,
+                                         bool damaged, const DateTime& base) {
+    std::vector<HistoryRecord> records(count);
+    int raw = 600;
+    int h = 50;
+    const double notMeasured[] = {std::numeric_limits<double>::quiet_NaN(),
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(), 1e308};
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        HistoryRecord& r = records[i];
+        raw += static_cast<int>(gen() % 5) - 2;
+        h = std::clamp(h + static_cast<int>(gen() % 3) - 1, -5, 105);
+        r.temperature =
+            manyValues ? static_cast<double>(gen() % 3000) * 0.0137 - 20.0 : raw * 0.1 - 40.0;
+        r.humidity = static_cast<int8_t>(h);
+        r.interval = 1 + static_cast<int>(gen() % 3);
+        r.setTime(base.plusMinutes(static_cast<int64_t>(i)));
+        if (damaged && gen() % 10 == 0) {
+            switch (gen() % 4) {
+            case 0:
+                r.timeStatus = static_cast<uint8_t>(DateTimeStatus::invalid);
+                break;
+            case 1:
+                r.temperature = notMeasured[gen() % 4];
+                break;
+            case 2:
+                r.interval = -7;
+                break;
+            default:
+                r.setTime(base.plusMinutes(static_cast<int64_t>(gen() % 400)));
+            }
+        }
+    }
+    return records;
 }
 
 TEST(Statistics, AgreeWithThePlainWayOnDamagedAndRandomHistories) {
     struct Case {
         const char* what;
-        bool manyValues; // more distinct temperatures than a table has room for
-        bool damaged;    // no time, not a number, negative intervals, times out of order
+        bool manyValues; // more distinct temperatures than a recorder gives
+        bool damaged;
+        DateTime base;
     };
+    const DateTime before1900 = DateTime::fromFields(1899, 12, 29, 22, 0, 0);
     std::mt19937 gen(11);
-    for (const Case c :
-         {Case{"tenths", false, false}, Case{"damaged", false, true},
-          Case{"many values", true, false}, Case{"many values, damaged", true, true}}) {
+    for (const Case c : {Case{"tenths", false, false, kStart}, Case{"damaged", false, true, kStart},
+                         Case{"many values", true, false, kStart},
+                         Case{"many values, damaged", true, true, kStart},
+                         Case{"across 1899-12-30, damaged", false, true, before1900}}) {
         SCOPED_TRACE(c.what);
         for (int round = 0; round < 40; ++round) {
-            std::vector<HistoryRecord> records(c.manyValues ? 6000 : 300);
-            int raw = 600;
-            int h = 50;
-            for (std::size_t i = 0; i < records.size(); ++i) {
-                HistoryRecord& r = records[i];
-                raw += static_cast<int>(gen() % 5) - 2;
-                h = std::clamp(h + static_cast<int>(gen() % 3) - 1, -5, 105);
-                r.temperature = c.manyValues ? static_cast<double>(gen() % 3000) * 0.0137 - 20.0
-                                             : raw * 0.1 - 40.0;
-                r.humidity = static_cast<int8_t>(h);
-                r.interval = 1 + static_cast<int>(gen() % 3);
-                r.setTime(kStart.plusMinutes(static_cast<int64_t>(i)));
-                if (c.damaged && gen() % 10 == 0) {
-                    switch (gen() % 4) {
-                    case 0:
-                        r.timeStatus = static_cast<uint8_t>(DateTimeStatus::invalid);
-                        break;
-                    case 1:
-                        r.temperature = std::numeric_limits<double>::quiet_NaN();
-                        break;
-                    case 2:
-                        r.interval = -7;
-                        break;
-                    default:
-                        r.setTime(kStart.plusMinutes(static_cast<int64_t>(gen() % 400)));
-                    }
-                }
-            }
+            SCOPED_TRACE(round);
+            const auto records =
+                randomHistory(gen, c.manyValues ? 6000 : 300, c.manyValues, c.damaged, c.base);
             AlarmLimits limits;
             const auto maybe = [&](double v) {
                 return gen() % 4 == 0 ? std::nullopt : std::optional(v);
@@ -283,45 +389,12 @@ TEST(Statistics, AgreeWithThePlainWayOnDamagedAndRandomHistories) {
             limits.humHigh = maybe(55.0);
             limits.humLow = maybe(45.0);
             limits.delayMinutes = static_cast<int>(gen() % 12);
-            const DateTime from = kStart.plusMinutes(static_cast<int64_t>(gen() % 100) - 20);
+            const bool fahrenheit = gen() % 2 == 0;
+            const DateTime from = c.base.plusMinutes(static_cast<int64_t>(gen() % 100) - 20);
             const DateTime to =
                 from.plusMinutes(static_cast<int64_t>(gen() % (records.size() + 100)));
-
-            const Reference ref = reference(records, from, to, limits);
-            const WindowStatistics s = computeStatistics(records, from, to, false, limits);
-            ASSERT_EQ(s.records, ref.taken.size());
-            ASSERT_EQ(s.events.size(), ref.events.size()) << "round " << round;
-            for (std::size_t e = 0; e < s.events.size(); ++e) {
-                const AlarmEvent& a = s.events[e];
-                const AlarmEvent& b = ref.events[e];
-                EXPECT_EQ(
-                    std::tuple(a.limit, a.firstIndex, a.lastIndex, a.records, a.minutes, a.extreme),
-                    std::tuple(b.limit, b.firstIndex, b.lastIndex, b.records, b.minutes, b.extreme))
-                    << "round " << round << ", event " << e;
-            }
-            if (ref.taken.empty()) {
-                EXPECT_FALSE(s.temperature);
-                continue;
-            }
-            double sum = 0.0;
-            double kinetic = 0.0;
-            std::size_t coldest = ref.taken.front();
-            std::size_t warmest = coldest;
-            for (const std::size_t i : ref.taken) {
-                const double t = records[i].temperature;
-                sum += t;
-                kinetic += std::exp(-kMktActivationKelvin / (t + kCelsiusToKelvin));
-                coldest = t < records[coldest].temperature ? i : coldest;
-                warmest = t > records[warmest].temperature ? i : warmest;
-            }
-            const double n = static_cast<double>(ref.taken.size());
-            EXPECT_EQ(s.first, records[ref.taken.front()].time());
-            EXPECT_EQ(s.last, records[ref.taken.back()].time());
-            EXPECT_EQ(s.temperature->minTime, records[coldest].time());
-            EXPECT_EQ(s.temperature->maxTime, records[warmest].time());
-            EXPECT_NEAR(s.temperature->mean, sum / n, 1e-9);
-            EXPECT_NEAR(*s.meanKineticTemperature,
-                        kMktActivationKelvin / -std::log(kinetic / n) - kCelsiusToKelvin, 1e-9);
+            expectSameStatistics(computeStatistics(records, from, to, fahrenheit, limits),
+                                 plainStatistics(records, from, to, fahrenheit, limits));
         }
     }
 }
@@ -362,6 +435,64 @@ TEST(AlarmTracker, SaysBeginAfterTheDelayAndEndOnce) {
     EXPECT_EQ(ended[0].state, S::end);
     EXPECT_EQ(ended[0].limit, LimitKind::humLow);
     EXPECT_TRUE(tracker.active(LimitKind::tempHigh));
+}
+
+// The tracker, fed the records one by one, tells of the same events as the statistics of the
+// whole history: a begin where the run reaches the delay, an end at the next record in range.
+TEST(AlarmTracker, TellsOfTheEventsTheStatisticsFind) {
+    using Said = std::multiset<std::tuple<LimitKind, double, AlarmTransition::State>>;
+    const auto add = [](Said& to, const AlarmTransition& t) {
+        to.insert({t.limit, t.time.linear(), t.state});
+    };
+    std::mt19937 gen(5);
+    for (const bool damaged : {false, true}) {
+        for (int round = 0; round < 20; ++round) {
+            SCOPED_TRACE(std::to_string(round) + (damaged ? " damaged" : ""));
+            const auto records = randomHistory(gen, 400, false, damaged, kStart);
+            AlarmLimits limits;
+            limits.tempHigh = 20.0 + static_cast<double>(gen() % 10) * 0.1;
+            limits.tempLow = 19.5;
+            limits.humLow = 48.0;
+            limits.delayMinutes = static_cast<int>(gen() % 8);
+            AlarmTracker tracker(limits, round % 2 == 0);
+            Said said;
+            for (const HistoryRecord& r : records) {
+                for (const AlarmTransition& t : tracker.feed(r)) {
+                    add(said, t);
+                }
+            }
+            std::vector<std::size_t> counted; // the records the window rule holds
+            for (std::size_t i = 0; i < records.size(); ++i) {
+                if (plainlyHeld(records[i], DateTime::fromValue(-1e6), DateTime::fromValue(1e6))) {
+                    counted.push_back(i);
+                }
+            }
+            Said expected;
+            Said going;
+            using S = AlarmTransition::State;
+            for (const AlarmEvent& e : computeStatistics(records, false, limits).events) {
+                auto at = std::find(counted.begin(), counted.end(), e.firstIndex);
+                for (int64_t minutes = std::max(0, records[*at].interval);
+                     minutes < limits.delayMinutes;
+                     minutes += std::max(0, records[*++at].interval)) {
+                }
+                const AlarmTransition begin{S::begin, e.limit, 0.0, records[*at].time()};
+                add(expected, begin);
+                const auto next = std::find(counted.begin(), counted.end(), e.lastIndex) + 1;
+                if (next != counted.end()) {
+                    add(expected, {S::end, e.limit, 0.0, records[*next].time()});
+                } else {
+                    add(going, begin);
+                }
+            }
+            Said inProgress;
+            for (const AlarmTransition& t : tracker.inProgress()) {
+                add(inProgress, t);
+            }
+            EXPECT_EQ(inProgress, going);
+            EXPECT_EQ(said, expected);
+        }
+    }
 }
 
 } // namespace

@@ -1,11 +1,12 @@
 #include "chart/reference_chart.h"
 
+#include "core/record_window.h"
 #include "qlang/qlang.h"
 
 #include <QPainter>
 
-#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace veldrin::chart {
@@ -44,8 +45,8 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
     p.drawLine(r.x1, r.y0, r.x1, r.y1);
 
     // The plot set: copies of the records in the window, in list order.
-    double tMax = -10000.0, tMin = 10000.0;
-    int hMax = -1000, hMin = 1000;
+    double tMax = std::numeric_limits<double>::lowest(), tMin = std::numeric_limits<double>::max();
+    int hMax = std::numeric_limits<int>::min(), hMin = std::numeric_limits<int>::max();
     std::vector<ChartPoint> plotSet;
     const ChartPoint* highestT = nullptr;
     const ChartPoint* lowestT = nullptr;
@@ -58,13 +59,13 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
         latest = {last.timeValue, input.fahrenheit ? last.temperature * 1.8 + 32 : last.temperature,
                   last.humidity};
     }
+    const RecordWindow window(DateTime::fromValue(input.start), DateTime::fromValue(input.end));
     for (const HistoryRecord& rec : records) {
         ChartPoint c{rec.timeValue, rec.temperature, rec.humidity};
         if (input.fahrenheit) {
             c.temperature = c.temperature * 1.8 + 32;
         }
-        if (rec.timeStatus != 0 || !(input.start <= c.time && c.time <= input.end) ||
-            !std::isfinite(c.temperature)) {
+        if (!window.holds(rec)) {
             continue;
         }
         const std::size_t at = plotSet.size();
@@ -86,7 +87,12 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
         }
         plotSet.push_back(c);
     }
-    if (!hiT.empty()) {
+    if (plotSet.empty()) { // the scales without records
+        tMax = -10000.0;
+        tMin = 10000.0;
+        hMax = -1000;
+        hMin = 1000;
+    } else {
         highestT = &plotSet[hiT.back()];
         lowestT = &plotSet[loT.back()];
         highestH = &plotSet[hiH.back()];
