@@ -18,6 +18,8 @@ constexpr int kInfoLine = 23;
 constexpr int kWebsiteLine = 63;
 constexpr const char* kLinkKey = "internet";
 constexpr std::size_t kLinkMaxLength = 255;
+// The program's licence (the file LICENSE), named in every language as it is.
+constexpr const char* kLicence = "GPL-3.0-or-later";
 
 QString text(int index) {
     return QString::fromStdU16String(languageString(index));
@@ -41,7 +43,8 @@ AboutDialog::AboutDialog(const std::string& mainIniPath, CUserPrompts& prompts, 
     icon->setPixmap(QPixmap::fromImage(programIconImage(32)));
     icon->setGeometry(du.x(11), du.y(17), 32, 32);
 
-    version_ = plainLabel(text(kVersionLine), du.rect(40, 10, 119, 8), this);
+    version_ = plainLabel(text(kVersionLine) + QStringLiteral(", ") + QLatin1String(kLicence),
+                          du.rect(40, 10, 119, 8), this);
     info_ = plainLabel(text(kInfoLine), du.rect(40, 25, 119, 8), this);
     website_ = plainLabel(text(kWebsiteLine), du.rect(38, 39, 81, 27), this);
     website_->setWordWrap(true);

@@ -1,5 +1,6 @@
 #include "chart/chart_area.h"
 
+#include "core/paths.h"
 #include "lang/safe_format.h"
 
 #include <QCursor>
@@ -7,8 +8,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
-
-#include <filesystem>
 
 namespace veldrin::chart {
 namespace {
@@ -118,9 +117,7 @@ void ChartArea::displayChanged() {
 ChartArea::LoadAttempt ChartArea::loadAttempt() const {
     LoadAttempt attempt;
     attempt.recorder = source_.chosenRecorder ? source_.chosenRecorder() : -1;
-    std::error_code error;
-    attempt.fileThere = attempt.recorder >= 0 &&
-                        std::filesystem::exists(store_.dataFilePath(attempt.recorder), error);
+    attempt.fileThere = attempt.recorder >= 0 && fileExists(store_.dataFilePath(attempt.recorder));
     return attempt;
 }
 

@@ -66,6 +66,7 @@ struct CliRequest {
     std::optional<int> language; // --lang; otherwise main.ini decides
     Command command = Command::sync;
     bool help = false;
+    bool listCommands = false; // --list-commands: the command words, one a line (for scripts)
 
     int waitSeconds = kDefaultWaitSeconds; // sync, info, configure
     std::optional<long> recorder;          // export, clear, limits, stats
@@ -91,6 +92,8 @@ std::string usageText();
 
 // The name of a command as typed.
 const char* commandName(Command command);
+// Every command's name, in the order of the help.
+std::vector<std::string> commandNames();
 
 // Empty when veldrin-cli can publish to this URL; otherwise why not (the URL's fault, or a build
 // without the MQTT client).

@@ -32,7 +32,8 @@ BackendChoice chooseBackend(const std::string& name, std::string& error, Clock& 
             error = "a recorder on a socket cannot be reached on this system";
         }
     } else {
-        error = "unknown recorder backend \"" + name + "\" (use hid, sim or socket:PATH)";
+        error = "unknown recorder backend \"" + name + "\" (use " +
+                (socketBackendBuilt() ? "hid, sim or socket:PATH" : "hid or sim") + ")";
     }
     return choice;
 }

@@ -45,4 +45,8 @@ struct DeviceCheck {
 
 DeviceCheck checkDeviceName(const std::string& name);
 
+// Whether this system's build reaches recorders on sockets (POSIX only): help and messages name
+// socket:PATH only then.
+bool socketBackendBuilt();
+
 } // namespace veldrin::sim
