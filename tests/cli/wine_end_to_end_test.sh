@@ -16,6 +16,11 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 cli() { wine "$exe" --lang 0 "$@" 2>"$scratch/err"; }
 windows() { winepath -w "$1"; }
 
+# The manifest (UTF-8 as the code page, long paths) and the version resource are in the program.
+grep -qaF '<activeCodePage' "$exe" && grep -qaF '<longPathAware' "$exe" ||
+  fail "the program has no manifest with the UTF-8 code page and long paths"
+strings -el "$exe" | grep -qx 'FileVersion' || fail "the program has no version resource"
+
 folder="$scratch/Jörg Prüf 測試"
 VELDRIN_DATA_DIR=$(windows "$folder")
 export VELDRIN_DATA_DIR
