@@ -25,7 +25,9 @@ folder="$scratch/Jörg Prüf 測試"
 VELDRIN_DATA_DIR=$(windows "$folder")
 export VELDRIN_DATA_DIR
 
-cli --device sim sync >"$scratch/out" || fail "sync: $(cat "$scratch/err")"
+# In German, whose texts reach the console as UTF-8 (the program sets the console's code page).
+cli --lang 1 --device sim sync >"$scratch/out" || fail "sync: $(cat "$scratch/err")"
+grep -q '^4320 Datensätze gelesen' "$scratch/out" || fail "sync in German: $(tail -3 "$scratch/out")"
 [ -f "$folder/main.ini" ] && [ -f "$folder/0.dat" ] || fail "sync did not write into $folder"
 [ "$(ls "$scratch")" = "$(printf '%s\n' "Jörg Prüf 測試" err out)" ] ||
   fail "folders other than the one named: $(ls "$scratch")"
