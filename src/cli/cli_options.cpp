@@ -656,6 +656,7 @@ Global options may stand before or after COMMAND. TIME is "YYYY-MM-DD HH:MM" or
 "YYYY-MM-DD HH:MM:SS", local time, one argument (quote it); a --to given to the minute takes in
 the whole minute. --device defaults to hid; --lang
 defaults to the language chosen in main.ini (0 English, 1 German, 2 French).
+--list-commands prints the command words, one a line (for scripts and shell completion).
 
 Exit status: 0 success; 1 usage error; 2 invalid input or a data file that cannot be read or
 written; 3 no recorder attached within the wait; 4 the recorder was lost or a download failed
