@@ -74,7 +74,7 @@ cp "$exe" "$scratch/Alarmprogramm Ä/alarm.exe"
 wine "$exe" --lang 0 --device sim watch --on-alarm "$(windows "$scratch/Alarmprogramm Ä/alarm.exe")" \
   >"$scratch/watch.out" 2>"$scratch/watch.err" &
 watcher=$!
-for _ in $(seq 1 60); do
+for _ in $(seq 1 120); do
   grep -q "$(printf 'Recorder clock set\|Download finished')" "$scratch/watch.out" && break
   kill -0 $watcher 2>/dev/null || break
   sleep 0.5
