@@ -9,6 +9,14 @@ if(WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION
   # bug 105329) in the MinGW-w64 cross build.
   target_compile_options(veldrin_options INTERFACE -Wno-restrict)
 endif()
+# Hardening as Debian builds its packages: checked string and memory functions and a stack
+# protector in the optimised builds (the checks need optimisation), and relocations made read-only
+# once the program is loaded.
+if(NOT WIN32 AND NOT VELDRIN_SANITIZE AND NOT VELDRIN_FUZZ)
+  target_compile_definitions(veldrin_options INTERFACE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+  target_compile_options(veldrin_options INTERFACE $<$<NOT:$<CONFIG:Debug>>:-fstack-protector-strong>)
+  target_link_options(veldrin_options INTERFACE LINKER:-z,relro,-z,now)
+endif()
 if(VELDRIN_SANITIZE)
   target_compile_options(veldrin_options INTERFACE -fsanitize=${VELDRIN_SANITIZE} -fno-omit-frame-pointer
                                                    -fno-sanitize-recover=all)

@@ -9,6 +9,8 @@ namespace veldrin {
 namespace {
 
 constexpr int kPeriodicTicks = 15;
+// "The request failed.": a download that ended part-way must not read as finished.
+constexpr int kRequestFailedText = 95;
 
 int languageIndexOfStatus(int code) {
     switch (code) {
@@ -41,6 +43,9 @@ std::u16string decimal(int32_t number) {
 std::u16string statusTextFor(int code, int32_t number) {
     if (code == status::progress) {
         return decimal(number) + u" " + languageString(121);
+    }
+    if (code == status::commandDone && number == kDownloadEndedPartWay) {
+        return languageString(kRequestFailedText);
     }
     const int index = languageIndexOfStatus(code);
     return index < 0 ? std::u16string() : languageString(index);

@@ -36,7 +36,8 @@ public:
 };
 
 // The status text of a report: its language string, trimmed; code 6 as the number, a blank and
-// language string 121; an empty text for an unknown code.
+// language string 121; a status 7 after a download that ended part-way says that it failed; an
+// empty text for an unknown code.
 std::u16string statusTextFor(int code, int32_t number);
 
 class Acquisition {

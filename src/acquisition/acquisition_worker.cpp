@@ -135,11 +135,14 @@ void AcquisitionWorker::download() {
     }
     store.refreshFromHeader(header_, number);
     StoreTarget target(store, context_.reports);
-    if (DownloadHistory(context_.link, store.connectedSettings(), store.nextAddress(),
-                        context_.clock.nowLocal(), target) == 0) {
+    const bool complete =
+        DownloadHistory(context_.link, store.connectedSettings(), store.nextAddress(),
+                        context_.clock.nowLocal(), target) != 0;
+    context_.shared.lastDownloadFailed.store(!complete);
+    if (!complete) {
         context_.shared.failedDownloads.fetch_add(1);
     }
-    report(status::commandDone);
+    report(status::commandDone, complete ? 0 : kDownloadEndedPartWay);
 }
 
 void AcquisitionWorker::clockSetting() {

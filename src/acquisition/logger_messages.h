@@ -31,6 +31,10 @@ constexpr int progress = 6;
 constexpr int commandDone = 7;
 } // namespace status
 
+// The number a status 7 carries when the download before it ended part-way: its text says that
+// the download failed instead of that it finished.
+constexpr int32_t kDownloadEndedPartWay = -1;
+
 struct LoggerReport {
     int32_t number = 0; // the record count of status 6, else 0
     int code = 0;

@@ -24,6 +24,8 @@ public:
     // Downloads that ended part-way (a recorder read failed), counted since start: the history on
     // disk is consistent but may lack the newest records.
     std::atomic<int> failedDownloads{0};
+    // Whether the latest download ended part-way: a later complete one has caught up.
+    std::atomic<bool> lastDownloadFailed{false};
     // Workers that ended because a reconnect found no recorder.
     std::atomic<int> endedWorkers{0};
 

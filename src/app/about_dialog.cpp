@@ -16,6 +16,8 @@ namespace {
 
 constexpr const char* kLinkKey = "internet";
 constexpr std::size_t kLinkMaxLength = 255;
+// The program's licence (the file LICENSE), named in every language as it is.
+constexpr const char* kLicence = "GPL-3.0-or-later";
 
 QLabel* plainLabel(const QString& caption, const QRect& geometry, QWidget* parent) {
     auto* label = new QLabel(caption, parent);
@@ -35,7 +37,9 @@ AboutDialog::AboutDialog(const std::string& mainIniPath, CUserPrompts& prompts, 
     icon->setPixmap(QPixmap::fromImage(programIconImage(32)));
     icon->setGeometry(du.x(11), du.y(17), 32, 32);
 
-    version_ = plainLabel(qlang(text::kVersionLine), du.rect(40, 10, 119, 8), this);
+    version_ =
+        plainLabel(qlang(text::kVersionLine) + QStringLiteral(", ") + QLatin1String(kLicence),
+                   du.rect(40, 10, 119, 8), this);
     info_ = plainLabel(qlang(text::kProgramInfo), du.rect(40, 25, 119, 8), this);
     website_ = plainLabel(qlang(text::kWebsite), du.rect(38, 39, 81, 27), this);
     website_->setWordWrap(true);

@@ -118,7 +118,9 @@ ChainOutcome ChainLoop::outcome() const {
     if (shared.endedWorkers.load() != endedWorkersAtStart_) {
         return ChainOutcome::recorderLost;
     }
-    if (shared.failedDownloads.load() != failedDownloadsAtStart_) {
+    // A failed download that a later complete one has caught up with leaves nothing missing.
+    if (shared.failedDownloads.load() != failedDownloadsAtStart_ &&
+        shared.lastDownloadFailed.load()) {
         return ChainOutcome::downloadFailed;
     }
     return ChainOutcome::idle;

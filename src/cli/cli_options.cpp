@@ -1,7 +1,9 @@
 #include "cli/cli_options.h"
 
 #include "cli/exit_status.h"
+#include "cli/stop_request.h"
 #include "device/backend_registry.h"
+#include "device/socket_check.h"
 #include "store/alarm_limits_store.h"
 
 #if VELDRIN_HAVE_MQTT
@@ -18,6 +20,11 @@ namespace veldrin::cli {
 namespace {
 
 constexpr int kMaxWaitSeconds = 86400;
+#if VELDRIN_HAVE_MQTT
+constexpr bool kMqttBuilt = true;
+#else
+constexpr bool kMqttBuilt = false;
+#endif
 constexpr int kFirstSlot = 1;
 constexpr int kLastSlot = 4;
 
@@ -422,6 +429,10 @@ ParseOutcome finish(const CliRequest& request) {
     if (!publish.caFile.empty() && publish.url.rfind("mqtts://", 0) != 0) {
         return failure(kExitUsage, "--mqtt-ca needs an mqtts:// URL");
     }
+    if (!publish.url.empty() && !kMqttBuilt) {
+        // Nothing is wrong with the line: the usage text would not help.
+        return failure(kExitInvalid, "--mqtt: " + brokerUrlFault(publish.url));
+    }
     if (!publish.url.empty()) {
         if (std::string fault = brokerUrlFault(publish.url); !fault.empty()) {
             return failure(kExitUsage, "--mqtt: \"" + publish.url + "\": " + fault);
@@ -443,7 +454,7 @@ public:
                 return *failed;
             }
         }
-        if (request_.help) {
+        if (request_.help || request_.listCommands) {
             ParseOutcome outcome;
             outcome.request = request_;
             return outcome;
@@ -467,6 +478,10 @@ private:
         }
         if (name == "--help" || name == "-h") {
             request_.help = true;
+            return std::nullopt;
+        }
+        if (name == "--list-commands") {
+            request_.listCommands = true;
             return std::nullopt;
         }
         const OptionSpec* spec = findOption(name, command_);
@@ -533,6 +548,43 @@ private:
     std::optional<Command> command_;
 };
 
+// The description column of the help: words filled into lines from column 26 up to column 98.
+std::string wrapped(const std::string& words) {
+    constexpr std::size_t kIndent = 26;
+    constexpr std::size_t kWidth = 98 - kIndent;
+    std::string out;
+    std::string line;
+    std::size_t from = 0;
+    while (from < words.size()) {
+        std::size_t to = words.find(' ', from);
+        to = to == std::string::npos ? words.size() : to;
+        const std::string word = words.substr(from, to - from);
+        if (!line.empty() && line.size() + 1 + word.size() > kWidth) {
+            out += std::string(kIndent, ' ') + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        from = to + 1;
+    }
+    return out + std::string(kIndent, ' ') + line + "\n";
+}
+
+// What watch does besides downloading: the alarm program, and publishing where it is built.
+std::string watchDetails() {
+    std::string text = "; PROGRAM (an executable, run without arguments or shell, one run at a "
+                       "time per recorder, stopped after 60 seconds) is run when an alarm event "
+                       "begins and when it ends, with VELDRIN_RECORDER, VELDRIN_IDENTITY, "
+                       "VELDRIN_LIMIT, VELDRIN_STATE (begin or end), VELDRIN_VALUE and "
+                       "VELDRIN_TIME in its environment";
+#if VELDRIN_HAVE_MQTT
+    text += "; with --mqtt every saved record is also published to the broker at URL, "
+            "mqtt://[USER@]HOST[:PORT][/PREFIX] or mqtts://... (TLS; port 1883 or 8883, prefix "
+            "veldrin); the password comes from VELDRIN_MQTT_PASSWORD or the file given, never "
+            "from the command line";
+#endif
+    return text;
+}
+
 } // namespace
 
 const CommandSpec& commandSpec(Command command) {
@@ -560,6 +612,14 @@ std::vector<OptionName> optionNames() {
     return names;
 }
 
+std::vector<std::string> commandNames() {
+    std::vector<std::string> names;
+    for (const CommandSpec& spec : kCommands) {
+        names.emplace_back(spec.name);
+    }
+    return names;
+}
+
 std::string brokerUrlFault(const std::string& url) {
 #if VELDRIN_HAVE_MQTT
     return publish::parseBrokerUrl(url).error;
@@ -575,24 +635,22 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-    return R"(Usage: veldrin-cli [--data-dir DIR] [--device hid|sim|socket:PATH] [--lang 0|1|2] COMMAND [ARGS]
-
+    const std::string devices = socketBackendBuilt() ? "hid|sim|socket:PATH" : "hid|sim";
+    std::string text = "Usage: veldrin-cli [--data-dir DIR] [--device " + devices +
+                       "] [--lang 0|1|2] COMMAND [ARGS]\n";
+    text += R"(
   sync [--wait SECONDS]   wait up to SECONDS (default 10) for a recorder, then run one connection:
                           connect, download, clock setting, download, idle; each status text is
                           printed as one line
-  watch [--on-alarm PROGRAM]
-        [--mqtt URL [--mqtt-ca FILE] [--mqtt-password-file FILE] [--mqtt-no-discovery]]
-                          presence poll every second, download every 15 seconds, until SIGINT or
-                          SIGTERM; PROGRAM (an executable, run without arguments or shell, one
-                          run at a time per recorder, stopped after 60 seconds) is run when an
-                          alarm event begins and when it ends, with VELDRIN_RECORDER,
-                          VELDRIN_IDENTITY, VELDRIN_LIMIT, VELDRIN_STATE (begin or end),
-                          VELDRIN_VALUE and VELDRIN_TIME in its environment; with --mqtt every
-                          saved record is also published to the broker at URL,
-                          mqtt://[USER@]HOST[:PORT][/PREFIX] or mqtts://... (TLS; port 1883 or
-                          8883, prefix veldrin); the password comes from VELDRIN_MQTT_PASSWORD or
-                          the file given, never from the command line
-  info [--wait SECONDS]   read and decode the attached recorder's header (no writes)
+  watch [--on-alarm PROGRAM])";
+#if VELDRIN_HAVE_MQTT
+    text += R"(
+        [--mqtt URL [--mqtt-ca FILE] [--mqtt-password-file FILE] [--mqtt-no-discovery]])";
+#endif
+    text += "\n" + wrapped(std::string("presence poll every second, download every 15 seconds, "
+                                       "until ") +
+                           stopRequestWords() + watchDetails());
+    text += R"(  info [--wait SECONDS]   read and decode the attached recorder's header (no writes)
   list                    the registered recorders: number, identity, description, record count,
                           first and last record time
   export --recorder N [--from TIME] [--to TIME] [--out FILE]
@@ -617,11 +675,13 @@ Global options may stand before or after COMMAND. TIME is "YYYY-MM-DD HH:MM" or
 "YYYY-MM-DD HH:MM:SS", local time, one argument (quote it); a --to given to the minute takes in
 the whole minute. --device defaults to hid; --lang
 defaults to the language chosen in main.ini (0 English, 1 German, 2 French).
+--list-commands prints the command words, one a line (for scripts and shell completion).
 
 Exit status: 0 success; 1 usage error; 2 invalid input or a data file that cannot be read or
 written; 3 no recorder attached within the wait; 4 the recorder was lost or a download failed
 part-way (the history on disk is consistent but may lack the newest records).
 )";
+    return text;
 }
 
 } // namespace veldrin::cli

@@ -73,6 +73,7 @@ struct CliRequest {
     std::optional<int> language; // --lang; otherwise main.ini decides
     Command command = Command::sync;
     bool help = false;
+    bool listCommands = false; // --list-commands: the command words, one a line (for scripts)
 
     int waitSeconds = kDefaultWaitSeconds; // sync, info, configure
     std::optional<long> recorder;          // export, clear, limits, stats
@@ -101,6 +102,8 @@ const CommandSpec& commandSpec(Command command);
 std::vector<CommandSpec> commandSpecs();
 // The name of a command as typed.
 const char* commandName(Command command);
+// Every command's name, in the order of the help.
+std::vector<std::string> commandNames();
 
 // An option of the command line and the commands it belongs to (none: a global option).
 struct OptionName {

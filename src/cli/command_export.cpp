@@ -4,6 +4,7 @@
 #include "cli/exit_status.h"
 #include "cli/recorder_files.h"
 #include "core/export_file.h"
+#include "core/standard_output.h"
 #include "export/csv_export.h"
 
 #include <cstdio>
@@ -30,7 +31,8 @@ int runExport(const CliRequest& request, const Folders& folders) {
     const DateTime from = request.from.value_or(earliestTime());
     const DateTime to = request.to.value_or(latestTime());
     if (request.outPath.empty()) {
-        if (!writeRecordCsvStream(stdout, settings, records, from, to)) {
+        if (!useBinaryStandardOutput() ||
+            !writeRecordCsvStream(stdout, settings, records, from, to)) {
             printError("cannot write to standard output");
             return kExitInvalid;
         }

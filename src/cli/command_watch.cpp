@@ -6,6 +6,7 @@
 #include "cli/exit_status.h"
 #include "cli/stop_request.h"
 #include "cli/watch_publishing.h"
+#include "core/utf8_path.h"
 
 #include <filesystem>
 #include <memory>
@@ -17,7 +18,8 @@ namespace {
 // started from; empty (with a message) when it cannot be run at all.
 std::string alarmProgram(const std::string& given) {
     std::error_code ec;
-    const std::string program = std::filesystem::absolute(given, ec).lexically_normal().string();
+    const std::string program =
+        utf8FromPath(std::filesystem::absolute(pathFromUtf8(given), ec).lexically_normal());
     const std::string fault = executableFault(ec ? given : program);
     if (!fault.empty()) {
         printError("--on-alarm: " + fault);

@@ -53,6 +53,12 @@ int main(int argc, char** argv) {
         printError(parsed.message);
         return parsed.status;
     }
+    if (parsed.request.listCommands) {
+        for (const std::string& name : commandNames()) {
+            std::printf("%s\n", name.c_str());
+        }
+        return kExitOk;
+    }
     if (parsed.request.help) {
         std::fputs(usageText().c_str(), stdout);
         return kExitOk;

@@ -11,5 +11,7 @@ namespace veldrin::cli {
 const std::atomic<bool>& stopOnTermination();
 // Tells a handler that waits for it (Windows, closing the console) that the work is saved.
 void confirmStopped();
+// How the user asks `watch` to end on this system, for the help text.
+const char* stopRequestWords();
 
 } // namespace veldrin::cli

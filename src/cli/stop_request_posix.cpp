@@ -25,4 +25,8 @@ const std::atomic<bool>& stopOnTermination() {
 
 void confirmStopped() {}
 
+const char* stopRequestWords() {
+    return "SIGINT (Ctrl+C) or SIGTERM";
+}
+
 } // namespace veldrin::cli

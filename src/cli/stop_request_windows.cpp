@@ -34,4 +34,8 @@ void confirmStopped() {
     stopped.store(true);
 }
 
+const char* stopRequestWords() {
+    return "Ctrl+C or Ctrl+Break, or until the console window is closed";
+}
+
 } // namespace veldrin::cli

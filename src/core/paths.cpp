@@ -1,6 +1,6 @@
 #include "core/paths.h"
 
-#include <cstdlib>
+#include "core/environment.h"
 
 // The choice of the folders; what the system says about them is in paths_posix.cpp and
 // paths_windows.cpp.
@@ -11,19 +11,18 @@ std::string joinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) {
         return name;
     }
-    if (folder.back() == '/') {
-        return folder + name;
+    const char separator = nativePath("/").front();
+    if (folder.back() == '/' || folder.back() == separator) {
+        return nativePath(folder + name);
     }
-    return folder + "/" + name;
+    return nativePath(folder + "/" + name);
 }
 
 bool resolveDataDirectory(const std::string& option, std::string& out, std::string& error,
                           bool create) {
     std::string chosen = option;
     if (chosen.empty()) {
-        if (const char* env = std::getenv("VELDRIN_DATA_DIR"); env != nullptr && *env != '\0') {
-            chosen = env;
-        }
+        chosen = environmentVariable("VELDRIN_DATA_DIR").value_or("");
     }
     if (chosen.empty()) {
         const std::string programDir = programDirectory();
@@ -38,6 +37,7 @@ bool resolveDataDirectory(const std::string& option, std::string& out, std::stri
             return false;
         }
     }
+    chosen = nativePath(chosen);
     while (chosen.size() > 1 && chosen.back() == '/') {
         chosen.pop_back();
     }

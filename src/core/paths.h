@@ -37,7 +37,11 @@ std::string defaultDataDirectory(std::string& error);
 // missing), a reader to list and read it (a missing one reads as empty).
 bool checkDataFolder(const std::string& folder, bool writer, std::string& error);
 
+// The folder and the name with the system's separator between them.
 std::string joinPath(const std::string& folder, const std::string& name);
+// The path as the system shows it: '\' between the names on Windows (which takes '/' as well, but
+// a message mixing the two reads as a mistake); unchanged elsewhere.
+std::string nativePath(std::string path);
 bool fileExists(const std::string& path);
 // Makes the folder and its parents; false with errno set (ENOTDIR when a file is in the way).
 bool makeDirectories(const std::string& path);

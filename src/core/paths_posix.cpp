@@ -1,5 +1,7 @@
 #include "core/paths.h"
 
+#include "core/environment.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -87,12 +89,16 @@ bool checkDataFolder(const std::string& folder, bool writer, std::string& error)
     return true;
 }
 
+std::string nativePath(std::string path) {
+    return path;
+}
+
 std::string defaultDataDirectory(std::string& error) {
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg == '/') {
-        return joinPath(xdg, "veldrin");
+    if (const auto xdg = environmentVariable("XDG_DATA_HOME"); xdg && xdg->rfind('/', 0) == 0) {
+        return joinPath(*xdg, "veldrin");
     }
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return joinPath(joinPath(home, ".local/share"), "veldrin");
+    if (const auto home = environmentVariable("HOME"); home && !home->empty()) {
+        return joinPath(joinPath(*home, ".local/share"), "veldrin");
     }
     error = "No data folder: neither --data-dir, VELDRIN_DATA_DIR nor HOME is set.";
     return {};

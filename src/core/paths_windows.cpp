@@ -1,8 +1,9 @@
 #include "core/paths.h"
 
+#include "core/environment.h"
 #include "core/wide_text_windows.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <vector>
 
 namespace veldrin {
@@ -133,13 +134,18 @@ bool checkDataFolder(const std::string& folder, bool writer, std::string& error)
     return true;
 }
 
+std::string nativePath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
 std::string defaultDataDirectory(std::string& error) {
-    const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
-    if (local == nullptr || *local == L'\0') {
+    const std::string local = environmentVariable("LOCALAPPDATA").value_or("");
+    if (local.empty()) {
         error = "No data folder: neither --data-dir, VELDRIN_DATA_DIR nor LOCALAPPDATA is set.";
         return {};
     }
-    return joinPath(narrow(local), "Veldrin");
+    return joinPath(local, "Veldrin");
 }
 
 } // namespace veldrin

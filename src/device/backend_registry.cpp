@@ -26,6 +26,7 @@ BackendKind socketKind() {
         return backend;
     };
     kind.check = checkSocketPath;
+    kind.offered = socketBackendBuilt();
     return kind;
 }
 
@@ -96,7 +97,9 @@ DeviceCheck BackendRegistry::check(const std::string& name) const {
 std::string BackendRegistry::namesText() const {
     std::vector<std::string> names;
     for (const BackendKind& kind : kinds_) {
-        names.push_back(usageName(kind));
+        if (kind.offered) {
+            names.push_back(usageName(kind));
+        }
     }
     std::sort(names.begin(), names.end());
     std::string text;

@@ -41,6 +41,9 @@ struct BackendKind {
         open;
     // Judges the argument before the first attempt; empty: always usable.
     std::function<DeviceCheck(const std::string& argument)> check;
+    // Whether help and messages name the kind: a kind this system's build cannot reach stays
+    // known, so that it is refused with its own reason, but is not offered.
+    bool offered = true;
 };
 
 class BackendRegistry {

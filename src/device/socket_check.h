@@ -11,4 +11,8 @@ namespace veldrin {
 
 DeviceCheck checkSocketPath(const std::string& path);
 
+// Whether this system's build reaches recorders on sockets (POSIX only): help and messages name
+// socket:PATH only then.
+bool socketBackendBuilt();
+
 } // namespace veldrin

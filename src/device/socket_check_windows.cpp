@@ -8,4 +8,8 @@ DeviceCheck checkSocketPath(const std::string& path) {
                        "the socket " + path + " cannot be used: no socket recorders on Windows"};
 }
 
+bool socketBackendBuilt() {
+    return false;
+}
+
 } // namespace veldrin

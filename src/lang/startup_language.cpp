@@ -1,11 +1,11 @@
 #include "lang/startup_language.h"
 
+#include "core/environment.h"
 #include "lang/language_table.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstdlib>
 
 namespace veldrin {
 
@@ -105,12 +105,7 @@ LangId langIdFromLocale(std::string_view locale) {
 }
 
 EnvironmentLookup processEnvironment() {
-    return [](const char* name) -> std::optional<std::string> {
-        if (const char* value = std::getenv(name)) {
-            return std::string(value);
-        }
-        return std::nullopt;
-    };
+    return [](const char* name) { return environmentVariable(name); };
 }
 
 LangId systemLangId(const EnvironmentLookup& environment) {

@@ -2,6 +2,7 @@
 
 #include "core/atomic_file.h"
 #include "core/file_system.h"
+#include "core/paths.h"
 
 #include <algorithm>
 #include <bit>
@@ -337,7 +338,7 @@ struct FdGuard {
 } // namespace
 
 std::string dataFilePath(const std::string& folder, int32_t number) {
-    return folder + "/" + std::to_string(number) + ".dat";
+    return joinPath(folder, std::to_string(number) + ".dat");
 }
 
 std::string encodeDataFile(const RecorderSettings& settings, const RecordList& records,

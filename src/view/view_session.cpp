@@ -1,14 +1,13 @@
 #include "view/view_session.h"
 
 #include "core/paths.h"
-#include "qlang/qlang.h"
 #include "device/backend_registry.h"
+#include "qlang/qlang.h"
 #include "view/desktop_notification.h"
 
 #include <QDir>
 #include <QSet>
 
-#include <filesystem>
 #include <mutex>
 
 namespace veldrin {
@@ -206,9 +205,7 @@ void ViewSession::followAttached() {
 ViewSession::LoadAttempt ViewSession::loadAttempt(int recorder) const {
     LoadAttempt attempt;
     attempt.recorder = recorder;
-    std::error_code error;
-    attempt.fileThere =
-        recorder >= 0 && std::filesystem::exists(store_->dataFilePath(recorder), error);
+    attempt.fileThere = recorder >= 0 && fileExists(store_->dataFilePath(recorder));
     return attempt;
 }
 

@@ -438,6 +438,7 @@ TEST(Chain, UnansweredFrameFailsOneDownloadAndTheNextCatchesUp) {
     rig.poll();
     EXPECT_EQ(rig.takeCodes(), (Codes{0, 1, 5, 6, 7, 3, 4, 6, 7}));
     EXPECT_EQ(rig.acquisition->shared().failedDownloads.load(), 1);
+    EXPECT_FALSE(rig.acquisition->shared().lastDownloadFailed.load());
     const DataFileContent data = readData(rig.dataFile(0));
     EXPECT_EQ(data.records.size(), 300u);
     expectNoDuplicates(data.records);

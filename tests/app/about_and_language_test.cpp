@@ -104,7 +104,7 @@ TEST_F(WindowTextTest, AboutBoxShowsTheLinkFromMainIniAndTheLanguageTexts) {
     CurrentLanguage::set(kGerman);
     AboutDialog about(folder.file("main.ini"), prompts);
     EXPECT_EQ(about.windowTitle(), text(11));
-    EXPECT_EQ(about.label(about_id::kVersionText).text(), text(117));
+    EXPECT_EQ(about.label(about_id::kVersionText).text(), text(117) + ", GPL-3.0-or-later");
     EXPECT_EQ(about.label(about_id::kInfoText).text(), text(23));
     EXPECT_EQ(about.label(about_id::kWebsiteText).text(), text(63));
     EXPECT_EQ(about.link().text(), "https://example.org/veldrin");

@@ -7,6 +7,7 @@
 #include "core/export_file.h"
 #include "core/file_system.h"
 #include "core/paths.h"
+#include "core/utf8_path.h"
 #include "core/wide_text_windows.h"
 #include "support/test_support.h"
 
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <io.h>
 #include <string>
 #include <vector>
@@ -33,6 +35,15 @@ TEST(WindowsFiles, NamesBeyondAsciiReachTheSystemIntact) {
         EXPECT_EQ(GetFileAttributesW(widen(data).c_str()) & FILE_ATTRIBUTE_DIRECTORY,
                   static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
         const std::string file = joinPath(data, "main.ini");
+        EXPECT_EQ(file.find('/'), std::string::npos) << "a message would mix separators: " << file;
+        // The same folder named through the environment, which Windows keeps in UTF-16; and a
+        // path through std::filesystem and back.
+        ASSERT_EQ(_wputenv_s(L"VELDRIN_DATA_DIR", widen(data).c_str()), 0);
+        std::string named;
+        ASSERT_TRUE(resolveDataDirectory("", named, error)) << error;
+        EXPECT_EQ(named, data);
+        EXPECT_EQ(pathFromUtf8(file).wstring(), widen(file));
+        EXPECT_EQ(utf8FromPath(std::filesystem::absolute(pathFromUtf8(file))), file);
         ASSERT_TRUE(writeFileAtomically(file, "[Registry]\r\n", error)) << error;
         std::string back;
         ASSERT_TRUE(readWholeFile(file, back, error)) << error;
@@ -52,6 +63,7 @@ TEST(WindowsFiles, NamesBeyondAsciiReachTheSystemIntact) {
         ASSERT_NE(exported, nullptr);
         std::fclose(exported);
     }
+    _wputenv_s(L"VELDRIN_DATA_DIR", L"");
 }
 
 // Windows does not rename over a file that any handle has open: the replacement is refused

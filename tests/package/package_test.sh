@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package of the build tree BUILD with CPack, unpacks it into a scratch root with
-# dpkg -x and checks it: the declared dependencies, the file list, the programs run from the
-# unpacked root and find their language files there, and a portable folder works as well.
+# dpkg -x and checks it: lintian finds no error, the declared dependencies, the file list, the
+# manual pages, the bash completion, the programs run from the unpacked root and find their
+# language files there, and a portable folder works as well.
 #   package_test.sh BUILD
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -19,6 +20,14 @@ if ! cpack -G DEB -B "$scratch/out" --config "$build/CPackConfig.cmake" >"$scrat
 fi
 deb=$(ls "$scratch"/out/*.deb)
 echo "package: $(basename "$deb")"
+# Lintian: no error and no warning (the tags kept on purpose are listed in HACKING.md, section
+# "The Debian package", and suppressed here by name).
+if command -v lintian >/dev/null; then
+  lintian --suppress-tags-from-file "$(dirname "$0")/lintian-accepted-tags" "$deb" >"$scratch/lintian" 2>&1 || true
+  grep -E '^[EW]: ' "$scratch/lintian" && fail "lintian reports errors or warnings"
+else
+  echo "lintian is not installed (scripts/install-deps): not run"
+fi
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 window=0
@@ -39,9 +48,13 @@ dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' | grep -v '/$' | sort >"$
 {
   printf '%s\n' usr/bin/veldrin-cli usr/bin/veldrin-recorder-sim \
     usr/share/veldrin/StdEnglish.txt usr/share/veldrin/stdGermen.txt usr/share/veldrin/StdFrench.txt \
-    usr/lib/udev/rules.d/70-veldrin.rules usr/lib/systemd/user/veldrin-watch.service
+    usr/lib/udev/rules.d/70-veldrin.rules usr/lib/systemd/user/veldrin-watch.service \
+    usr/share/doc/veldrin/copyright usr/share/doc/veldrin/changelog.Debian.gz \
+    usr/share/bash-completion/completions/veldrin-cli \
+    usr/share/man/man1/veldrin-cli.1.gz usr/share/man/man1/veldrin-recorder-sim.1.gz
   if [ $window -eq 1 ]; then
-    printf '%s\n' usr/bin/veldrin usr/share/applications/org.veldrin.Veldrin.desktop \
+    printf '%s\n' usr/bin/veldrin usr/share/man/man1/veldrin.1.gz \
+      usr/share/applications/org.veldrin.Veldrin.desktop \
       usr/share/metainfo/org.veldrin.Veldrin.metainfo.xml \
       usr/share/mime/packages/org.veldrin.Veldrin.xml \
       usr/share/icons/hicolor/scalable/apps/org.veldrin.Veldrin.svg
@@ -61,6 +74,28 @@ grep -qx 'ExecStart=/usr/bin/veldrin-cli watch $VELDRIN_WATCH_OPTIONS' "$unit" |
 grep -qx 'EnvironmentFile=-%h/.config/veldrin/watch.env' "$unit" ||
   fail "the unit does not read its optional environment file"
 grep -q 'wants' "$scratch/files" && fail "the package enables the unit"
+
+# The manual page tells the commands; the completion offers every command of the tool's own list
+# and, after each, only options that the tool takes for it.
+man -l "$root/usr/share/man/man1/veldrin-cli.1.gz" 2>/dev/null | grep -q 'stats --recorder N' ||
+  fail "the manual page of veldrin-cli lacks the commands"
+source "$root/usr/share/bash-completion/completions/veldrin-cli"
+cli=$root/usr/bin/veldrin-cli
+COMP_WORDS=("$cli" "")
+COMP_CWORD=1
+_veldrin_cli
+[ "${COMPREPLY[*]}" = "$("$cli" --list-commands | tr '\n' ' ' | sed 's/ $//')" ] ||
+  fail "completion of the command: ${COMPREPLY[*]}"
+for command in $("$cli" --list-commands); do
+  COMP_WORDS=("$cli" "$command" --)
+  COMP_CWORD=2
+  _veldrin_cli
+  [ ${#COMPREPLY[@]} -ge 4 ] || fail "completion after $command: ${COMPREPLY[*]}"
+  for option in "${COMPREPLY[@]}"; do
+    "$cli" --help "$command" "$option" >/dev/null 2>"$scratch/err" || true
+    grep -q 'unknown option' "$scratch/err" && fail "completion offers $option, which $command refuses"
+  done
+done
 
 # The programs run from the unpacked root and find their language files under its share folder.
 "$root/usr/bin/veldrin-cli" --help >"$scratch/help.txt" || fail "veldrin-cli --help"

@@ -223,6 +223,19 @@ TEST_F(CliEndToEnd, RecorderLostPartWayExitsFourWithTheFilesIntact) {
     EXPECT_EQ(content.nextAddress, 0);
 }
 
+TEST_F(CliEndToEnd, AFailedDownloadSaysSoAndTheCompleteOneAfterItDecides) {
+    // The recorder ignores one frame of the first download; the second download reads it all.
+    startSimulator({"--records", "3000", "--silent-frame", "60"});
+    const ProgramRun sync = cli({"sync"});
+    EXPECT_EQ(sync.status, 0) << sync.err;
+    const std::vector<std::string> out = lines(sync.out);
+    const auto failed = std::find(out.begin(), out.end(), text(95));
+    const auto finished = std::find(out.begin(), out.end(), text(65));
+    EXPECT_TRUE(failed < finished) << sync.out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), text(65)), 1) << sync.out;
+    EXPECT_EQ(dataFile(0).records.size(), 3000u);
+}
+
 TEST_F(CliEndToEnd, NoRecorderWithinTheWaitExitsThreeAndWritesNothing) {
     const ProgramRun sync = cli({"sync", "--wait", "2"});
     EXPECT_EQ(sync.status, 3);
