@@ -16,6 +16,7 @@ namespace veldrin::cli {
 namespace {
 
 constexpr int kMaxWaitSeconds = 86400;
+constexpr long kMaxRate = 1000000;
 constexpr int kFirstSlot = 1;
 constexpr int kLastSlot = 4;
 
@@ -121,6 +122,23 @@ bool parseChoice(const std::string& option, const std::string& text,
         ++index;
     }
     return invalid(error, option + ": " + quoted(text) + " is not " + names);
+}
+
+// A file option of --mqtt: the name may not be empty; whether it can be read is checked at start.
+Setter fileSetter(const char* option, std::string PublishRequest::*field) {
+    return [option, field](const Values& v, CliRequest& r, std::string& e) {
+        r.publish.*field = v[0];
+        return !v[0].empty() || invalid(e, std::string(option) + ": the file name is empty");
+    };
+}
+
+std::string topicPrefixFault(const std::string& prefix) {
+#if VELDRIN_HAVE_MQTT
+    return publish::topicPrefixFault(prefix);
+#else
+    (void)prefix;
+    return {};
+#endif
 }
 
 bool setDevice(const Values& v, CliRequest& r, std::string& error) {
@@ -314,6 +332,36 @@ const std::vector<OptionSpec>& optionSpecs() {
              r.publish.discovery = false;
              return true;
          }},
+        {"--mqtt-cert", 1, {C::watch}, fileSetter("--mqtt-cert", &PublishRequest::certFile)},
+        {"--mqtt-key", 1, {C::watch}, fileSetter("--mqtt-key", &PublishRequest::keyFile)},
+        {"--mqtt-client-id",
+         1,
+         {C::watch},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             r.publish.clientId = v[0];
+             return !v[0].empty() || invalid(e, "--mqtt-client-id: the name is empty");
+         }},
+        {"--mqtt-discovery-prefix",
+         1,
+         {C::watch},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             r.publish.discoveryPrefix = v[0];
+             const std::string fault = topicPrefixFault(v[0]);
+             return fault.empty() || invalid(e, "--mqtt-discovery-prefix: " + fault);
+         }},
+        {"--mqtt-rate",
+         1,
+         {C::watch},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             long rate = 0;
+             if (!parseWhole(v[0], rate) || rate < 1 || rate > kMaxRate) {
+                 return invalid(e, "--mqtt-rate: " + quoted(v[0]) +
+                                       " is not a number of records per second 1 to " +
+                                       std::to_string(kMaxRate));
+             }
+             r.publish.rate = rate;
+             return true;
+         }},
         {"--unit",
          1,
          {C::limits},
@@ -410,16 +458,24 @@ ParseOutcome finish(const CliRequest& request) {
         return failure(kExitInvalid, "--from lies later than --to");
     }
     const PublishRequest& publish = request.publish;
-    if (publish.url.empty() &&
-        (!publish.caFile.empty() || !publish.passwordFile.empty() || !publish.discovery)) {
+    if (publish.url.empty() && publish.anyOption()) {
         return failure(kExitUsage, "the --mqtt-... options need --mqtt URL");
     }
-    if (!publish.caFile.empty() && publish.url.rfind("mqtts://", 0) != 0) {
-        return failure(kExitUsage, "--mqtt-ca needs an mqtts:// URL");
+    const bool tls = publish.url.rfind("mqtts://", 0) == 0;
+    for (const auto& [given, option] :
+         {std::pair{&publish.caFile, "--mqtt-ca"}, std::pair{&publish.certFile, "--mqtt-cert"},
+          std::pair{&publish.keyFile, "--mqtt-key"}}) {
+        if (!given->empty() && !tls) {
+            return failure(kExitUsage, std::string(option) + " needs an mqtts:// URL");
+        }
+    }
+    if (publish.certFile.empty() != publish.keyFile.empty()) {
+        return failure(kExitUsage, "--mqtt-cert and --mqtt-key go together");
     }
     if (!publish.url.empty()) {
+        // The URL itself is not shown: it may hold a password.
         if (std::string fault = brokerUrlFault(publish.url); !fault.empty()) {
-            return failure(kExitUsage, "--mqtt: \"" + publish.url + "\": " + fault);
+            return failure(kExitUsage, "--mqtt: " + fault);
         }
     }
     ParseOutcome outcome;
@@ -560,7 +616,9 @@ std::string usageText() {
                           connect, download, clock setting, download, idle; each status text is
                           printed as one line
   watch [--on-alarm PROGRAM]
-        [--mqtt URL [--mqtt-ca FILE] [--mqtt-password-file FILE] [--mqtt-no-discovery]]
+        [--mqtt URL [--mqtt-ca FILE] [--mqtt-cert FILE --mqtt-key FILE]
+                    [--mqtt-password-file FILE] [--mqtt-client-id NAME] [--mqtt-rate N]
+                    [--mqtt-discovery-prefix PREFIX] [--mqtt-no-discovery]]
                           presence poll every second, download every 15 seconds, until SIGINT or
                           SIGTERM; PROGRAM (an executable, run without arguments or shell, one
                           run at a time per recorder, stopped after 60 seconds) is run when an
@@ -570,7 +628,11 @@ std::string usageText() {
                           saved record is also published to the broker at URL,
                           mqtt://[USER@]HOST[:PORT][/PREFIX] or mqtts://... (TLS; port 1883 or
                           8883, prefix veldrin); the password comes from VELDRIN_MQTT_PASSWORD or
-                          the file given, never from the command line
+                          the file given, never from the command line; --mqtt-rate sends a
+                          backlog at N records a second at most; NAME (default: the host name)
+                          names this machine's availability topic PREFIX/bridge/NAME/availability;
+                          discovery configurations go under PREFIX (default homeassistant), and
+                          --mqtt-no-discovery clears them
   info [--wait SECONDS]   read and decode the attached recorder's header (no writes)
   list                    the registered recorders: number, identity, description, record count,
                           first and last record time

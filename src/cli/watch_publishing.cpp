@@ -5,11 +5,14 @@
 #if VELDRIN_HAVE_MQTT
 #include "core/atomic_file.h"
 #include "publish/mosquitto_session.h"
+#include "publish/published_position.h"
 #include "publish/publisher.h"
+#include "publish/tls_context.h"
 
 #include <chrono>
 #include <future>
 #include <pthread.h>
+#include <unistd.h>
 #endif
 
 #include <atomic>
@@ -59,6 +62,35 @@ bool readPassword(const std::string& path, std::string& out, std::string& error)
     return true;
 }
 
+// This machine's level in the availability topic: the client id given, else the host name.
+std::string machineName(const std::string& clientId) {
+    if (!clientId.empty()) {
+        return publish::topicLevel(clientId);
+    }
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') {
+        return "host";
+    }
+    return publish::topicLevel(host);
+}
+
+// The files of the TLS options are read at start, so that a wrong name ends watch at once rather
+// than failing every connection; the option is named with the cause.
+bool tlsFilesReadable(const PublishRequest& wanted) {
+    for (const auto& [path, option] :
+         {std::pair{&wanted.caFile, "--mqtt-ca"}, std::pair{&wanted.certFile, "--mqtt-cert"},
+          std::pair{&wanted.keyFile, "--mqtt-key"}}) {
+        if (path->empty()) {
+            continue;
+        }
+        if (const std::string fault = publish::unreadableFileFault(*path); !fault.empty()) {
+            printError(std::string(option) + ": " + fault);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 struct WatchPublishing::Running {
@@ -67,6 +99,7 @@ struct WatchPublishing::Running {
     std::unique_ptr<publish::MosquittoSession> client;
     std::unique_ptr<publish::Publisher> worker;
     std::atomic<bool> stop{false};
+    std::atomic<bool> ticked{false}; // the chain's first presence poll has been made
     std::promise<void> ended;
     std::thread thread;
 };
@@ -88,9 +121,14 @@ bool WatchPublishing::prepare(const CliRequest& request, const Folders& folders,
         status = kExitUsage;
         return false;
     }
+    if (!tlsFilesReadable(wanted)) {
+        status = kExitInvalid;
+        return false;
+    }
     auto running = std::make_unique<Running>();
     running->session.url = parsed.url;
-    running->session.caFile = wanted.caFile;
+    running->session.tls = {wanted.caFile, wanted.certFile, wanted.keyFile};
+    running->session.clientId = wanted.clientId;
     if (!wanted.passwordFile.empty()) {
         std::string password;
         std::string error;
@@ -103,12 +141,19 @@ bool WatchPublishing::prepare(const CliRequest& request, const Folders& folders,
     } else if (const char* password = std::getenv(kPasswordVariable)) {
         running->session.password = std::string(password);
     }
-    running->session.willTopic = publish::Topics(parsed.url.prefix).programAvailability();
+    const std::string machine = machineName(wanted.clientId);
+    running->session.willTopic = publish::Topics(parsed.url.prefix, machine).programAvailability();
     running->session.maxInFlight = static_cast<int>(publish::kDefaultWindow) + 16;
     running->publisher.dataFolder = folders.data;
     running->publisher.prefix = parsed.url.prefix;
+    running->publisher.machine = machine;
+    running->publisher.positionKey = publish::brokerKey(parsed.url);
     running->publisher.brokerName = publish::describe(parsed.url);
     running->publisher.discovery = wanted.discovery;
+    running->publisher.rate = wanted.rate;
+    if (!wanted.discoveryPrefix.empty()) {
+        running->publisher.discoveryPrefix = wanted.discoveryPrefix;
+    }
     // Before the chain's threads start, so that they inherit the mask.
     installWakeHandler();
     maskWakeSignal(SIG_BLOCK);
@@ -122,8 +167,14 @@ void WatchPublishing::start(AcquisitionContext& context) {
     }
     Acquisition& acquisition = context.acquisition();
     DataStore& store = context.store();
-    auto attached = [&acquisition, &store]() -> int32_t {
-        return acquisition.recorderPresent() ? store.currentRecorder() : -1;
+    const std::atomic<bool>& ticked = running_->ticked;
+    // Not known before the first presence poll, nor while a recorder found is being identified.
+    auto attached = [&acquisition, &store, &ticked]() -> std::optional<int32_t> {
+        if (acquisition.recorderPresent()) {
+            const int32_t number = store.currentRecorder();
+            return number >= 0 ? std::optional<int32_t>(number) : std::nullopt;
+        }
+        return ticked.load() ? std::optional<int32_t>(-1) : std::nullopt;
     };
     running_->client = std::make_unique<publish::MosquittoSession>(running_->session);
     running_->worker = std::make_unique<publish::Publisher>(running_->publisher, *running_->client,
@@ -140,6 +191,12 @@ void WatchPublishing::start(AcquisitionContext& context) {
         running_->worker->run(running_->stop);
         running_->ended.set_value();
     });
+}
+
+void WatchPublishing::noteTick() {
+    if (running_) {
+        running_->ticked.store(true);
+    }
 }
 
 void WatchPublishing::stop() {
@@ -163,6 +220,7 @@ bool WatchPublishing::prepare(const CliRequest&, const Folders&, int&) {
     return true;
 }
 void WatchPublishing::start(AcquisitionContext&) {}
+void WatchPublishing::noteTick() {}
 void WatchPublishing::stop() {}
 
 #endif

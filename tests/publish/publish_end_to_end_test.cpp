@@ -6,6 +6,7 @@
 #include "e2e/programs.h"
 
 #include "core/atomic_file.h"
+#include "publish/broker_url.h"
 #include "publish/messages.h"
 #include "publish/published_position.h"
 #include "store/data_file.h"
@@ -126,6 +127,8 @@ int minuteOf(const std::string& json) {
     return ((std::stoi(match[1]) - 1) * 24 + std::stoi(match[2])) * 60 + std::stoi(match[3]);
 }
 
+constexpr const char* kMachine = "m1";
+
 class PublishEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -160,12 +163,16 @@ protected:
                                                   std::vector<std::string> extra = {}) {
         const std::string device = "--device=socket:" + socket_;
         const std::string url = "--mqtt=" + broker_->url(user) + "/t";
-        extra.insert(extra.begin(), {testing::binaryPath("veldrin-cli"), "--data-dir=" + data_,
-                                     device, "--lang=0", "watch", url});
+        extra.insert(extra.begin(),
+                     {testing::binaryPath("veldrin-cli"), "--data-dir=" + data_, device, "--lang=0",
+                      "watch", url, "--mqtt-client-id=" + std::string(kMachine)});
         return std::make_unique<BackgroundProgram>(extra, dir_.file("watch.out"));
     }
 
-    uint64_t keptPosition() const { return loadPosition(positionPath(data_, 0)).acknowledged; }
+    std::string positionFile() const {
+        return positionPath(data_, 0, brokerKey(parseBrokerUrl(broker_->url() + "/t").url));
+    }
+    uint64_t keptPosition() const { return loadPosition(positionFile()).acknowledged; }
 
     bool waitForPosition(uint64_t count, int seconds = 30) const {
         for (int i = 0; i < seconds * 20 && keptPosition() != count; ++i) {
@@ -194,7 +201,7 @@ TEST_F(PublishEndToEnd, EveryRecordOfASyncArrivesOnceWithStateAvailabilityAndDis
     ASSERT_TRUE(waitForPosition(kPreloaded)) << watch->output();
     RecorderIdentity identity;
     ASSERT_TRUE(registeredIdentity(IniFile(data_ + "/main.ini"), 0, identity));
-    const Topics topics("t");
+    const Topics topics("t", kMachine);
     ASSERT_TRUE(live.waitFor([&](const auto& m) {
         return lastOf(m, topics.availability(identity)) == kOnline;
     })) << watch->output();
@@ -221,7 +228,8 @@ TEST_F(PublishEndToEnd, EveryRecordOfASyncArrivesOnceWithStateAvailabilityAndDis
     EXPECT_EQ(lastOf(kept, topics.availability(identity)), kOffline);
     EXPECT_EQ(lastOf(kept, topics.programAvailability()), kOffline);
     for (const Quantity quantity : {Quantity::temperature, Quantity::humidity}) {
-        const std::string config = lastOf(kept, discoveryTopic(identity, quantity));
+        const std::string config =
+            lastOf(kept, discoveryTopic(kDefaultDiscoveryPrefix, identity, quantity));
         testing::writeFile(dir_.file("config.json"), config);
         const testing::ProgramRun check =
             testing::runProgram({"/usr/bin/env", "python3", "-c",
@@ -237,7 +245,7 @@ TEST_F(PublishEndToEnd, EveryRecordOfASyncArrivesOnceWithStateAvailabilityAndDis
 TEST_F(PublishEndToEnd, ABrokerRestartedInTheMiddleOfABacklogLosesNothingAndKeepsTheOrder) {
     constexpr int kBacklog = 20000;
     const RecorderIdentity identity = writeHistory(kBacklog);
-    const std::string topic = Topics("t").record(identity);
+    const std::string topic = Topics("t", kMachine).record(identity);
     auto subscriber = std::make_unique<Subscriber>(broker_->port(), "keeper", true);
     ASSERT_TRUE(subscriber->connected());
     auto watch = startWatch();
@@ -273,7 +281,7 @@ TEST_F(PublishEndToEnd, ABrokerRestartedInTheMiddleOfABacklogLosesNothingAndKeep
 
 TEST_F(PublishEndToEnd, AKilledWatchLeavesItsLastWillAndTheNextStartResumesFromTheKeptPosition) {
     const RecorderIdentity identity = writeHistory(500);
-    const Topics topics("t");
+    const Topics topics("t", kMachine);
     Subscriber subscriber(broker_->port(), "watcher", false);
     ASSERT_TRUE(subscriber.connected());
     auto first = startWatch();
