@@ -123,7 +123,11 @@ bool MosquittoSession::configure(std::string& error) {
             }
         }
         tls_->forgetRefusal();
-        rc = mosquitto_void_option(handle_, MOSQ_OPT_SSL_CTX, tls_->handle());
+        // Only the context made here: the library's defaults would replace its certificate check.
+        rc = mosquitto_int_option(handle_, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
+        if (rc == MOSQ_ERR_SUCCESS) {
+            rc = mosquitto_void_option(handle_, MOSQ_OPT_SSL_CTX, tls_->handle());
+        }
     }
     if (rc == MOSQ_ERR_SUCCESS) {
         rc = mosquitto_will_set(handle_, settings_.willTopic.c_str(),
