@@ -46,6 +46,7 @@ constexpr CommandSpec kCommands[] = {
     {"configure", Command::configure},
     {"limits", Command::limits},
     {"stats", Command::stats},
+    {"mqtt-forget", Command::mqttForget},
 };
 
 bool parseWhole(const std::string& text, long& out) {
@@ -255,7 +256,10 @@ const std::vector<OptionSpec>& optionSpecs() {
         {"--device", 1, {}, setDevice},
         {"--lang", 1, {}, setLanguage},
         {"--wait", 1, {C::sync, C::info, C::configure}, setWait},
-        {"--recorder", 1, {C::exportRecords, C::clear, C::limits, C::stats}, setRecorder},
+        {"--recorder",
+         1,
+         {C::exportRecords, C::clear, C::limits, C::stats, C::mqttForget},
+         setRecorder},
         {"--from",
          1,
          {C::exportRecords, C::stats},
@@ -306,21 +310,21 @@ const std::vector<OptionSpec>& optionSpecs() {
         {"--slot-off", 1, {C::configure}, setSlotOff},
         {"--mqtt",
          1,
-         {C::watch},
+         {C::watch, C::mqttForget},
          [](const Values& v, CliRequest& r, std::string&) {
              r.publish.url = v[0];
              return true;
          }},
         {"--mqtt-ca",
          1,
-         {C::watch},
+         {C::watch, C::mqttForget},
          [](const Values& v, CliRequest& r, std::string& e) {
              r.publish.caFile = v[0];
              return !v[0].empty() || invalid(e, "--mqtt-ca: the file name is empty");
          }},
         {"--mqtt-password-file",
          1,
-         {C::watch},
+         {C::watch, C::mqttForget},
          [](const Values& v, CliRequest& r, std::string& e) {
              r.publish.passwordFile = v[0];
              return !v[0].empty() || invalid(e, "--mqtt-password-file: the file name is empty");
@@ -332,18 +336,24 @@ const std::vector<OptionSpec>& optionSpecs() {
              r.publish.discovery = false;
              return true;
          }},
-        {"--mqtt-cert", 1, {C::watch}, fileSetter("--mqtt-cert", &PublishRequest::certFile)},
-        {"--mqtt-key", 1, {C::watch}, fileSetter("--mqtt-key", &PublishRequest::keyFile)},
+        {"--mqtt-cert",
+         1,
+         {C::watch, C::mqttForget},
+         fileSetter("--mqtt-cert", &PublishRequest::certFile)},
+        {"--mqtt-key",
+         1,
+         {C::watch, C::mqttForget},
+         fileSetter("--mqtt-key", &PublishRequest::keyFile)},
         {"--mqtt-client-id",
          1,
-         {C::watch},
+         {C::watch, C::mqttForget},
          [](const Values& v, CliRequest& r, std::string& e) {
              r.publish.clientId = v[0];
              return !v[0].empty() || invalid(e, "--mqtt-client-id: the name is empty");
          }},
         {"--mqtt-discovery-prefix",
          1,
-         {C::watch},
+         {C::watch, C::mqttForget},
          [](const Values& v, CliRequest& r, std::string& e) {
              r.publish.discoveryPrefix = v[0];
              const std::string fault = topicPrefixFault(v[0]);
@@ -443,7 +453,8 @@ ParseOutcome failure(int status, std::string message) {
 ParseOutcome finish(const CliRequest& request) {
     const bool needsRecorder =
         request.command == Command::exportRecords || request.command == Command::clear ||
-        request.command == Command::limits || request.command == Command::stats;
+        request.command == Command::limits || request.command == Command::stats ||
+        request.command == Command::mqttForget;
     if (needsRecorder && !request.recorder) {
         return failure(kExitUsage,
                        std::string(commandName(request.command)) + " needs --recorder N");
@@ -458,6 +469,9 @@ ParseOutcome finish(const CliRequest& request) {
         return failure(kExitInvalid, "--from lies later than --to");
     }
     const PublishRequest& publish = request.publish;
+    if (request.command == Command::mqttForget && publish.url.empty()) {
+        return failure(kExitUsage, "mqtt-forget needs --mqtt URL");
+    }
     if (publish.url.empty() && publish.anyOption()) {
         return failure(kExitUsage, "the --mqtt-... options need --mqtt URL");
     }
@@ -633,6 +647,10 @@ std::string usageText() {
                           names this machine's availability topic PREFIX/bridge/NAME/availability;
                           discovery configurations go under PREFIX (default homeassistant), and
                           --mqtt-no-discovery clears them
+  mqtt-forget --recorder N --mqtt URL [--mqtt-ca FILE] [--mqtt-cert FILE --mqtt-key FILE]
+              [--mqtt-password-file FILE] [--mqtt-discovery-prefix PREFIX]
+                          remove what the broker keeps of recorder N (discovery configurations,
+                          state, availability), for a recorder that is gone
   info [--wait SECONDS]   read and decode the attached recorder's header (no writes)
   list                    the registered recorders: number, identity, description, record count,
                           first and last record time

@@ -15,7 +15,18 @@
 
 namespace veldrin::cli {
 
-enum class Command { sync, watch, info, list, exportRecords, clear, configure, limits, stats };
+enum class Command {
+    sync,
+    watch,
+    info,
+    list,
+    exportRecords,
+    clear,
+    configure,
+    limits,
+    stats,
+    mqttForget
+};
 
 // One --slot K START END or --slot-off K, in the order given; slot is 1..4.
 struct SlotChange {

@@ -1,5 +1,6 @@
 #include "cli/watch_publishing.h"
 
+#include "cli/commands.h"
 #include "cli/exit_status.h"
 
 #if VELDRIN_HAVE_MQTT
@@ -8,6 +9,8 @@
 #include "publish/published_position.h"
 #include "publish/publisher.h"
 #include "publish/tls_context.h"
+#include "store/ini_file.h"
+#include "store/registry.h"
 
 #include <chrono>
 #include <future>
@@ -91,6 +94,56 @@ bool tlsFilesReadable(const PublishRequest& wanted) {
     return true;
 }
 
+struct BrokerSetup {
+    publish::SessionSettings session;
+    publish::PublisherSettings publisher;
+};
+
+// The session and the publisher's settings from the command line, the files of the options read;
+// false with the message printed and `status` set.
+bool setUpBroker(const PublishRequest& wanted, const Folders& folders, BrokerSetup& setup,
+                 int& status) {
+    const publish::UrlParse parsed = publish::parseBrokerUrl(wanted.url);
+    if (!parsed.ok) { // checked while parsing the line already
+        printError("--mqtt: " + parsed.error);
+        status = kExitUsage;
+        return false;
+    }
+    if (!tlsFilesReadable(wanted)) {
+        status = kExitInvalid;
+        return false;
+    }
+    setup.session.url = parsed.url;
+    setup.session.tls = {wanted.caFile, wanted.certFile, wanted.keyFile};
+    setup.session.clientId = wanted.clientId;
+    if (!wanted.passwordFile.empty()) {
+        std::string password;
+        std::string error;
+        if (!readPassword(wanted.passwordFile, password, error)) {
+            printError("--mqtt-password-file: " + error);
+            status = kExitInvalid;
+            return false;
+        }
+        setup.session.password = password;
+    } else if (const char* password = std::getenv(kPasswordVariable)) {
+        setup.session.password = std::string(password);
+    }
+    const std::string machine = machineName(wanted.clientId);
+    setup.session.willTopic = publish::Topics(parsed.url.prefix, machine).programAvailability();
+    setup.session.maxInFlight = static_cast<int>(publish::kDefaultWindow) + 16;
+    setup.publisher.dataFolder = folders.data;
+    setup.publisher.prefix = parsed.url.prefix;
+    setup.publisher.machine = machine;
+    setup.publisher.positionKey = publish::brokerKey(parsed.url);
+    setup.publisher.brokerName = publish::describe(parsed.url);
+    setup.publisher.discovery = wanted.discovery;
+    setup.publisher.rate = wanted.rate;
+    if (!wanted.discoveryPrefix.empty()) {
+        setup.publisher.discoveryPrefix = wanted.discoveryPrefix;
+    }
+    return true;
+}
+
 } // namespace
 
 struct WatchPublishing::Running {
@@ -115,45 +168,13 @@ bool WatchPublishing::prepare(const CliRequest& request, const Folders& folders,
     if (wanted.url.empty()) {
         return true;
     }
-    const publish::UrlParse parsed = publish::parseBrokerUrl(wanted.url);
-    if (!parsed.ok) { // checked while parsing the line already
-        printError("--mqtt: " + parsed.error);
-        status = kExitUsage;
-        return false;
-    }
-    if (!tlsFilesReadable(wanted)) {
-        status = kExitInvalid;
+    BrokerSetup setup;
+    if (!setUpBroker(wanted, folders, setup, status)) {
         return false;
     }
     auto running = std::make_unique<Running>();
-    running->session.url = parsed.url;
-    running->session.tls = {wanted.caFile, wanted.certFile, wanted.keyFile};
-    running->session.clientId = wanted.clientId;
-    if (!wanted.passwordFile.empty()) {
-        std::string password;
-        std::string error;
-        if (!readPassword(wanted.passwordFile, password, error)) {
-            printError("--mqtt-password-file: " + error);
-            status = kExitInvalid;
-            return false;
-        }
-        running->session.password = password;
-    } else if (const char* password = std::getenv(kPasswordVariable)) {
-        running->session.password = std::string(password);
-    }
-    const std::string machine = machineName(wanted.clientId);
-    running->session.willTopic = publish::Topics(parsed.url.prefix, machine).programAvailability();
-    running->session.maxInFlight = static_cast<int>(publish::kDefaultWindow) + 16;
-    running->publisher.dataFolder = folders.data;
-    running->publisher.prefix = parsed.url.prefix;
-    running->publisher.machine = machine;
-    running->publisher.positionKey = publish::brokerKey(parsed.url);
-    running->publisher.brokerName = publish::describe(parsed.url);
-    running->publisher.discovery = wanted.discovery;
-    running->publisher.rate = wanted.rate;
-    if (!wanted.discoveryPrefix.empty()) {
-        running->publisher.discoveryPrefix = wanted.discoveryPrefix;
-    }
+    running->session = setup.session;
+    running->publisher = setup.publisher;
     // Before the chain's threads start, so that they inherit the mask.
     installWakeHandler();
     maskWakeSignal(SIG_BLOCK);
@@ -211,6 +232,38 @@ void WatchPublishing::stop() {
     }
 }
 
+int runMqttForget(const CliRequest& request, const Folders& folders) {
+    const int32_t number = static_cast<int32_t>(*request.recorder);
+    RecorderIdentity identity;
+    if (!registeredIdentity(IniSnapshot::load(folders.data + "/main.ini"), number, identity)) {
+        printError("recorder " + std::to_string(number) + " is not registered");
+        return kExitInvalid;
+    }
+    int status = kExitOk;
+    BrokerSetup setup;
+    if (!setUpBroker(request.publish, folders, setup, status)) {
+        return status;
+    }
+    const publish::Topics topics(setup.publisher.prefix, setup.publisher.machine);
+    const std::string& discovery = setup.publisher.discoveryPrefix;
+    const std::vector<std::string> retained = {
+        publish::discoveryTopic(discovery, identity, publish::Quantity::temperature),
+        publish::discoveryTopic(discovery, identity, publish::Quantity::humidity),
+        topics.state(identity), topics.availability(identity)};
+    // No last will: this short session is no publisher going away.
+    setup.session.willTopic.clear();
+    publish::MosquittoSession session(setup.session);
+    std::string error;
+    if (!publish::clearRetained(session, retained, SystemClock::instance(), error)) {
+        printError("MQTT: " + setup.publisher.brokerName + ": " + error);
+        return kExitInvalid;
+    }
+    printLine("MQTT: recorder " + std::to_string(number) + " (" + publish::identityText(identity) +
+              ") forgotten at " + setup.publisher.brokerName +
+              ": its discovery configurations, state and availability are cleared");
+    return kExitOk;
+}
+
 #else // built without the MQTT client: parsing refuses --mqtt already
 
 struct WatchPublishing::Running {};
@@ -222,6 +275,9 @@ bool WatchPublishing::prepare(const CliRequest&, const Folders&, int&) {
 void WatchPublishing::start(AcquisitionContext&) {}
 void WatchPublishing::noteTick() {}
 void WatchPublishing::stop() {}
+int runMqttForget(const CliRequest&, const Folders&) {
+    return kExitUsage;
+}
 
 #endif
 

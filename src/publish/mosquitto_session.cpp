@@ -129,7 +129,7 @@ bool MosquittoSession::configure(std::string& error) {
             rc = mosquitto_void_option(handle_, MOSQ_OPT_SSL_CTX, tls_->handle());
         }
     }
-    if (rc == MOSQ_ERR_SUCCESS) {
+    if (rc == MOSQ_ERR_SUCCESS && !settings_.willTopic.empty()) {
         rc = mosquitto_will_set(handle_, settings_.willTopic.c_str(),
                                 static_cast<int>(std::strlen(kOffline)), kOffline, 1, true);
     }

@@ -20,7 +20,7 @@ struct SessionSettings {
     std::optional<std::string> password;
     TlsFiles tls;          // for mqtts
     std::string clientId;  // empty: made from the host name and the process id
-    std::string willTopic; // receives "offline", retained, when the connection breaks
+    std::string willTopic; // receives "offline", retained, when the connection breaks; empty: none
     int maxInFlight = 20;
 };
 

@@ -452,4 +452,55 @@ bool Publisher::caughtUp() const {
     return !recorders_.empty();
 }
 
+namespace {
+
+struct ForgetEvents final : SessionEvents {
+    std::optional<int> answer;
+    std::string refusal;
+    std::set<int> unacknowledged;
+    void connected(int code, const std::string& reason) override {
+        answer = code;
+        refusal = reason;
+    }
+    void acknowledged(int messageId) override { unacknowledged.erase(messageId); }
+};
+
+} // namespace
+
+bool clearRetained(BrokerSession& session, const std::vector<std::string>& topics, Clock& clock,
+                   std::string& error) {
+    ForgetEvents events;
+    if (!session.open(events, error)) {
+        return false;
+    }
+    const int64_t deadline = clock.steadyMs() + kForgetBoundMs;
+    const auto pumpUntil = [&](const std::function<bool()>& done) {
+        while (!done() && clock.steadyMs() < deadline) {
+            if (!session.pump(Publisher::kPumpMs, error)) {
+                return false;
+            }
+        }
+        return done();
+    };
+    bool ok = pumpUntil([&] { return events.answer.has_value(); });
+    if (ok && *events.answer != 0) {
+        error = "the broker refused the login: " + events.refusal;
+        ok = false;
+    }
+    for (std::size_t i = 0; ok && i < topics.size(); ++i) {
+        const int messageId = session.publish(topics[i], std::string(), true);
+        if (messageId < 0) {
+            error = session.publishFailure();
+            ok = false;
+        }
+        events.unacknowledged.insert(messageId);
+    }
+    if (ok && !pumpUntil([&] { return events.unacknowledged.empty(); })) {
+        error = error.empty() ? "the broker did not acknowledge in time" : error;
+        ok = false;
+    }
+    session.close();
+    return ok;
+}
+
 } // namespace veldrin::publish

@@ -17,6 +17,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace veldrin::publish {
 
@@ -139,5 +140,12 @@ private:
     double rateTokens_ = 0;
     int64_t rateFilledMs_ = -1;
 };
+
+// Removes the retained messages of `topics` from the broker (an empty retained message each) and
+// waits for its acknowledgements, at most kForgetBoundMs; false with the reason when the broker
+// cannot be reached, refuses the login or does not acknowledge in time.
+constexpr int64_t kForgetBoundMs = 10000;
+bool clearRetained(BrokerSession& session, const std::vector<std::string>& topics, Clock& clock,
+                   std::string& error);
 
 } // namespace veldrin::publish

@@ -252,6 +252,19 @@ TEST_F(PublishEndToEnd, EveryRecordOfASyncArrivesOnceWithStateAvailabilityAndDis
                                 dir_.path());
         EXPECT_EQ(check.status, 0) << config << check.err;
     }
+
+    // Registered and attached when watch starts again: online at once, never offline first.
+    Subscriber next(broker_->port(), "next", false);
+    ASSERT_TRUE(next.waitFor(
+        [&](const auto& m) { return lastOf(m, topics.availability(identity)) == kOffline; }));
+    next.take();
+    auto again = startWatch();
+    ASSERT_TRUE(next.waitFor([&](const auto& m) {
+        return lastOf(m, topics.availability(identity)) == kOnline;
+    })) << again->output();
+    EXPECT_EQ(payloadsOf(next.take(), topics.availability(identity)),
+              std::vector<std::string>{kOnline});
+    EXPECT_EQ(again->stop(SIGTERM), 0);
 }
 
 TEST_F(PublishEndToEnd, ABrokerRestartedInTheMiddleOfABacklogLosesNothingAndKeepsTheOrder) {
@@ -544,6 +557,18 @@ TEST_F(PublishEndToEnd, StaleConfigurationsAreClearedWithoutDiscoveryAndWithACle
         })) << c.what
             << watch->output();
         EXPECT_EQ(watch->stop(SIGTERM), 0) << c.what;
+    }
+    // A recorder that is gone, forgotten by hand: nothing of it is kept by the broker.
+    const testing::ProgramRun forget =
+        testing::runProgram({testing::binaryPath("veldrin-cli"), "--data-dir", data_, "mqtt-forget",
+                             "--recorder", "0", "--mqtt", broker_->url() + "/t"},
+                            dir_.path());
+    EXPECT_EQ(forget.status, 0) << forget.err;
+    Subscriber late(broker_->port(), "late", false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // what is retained comes at once
+    for (const Message& kept : late.take()) {
+        EXPECT_EQ(kept.topic.find(identityText(identity)), std::string::npos) << kept.topic;
+        EXPECT_EQ(kept.topic.find(kDefaultDiscoveryPrefix), std::string::npos) << kept.topic;
     }
 }
 
