@@ -599,6 +599,29 @@ TEST_F(PublishEndToEnd, FilesOfTheTlsOptionsAreCheckedAtStartAndAUrlsPasswordNev
     }
 }
 
+// The broker configuration shipped for consumers that must see every record: a persistent
+// subscriber that was away while a backlog left gets all of it.
+TEST_F(PublishEndToEnd, TheShippedBrokerConfigurationKeepsABacklogForAnAbsentConsumer) {
+    constexpr int kBacklog = 5000;
+    broker_->stop(SIGTERM);
+    broker_ = std::make_unique<testing::LocalBroker>(
+        dir_.path(), testing::readFile(testing::sourcePath("packaging/mosquitto/veldrin.conf")) +
+                         "\npersistence_location " + dir_.path() + "/\n");
+    ASSERT_TRUE(broker_->start());
+    const RecorderIdentity identity = writeHistory(kBacklog);
+    const std::string topic = Topics("t", kMachine).record(identity);
+    {
+        Subscriber away(broker_->port(), "consumer", true);
+        away.waitFor([](const auto&) { return false; }, 1); // its subscription is made meanwhile
+    }
+    auto watch = startWatch();
+    ASSERT_TRUE(waitForPosition(kBacklog)) << watch->output();
+    EXPECT_EQ(watch->stop(SIGTERM), 0);
+    Subscriber back(broker_->port(), "consumer", true);
+    EXPECT_TRUE(back.waitFor([&](const auto& m) { return countOf(m, topic) == kBacklog; }))
+        << countOf(back.take(), topic);
+}
+
 // A private authority made here, with certificates for the broker and for the client.
 class PrivateAuthority {
 public:
