@@ -25,7 +25,7 @@ Publisher::Publisher(PublisherSettings settings, BrokerSession& session, Clock& 
                      AttachedRecorder attached, LogLine notice, LogLine problem)
     : settings_(std::move(settings)), topics_(settings_.prefix, settings_.machine),
       session_(session), clock_(clock), attached_(std::move(attached)), notice_(std::move(notice)),
-      problem_(std::move(problem)), window_(settings_.window) {}
+      problem_(std::move(problem)), window_(settings_.window), saver_(settings_.saveInBackground) {}
 
 void Publisher::run(const std::atomic<bool>& stop) {
     stop_ = &stop;
@@ -49,6 +49,9 @@ void Publisher::step() {
         fillWindow();
     }
     savePositions(false);
+    if (const std::optional<std::string> problem = saver_.takeProblem()) {
+        problem_(*problem);
+    }
     if (!sessionOpen_) {
         clock_.sleepMs(kIdleMs);
         return;
@@ -394,25 +397,16 @@ void Publisher::savePositions(bool all) {
 }
 
 void Publisher::savePosition(Recorder& recorder) {
-    std::string error;
     const PublishedPosition& position = recorder.backlog.position();
-    if (!publish::savePosition(
-            positionPath(settings_.dataFolder, recorder.number, settings_.positionKey), position,
-            error)) {
-        if (error != lastSaveError_) {
-            problem_("MQTT: the published position cannot be kept: " + error);
-            lastSaveError_ = error;
-        }
-        return;
-    }
-    lastSaveError_.clear();
+    // A file of an earlier version is taken over by this broker's; another broker then starts
+    // from the beginning.
+    saver_.save(positionPath(settings_.dataFolder, recorder.number, settings_.positionKey),
+                position,
+                recorder.legacyPosition ? legacyPositionPath(settings_.dataFolder, recorder.number)
+                                        : std::string());
     recorder.positionDirty = false;
     recorder.savedAcknowledged = position.acknowledged;
-    if (recorder.legacyPosition) {
-        // Taken over by this broker's file; another broker starts from the beginning.
-        std::remove(legacyPositionPath(settings_.dataFolder, recorder.number).c_str());
-        recorder.legacyPosition = false;
-    }
+    recorder.legacyPosition = false;
 }
 
 void Publisher::finish() {
@@ -431,6 +425,10 @@ void Publisher::finish() {
         }
     }
     savePositions(true);
+    saver_.flush();
+    if (const std::optional<std::string> problem = saver_.takeProblem()) {
+        problem_(*problem);
+    }
     if (sessionOpen_) {
         session_.close();
     }

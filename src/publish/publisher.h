@@ -9,6 +9,7 @@
 #include "publish/broker_session.h"
 #include "publish/broker_url.h"
 #include "publish/messages.h"
+#include "publish/position_saver.h"
 
 #include <atomic>
 #include <cstdint>
@@ -37,6 +38,8 @@ struct PublisherSettings {
     std::size_t window = kDefaultWindow;
     // Records of a backlog per second at most; 0: as fast as the broker takes them.
     int64_t rate = 0;
+    // The positions are written on a thread of their own; off: at once (tests).
+    bool saveInBackground = true;
 };
 
 // The recorder attached now (-1 for none), or nothing while that is not known yet (the first
@@ -130,7 +133,7 @@ private:
     bool failing_ = false; // a publish could not be queued: the session is dropped
     const std::atomic<bool>* stop_ = nullptr; // run()'s, while it runs
     std::string refusal_;
-    std::string lastSaveError_;
+    PositionSaver saver_;
     // Messages of finish() not yet acknowledged.
     std::set<int> finalMessages_;
     int64_t nextScanMs_ = 0;
