@@ -1,5 +1,5 @@
 // The publisher on the manual clock against a session that acknowledges every message at its next
-// pump: how fast a backlog leaves under --mqtt-rate, and how often the position reaches the disk.
+// pump: how fast a backlog leaves under --mqtt-rate, and how far the position on disk may lag.
 
 #include "publish/published_position.h"
 #include "publish/publisher.h"
@@ -85,17 +85,10 @@ TEST_F(PublisherTest, ARateHoldsABacklogToItsRecordsPerSecondAfterASecondsWorth)
     EXPECT_LE(session.records, 50u + 3 * 50u + 1);
 }
 
-TEST_F(PublisherTest, ThePositionIsSavedEveryThousandAcknowledgementsAndEverySecond) {
+TEST_F(PublisherTest, ThePositionIsSavedEveryThousandAcknowledgements) {
     session.pumpMs = 1; // a fast broker: a thousand records in well under a second
     EXPECT_LE(run(200), Publisher::kSaveEveryAcknowledgements);
     EXPECT_EQ(kept(), kBacklog);
-
-    std::remove(positionPath(dir.path(), 0, "k").c_str());
-    session.pumpMs = 0; // a slow one: saved every second though fewer than a thousand came
-    settings.rate = 100;
-    run(2500);
-    EXPECT_GT(kept(), 0u);
-    EXPECT_LT(kept(), 1000u);
 }
 
 } // namespace
