@@ -107,7 +107,11 @@ void Publisher::connectionLost(const std::string& error, int64_t nowMs) {
     for (auto& [number, recorder] : recorders_) {
         recorder.backlog.connectionLost();
     }
-    const std::string why = refusal_.empty() ? error : "the broker refused the login: " + refusal_;
+    std::string why = refusal_.empty() ? error : "the broker refused the login: " + refusal_;
+    // The reason goes on inside a sentence.
+    while (!why.empty() && (why.back() == '.' || why.back() == ' ')) {
+        why.pop_back();
+    }
     // A connection cut short by stopping is no failure to report.
     const bool stopping = stop_ != nullptr && stop_->load();
     if (pacer_.failed(nowMs) && !stopping) {

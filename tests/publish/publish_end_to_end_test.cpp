@@ -410,6 +410,7 @@ TEST_F(PublishEndToEnd, ABadStartEndsAtOnceAndARefusedLoginIsNamedAndRetried) {
         }
         auto watch = startWatch("ann@", file);
         EXPECT_TRUE(watch->waitForOutput(c.said)) << watch->output();
+        EXPECT_EQ(watch->output().find(".;"), std::string::npos) << watch->output();
         EXPECT_EQ(watch->stop(SIGTERM), 0);
         unsetenv("VELDRIN_MQTT_PASSWORD");
     }
