@@ -77,9 +77,10 @@ void BM_PublisherBacklog(benchmark::State& state) {
     settings.dataFolder = s.folder.path;
     settings.prefix = "bench";
     settings.discovery = false;
+    settings.positionKey = "bench";
     const auto quiet = [](const std::string&) {};
     for (auto _ : state) {
-        std::remove(publish::positionPath(s.folder.path, 0).c_str());
+        std::remove(publish::positionPath(s.folder.path, 0, settings.positionKey).c_str());
         publish::MosquittoSession client(session);
         publish::Publisher publisher(
             settings, client, SystemClock::instance(), {}, quiet,
@@ -97,7 +98,7 @@ void BM_PublisherBacklog(benchmark::State& state) {
 void BM_PlainLibraryLoop(benchmark::State& state) {
     Setup& s = setup();
     mosquitto_lib_init();
-    const std::string topic = publish::Topics("plain").record(s.identity);
+    const std::string topic = publish::Topics("plain", "bench").record(s.identity);
     for (auto _ : state) {
         int acknowledged = 0;
         mosquitto* m = mosquitto_new("plain", true, &acknowledged);

@@ -25,6 +25,7 @@ constexpr bool kMqttBuilt = true;
 #else
 constexpr bool kMqttBuilt = false;
 #endif
+constexpr long kMaxRate = 1000000;
 constexpr int kFirstSlot = 1;
 constexpr int kLastSlot = 4;
 
@@ -49,6 +50,9 @@ constexpr CommandSpec kCommands[] = {
     {.name = "configure", .command = Command::configure, .needsRecorder = false},
     {.name = "limits", .command = Command::limits, .needsRecorder = true},
     {.name = "stats", .command = Command::stats, .needsRecorder = true},
+#if VELDRIN_HAVE_MQTT
+    {.name = "mqtt-forget", .command = Command::mqttForget, .needsRecorder = true},
+#endif
 };
 
 // --recorder belongs to the commands that need it, and to no other.
@@ -136,6 +140,23 @@ bool parseChoice(const std::string& option, const std::string& text,
         ++index;
     }
     return invalid(error, option + ": " + quoted(text) + " is not " + names);
+}
+
+// A file option of --mqtt: the name may not be empty; whether it can be read is checked at start.
+Setter fileSetter(const char* option, std::string PublishRequest::*field) {
+    return [option, field](const Values& v, CliRequest& r, std::string& e) {
+        r.publish.*field = v[0];
+        return !v[0].empty() || invalid(e, std::string(option) + ": the file name is empty");
+    };
+}
+
+std::string topicPrefixFault(const std::string& prefix) {
+#if VELDRIN_HAVE_MQTT
+    return publish::topicPrefixFault(prefix);
+#else
+    (void)prefix;
+    return {};
+#endif
 }
 
 // The names the program's backend registry knows (hid, sim, socket:PATH).
@@ -303,21 +324,21 @@ const std::vector<OptionSpec>& optionSpecs() {
         {"--slot-off", 1, {C::configure}, setSlotOff},
         {"--mqtt",
          1,
-         {C::watch},
+         {C::watch, C::mqttForget},
          [](const Values& v, CliRequest& r, std::string&) {
              r.publish.url = v[0];
              return true;
          }},
         {"--mqtt-ca",
          1,
-         {C::watch},
+         {C::watch, C::mqttForget},
          [](const Values& v, CliRequest& r, std::string& e) {
              r.publish.caFile = v[0];
              return !v[0].empty() || invalid(e, "--mqtt-ca: the file name is empty");
          }},
         {"--mqtt-password-file",
          1,
-         {C::watch},
+         {C::watch, C::mqttForget},
          [](const Values& v, CliRequest& r, std::string& e) {
              r.publish.passwordFile = v[0];
              return !v[0].empty() || invalid(e, "--mqtt-password-file: the file name is empty");
@@ -327,6 +348,42 @@ const std::vector<OptionSpec>& optionSpecs() {
          {C::watch},
          [](const Values&, CliRequest& r, std::string&) {
              r.publish.discovery = false;
+             return true;
+         }},
+        {"--mqtt-cert",
+         1,
+         {C::watch, C::mqttForget},
+         fileSetter("--mqtt-cert", &PublishRequest::certFile)},
+        {"--mqtt-key",
+         1,
+         {C::watch, C::mqttForget},
+         fileSetter("--mqtt-key", &PublishRequest::keyFile)},
+        {"--mqtt-client-id",
+         1,
+         {C::watch, C::mqttForget},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             r.publish.clientId = v[0];
+             return !v[0].empty() || invalid(e, "--mqtt-client-id: the name is empty");
+         }},
+        {"--mqtt-discovery-prefix",
+         1,
+         {C::watch, C::mqttForget},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             r.publish.discoveryPrefix = v[0];
+             const std::string fault = topicPrefixFault(v[0]);
+             return fault.empty() || invalid(e, "--mqtt-discovery-prefix: " + fault);
+         }},
+        {"--mqtt-rate",
+         1,
+         {C::watch},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             long rate = 0;
+             if (!parseWhole(v[0], rate) || rate < 1 || rate > kMaxRate) {
+                 return invalid(e, "--mqtt-rate: " + quoted(v[0]) +
+                                       " is not a number of records per second 1 to " +
+                                       std::to_string(kMaxRate));
+             }
+             r.publish.rate = rate;
              return true;
          }},
         {"--unit",
@@ -422,20 +479,31 @@ ParseOutcome finish(const CliRequest& request) {
         return failure(kExitInvalid, "--from lies later than --to");
     }
     const PublishRequest& publish = request.publish;
-    if (publish.url.empty() &&
-        (!publish.caFile.empty() || !publish.passwordFile.empty() || !publish.discovery)) {
+    if (request.command == Command::mqttForget && publish.url.empty()) {
+        return failure(kExitUsage, "mqtt-forget needs --mqtt URL");
+    }
+    if (publish.url.empty() && publish.anyOption()) {
         return failure(kExitUsage, "the --mqtt-... options need --mqtt URL");
     }
-    if (!publish.caFile.empty() && publish.url.rfind("mqtts://", 0) != 0) {
-        return failure(kExitUsage, "--mqtt-ca needs an mqtts:// URL");
+    const bool tls = publish.url.rfind("mqtts://", 0) == 0;
+    for (const auto& [given, option] :
+         {std::pair{&publish.caFile, "--mqtt-ca"}, std::pair{&publish.certFile, "--mqtt-cert"},
+          std::pair{&publish.keyFile, "--mqtt-key"}}) {
+        if (!given->empty() && !tls) {
+            return failure(kExitUsage, std::string(option) + " needs an mqtts:// URL");
+        }
+    }
+    if (publish.certFile.empty() != publish.keyFile.empty()) {
+        return failure(kExitUsage, "--mqtt-cert and --mqtt-key go together");
     }
     if (!publish.url.empty() && !kMqttBuilt) {
         // Nothing is wrong with the line: the usage text would not help.
         return failure(kExitInvalid, "--mqtt: " + brokerUrlFault(publish.url));
     }
     if (!publish.url.empty()) {
+        // The URL itself is not shown: it may hold a password.
         if (std::string fault = brokerUrlFault(publish.url); !fault.empty()) {
-            return failure(kExitUsage, "--mqtt: \"" + publish.url + "\": " + fault);
+            return failure(kExitUsage, "--mqtt: " + fault);
         }
     }
     ParseOutcome outcome;
@@ -580,7 +648,10 @@ std::string watchDetails() {
     text += "; with --mqtt every saved record is also published to the broker at URL, "
             "mqtt://[USER@]HOST[:PORT][/PREFIX] or mqtts://... (TLS; port 1883 or 8883, prefix "
             "veldrin); the password comes from VELDRIN_MQTT_PASSWORD or the file given, never "
-            "from the command line";
+            "from the command line; --mqtt-rate sends a backlog at N records a second at most; "
+            "NAME (default: the host name) names this machine's availability topic "
+            "PREFIX/bridge/NAME/availability; discovery configurations go under PREFIX (default "
+            "homeassistant), and --mqtt-no-discovery clears them";
 #endif
     return text;
 }
@@ -645,11 +716,21 @@ std::string usageText() {
   watch [--on-alarm PROGRAM])";
 #if VELDRIN_HAVE_MQTT
     text += R"(
-        [--mqtt URL [--mqtt-ca FILE] [--mqtt-password-file FILE] [--mqtt-no-discovery]])";
+        [--mqtt URL [--mqtt-ca FILE] [--mqtt-cert FILE --mqtt-key FILE]
+                    [--mqtt-password-file FILE] [--mqtt-client-id NAME] [--mqtt-rate N]
+                    [--mqtt-discovery-prefix PREFIX] [--mqtt-no-discovery]])";
 #endif
     text += "\n" + wrapped(std::string("presence poll every second, download every 15 seconds, "
                                        "until ") +
                            stopRequestWords() + watchDetails());
+#if VELDRIN_HAVE_MQTT
+    text +=
+        R"(  mqtt-forget --recorder N --mqtt URL [--mqtt-ca FILE] [--mqtt-cert FILE --mqtt-key FILE]
+              [--mqtt-password-file FILE] [--mqtt-client-id NAME] [--mqtt-discovery-prefix PREFIX]
+                          remove what the broker keeps of recorder N (discovery configurations,
+                          state, availability), for a recorder that is gone
+)";
+#endif
     text += R"(  info [--wait SECONDS]   read and decode the attached recorder's header (no writes)
   list                    the registered recorders: number, identity, description, record count,
                           first and last record time

@@ -15,7 +15,18 @@
 
 namespace veldrin::cli {
 
-enum class Command { sync, watch, info, list, exportRecords, clear, configure, limits, stats };
+enum class Command {
+    sync,
+    watch,
+    info,
+    list,
+    exportRecords,
+    clear,
+    configure,
+    limits,
+    stats,
+    mqttForget
+};
 
 // What the command line knows of a command.
 struct CommandSpec {
@@ -47,8 +58,18 @@ struct ConfigureRequest {
 struct PublishRequest {
     std::string url; // empty: nothing is published
     std::string caFile;
+    std::string certFile; // client certificate and its key, both or neither
+    std::string keyFile;
     std::string passwordFile;
+    std::string clientId;        // empty: made from the host name
+    std::string discoveryPrefix; // empty: homeassistant
+    long rate = 0;               // backlog records per second; 0: unlimited
     bool discovery = true;
+
+    bool anyOption() const {
+        return !caFile.empty() || !certFile.empty() || !keyFile.empty() || !passwordFile.empty() ||
+               !clientId.empty() || !discoveryPrefix.empty() || rate != 0 || !discovery;
+    }
 };
 
 // What limits was asked to change; temperatures in the unit of `fahrenheit`.

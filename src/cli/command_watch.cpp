@@ -53,8 +53,13 @@ int runWatch(const CliRequest& request, const Folders& folders) {
     if (!program.empty()) {
         hook = std::make_unique<AlarmHook>(program, systemChildLauncher(), clock, printError);
         alarms = std::make_unique<AlarmWatch>(context->store(), *hook, printError, printLine);
-        loop.setTickObserver([&alarms] { alarms->check(); });
     }
+    loop.setTickObserver([&alarms, &publishing] {
+        publishing.noteTick();
+        if (alarms) {
+            alarms->check();
+        }
+    });
     publishing.start(*context);
     loop.watch(stopRequested);
     publishing.stop();

@@ -18,6 +18,8 @@ int runClear(const CliRequest& request, const Folders& folders);
 int runConfigure(const CliRequest& request, const Folders& folders);
 int runLimits(const CliRequest& request, const Folders& folders);
 int runStats(const CliRequest& request, const Folders& folders);
+// mqtt-forget: the retained messages of a recorder that is gone removed from the broker.
+int runMqttForget(const CliRequest& request, const Folders& folders);
 
 // A recorder's alarm limits from main.ini; what cannot be used is said on standard error.
 AlarmLimits readLimitsReporting(const Folders& folders, int32_t number);

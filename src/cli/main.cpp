@@ -34,6 +34,8 @@ int dispatch(const CliRequest& request, const Folders& folders) {
         return runLimits(request, folders);
     case Command::stats:
         return runStats(request, folders);
+    case Command::mqttForget:
+        return runMqttForget(request, folders);
     }
     return kExitUsage;
 }

@@ -1,15 +1,21 @@
 #include "cli/watch_publishing.h"
 
+#include "cli/commands.h"
 #include "cli/exit_status.h"
 
 #if VELDRIN_HAVE_MQTT
 #include "core/atomic_file.h"
 #include "publish/mosquitto_session.h"
+#include "publish/published_position.h"
 #include "publish/publisher.h"
+#include "publish/tls_context.h"
+#include "store/ini_file.h"
+#include "store/registry.h"
 
 #include <chrono>
 #include <future>
 #include <pthread.h>
+#include <unistd.h>
 #endif
 
 #include <atomic>
@@ -59,6 +65,85 @@ bool readPassword(const std::string& path, std::string& out, std::string& error)
     return true;
 }
 
+// This machine's level in the availability topic: the client id given, else the host name.
+std::string machineName(const std::string& clientId) {
+    if (!clientId.empty()) {
+        return publish::topicLevel(clientId);
+    }
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') {
+        return "host";
+    }
+    return publish::topicLevel(host);
+}
+
+// The files of the TLS options are read at start, so that a wrong name ends watch at once rather
+// than failing every connection; the option is named with the cause.
+bool tlsFilesReadable(const PublishRequest& wanted) {
+    for (const auto& [path, option] :
+         {std::pair{&wanted.caFile, "--mqtt-ca"}, std::pair{&wanted.certFile, "--mqtt-cert"},
+          std::pair{&wanted.keyFile, "--mqtt-key"}}) {
+        if (path->empty()) {
+            continue;
+        }
+        if (const std::string fault = publish::unreadableFileFault(*path); !fault.empty()) {
+            printError(std::string(option) + ": " + fault);
+            return false;
+        }
+    }
+    return true;
+}
+
+struct BrokerSetup {
+    publish::SessionSettings session;
+    publish::PublisherSettings publisher;
+};
+
+// The session and the publisher's settings from the command line, the files of the options read;
+// false with the message printed and `status` set.
+bool setUpBroker(const PublishRequest& wanted, const Folders& folders, BrokerSetup& setup,
+                 int& status) {
+    const publish::UrlParse parsed = publish::parseBrokerUrl(wanted.url);
+    if (!parsed.ok) { // checked while parsing the line already
+        printError("--mqtt: " + parsed.error);
+        status = kExitUsage;
+        return false;
+    }
+    if (!tlsFilesReadable(wanted)) {
+        status = kExitInvalid;
+        return false;
+    }
+    setup.session.url = parsed.url;
+    setup.session.tls = {wanted.caFile, wanted.certFile, wanted.keyFile};
+    setup.session.clientId = wanted.clientId;
+    if (!wanted.passwordFile.empty()) {
+        std::string password;
+        std::string error;
+        if (!readPassword(wanted.passwordFile, password, error)) {
+            printError("--mqtt-password-file: " + error);
+            status = kExitInvalid;
+            return false;
+        }
+        setup.session.password = password;
+    } else if (const char* password = std::getenv(kPasswordVariable)) {
+        setup.session.password = std::string(password);
+    }
+    const std::string machine = machineName(wanted.clientId);
+    setup.session.willTopic = publish::Topics(parsed.url.prefix, machine).programAvailability();
+    setup.session.maxInFlight = static_cast<int>(publish::kDefaultWindow) + 16;
+    setup.publisher.dataFolder = folders.data;
+    setup.publisher.prefix = parsed.url.prefix;
+    setup.publisher.machine = machine;
+    setup.publisher.positionKey = publish::brokerKey(parsed.url);
+    setup.publisher.brokerName = publish::describe(parsed.url);
+    setup.publisher.discovery = wanted.discovery;
+    setup.publisher.rate = wanted.rate;
+    if (!wanted.discoveryPrefix.empty()) {
+        setup.publisher.discoveryPrefix = wanted.discoveryPrefix;
+    }
+    return true;
+}
+
 } // namespace
 
 struct WatchPublishing::Running {
@@ -67,6 +152,7 @@ struct WatchPublishing::Running {
     std::unique_ptr<publish::MosquittoSession> client;
     std::unique_ptr<publish::Publisher> worker;
     std::atomic<bool> stop{false};
+    std::atomic<bool> ticked{false}; // the chain's first presence poll has been made
     std::promise<void> ended;
     std::thread thread;
 };
@@ -82,33 +168,13 @@ bool WatchPublishing::prepare(const CliRequest& request, const Folders& folders,
     if (wanted.url.empty()) {
         return true;
     }
-    const publish::UrlParse parsed = publish::parseBrokerUrl(wanted.url);
-    if (!parsed.ok) { // checked while parsing the line already
-        printError("--mqtt: " + parsed.error);
-        status = kExitUsage;
+    BrokerSetup setup;
+    if (!setUpBroker(wanted, folders, setup, status)) {
         return false;
     }
     auto running = std::make_unique<Running>();
-    running->session.url = parsed.url;
-    running->session.caFile = wanted.caFile;
-    if (!wanted.passwordFile.empty()) {
-        std::string password;
-        std::string error;
-        if (!readPassword(wanted.passwordFile, password, error)) {
-            printError("--mqtt-password-file: " + error);
-            status = kExitInvalid;
-            return false;
-        }
-        running->session.password = password;
-    } else if (const char* password = std::getenv(kPasswordVariable)) {
-        running->session.password = std::string(password);
-    }
-    running->session.willTopic = publish::Topics(parsed.url.prefix).programAvailability();
-    running->session.maxInFlight = static_cast<int>(publish::kDefaultWindow) + 16;
-    running->publisher.dataFolder = folders.data;
-    running->publisher.prefix = parsed.url.prefix;
-    running->publisher.brokerName = publish::describe(parsed.url);
-    running->publisher.discovery = wanted.discovery;
+    running->session = setup.session;
+    running->publisher = setup.publisher;
     // Before the chain's threads start, so that they inherit the mask.
     installWakeHandler();
     maskWakeSignal(SIG_BLOCK);
@@ -122,8 +188,14 @@ void WatchPublishing::start(AcquisitionContext& context) {
     }
     Acquisition& acquisition = context.acquisition();
     DataStore& store = context.store();
-    auto attached = [&acquisition, &store]() -> int32_t {
-        return acquisition.recorderPresent() ? store.currentRecorder() : -1;
+    const std::atomic<bool>& ticked = running_->ticked;
+    // Not known before the first presence poll, nor while a recorder found is being identified.
+    auto attached = [&acquisition, &store, &ticked]() -> std::optional<int32_t> {
+        if (acquisition.recorderPresent()) {
+            const int32_t number = store.currentRecorder();
+            return number >= 0 ? std::optional<int32_t>(number) : std::nullopt;
+        }
+        return ticked.load() ? std::optional<int32_t>(-1) : std::nullopt;
     };
     running_->client = std::make_unique<publish::MosquittoSession>(running_->session);
     running_->worker = std::make_unique<publish::Publisher>(running_->publisher, *running_->client,
@@ -142,6 +214,12 @@ void WatchPublishing::start(AcquisitionContext& context) {
     });
 }
 
+void WatchPublishing::noteTick() {
+    if (running_) {
+        running_->ticked.store(true);
+    }
+}
+
 void WatchPublishing::stop() {
     if (running_ && running_->thread.joinable()) {
         running_->stop.store(true);
@@ -154,6 +232,38 @@ void WatchPublishing::stop() {
     }
 }
 
+int runMqttForget(const CliRequest& request, const Folders& folders) {
+    const int32_t number = static_cast<int32_t>(*request.recorder);
+    RecorderIdentity identity;
+    if (!registeredIdentity(IniSnapshot::load(folders.data + "/main.ini"), number, identity)) {
+        printError("recorder " + std::to_string(number) + " is not registered");
+        return kExitInvalid;
+    }
+    int status = kExitOk;
+    BrokerSetup setup;
+    if (!setUpBroker(request.publish, folders, setup, status)) {
+        return status;
+    }
+    const publish::Topics topics(setup.publisher.prefix, setup.publisher.machine);
+    const std::string& discovery = setup.publisher.discoveryPrefix;
+    const std::vector<std::string> retained = {
+        publish::discoveryTopic(discovery, identity, publish::Quantity::temperature),
+        publish::discoveryTopic(discovery, identity, publish::Quantity::humidity),
+        topics.state(identity), topics.availability(identity)};
+    // No last will: this short session is no publisher going away.
+    setup.session.willTopic.clear();
+    publish::MosquittoSession session(setup.session);
+    std::string error;
+    if (!publish::clearRetained(session, retained, SystemClock::instance(), error)) {
+        printError("MQTT: " + setup.publisher.brokerName + ": " + error);
+        return kExitInvalid;
+    }
+    printLine("MQTT: recorder " + std::to_string(number) + " (" + publish::identityText(identity) +
+              ") forgotten at " + setup.publisher.brokerName +
+              ": its discovery configurations, state and availability are cleared");
+    return kExitOk;
+}
+
 #else // built without the MQTT client: parsing refuses --mqtt already
 
 struct WatchPublishing::Running {};
@@ -163,7 +273,11 @@ bool WatchPublishing::prepare(const CliRequest&, const Folders&, int&) {
     return true;
 }
 void WatchPublishing::start(AcquisitionContext&) {}
+void WatchPublishing::noteTick() {}
 void WatchPublishing::stop() {}
+int runMqttForget(const CliRequest&, const Folders&) {
+    return kExitUsage;
+}
 
 #endif
 

@@ -21,6 +21,9 @@ public:
     bool prepare(const CliRequest& request, const Folders& folders, int& status);
     // Starts publishing (nothing without --mqtt).
     void start(AcquisitionContext& context);
+    // The chain loop has ticked (its presence poll has been made): from now on a recorder not
+    // found is not attached, and its availability can be said without a flicker.
+    void noteTick();
     // Says offline, keeps the acknowledged positions and disconnects.
     void stop();
 

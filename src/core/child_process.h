@@ -39,12 +39,18 @@ public:
     virtual ~ChildLauncher() = default;
     // Starts the executable `program` with no arguments, standard input from nothing, standard
     // output and error shared with this program, and this program's environment plus `extra`
-    // (which wins over a variable of the same name). Null with `error` when it cannot start.
+    // (which wins over a variable of the same name), less the variables that hold secrets of this
+    // program (isWithheldFromChildren). Null with `error` when it cannot start.
     virtual std::unique_ptr<ChildProcess>
     start(const std::string& program, const ChildEnvironment& extra, std::string& error) = 0;
 };
 
 ChildLauncher& systemChildLauncher();
+
+// Whether the environment variable `name` stays out of every program started: the broker's
+// password and whatever else of the MQTT login VELDRIN_MQTT_* names. Windows compares names
+// without case, so the test does too.
+bool isWithheldFromChildren(const std::string& name);
 
 // Why `program` cannot be run (missing, a folder, not executable); empty when it can.
 std::string executableFault(const std::string& program);

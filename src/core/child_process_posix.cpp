@@ -78,13 +78,14 @@ private:
     std::optional<ChildEnd> end_;
 };
 
-// This process's environment without the names `extra` sets, then `extra`.
+// This process's environment without the names `extra` sets and without its secrets, then
+// `extra`.
 std::vector<std::string> environmentFor(const ChildEnvironment& extra) {
     std::vector<std::string> out;
     for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
         const std::string entry(*e);
         const std::string name = entry.substr(0, entry.find('='));
-        bool replaced = false;
+        bool replaced = isWithheldFromChildren(name);
         for (const auto& [key, value] : extra) {
             replaced = replaced || key == name;
         }

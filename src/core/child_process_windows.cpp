@@ -93,7 +93,8 @@ bool setByExtra(std::wstring_view entry, const std::vector<std::wstring>& names)
 }
 
 // This process's environment without the names `extra` sets (names compare without case, as
-// Windows does), then `extra`: a block of UTF-16 entries each ended by a null, ended by a null.
+// Windows does) and without its secrets, then `extra`: a block of UTF-16 entries each ended by a
+// null, ended by a null.
 std::wstring environmentBlockFor(const ChildEnvironment& extra) {
     std::vector<std::wstring> names;
     for (const auto& [key, value] : extra) {
@@ -103,7 +104,8 @@ std::wstring environmentBlockFor(const ChildEnvironment& extra) {
     if (wchar_t* own = GetEnvironmentStringsW()) {
         for (const wchar_t* entry = own; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
             const std::wstring_view view(entry);
-            if (!setByExtra(view, names)) {
+            const std::wstring_view name = view.substr(0, view.find(L'=', 1));
+            if (!setByExtra(view, names) && !isWithheldFromChildren(narrow(name))) {
                 block.append(view);
                 block.push_back(L'\0');
             }

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -36,6 +37,10 @@ public:
         return records_[static_cast<std::size_t>(index)];
     }
     bool isNewest(uint64_t index) const { return index + 1 == records_.size(); }
+    // The id of record `index` (`record` is that record): the one it was first sent with when it
+    // has been sent (in this run, or as the last acknowledged one of an earlier run), otherwise
+    // made now from its time and kept for its later sendings.
+    std::string idFor(uint64_t index, const HistoryRecord& record);
 
     // An acknowledgement of record `index` sent in `generation`; true when the position moved.
     bool acknowledge(uint64_t generation, uint64_t index);
@@ -58,6 +63,9 @@ private:
     RecordList records_;
     uint64_t next_ = 0;
     std::set<uint64_t> inFlight_;
+    // Ids given to records past the position, by index: a record sent again (after a lost
+    // connection, or after the clock stepped back and the store re-timed it) keeps its id.
+    std::map<uint64_t, std::string> givenIds_;
     // Changes when the history is replaced, so that a late acknowledgement of a record of the
     // old history moves nothing.
     uint64_t generation_ = 0;

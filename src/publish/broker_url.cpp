@@ -29,8 +29,10 @@ bool takeScheme(std::string_view& rest, BrokerUrl& url) {
     return false;
 }
 
+} // namespace
+
 // Topic levels: no wildcard, no empty level, nothing a broker would refuse in a topic name.
-std::string prefixFault(std::string_view prefix) {
+std::string topicPrefixFault(std::string_view prefix) {
     if (prefix.empty()) {
         return "the topic prefix is empty";
     }
@@ -48,6 +50,8 @@ std::string prefixFault(std::string_view prefix) {
     }
     return {};
 }
+
+namespace {
 
 bool parsePort(std::string_view text, int& out) {
     int value = 0;
@@ -136,7 +140,7 @@ UrlParse parseBrokerUrl(std::string_view text) {
     }
     if (slash != std::string_view::npos) {
         const std::string_view prefix = rest.substr(slash + 1);
-        if (std::string fault = prefixFault(prefix); !fault.empty()) {
+        if (std::string fault = topicPrefixFault(prefix); !fault.empty()) {
             return refuse(std::move(fault));
         }
         parse.url.prefix = std::string(prefix);

@@ -27,6 +27,10 @@ struct UrlParse {
 
 UrlParse parseBrokerUrl(std::string_view text);
 
+// What is wrong with topic levels used as a prefix (empty, a wildcard, an empty level, a control
+// character); empty when nothing is.
+std::string topicPrefixFault(std::string_view prefix);
+
 // The URL as it may be shown in the log (it never holds a password).
 std::string describe(const BrokerUrl& url);
 

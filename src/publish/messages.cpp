@@ -56,8 +56,23 @@ std::string identityText(const RecorderIdentity& identity) {
            std::to_string(identity.low);
 }
 
-std::string discoveryTopic(const RecorderIdentity& id, Quantity quantity) {
-    return "homeassistant/sensor/" + objectId(id) + "_" + quantityName(quantity) + "/config";
+std::string topicLevel(const std::string& name) {
+    std::string level;
+    for (const char c : name) {
+        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+        level += kept ? c : '_';
+    }
+    return level.empty() ? "_" : level;
+}
+
+std::string discoveryTopic(const std::string& discoveryPrefix, const RecorderIdentity& id,
+                           Quantity quantity) {
+    return discoveryPrefix + "/sensor/" + objectId(id) + "_" + quantityName(quantity) + "/config";
+}
+
+std::string hubStatusTopic(const std::string& discoveryPrefix) {
+    return discoveryPrefix + "/status";
 }
 
 std::string jsonString(const std::string& utf8) {
@@ -116,10 +131,18 @@ std::string isoTimeWithOffset(const DateTime& local) {
     return localTimeKey(local) + offsetText(offset);
 }
 
+std::string recordId(const std::string& identityText, const HistoryRecord& record) {
+    return identityText + "@" + localTimeKey(record.time());
+}
+
 std::string recordJson(const RecorderInfo& info, const HistoryRecord& record) {
+    return recordJson(info, record, recordId(identityText(info.identity), record));
+}
+
+std::string recordJson(const RecorderInfo& info, const HistoryRecord& record,
+                       const std::string& id) {
     const std::string time = isoTimeWithOffset(record.time());
-    std::string json =
-        "{\"id\":" + jsonString(identityText(info.identity) + "@" + localTimeKey(record.time()));
+    std::string json = "{\"id\":" + jsonString(id);
     json += ",\"recorder\":" + std::to_string(info.number);
     json += ",\"time\":" + (time.empty() ? std::string("null") : jsonString(time));
     json += ",\"temperature_c\":" + fixedOneDecimal(record.temperature);
@@ -136,7 +159,7 @@ std::string discoveryJson(const RecorderInfo& info, Quantity quantity, const Top
         std::to_string(info.versionMajor) + "." + std::to_string(info.versionMinor);
     std::string json =
         "{\"unique_id\":" + jsonString(objectId(info.identity) + "_" + quantityName(quantity));
-    json += ",\"name\":" + jsonString(name + (temperature ? " temperature" : " humidity"));
+    json += ",\"name\":" + jsonString(temperature ? "Temperature" : "Humidity");
     json += ",\"device_class\":" + jsonString(quantityName(quantity));
     json += ",\"state_class\":\"measurement\"";
     json += ",\"unit_of_measurement\":" + jsonString(temperature ? "\xc2\xb0"
@@ -148,6 +171,13 @@ std::string discoveryJson(const RecorderInfo& info, Quantity quantity, const Top
     json += ",\"availability\":[{\"topic\":" + jsonString(topics.programAvailability()) +
             "},{\"topic\":" + jsonString(topics.availability(info.identity)) + "}]";
     json += ",\"availability_mode\":\"all\"";
+    json += ",\"suggested_display_precision\":" + std::string(temperature ? "1" : "0");
+    if (info.intervalMinutes > 0) {
+        const int64_t expiry =
+            int64_t{kIntervalsBeforeExpiry} * info.intervalMinutes * 60 + kDownloadCycleSeconds;
+        json += ",\"expire_after\":" + std::to_string(expiry);
+    }
+    json += ",\"origin\":{\"name\":\"Veldrin\",\"sw_version\":" + jsonString(VELDRIN_VERSION) + "}";
     json += ",\"device\":{\"identifiers\":[" + jsonString(objectId(info.identity)) + "]";
     json += ",\"name\":" + jsonString(name);
     json += ",\"model\":\"Temperature and humidity recorder\"";

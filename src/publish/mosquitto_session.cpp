@@ -4,6 +4,7 @@
 
 #include <mosquitto.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -51,18 +52,42 @@ void MosquittoSession::destroy() {
     }
 }
 
+// A sentence part without its final full stop, so that it can be followed by more.
+std::string withoutFullStop(std::string text) {
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    return text;
+}
+
 std::string MosquittoSession::describeFailure(int code) const {
+    const std::string where = settings_.url.host + ":" + std::to_string(settings_.url.port);
+    const std::string refusal = tls_ ? tls_->refusal() : std::string();
+    if (!refusal.empty()) {
+        return refusal;
+    }
     std::string text;
-    if (code == MOSQ_ERR_ERRNO) {
-        text = std::strerror(errno);
-    } else if (code == MOSQ_ERR_TLS || code == MOSQ_ERR_TLS_HANDSHAKE) {
-        text = "the TLS handshake failed (is the broker's certificate signed by the authority "
-               "given with --mqtt-ca?)";
-    } else {
-        text = mosquitto_strerror(code);
+    switch (code) {
+    case MOSQ_ERR_ERRNO:
+        text = "the broker at " + where + " cannot be reached: " + std::strerror(errno);
+        break;
+    case MOSQ_ERR_EAI:
+        text = "the broker's host name " + settings_.url.host + " cannot be looked up";
+        break;
+    case MOSQ_ERR_CONN_LOST:
+    case MOSQ_ERR_NO_CONN:
+        text = "the connection to the broker was lost";
+        break;
+    case MOSQ_ERR_TLS:
+    case MOSQ_ERR_TLS_HANDSHAKE:
+        text = "the TLS handshake with " + where + " failed";
+        break;
+    default:
+        text = withoutFullStop(mosquitto_strerror(code));
+        break;
     }
     if (!lastLibraryError_.empty()) {
-        text += " (" + lastLibraryError_ + ")";
+        text += " (" + withoutFullStop(lastLibraryError_) + ")";
     }
     return text;
 }
@@ -75,6 +100,13 @@ bool MosquittoSession::configure(std::string& error) {
     mosquitto_publish_callback_set(handle_, [](mosquitto*, void* self, int messageId) {
         sessionOf(self)->onPublish(messageId);
     });
+    mosquitto_message_callback_set(
+        handle_, [](mosquitto*, void* self, const mosquitto_message* message) {
+            sessionOf(self)->onMessage(
+                message->topic != nullptr ? message->topic : "",
+                std::string(static_cast<const char*>(message->payload),
+                            static_cast<std::size_t>(std::max(message->payloadlen, 0))));
+        });
     mosquitto_log_callback_set(handle_, [](mosquitto*, void* self, int level, const char* text) {
         sessionOf(self)->onLog(level, text);
     });
@@ -84,14 +116,20 @@ bool MosquittoSession::configure(std::string& error) {
                                        settings_.password ? settings_.password->c_str() : nullptr);
     }
     if (rc == MOSQ_ERR_SUCCESS && settings_.url.tls) {
-        if (settings_.caFile.empty()) {
-            rc = mosquitto_int_option(handle_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
-        } else {
-            rc = mosquitto_tls_set(handle_, settings_.caFile.c_str(), nullptr, nullptr, nullptr,
-                                   nullptr);
+        if (!tls_) {
+            tls_ = TlsContext::create(settings_.tls, settings_.url.host, error);
+            if (!tls_) {
+                return false;
+            }
+        }
+        tls_->forgetRefusal();
+        // Only the context made here: the library's defaults would replace its certificate check.
+        rc = mosquitto_int_option(handle_, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
+        if (rc == MOSQ_ERR_SUCCESS) {
+            rc = mosquitto_void_option(handle_, MOSQ_OPT_SSL_CTX, tls_->handle());
         }
     }
-    if (rc == MOSQ_ERR_SUCCESS) {
+    if (rc == MOSQ_ERR_SUCCESS && !settings_.willTopic.empty()) {
         rc = mosquitto_will_set(handle_, settings_.willTopic.c_str(),
                                 static_cast<int>(std::strlen(kOffline)), kOffline, 1, true);
     }
@@ -132,12 +170,27 @@ int MosquittoSession::publish(const std::string& topic, const std::string& paylo
     int messageId = 0;
     const int rc = mosquitto_publish(handle_, &messageId, topic.c_str(),
                                      static_cast<int>(payload.size()), payload.data(), 1, retain);
-    return rc == MOSQ_ERR_SUCCESS ? messageId : -1;
+    if (rc != MOSQ_ERR_SUCCESS) {
+        publishFailure_ = describeFailure(rc);
+        return -1;
+    }
+    return messageId;
+}
+
+bool MosquittoSession::subscribe(const std::string& topic) {
+    return handle_ != nullptr &&
+           mosquitto_subscribe(handle_, nullptr, topic.c_str(), 1) == MOSQ_ERR_SUCCESS;
+}
+
+void MosquittoSession::onMessage(const std::string& topic, const std::string& payload) {
+    if (events_ != nullptr) {
+        events_->received(topic, payload);
+    }
 }
 
 bool MosquittoSession::pump(int timeoutMs, std::string& error) {
     if (handle_ == nullptr) {
-        error = "not connected";
+        error = "the connection to the broker was lost";
         return false;
     }
     const int rc = mosquitto_loop(handle_, timeoutMs, 1);

@@ -1,10 +1,13 @@
 #pragma once
 // The broker session on libmosquitto: MQTT 3.1.1, clean session, the program's availability as
-// the last will, TLS for mqtts (the system's authorities, or --mqtt-ca).
+// the last will, TLS for mqtts (the system's authorities or --mqtt-ca, and a client certificate
+// when given).
 
 #include "publish/broker_session.h"
 #include "publish/broker_url.h"
+#include "publish/tls_context.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,9 +18,9 @@ namespace veldrin::publish {
 struct SessionSettings {
     BrokerUrl url;
     std::optional<std::string> password;
-    std::string caFile;    // empty: the system's authorities
+    TlsFiles tls;          // for mqtts
     std::string clientId;  // empty: made from the host name and the process id
-    std::string willTopic; // receives "offline", retained, when the connection breaks
+    std::string willTopic; // receives "offline", retained, when the connection breaks; empty: none
     int maxInFlight = 20;
 };
 
@@ -30,12 +33,15 @@ public:
 
     bool open(SessionEvents& events, std::string& error) override;
     int publish(const std::string& topic, const std::string& payload, bool retain) override;
+    std::string publishFailure() const override { return publishFailure_; }
+    bool subscribe(const std::string& topic) override;
     bool pump(int timeoutMs, std::string& error) override;
     void close() override;
 
     // Called from libmosquitto's callbacks.
     void onConnect(int code);
     void onPublish(int messageId);
+    void onMessage(const std::string& topic, const std::string& payload);
     void onLog(int level, const char* text);
 
 private:
@@ -47,6 +53,8 @@ private:
     mosquitto* handle_ = nullptr;
     SessionEvents* events_ = nullptr;
     std::string lastLibraryError_;
+    std::string publishFailure_;
+    std::unique_ptr<TlsContext> tls_;
 };
 
 } // namespace veldrin::publish

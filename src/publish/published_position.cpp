@@ -1,9 +1,11 @@
 #include "publish/published_position.h"
 
 #include "core/atomic_file.h"
+#include "publish/messages.h"
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 
 namespace veldrin::publish {
@@ -39,7 +41,45 @@ RecordFingerprint fingerprintOf(const HistoryRecord& record) {
     return print;
 }
 
-std::string positionPath(const std::string& dataFolder, int32_t number) {
+// FNV-1a over the values, byte by byte.
+uint64_t extendDigest(uint64_t digest, const HistoryRecord& record) {
+    constexpr uint64_t kPrime = 1099511628211ull;
+    const RecordFingerprint print = fingerprintOf(record);
+    const uint32_t values[] = {static_cast<uint32_t>(print.temperatureTenths),
+                               static_cast<uint32_t>(print.humidity),
+                               static_cast<uint32_t>(record.interval)};
+    for (const uint32_t value : values) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            digest = (digest ^ ((value >> shift) & 0xffu)) * kPrime;
+        }
+    }
+    return digest;
+}
+
+uint64_t digestOf(const RecordList& records, uint64_t count) {
+    uint64_t digest = kEmptyDigest;
+    for (uint64_t i = 0; i < count && i < records.size(); ++i) {
+        digest = extendDigest(digest, records[static_cast<std::size_t>(i)]);
+    }
+    return digest;
+}
+
+std::string brokerKey(const BrokerUrl& url) {
+    const std::string exact = url.host + ":" + std::to_string(url.port) + "/" + url.prefix;
+    uint64_t hash = kEmptyDigest;
+    for (const char c : exact) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    char hex[12];
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(hash & 0xffffffffu));
+    return topicLevel(url.host + "_" + std::to_string(url.port) + "_" + url.prefix) + "-" + hex;
+}
+
+std::string positionPath(const std::string& dataFolder, int32_t number, const std::string& key) {
+    return dataFilePath(dataFolder, number) + ".published-" + key;
+}
+
+std::string legacyPositionPath(const std::string& dataFolder, int32_t number) {
     return dataFilePath(dataFolder, number) + ".published";
 }
 
@@ -49,6 +89,12 @@ std::string encodePosition(const PublishedPosition& position) {
     text += "last=" + std::to_string(position.last.timeSeconds) + "," +
             std::to_string(position.last.temperatureTenths) + "," +
             std::to_string(position.last.humidity) + "\n";
+    if (position.hasDigest) {
+        text += "values=" + std::to_string(position.digest) + "\n";
+    }
+    if (!position.lastId.empty()) {
+        text += "last_id=" + position.lastId + "\n";
+    }
     return text;
 }
 
@@ -72,6 +118,10 @@ bool decodePosition(const std::string& text, PublishedPosition& out) {
             hasCount = parseNumber(value, read.acknowledged);
         } else if (key == "last") {
             hasLast = parseFingerprint(value, read.last);
+        } else if (key == "values") {
+            read.hasDigest = parseNumber(value, read.digest);
+        } else if (key == "last_id") {
+            read.lastId = value;
         }
     }
     if (!hasIdentity || !hasCount || !hasLast) {
@@ -101,19 +151,43 @@ uint64_t resumeIndex(const PublishedPosition& position, const std::string& ident
         position.acknowledged > records.size()) {
         return 0;
     }
+    if (position.hasDigest) {
+        return digestOf(records, position.acknowledged) == position.digest ? position.acknowledged
+                                                                           : 0;
+    }
+    // A file of an earlier version: the last record as it was, time included.
     const HistoryRecord& last = records[static_cast<std::size_t>(position.acknowledged - 1)];
     return fingerprintOf(last) == position.last ? position.acknowledged : 0;
 }
 
-PublishedPosition positionAfter(const std::string& identity, const RecordList& records,
-                                uint64_t count) {
-    PublishedPosition position;
-    position.identity = identity;
+PublishedPosition positionAfter(const PublishedPosition& from, const RecordList& records,
+                                uint64_t count, std::string lastId) {
+    PublishedPosition position = from;
+    const bool extends = from.hasDigest && count >= from.acknowledged;
+    uint64_t digest = extends ? from.digest : kEmptyDigest;
+    for (uint64_t i = extends ? from.acknowledged : 0; i < count && i < records.size(); ++i) {
+        digest = extendDigest(digest, records[static_cast<std::size_t>(i)]);
+    }
     position.acknowledged = count;
+    position.hasDigest = true;
+    position.digest = digest;
+    position.lastId = std::move(lastId);
     if (count > 0 && count <= records.size()) {
         position.last = fingerprintOf(records[static_cast<std::size_t>(count - 1)]);
     }
     return position;
+}
+
+PublishedPosition positionAfter(const std::string& identity, const RecordList& records,
+                                uint64_t count) {
+    PublishedPosition start;
+    start.identity = identity;
+    start.hasDigest = true;
+    const std::string lastId =
+        count > 0 && count <= records.size()
+            ? recordId(identity, records[static_cast<std::size_t>(count - 1)])
+            : std::string();
+    return positionAfter(start, records, count, lastId);
 }
 
 } // namespace veldrin::publish

@@ -7,6 +7,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
+
 namespace veldrin::publish {
 namespace {
 
@@ -20,9 +23,9 @@ std::string mainIniPath(const std::string& folder) {
 
 Publisher::Publisher(PublisherSettings settings, BrokerSession& session, Clock& clock,
                      AttachedRecorder attached, LogLine notice, LogLine problem)
-    : settings_(std::move(settings)), topics_(settings_.prefix), session_(session), clock_(clock),
-      attached_(std::move(attached)), notice_(std::move(notice)), problem_(std::move(problem)),
-      window_(settings_.window) {}
+    : settings_(std::move(settings)), topics_(settings_.prefix, settings_.machine),
+      session_(session), clock_(clock), attached_(std::move(attached)), notice_(std::move(notice)),
+      problem_(std::move(problem)), window_(settings_.window), saver_(settings_.saveInBackground) {}
 
 void Publisher::run(const std::atomic<bool>& stop) {
     stop_ = &stop;
@@ -46,13 +49,16 @@ void Publisher::step() {
         fillWindow();
     }
     savePositions(false);
+    if (const std::optional<std::string> problem = saver_.takeProblem()) {
+        problem_(*problem);
+    }
     if (!sessionOpen_) {
         clock_.sleepMs(kIdleMs);
         return;
     }
     std::string error;
     if (failing_ || !session_.pump(kPumpMs, error)) {
-        connectionLost(failing_ ? "a message could not be sent" : error, clock_.steadyMs());
+        connectionLost(failing_ ? session_.publishFailure() : error, clock_.steadyMs());
     }
 }
 
@@ -75,9 +81,15 @@ void Publisher::connected(int code, const std::string& reason) {
     }
     loggedIn_ = true;
     programOnlineSent_ = false;
+    // A broker that lost its retained messages (restarted without persistence) gets them again:
+    // the configurations, the availabilities and the newest record as the state.
     for (auto& [number, recorder] : recorders_) {
-        recorder.discoveryDue = settings_.discovery;
+        recorder.discoveryDue = true;
+        recorder.stateDue = true;
         recorder.availabilitySent.clear();
+    }
+    if (settings_.discovery && !session_.subscribe(hubStatusTopic(settings_.discoveryPrefix))) {
+        failing_ = true;
     }
     pacer_.succeeded();
     notice_("MQTT: publishing to " + settings_.brokerName);
@@ -95,7 +107,11 @@ void Publisher::connectionLost(const std::string& error, int64_t nowMs) {
     for (auto& [number, recorder] : recorders_) {
         recorder.backlog.connectionLost();
     }
-    const std::string why = refusal_.empty() ? error : "the broker refused the login: " + refusal_;
+    std::string why = refusal_.empty() ? error : "the broker refused the login: " + refusal_;
+    // The reason goes on inside a sentence.
+    while (!why.empty() && (why.back() == '.' || why.back() == ' ')) {
+        why.pop_back();
+    }
     // A connection cut short by stopping is no failure to report.
     const bool stopping = stop_ != nullptr && stop_->load();
     if (pacer_.failed(nowMs) && !stopping) {
@@ -113,9 +129,28 @@ Publisher::Recorder& Publisher::recorderFor(int32_t number) {
     Recorder& recorder = recorders_[number];
     recorder.number = number;
     recorder.info.number = number;
-    recorder.discoveryDue = settings_.discovery;
-    recorder.backlog.restore(loadPosition(positionPath(settings_.dataFolder, number)));
+    recorder.discoveryDue = true;
+    PublishedPosition position =
+        loadPosition(positionPath(settings_.dataFolder, number, settings_.positionKey));
+    if (position.identity.empty()) {
+        position = loadPosition(legacyPositionPath(settings_.dataFolder, number));
+        recorder.legacyPosition = !position.identity.empty();
+    }
+    recorder.savedAcknowledged = position.acknowledged;
+    recorder.published = position.acknowledged > 0;
+    recorder.backlog.restore(position);
     return recorder;
+}
+
+// The hub has (re)started and knows nothing of the sensors: everything it needs again.
+void Publisher::received(const std::string& topic, const std::string& payload) {
+    if (topic != hubStatusTopic(settings_.discoveryPrefix) || payload != kOnline) {
+        return;
+    }
+    for (auto& [number, recorder] : recorders_) {
+        recorder.discoveryDue = true;
+        recorder.stateDue = true;
+    }
 }
 
 void Publisher::scan() {
@@ -131,7 +166,7 @@ void Publisher::scan() {
         if (!(identity == recorder.info.identity) || recorder.identity.empty()) {
             recorder.info.identity = identity;
             recorder.identity = identityText(identity);
-            recorder.discoveryDue = settings_.discovery;
+            recorder.discoveryDue = true;
             recorder.availabilitySent.clear();
             recorder.fileSize = -1; // read the history again under the new identity
         }
@@ -162,15 +197,67 @@ void Publisher::readDataFile(Recorder& recorder) {
     const std::string description = utf16ToUtf8(content.settings.description);
     if (size > 0 && (description != recorder.info.description ||
                      content.settings.versionMajor != recorder.info.versionMajor ||
-                     content.settings.versionMinor != recorder.info.versionMinor)) {
+                     content.settings.versionMinor != recorder.info.versionMinor ||
+                     content.settings.interval != recorder.info.intervalMinutes)) {
         recorder.info.description = description;
         recorder.info.versionMajor = content.settings.versionMajor;
         recorder.info.versionMinor = content.settings.versionMinor;
-        recorder.discoveryDue = settings_.discovery;
+        recorder.info.intervalMinutes = content.settings.interval;
+        recorder.discoveryDue = true;
     }
-    if (recorder.backlog.replaceRecords(recorder.identity, std::move(content.records))) {
+    const RecordList& records = content.records;
+    std::optional<HistoryRecord> newest;
+    if (!records.empty()) {
+        newest = records.back();
+    }
+    const uint64_t count = records.size();
+    const bool restarted =
+        recorder.backlog.replaceRecords(recorder.identity, std::move(content.records));
+    if (restarted) {
         recorder.positionDirty = true;
     }
+    const bool newestChanged =
+        count != recorder.recordCount || (newest.has_value() != recorder.newest.has_value()) ||
+        (newest && !(fingerprintOf(*newest) == fingerprintOf(*recorder.newest)));
+    recorder.recordCount = count;
+    recorder.newest = newest;
+    if (newestChanged) {
+        recorder.stateDue = true;
+    }
+    if (count == 0 && recorder.published) {
+        // Cleared: the hub's sensors of this history go, until records come again.
+        recorder.clearDue = true;
+        recorder.published = false;
+    } else if (count > 0 && !recorder.published) {
+        recorder.published = true;
+        recorder.discoveryDue = true;
+    }
+}
+
+void Publisher::sendDiscovery(Recorder& recorder) {
+    for (const Quantity quantity : {Quantity::temperature, Quantity::humidity}) {
+        publishTracked(discoveryTopic(settings_.discoveryPrefix, recorder.info.identity, quantity),
+                       discoveryJson(recorder.info, quantity, topics_), true);
+    }
+}
+
+// An empty retained message removes the retained one: the hub drops the sensor.
+void Publisher::clearDiscovery(Recorder& recorder) {
+    for (const Quantity quantity : {Quantity::temperature, Quantity::humidity}) {
+        publishTracked(discoveryTopic(settings_.discoveryPrefix, recorder.info.identity, quantity),
+                       std::string(), true);
+    }
+}
+
+void Publisher::sendState(Recorder& recorder) {
+    if (!recorder.newest) {
+        publishTracked(topics_.state(recorder.info.identity), std::string(), true);
+        return;
+    }
+    const uint64_t index = recorder.recordCount - 1;
+    const std::string id = recorder.backlog.idFor(index, *recorder.newest);
+    publishTracked(topics_.state(recorder.info.identity),
+                   recordJson(recorder.info, *recorder.newest, id), true);
 }
 
 int Publisher::publishTracked(const std::string& topic, const std::string& payload, bool retain) {
@@ -186,24 +273,60 @@ void Publisher::announce() {
         publishTracked(topics_.programAvailability(), kOnline, true);
         programOnlineSent_ = true;
     }
-    const int32_t attached = attached_ ? attached_() : -1;
+    const std::optional<int32_t> attached = attached_ ? attached_() : std::optional<int32_t>(-1);
     for (auto& [number, recorder] : recorders_) {
-        if (!recorder.valid) {
-            continue;
-        }
-        if (recorder.discoveryDue) {
-            for (const Quantity quantity : {Quantity::temperature, Quantity::humidity}) {
-                publishTracked(discoveryTopic(recorder.info.identity, quantity),
-                               discoveryJson(recorder.info, quantity, topics_), true);
-            }
-            recorder.discoveryDue = false;
-        }
-        const std::string wanted = number == attached ? kOnline : kOffline;
-        if (recorder.availabilitySent != wanted) {
-            publishTracked(topics_.availability(recorder.info.identity), wanted, true);
-            recorder.availabilitySent = wanted;
+        if (recorder.valid && recorder.fileSize >= 0) {
+            announceRecorder(recorder, attached);
         }
     }
+}
+
+void Publisher::announceRecorder(Recorder& recorder, std::optional<int32_t> attached) {
+    if (recorder.clearDue) {
+        clearDiscovery(recorder);
+        sendState(recorder);
+        recorder.clearDue = false;
+        recorder.stateDue = false;
+    }
+    if (recorder.discoveryDue) {
+        // Without discovery, the configurations of earlier runs are cleared.
+        if (!settings_.discovery) {
+            clearDiscovery(recorder);
+        } else if (recorder.published) {
+            sendDiscovery(recorder);
+        }
+        recorder.discoveryDue = false;
+    }
+    if (recorder.stateDue && recorder.newest) {
+        sendState(recorder);
+        recorder.stateDue = false;
+    }
+    // Nothing is said while it is not known whether the recorder is attached: a recorder
+    // attached at start goes straight to online.
+    if (!attached) {
+        return;
+    }
+    const std::string wanted = recorder.number == *attached ? kOnline : kOffline;
+    if (recorder.availabilitySent != wanted) {
+        publishTracked(topics_.availability(recorder.info.identity), wanted, true);
+        recorder.availabilitySent = wanted;
+    }
+}
+
+bool Publisher::rateAllows() {
+    if (settings_.rate <= 0) {
+        return true;
+    }
+    const int64_t now = clock_.steadyMs();
+    const double capacity = static_cast<double>(settings_.rate);
+    if (rateFilledMs_ < 0) {
+        rateTokens_ = capacity;
+    } else {
+        rateTokens_ = std::min(capacity, rateTokens_ + static_cast<double>(now - rateFilledMs_) *
+                                                           capacity / 1000.0);
+    }
+    rateFilledMs_ = now;
+    return rateTokens_ >= 1.0;
 }
 
 // One record of each recorder in turn, so that a long backlog of one does not hold back the
@@ -213,7 +336,8 @@ void Publisher::fillWindow() {
     while (sent && window_.hasRoom() && !failing_) {
         sent = false;
         for (auto& [number, recorder] : recorders_) {
-            if (!window_.hasRoom() || failing_) {
+            if (!window_.hasRoom() || failing_ || !rateAllows()) {
+                sent = false;
                 break;
             }
             if (recorder.valid && recorder.backlog.hasPending()) {
@@ -226,15 +350,14 @@ void Publisher::fillWindow() {
 bool Publisher::sendNext(Recorder& recorder) {
     RecorderBacklog& backlog = recorder.backlog;
     const uint64_t index = backlog.takeNext();
-    const std::string payload = recordJson(recorder.info, backlog.record(index));
+    const HistoryRecord& record = backlog.record(index);
+    const std::string payload = recordJson(recorder.info, record, backlog.idFor(index, record));
     const int messageId = publishTracked(topics_.record(recorder.info.identity), payload, false);
     if (messageId < 0) {
         return false;
     }
+    rateTokens_ -= 1.0;
     window_.add(messageId, InFlightRecord{recorder.number, backlog.generation(), index});
-    if (backlog.isNewest(index)) {
-        publishTracked(topics_.state(recorder.info.identity), payload, true);
-    }
     return true;
 }
 
@@ -253,9 +376,13 @@ void Publisher::acknowledged(int messageId) {
         return;
     }
     recorder.positionDirty = true;
-    if (recorder.backlog.position().acknowledged == recorder.backlog.recordCount()) {
+    const uint64_t acknowledgedNow = recorder.backlog.position().acknowledged;
+    const bool caughtUp = acknowledgedNow == recorder.backlog.recordCount();
+    if (caughtUp || acknowledgedNow >= recorder.savedAcknowledged + kSaveEveryAcknowledgements) {
         // Caught up: kept at once, so that a restart does not send the whole backlog again.
         savePosition(recorder);
+    }
+    if (caughtUp) {
         recorder.backlog.releaseIfCaughtUp();
     }
 }
@@ -274,17 +401,16 @@ void Publisher::savePositions(bool all) {
 }
 
 void Publisher::savePosition(Recorder& recorder) {
-    std::string error;
-    if (!publish::savePosition(positionPath(settings_.dataFolder, recorder.number),
-                               recorder.backlog.position(), error)) {
-        if (error != lastSaveError_) {
-            problem_("MQTT: the published position cannot be kept: " + error);
-            lastSaveError_ = error;
-        }
-        return;
-    }
-    lastSaveError_.clear();
+    const PublishedPosition& position = recorder.backlog.position();
+    // A file of an earlier version is taken over by this broker's; another broker then starts
+    // from the beginning.
+    saver_.save(positionPath(settings_.dataFolder, recorder.number, settings_.positionKey),
+                position,
+                recorder.legacyPosition ? legacyPositionPath(settings_.dataFolder, recorder.number)
+                                        : std::string());
     recorder.positionDirty = false;
+    recorder.savedAcknowledged = position.acknowledged;
+    recorder.legacyPosition = false;
 }
 
 void Publisher::finish() {
@@ -303,6 +429,10 @@ void Publisher::finish() {
         }
     }
     savePositions(true);
+    saver_.flush();
+    if (const std::optional<std::string> problem = saver_.takeProblem()) {
+        problem_(*problem);
+    }
     if (sessionOpen_) {
         session_.close();
     }
@@ -322,6 +452,57 @@ bool Publisher::caughtUp() const {
         }
     }
     return !recorders_.empty();
+}
+
+namespace {
+
+struct ForgetEvents final : SessionEvents {
+    std::optional<int> answer;
+    std::string refusal;
+    std::set<int> unacknowledged;
+    void connected(int code, const std::string& reason) override {
+        answer = code;
+        refusal = reason;
+    }
+    void acknowledged(int messageId) override { unacknowledged.erase(messageId); }
+};
+
+} // namespace
+
+bool clearRetained(BrokerSession& session, const std::vector<std::string>& topics, Clock& clock,
+                   std::string& error) {
+    ForgetEvents events;
+    if (!session.open(events, error)) {
+        return false;
+    }
+    const int64_t deadline = clock.steadyMs() + kForgetBoundMs;
+    const auto pumpUntil = [&](const std::function<bool()>& done) {
+        while (!done() && clock.steadyMs() < deadline) {
+            if (!session.pump(Publisher::kPumpMs, error)) {
+                return false;
+            }
+        }
+        return done();
+    };
+    bool ok = pumpUntil([&] { return events.answer.has_value(); });
+    if (ok && *events.answer != 0) {
+        error = "the broker refused the login: " + events.refusal;
+        ok = false;
+    }
+    for (std::size_t i = 0; ok && i < topics.size(); ++i) {
+        const int messageId = session.publish(topics[i], std::string(), true);
+        if (messageId < 0) {
+            error = session.publishFailure();
+            ok = false;
+        }
+        events.unacknowledged.insert(messageId);
+    }
+    if (ok && !pumpUntil([&] { return events.unacknowledged.empty(); })) {
+        error = error.empty() ? "the broker did not acknowledge in time" : error;
+        ok = false;
+    }
+    session.close();
+    return ok;
 }
 
 } // namespace veldrin::publish

@@ -9,13 +9,16 @@
 #include "publish/broker_session.h"
 #include "publish/broker_url.h"
 #include "publish/messages.h"
+#include "publish/position_saver.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace veldrin::publish {
 
@@ -26,13 +29,22 @@ constexpr std::size_t kDefaultWindow = 64;
 struct PublisherSettings {
     std::string dataFolder;
     std::string prefix = kDefaultPrefix;
-    std::string brokerName; // the URL as the log names it
+    std::string machine = "_"; // this machine's topic level (topicLevel())
+    std::string positionKey;   // brokerKey() of the broker and prefix
+    std::string brokerName;    // the URL as the log names it
+    std::string discoveryPrefix = kDefaultDiscoveryPrefix;
+    // Off: the discovery configurations of every recorder known are cleared instead.
     bool discovery = true;
     std::size_t window = kDefaultWindow;
+    // Records of a backlog per second at most; 0: as fast as the broker takes them.
+    int64_t rate = 0;
+    // The positions are written on a thread of their own; off: at once (tests).
+    bool saveInBackground = true;
 };
 
-// The recorder attached now (-1 for none); asked from the publisher's thread.
-using AttachedRecorder = std::function<int32_t()>;
+// The recorder attached now (-1 for none), or nothing while that is not known yet (the first
+// presence poll, a recorder being identified); asked from the publisher's thread.
+using AttachedRecorder = std::function<std::optional<int32_t>()>;
 using LogLine = std::function<void(const std::string&)>;
 
 class Publisher final : private SessionEvents {
@@ -41,6 +53,9 @@ public:
     static constexpr int64_t kSaveIntervalMs = 1000;
     static constexpr int kPumpMs = 100;
     static constexpr int64_t kFinishBoundMs = 2000;
+    // The position is saved after this many acknowledgements at the latest, so that a crash
+    // sends no more than that again.
+    static constexpr uint64_t kSaveEveryAcknowledgements = 1000;
 
     Publisher(PublisherSettings settings, BrokerSession& session, Clock& clock,
               AttachedRecorder attached, LogLine notice, LogLine problem);
@@ -67,12 +82,21 @@ private:
         int64_t fileSize = -1;
         int64_t fileTimeNs = -1;
         bool positionDirty = false;
+        uint64_t savedAcknowledged = 0;
+        bool legacyPosition = false; // taken from a file of an earlier version
         bool discoveryDue = true;
+        bool clearDue = false; // empty discovery configurations and state to send
+        bool stateDue = false;
+        bool published = false; // has records on the broker (or had, before a clearing)
+        // The newest record of the file, sent as the retained state.
+        std::optional<HistoryRecord> newest;
+        uint64_t recordCount = 0;
         std::string availabilitySent;
     };
 
     void connected(int code, const std::string& reason) override;
     void acknowledged(int messageId) override;
+    void received(const std::string& topic, const std::string& payload) override;
 
     void attemptConnection(int64_t nowMs);
     void connectionLost(const std::string& error, int64_t nowMs);
@@ -80,7 +104,13 @@ private:
     Recorder& recorderFor(int32_t number);
     void readDataFile(Recorder& recorder);
     void announce();
+    void announceRecorder(Recorder& recorder, std::optional<int32_t> attached);
+    void sendDiscovery(Recorder& recorder);
+    void clearDiscovery(Recorder& recorder);
+    void sendState(Recorder& recorder);
+    void noteHistory(Recorder& recorder, const RecordList& records, bool restarted);
     void fillWindow();
+    bool rateAllows();
     bool sendNext(Recorder& recorder);
     int publishTracked(const std::string& topic, const std::string& payload, bool retain);
     void savePositions(bool all);
@@ -103,11 +133,22 @@ private:
     bool failing_ = false; // a publish could not be queued: the session is dropped
     const std::atomic<bool>* stop_ = nullptr; // run()'s, while it runs
     std::string refusal_;
-    std::string lastSaveError_;
+    PositionSaver saver_;
     // Messages of finish() not yet acknowledged.
     std::set<int> finalMessages_;
     int64_t nextScanMs_ = 0;
     int64_t nextSaveMs_ = 0;
+    // The --mqtt-rate bucket: up to one second's records are sent at once, so that a live record
+    // after a quiet spell goes out without waiting.
+    double rateTokens_ = 0;
+    int64_t rateFilledMs_ = -1;
 };
+
+// Removes the retained messages of `topics` from the broker (an empty retained message each) and
+// waits for its acknowledgements, at most kForgetBoundMs; false with the reason when the broker
+// cannot be reached, refuses the login or does not acknowledge in time.
+constexpr int64_t kForgetBoundMs = 10000;
+bool clearRetained(BrokerSession& session, const std::vector<std::string>& topics, Clock& clock,
+                   std::string& error);
 
 } // namespace veldrin::publish

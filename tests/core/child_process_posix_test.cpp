@@ -19,14 +19,16 @@ std::string script(const testing::TempDir& dir, const std::string& name, const s
     return path;
 }
 
-TEST(ChildProcess, RunsWithoutArgumentsWithTheGivenEnvironment) {
+TEST(ChildProcess, RunsWithoutArgumentsWithTheGivenEnvironmentLessTheBrokerSecrets) {
     testing::TempDir dir;
     ::setenv("VELDRIN_STATE", "stale", 1);
+    ::setenv("VELDRIN_MQTT_PASSWORD", "secret", 1);
     const std::string out = dir.file("out");
     const std::string program =
         script(dir, "hook",
-               "echo \"$# $VELDRIN_STATE $VELDRIN_LIMIT ${HOME:+home}\" > " + out +
-                   "\nread line && echo input >> " + out + "\nexit 3\n");
+               "echo \"$# $VELDRIN_STATE $VELDRIN_LIMIT ${HOME:+home} "
+               "${VELDRIN_MQTT_PASSWORD:-none}\" > " +
+                   out + "\nread line && echo input >> " + out + "\nexit 3\n");
     std::string error;
     auto child = systemChildLauncher().start(
         program, {{"VELDRIN_STATE", "begin"}, {"VELDRIN_LIMIT", "a b;$(x)"}}, error);
@@ -35,8 +37,9 @@ TEST(ChildProcess, RunsWithoutArgumentsWithTheGivenEnvironment) {
     EXPECT_FALSE(end.signalled);
     EXPECT_EQ(end.code, 3);
     EXPECT_EQ(describeChildEnd(end), "exited with status 3");
-    EXPECT_EQ(testing::readFile(out), "0 begin a b;$(x) home\n");
+    EXPECT_EQ(testing::readFile(out), "0 begin a b;$(x) home none\n");
     ::unsetenv("VELDRIN_STATE");
+    ::unsetenv("VELDRIN_MQTT_PASSWORD");
 }
 
 TEST(ChildProcess, AHangingProgramIsStoppedAndOneThatCannotRunIsSaid) {

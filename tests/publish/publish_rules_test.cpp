@@ -98,28 +98,44 @@ TEST(RecordJson, TimeCarriesTheOffsetOfItsOwnSeasonAndTextsAreEscaped) {
     }
 }
 
-TEST(DiscoveryJson, NamesTheStateTopicBothAvailabilitiesAndTheDevice) {
+TEST(DiscoveryJson, NamesTheStateTopicThisMachinesAvailabilityAndTheDevice) {
     RecorderInfo info;
     info.number = 4;
     info.identity = RecorderIdentity{6, 2, 3};
     info.versionMajor = 1;
     info.versionMinor = 7;
-    const Topics topics("home/v");
-    EXPECT_EQ(discoveryTopic(info.identity, Quantity::humidity),
-              "homeassistant/sensor/veldrin_6_2_3_humidity/config");
-    const std::string unnamed = discoveryJson(info, Quantity::temperature, topics);
-    for (const char* part :
-         {R"("unique_id":"veldrin_6_2_3_temperature")", R"("name":"Recorder 4 temperature")",
+    info.intervalMinutes = 10;
+    const Topics topics("home/v", topicLevel("cellar pc/2"));
+    EXPECT_EQ(discoveryTopic("ha", info.identity, Quantity::humidity),
+              "ha/sensor/veldrin_6_2_3_humidity/config");
+    struct Case {
+        Quantity quantity;
+        const char* description;
+        std::vector<std::string> parts;
+    };
+    const Case cases[] = {
+        {Quantity::temperature,
+         "",
+         {R"("unique_id":"veldrin_6_2_3_temperature")", R"("name":"Temperature")",
           R"("device_class":"temperature")", R"("state_class":"measurement")",
           R"("state_topic":"home/v/6,2,3/state")", R"("{{ value_json.temperature_c }}")",
-          R"({"topic":"home/v/availability"},{"topic":"home/v/6,2,3/availability"})",
-          R"("identifiers":["veldrin_6_2_3"])", R"("sw_version":"1.7")"}) {
-        EXPECT_NE(unnamed.find(part), std::string::npos) << part << " in " << unnamed;
+          R"({"topic":"home/v/bridge/cellar_pc_2/availability"},)"
+          R"({"topic":"home/v/6,2,3/availability"})",
+          R"("identifiers":["veldrin_6_2_3"])", R"("sw_version":"1.7")",
+          R"("suggested_display_precision":1)", R"("expire_after":1815)",
+          R"("origin":{"name":"Veldrin","sw_version":")", R"("name":"Recorder 4")"}},
+        {Quantity::humidity,
+         "Attic",
+         {R"("name":"Humidity")", R"("unit_of_measurement":"%")",
+          R"("suggested_display_precision":0)", R"("name":"Attic")"}},
+    };
+    for (const Case& c : cases) {
+        info.description = c.description;
+        const std::string json = discoveryJson(info, c.quantity, topics);
+        for (const std::string& part : c.parts) {
+            EXPECT_NE(json.find(part), std::string::npos) << part << " in " << json;
+        }
     }
-    info.description = "Attic";
-    const std::string named = discoveryJson(info, Quantity::humidity, topics);
-    EXPECT_NE(named.find(R"("name":"Attic humidity")"), std::string::npos) << named;
-    EXPECT_NE(named.find(R"("unit_of_measurement":"%")"), std::string::npos) << named;
 }
 
 RecordList history(int count, int firstMinute = 0) {
@@ -143,14 +159,26 @@ TEST(PublishedPosition, ResumesOnlyWhereTheSameHistoryStillHoldsTheLastAcknowled
         RecordList records;
         uint64_t expected;
     };
+    RecordList replaced = history(12);
+    replaced[3].humidity = 99;
     const Case cases[] = {
-        {"grown", "6,2,3", history(12), 7},        {"another recorder", "6,3,2", history(12), 0},
-        {"cleared", "6,2,3", RecordList{}, 0},     {"shorter", "6,2,3", history(6), 0},
-        {"replaced", "6,2,3", history(12, 30), 0},
+        {"grown", "6,2,3", history(12), 7},
+        {"re-timed by a clock step back", "6,2,3", history(12, -120), 7},
+        {"another recorder", "6,3,2", history(12), 0},
+        {"cleared", "6,2,3", RecordList{}, 0},
+        {"shorter", "6,2,3", history(6), 0},
+        {"replaced", "6,2,3", replaced, 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(resumeIndex(decoded, c.identity, c.records), c.expected) << c.what;
     }
+    // A file of the earlier version, without the digest: recognised by its last record's time.
+    PublishedPosition legacy;
+    ASSERT_TRUE(decodePosition("identity=6,2,3\nacknowledged=7\nlast=" +
+                                   std::to_string(kept[6].time().linearSeconds()) + ",206,46\n",
+                               legacy));
+    EXPECT_EQ(resumeIndex(legacy, "6,2,3", history(12)), 7u);
+    EXPECT_EQ(resumeIndex(legacy, "6,2,3", history(12, 30)), 0u);
     for (const char* damaged : {"", "identity=6,2,3\nacknowledged=x\nlast=1,2,3\n",
                                 "identity=6,2,3\nacknowledged=4\n", "garbage"}) {
         EXPECT_FALSE(decodePosition(damaged, decoded)) << damaged;
@@ -179,6 +207,26 @@ TEST(RecorderBacklog, ThePositionMovesOnlyOverAnUnbrokenRunOfAcknowledgements) {
     EXPECT_FALSE(backlog.acknowledge(generation, 2));              // late, of the old one
     EXPECT_EQ(backlog.position().acknowledged, 0u);
     EXPECT_EQ(backlog.takeNext(), 0u);
+}
+
+// Records 8 and 9 were in flight, 0 to 7 acknowledged, when the clock stepped back two hours:
+// the store gave every record a new time, and record 10 came.
+TEST(RecorderBacklog, ARecordKeepsTheIdOfItsFirstSendingWhenTheHistoryIsRetimed) {
+    RecorderBacklog backlog;
+    backlog.replaceRecords("6,2,3", history(10));
+    for (uint64_t i = 0; i < 10; ++i) {
+        backlog.idFor(backlog.takeNext(), backlog.record(i)); // sent
+    }
+    for (uint64_t i = 0; i < 8; ++i) {
+        backlog.acknowledge(backlog.generation(), i);
+    }
+    EXPECT_FALSE(backlog.replaceRecords("6,2,3", history(11, -120)));
+    backlog.connectionLost();
+    const char* const expected[] = {"6,2,3@2026-03-01T00:07:00", "6,2,3@2026-03-01T00:08:00",
+                                    "6,2,3@2026-03-01T00:09:00", "6,2,3@2026-02-28T22:10:00"};
+    for (uint64_t index = 7; index < 11; ++index) {
+        EXPECT_EQ(backlog.idFor(index, backlog.record(index)), expected[index - 7]) << index;
+    }
 }
 
 TEST(RecorderBacklog, CaughtUpDropsTheCopyAndTheNextReadContinues) {
