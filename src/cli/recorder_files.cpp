@@ -6,13 +6,17 @@
 
 namespace veldrin::cli {
 
-int32_t registeredCount(const Folders& folders) {
+RegistryCount readRegistry(const Folders& folders) {
     const RegistryCount registry =
         veldrin::registeredCount(IniSnapshot::load(mainIniPath(folders)));
-    if (!registry.damage.empty()) {
+    if (registry.damaged()) {
         printError(registry.damage);
     }
-    return registry.count;
+    return registry;
+}
+
+int32_t registeredCount(const Folders& folders) {
+    return readRegistry(folders).count;
 }
 
 bool isRegistered(const Folders& folders, long number) {

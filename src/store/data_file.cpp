@@ -378,16 +378,14 @@ bool CVeldrinDoc::readAndDecode(const std::string& path, DataFileContent& conten
         }
         return false;
     };
-    FdGuard file{openForReading(path)};
+    FileStatus st;
+    std::string why;
+    FdGuard file{openRegularFile(path, st, why)};
     if (file.fd < 0) {
         if (errno == ENOENT) {
             return fail(OpenFailure::notFound, path + " was not found.");
         }
-        return fail(OpenFailure::unreadable, "Cannot open " + path + ": " + std::strerror(errno));
-    }
-    FileStatus st;
-    if (!openFileStatus(file.fd, st) || st.kind != FileKind::regular) {
-        return fail(OpenFailure::unreadable, "Cannot read " + path + ": not a regular file.");
+        return fail(OpenFailure::unreadable, why);
     }
     if (st.size == 0) {
         return fail(OpenFailure::empty, kUnexpectedFormat);
@@ -417,10 +415,10 @@ int CVeldrinDoc::open(const std::string& path) {
 int CVeldrinDoc::peekSettings(const std::string& path, RecorderSettings& out) {
     error_.clear();
     lastOpenFailure_ = OpenFailure::none;
-    FdGuard file{openForReading(path)};
     FileStatus st;
-    if (file.fd < 0 || !openFileStatus(file.fd, st) || st.kind != FileKind::regular ||
-        st.size == 0) {
+    std::string why;
+    FdGuard file{openRegularFile(path, st, why)};
+    if (file.fd < 0 || st.size == 0) {
         // The full read reports the cause in the same words as an open.
         DataFileContent content;
         content.settings = out;
