@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 
 #include "cli/exit_status.h"
+#include "core/shown_text.h"
 #include "store/alarm_limits_store.h"
 
 #if VELDRIN_HAVE_MQTT
@@ -55,7 +56,7 @@ bool parseWhole(const std::string& text, long& out) {
 }
 
 std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
+    return shownValue(text);
 }
 
 bool invalid(std::string& error, const std::string& what) {

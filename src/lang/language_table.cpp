@@ -17,6 +17,8 @@ namespace {
 
 constexpr char16_t kLineFeed = u'\n';
 constexpr std::size_t kReadChunk = 64 * 1024;
+// A language file holds a few hundred short lines; anything far larger is not one.
+constexpr uint64_t kMaxLanguageFileBytes = 1024 * 1024;
 
 bool isTrailingSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
@@ -113,6 +115,12 @@ bool readLanguageFile(const std::string& path, LanguageStrings& out, std::string
     if (fd < 0) {
         error = errno == EINVAL ? "Cannot read language file \"" + path + "\": not a regular file."
                                 : describeFileError("Cannot open", path, errno);
+        return false;
+    }
+    if (status.size > kMaxLanguageFileBytes) {
+        error = "Cannot read language file \"" + path + "\": it holds " +
+                std::to_string(status.size) + " bytes, more than a language file can.";
+        ::close(fd);
         return false;
     }
     LanguageFileParser parser(out);

@@ -151,9 +151,9 @@ void Publisher::readDataFile(Recorder& recorder) {
     }
     DataFileContent content;
     if (size > 0) {
-        std::string bytes;
+        OpenFailure failure = OpenFailure::none;
         std::string error;
-        if (!readWholeFile(path, bytes, error) || !decodeDataFile(bytes, content, error)) {
+        if (!veldrin::readDataFile(path, content, failure, error)) {
             return; // a damaged file is the store's to deal with; tried again at the next scan
         }
     }
@@ -277,13 +277,14 @@ void Publisher::savePosition(Recorder& recorder) {
     std::string error;
     if (!publish::savePosition(positionPath(settings_.dataFolder, recorder.number),
                                recorder.backlog.position(), error)) {
-        if (error != lastSaveError_) {
+        // Said once per recorder until its position is kept again: saves are tried every second.
+        if (!recorder.positionProblemSaid) {
             problem_("MQTT: the published position cannot be kept: " + error);
-            lastSaveError_ = error;
+            recorder.positionProblemSaid = true;
         }
         return;
     }
-    lastSaveError_.clear();
+    recorder.positionProblemSaid = false;
     recorder.positionDirty = false;
 }
 

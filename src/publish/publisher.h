@@ -67,6 +67,7 @@ private:
         int64_t fileSize = -1;
         int64_t fileTimeNs = -1;
         bool positionDirty = false;
+        bool positionProblemSaid = false; // since its last successful save
         bool discoveryDue = true;
         std::string availabilitySent;
     };
@@ -103,7 +104,6 @@ private:
     bool failing_ = false; // a publish could not be queued: the session is dropped
     const std::atomic<bool>* stop_ = nullptr; // run()'s, while it runs
     std::string refusal_;
-    std::string lastSaveError_;
     // Messages of finish() not yet acknowledged.
     std::set<int> finalMessages_;
     int64_t nextScanMs_ = 0;

@@ -365,17 +365,11 @@ bool decodeDataFile(std::string_view bytes, DataFileContent& out, std::string& m
 
 CVeldrinDoc::CVeldrinDoc(Clock& clock) : clock_(clock) {}
 
-bool CVeldrinDoc::readAndDecode(const std::string& path, DataFileContent& content) {
-    error_.clear();
-    lastOpenFailure_ = OpenFailure::none;
-    auto fail = [&](OpenFailure why, std::string message) {
-        lastOpenFailure_ = why;
-        error_ = std::move(message);
-        if (why == OpenFailure::malformed || why == OpenFailure::unreadable) {
-            damaged_.insert(path);
-        } else {
-            damaged_.erase(path);
-        }
+bool readDataFile(const std::string& path, DataFileContent& out, OpenFailure& failure,
+                  std::string& message) {
+    auto fail = [&](OpenFailure why, std::string text) {
+        failure = why;
+        message = std::move(text);
         return false;
     };
     FileStatus st;
@@ -391,8 +385,24 @@ bool CVeldrinDoc::readAndDecode(const std::string& path, DataFileContent& conten
         return fail(OpenFailure::empty, kUnexpectedFormat);
     }
     FileSource in(file.fd, st.size);
-    if (decodeAll(in, content) != Decode::ok) {
+    if (decodeAll(in, out) != Decode::ok) {
         return fail(OpenFailure::malformed, kUnexpectedFormat);
+    }
+    failure = OpenFailure::none;
+    return true;
+}
+
+bool CVeldrinDoc::readAndDecode(const std::string& path, DataFileContent& content) {
+    error_.clear();
+    lastOpenFailure_ = OpenFailure::none;
+    if (!readDataFile(path, content, lastOpenFailure_, error_)) {
+        if (lastOpenFailure_ == OpenFailure::malformed ||
+            lastOpenFailure_ == OpenFailure::unreadable) {
+            damaged_.insert(path);
+        } else {
+            damaged_.erase(path);
+        }
+        return false;
     }
     damaged_.erase(path);
     return true;

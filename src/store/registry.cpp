@@ -180,16 +180,22 @@ RegistryCount registeredCount(const IniSnapshot& ini) {
     }
     const std::optional<std::string> maxIdText = ini.value(kRegistrySection, kMaxIdKey);
     out.stored = ini.readInt(kRegistrySection, kMaxIdKey, 0);
-    int32_t highest = -1;
+    int32_t highest = -1;     // of every entry
+    int32_t highestHeld = -1; // of the entries that hold something (an emptied one holds nobody)
     for (const std::string& key : ini.keys(kRegistrySection)) {
-        highest = std::max(highest, entryNumber(key));
+        const int32_t number = entryNumber(key);
+        highest = std::max(highest, number);
+        if (number > highestHeld && !ini.value(kRegistrySection, key).value_or("").empty()) {
+            highestHeld = number;
+        }
     }
-    const int64_t present = int64_t{highest} + 1;
-    if (highest >= 0 && out.stored < present) {
-        out.count = static_cast<int32_t>(std::min(present, int64_t{kMaxRegisteredRecorders}));
-        out.damage = belowText(maxIdText, out.stored, highest, out.count);
+    if (highestHeld >= 0 && out.stored <= highestHeld) {
+        out.count = static_cast<int32_t>(
+            std::min(int64_t{highestHeld} + 1, int64_t{kMaxRegisteredRecorders}));
+        out.damage = belowText(maxIdText, out.stored, highestHeld, out.count);
         return out;
     }
+    const int64_t present = int64_t{highest} + 1;
     if (out.stored <= 0) {
         return out;
     }

@@ -135,6 +135,7 @@ TEST(RegistryCountTest, MaxIdDisagreeingWithTheEntriesIsDamage) {
         {"MaxID=3\nID0000000=1,1,1\nID0000001=\nID0000002=4,2,2", 3, nullptr},
         {"MaxID=4\nID0000000=1,1,1\nid0000003=1,1,1", 4, nullptr}, // a hole, any letter case
         {"MaxID=-3", 0, nullptr},
+        {"MaxID=1\nID0000000=1,1,1\nID0000001=", 1, nullptr}, // an emptied entry holds nobody
         {"MaxID=12000000\nID0000000=1,1,1\nID0000001=4,2,2", 2, "end at ID0000001"},
         {"MaxID=2\nID3=1\nID00000001=1\nIDX=1\nID=0", 0, "holds no recorder entry"},
         {"MaxID=2147483647\nID0010000=1,1,1", kMaxRegisteredRecorders, "no more than 10000"},

@@ -582,7 +582,10 @@ TEST_F(CliEndToEnd, LimitsAreStoredAndStatsGiveTheWindowsFiguresAndEvents) {
 
     // A hand-damaged limit is said once and switched off; the window takes whole minutes.
     std::string damaged = before;
-    testing::writeFile(ini, damaged.replace(damaged.find("TempLow="), 8, "TempLow=abc"));
+    const std::string section = "[Alarm Limits 0]\n";
+    ASSERT_NE(damaged.find(section), std::string::npos) << damaged;
+    testing::writeFile(ini,
+                       damaged.insert(damaged.find(section) + section.size(), "TempLow=abc\n"));
     const std::string minute = secondText(records[10].time()).substr(0, 16);
     const ProgramRun text = cli({"stats", "--recorder", "0", "--from", minute, "--to", minute});
     ASSERT_EQ(text.status, 0) << text.err;
