@@ -144,21 +144,5 @@ TEST(RegistryCountTest, MaxIdDisagreeingWithTheEntriesIsDamage) {
     }
 }
 
-TEST_F(RegistryTest, DamagedRegistryRegistersNobodyAndIsLeftAsItIs) {
-    const RecorderIdentity known = registerNewRecorder(ini, 1'765'000'000).identity;
-    for (const int32_t maxId : {12000000, 0, -1}) {
-        ini.writeInt(kRegistrySection, "MaxID", maxId);
-        const std::string before = testing::readFile(ini.path());
-        const RegistryOutcome added = registerNewRecorder(ini, 1'765'000'100);
-        EXPECT_EQ(added.number, -1);
-        EXPECT_NE(added.error.find("main.ini is damaged"), std::string::npos) << added.error;
-        EXPECT_EQ(recognizeRecorder(ini, identity(9, 9)).number, -1);
-        const RegistryOutcome again = recognizeRecorder(ini, known);
-        EXPECT_EQ(again.number, 0);
-        EXPECT_FALSE(again.isNew);
-        EXPECT_EQ(testing::readFile(ini.path()), before) << maxId;
-    }
-}
-
 } // namespace
 } // namespace veldrin
