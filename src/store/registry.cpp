@@ -228,17 +228,14 @@ RegistryOutcome recognizeRecorder(IniFile& ini, const RecorderIdentity& identity
     RegistryOutcome outcome;
     outcome.identity = identity;
     int32_t i = 0;
-    int32_t emptied = -1;
     for (; i < count; ++i) {
         const std::string key = registryKey(i);
         if (sameIdentity(snapshot, key, identity)) {
             break;
         }
-        if (emptied < 0 && snapshot.readString(kRegistrySection, key, "", kEntryLength).empty()) {
-            emptied = i; // taken over unless the identity is found further on
-            if (!registry.damaged()) {
-                break;
-            }
+        if (!registry.damaged() &&
+            snapshot.readString(kRegistrySection, key, "", kEntryLength).empty()) {
+            break; // an emptied entry is taken over
         }
     }
     if (registry.damaged()) {
