@@ -2,6 +2,8 @@
 // peek, the re-encoding, what is done with a loaded history (list rows, CSV, the command-line time
 // text) and a download appended onto it, which may re-time the whole stored history.
 
+#include "analysis/statistics.h"
+#include "cli/alarm_text.h"
 #include "cli/cli_context.h"
 #include "core/atomic_file.h"
 #include "core/clock.h"
@@ -12,7 +14,9 @@
 #include "store/data_store.h"
 #include "store/ini_file.h"
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -73,6 +77,25 @@ void showEverywhere(const DataFileContent& content) {
         FUZZ_REQUIRE(!cli::timeText(r.time()).empty());
         FUZZ_REQUIRE(!cli::timeText(r.downloadTime()).empty());
     }
+    // The statistics and their texts, with limits taken from the damaged values themselves, so
+    // that huge or odd numbers reach every conversion.
+    AlarmLimits limits;
+    if (!content.records.empty()) {
+        const double high = content.records.front().temperature;
+        const double low = content.records.back().temperature;
+        if (std::isfinite(high) && std::isfinite(low) && low <= high) {
+            limits.tempHigh = high; // as main.ini may hold them: finite, not crossed
+            limits.tempLow = low;
+        }
+        limits.humHigh = content.records.front().humidity;
+        limits.delayMinutes = std::max(0, content.records.back().interval);
+    }
+    const bool fahrenheit = content.settings.tempUnit != 0;
+    const WindowStatistics stats =
+        computeStatistics(content.records, first, last, fahrenheit, limits);
+    FUZZ_REQUIRE(!cli::statisticsJson(0, stats, limits).empty());
+    FUZZ_REQUIRE(!cli::statisticsLines(0, stats, limits).empty());
+    FUZZ_REQUIRE(!cli::limitLines(limits, fahrenheit).empty());
 }
 
 void readFromFile(const std::string& bytes, const DataFileContent* decoded) {

@@ -72,7 +72,10 @@ void checkRegistry(const std::string& path, uint32_t seed) {
     const IniSnapshot before = ini.snapshot();
     const RegistryCount count = registeredCount(before);
     FUZZ_REQUIRE(count.count >= 0 && count.count <= kMaxRegisteredRecorders);
-    FUZZ_REQUIRE(count.damage.empty() == (count.count == std::max(count.stored, 0)));
+    FUZZ_REQUIRE(!count.damage.empty() || count.count == std::max(count.stored, 0));
+    std::string bytesBefore;
+    std::string error;
+    const bool readBefore = readWholeFile(path, bytesBefore, error);
     for (int32_t n = 0; n < count.count; ++n) {
         RecorderIdentity id;
         registeredIdentity(before, n, id);
@@ -82,6 +85,16 @@ void checkRegistry(const std::string& path, uint32_t seed) {
     id.low = static_cast<uint16_t>(seed | 1);
     id.product = static_cast<uint32_t>(uint32_t{id.high} * id.low);
     const RegistryOutcome first = recognizeRecorder(ini, id);
+    if (count.damaged()) {
+        // A damaged registry is never written; a recorder is found only under its own entry.
+        std::string bytesAfter;
+        FUZZ_REQUIRE(!readBefore ||
+                     (readWholeFile(path, bytesAfter, error) && bytesAfter == bytesBefore));
+        RecorderIdentity at;
+        FUZZ_REQUIRE(first.number < 0 ||
+                     (registeredIdentity(before, first.number, at) && at == id && !first.isNew));
+        return;
+    }
     if (!first.error.empty()) {
         return;
     }

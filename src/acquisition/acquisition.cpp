@@ -135,8 +135,25 @@ void Acquisition::refillRecorders() {
     listener_->recordersChanged(readMaxId(store_.ini()), link_.currentRecorder.load());
 }
 
+// A damaged registry registers nobody: the recorder gets no number, no identity is written into
+// it and no file is touched; the store says why.
+bool Acquisition::refused(const RegistryOutcome& outcome) {
+    if (outcome.number >= 0) {
+        return false;
+    }
+    setCurrentRecorder(-1);
+    store_.refuseRecorder(outcome.error);
+    refillRecorders();
+    listener_->repaint(true);
+    return true;
+}
+
 void Acquisition::registerUnknownRecorder() {
-    const RegistryOutcome outcome = registerNewRecorder(store_.ini(), clock_.unixSeconds());
+    const RegistryOutcome outcome =
+        registerNewRecorder(store_.ini(), clock_.unixSeconds(), issuedIdentities_);
+    if (refused(outcome)) {
+        return;
+    }
     setCurrentRecorder(outcome.number);
     shared_.setConnectedIdentity(outcome.identity);
     // The worker pauses until registration is done, so the recorder is free for these writes.
@@ -152,6 +169,9 @@ void Acquisition::registerUnknownRecorder() {
 void Acquisition::recogniseKnownRecorder() {
     const int32_t previous = link_.currentRecorder.load();
     const RegistryOutcome outcome = recognizeRecorder(store_.ini(), shared_.connectedIdentity());
+    if (refused(outcome)) {
+        return;
+    }
     setCurrentRecorder(outcome.number);
     refillRecorders();
     store_.adoptRecognisedRecorder(outcome.number, previous, outcome.isNew);

@@ -13,6 +13,7 @@
 #include "core/clock.h"
 #include "device/logger_link.h"
 #include "store/data_store.h"
+#include "store/registry.h"
 
 #include <memory>
 #include <string>
@@ -108,6 +109,7 @@ private:
     void afterConfigurationWrite();
     void registerUnknownRecorder();
     void recogniseKnownRecorder();
+    bool refused(const RegistryOutcome& outcome);
     void refillRecorders();
 
     LoggerLink& link_;
@@ -122,6 +124,8 @@ private:
     bool clockSetDone_ = false;
     bool holdAfterConnect_ = false;
     bool periodicHeld_ = false;
+    // Identities made by this program: two recorders registered within one second still differ.
+    IssuedIdentities issuedIdentities_;
 };
 
 } // namespace veldrin

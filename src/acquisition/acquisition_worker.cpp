@@ -91,7 +91,9 @@ void AcquisitionWorker::connect() {
     } else {
         context_.link.currentRecorder.store(maxId);
         store.setCurrentRecorder(maxId);
-        writeMaxId(store.ini(), maxId);
+        if (!registeredCount(store.ini().snapshot()).damaged()) {
+            writeMaxId(store.ini(), maxId); // a damaged registry is left as the user finds it
+        }
         const uint64_t ticket = context_.shared.expectRegistration();
         report(status::unknownRecorder);
         registered = pauseAfterIdentity(ticket);

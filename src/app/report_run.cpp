@@ -35,19 +35,17 @@ void chooseLanguage(const AppOptions& options, const IniSnapshot& ini) {
 }
 
 bool readRecords(const std::string& path, DataFileContent& content, std::string& error) {
-    std::string bytes;
-    if (!readWholeFile(path, bytes, error)) {
-        error = error.empty() ? "cannot read " + path : error;
-        return false;
+    OpenFailure failure = OpenFailure::none;
+    if (readDataFile(path, content, failure, error)) {
+        return true;
     }
-    if (bytes.empty()) {
+    if (failure == OpenFailure::empty) {
         return true; // registered, nothing downloaded yet: an empty report
     }
-    if (!decodeDataFile(bytes, content, error)) {
+    if (failure == OpenFailure::malformed) {
         error = path + ": " + error;
-        return false;
     }
-    return true;
+    return false;
 }
 
 // Without --from or --to the period is the recorder's whole history.

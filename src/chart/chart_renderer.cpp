@@ -772,9 +772,16 @@ void ChartRenderer::drawRuns(QPainter& painter, Curve curve, int first, int last
                    ? QRect(x + r.x(), px.low + r.y(), r.width(), r.height() + px.high - px.low)
                    : QRect();
     };
+    // A segment wider than the two verticals, or taller than the plot, cannot be or need not be
+    // found covered: it is stroked, which paints the same pixels, and no shape as large as the
+    // segment is ever made (a damaged record time or value gives segments millions of pixels
+    // long, clamped to kPixelLimit).
+    const int widestCovered = 2 * shape.relative.width();
+    const int tallestLearnt = std::abs(plot_.y1 - plot_.y0) + 2 * shape.relative.height();
     // Whether the segment between two runs lies wholly on their verticals.
     auto covered = [&](int ja, QPoint a, QPoint b) {
-        if (!shape.usable) {
+        if (!shape.usable || std::abs(b.x() - a.x()) > widestCovered ||
+            std::abs(b.y() - a.y()) > tallestLearnt) {
             return false;
         }
         const SegmentShape& segment = segmentShape(b.x() - a.x(), b.y() - a.y());

@@ -12,7 +12,8 @@ ChainLoop::ChainLoop(Acquisition& acquisition, ReportQueue& reports, Clock& cloc
     : acquisition_(acquisition), reports_(reports), clock_(clock), nextTickMs_(now() + kTickMs),
       endedWorkersAtStart_(acquisition.shared().endedWorkers.load()),
       failedDownloadsAtStart_(acquisition.shared().failedDownloads.load()),
-      failedWritesAtStart_(acquisition.store().failedWrites()) {}
+      failedWritesAtStart_(acquisition.store().failedWrites()),
+      movedAsideAtStart_(acquisition.store().filesMovedAside()) {}
 
 void ChainLoop::handle(const LoggerReport& report) {
     acquisition_.HandleLoggerStatus(report.number, report.code);
@@ -110,10 +111,17 @@ bool ChainLoop::savesFailed() const {
     return acquisition_.store().failedWrites() != failedWritesAtStart_;
 }
 
+bool ChainLoop::filesMovedAside() const {
+    return acquisition_.store().filesMovedAside() != movedAsideAtStart_;
+}
+
 ChainOutcome ChainLoop::outcome() const {
     const SharedState& shared = acquisition_.shared();
     if (savesFailed()) {
         return ChainOutcome::saveFailed;
+    }
+    if (filesMovedAside()) {
+        return ChainOutcome::movedAside;
     }
     if (shared.endedWorkers.load() != endedWorkersAtStart_) {
         return ChainOutcome::recorderLost;
@@ -141,6 +149,8 @@ std::string describeOutcome(ChainOutcome outcome) {
                "but may lack the newest records";
     case ChainOutcome::saveFailed:
         return saveFailureText();
+    case ChainOutcome::movedAside:
+        return movedAsideText();
     }
     return {};
 }
@@ -150,12 +160,19 @@ std::string saveFailureText() {
            "not all on disk";
 }
 
+std::string movedAsideText() {
+    return "a data file that could not be used was moved aside (see above); the history it held "
+           "is no longer where it was";
+}
+
 int exitStatusOf(ChainOutcome outcome) {
     if (outcome == ChainOutcome::idle) {
         return kExitOk;
     }
     printError(describeOutcome(outcome));
-    return outcome == ChainOutcome::saveFailed ? kExitInvalid : kExitIncomplete;
+    return outcome == ChainOutcome::saveFailed || outcome == ChainOutcome::movedAside
+               ? kExitInvalid
+               : kExitIncomplete;
 }
 
 } // namespace veldrin::cli

@@ -27,6 +27,7 @@ enum class ChainOutcome {
     downloadFailed, // a download ended part-way
     timedOut,       // the chain did not end within its bound
     saveFailed,     // a data file could not be written (a full disk, a read-only folder)
+    movedAside,     // a data file that could not be used was moved aside (said above)
 };
 
 class ChainLoop {
@@ -51,6 +52,7 @@ public:
     // recorder gave.
     ChainOutcome outcome() const;
     bool savesFailed() const;
+    bool filesMovedAside() const;
 
 private:
     void handleReportsUntil(int64_t untilMs, const std::function<bool()>& done);
@@ -67,13 +69,15 @@ private:
     int endedWorkersAtStart_;
     int failedDownloadsAtStart_;
     int failedWritesAtStart_;
+    int movedAsideAtStart_;
     std::function<void()> tickObserver_;
 };
 
 std::string describeOutcome(ChainOutcome outcome);
 std::string saveFailureText();
+std::string movedAsideText();
 // 0 for a chain that ended idle; otherwise what happened goes to standard error, and 2 for a
-// failed save, 4 for the rest.
+// failed save or a file moved aside, 4 for the rest.
 int exitStatusOf(ChainOutcome outcome);
 
 } // namespace veldrin::cli

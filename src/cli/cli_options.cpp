@@ -2,6 +2,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/stop_request.h"
+#include "core/shown_text.h"
 #include "device/backend_registry.h"
 #include "device/socket_check.h"
 #include "store/alarm_limits_store.h"
@@ -74,7 +75,7 @@ bool parseWhole(const std::string& text, long& out) {
 }
 
 std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
+    return shownValue(text);
 }
 
 bool invalid(std::string& error, const std::string& what) {

@@ -25,6 +25,21 @@ AlarmLimits changed(AlarmLimits limits, const LimitsRequest& request) {
     return limits;
 }
 
+// The keys the command line names; the others are not written at all.
+AlarmLimitKeys keysOf(const LimitsRequest& request) {
+    AlarmLimitKeys keys;
+    for (const LimitKind kind : request.off) {
+        keys.limits[static_cast<std::size_t>(kind)] = true;
+    }
+    for (const LimitKind kind : kLimitKinds) {
+        if (request.values[static_cast<std::size_t>(kind)]) {
+            keys.limits[static_cast<std::size_t>(kind)] = true;
+        }
+    }
+    keys.delay = request.delayMinutes.has_value();
+    return keys;
+}
+
 } // namespace
 
 // The stored limits that cannot be used are said on standard error, as they are switched off.
@@ -54,11 +69,13 @@ int runLimits(const CliRequest& request, const Folders& folders) {
                          request.limits);
         IniFile ini(mainIniPath(folders));
         std::string error;
-        if (!writeAlarmLimits(ini, recorder, limits, error)) {
+        if (!writeAlarmLimits(ini, recorder, limits, keysOf(request.limits), error)) {
             printError("the limits of recorder " + std::to_string(number) +
                        " were not changed: " + error);
             return kExitInvalid;
         }
+        // What every reader takes from main.ini now: the keys not written count as they stand.
+        limits = readAlarmLimits(ini.snapshot(), recorder).limits;
     }
     for (const std::string& line : limitLines(limits, request.limits.fahrenheit)) {
         printLine(line);

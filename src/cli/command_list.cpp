@@ -39,14 +39,20 @@ std::string historyText(const RecordList& records) {
 
 } // namespace
 
+// A damaged main.ini is said and the recorders whose entries are there are still listed, but the
+// run fails: a script must not take the list for the whole registry.
 int runList(const CliRequest&, const Folders& folders) {
-    const int32_t count = registeredCount(folders);
+    const RegistryCount counted = readRegistry(folders);
+    const int32_t count = counted.count;
+    const int damaged = counted.damaged() ? kExitInvalid : kExitOk;
     if (count <= 0) {
-        printError("no recorder is registered in " + mainIniPath(folders));
-        return kExitOk;
+        if (!counted.damaged()) {
+            printError("no recorder is registered in " + mainIniPath(folders));
+        }
+        return damaged;
     }
     const IniSnapshot registry = IniSnapshot::load(mainIniPath(folders));
-    int status = kExitOk;
+    int status = damaged;
     for (int32_t n = 0; n < count; ++n) {
         std::string line =
             "recorder " + std::to_string(n) + ": identity " + identityOf(registry, n);

@@ -3,10 +3,16 @@
 #include "cli/chain_loop.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/recorder_files.h"
 
 namespace veldrin::cli {
 
 int runSync(const CliRequest& request, const Folders& folders) {
+    // A damaged main.ini is said and nothing is written: not the registry, not a data file, not
+    // even the recorder's clock.
+    if (readRegistry(folders).damaged()) {
+        return kExitInvalid;
+    }
     int status = kExitOk;
     Clock& clock = SystemClock::instance();
     const std::unique_ptr<AcquisitionContext> context =

@@ -71,6 +71,10 @@ int runWatch(const CliRequest& request, const Folders& folders) {
         printError(saveFailureText());
         return kExitInvalid;
     }
+    if (loop.filesMovedAside()) {
+        printError(movedAsideText());
+        return kExitInvalid;
+    }
     return kExitOk;
 }
 

@@ -6,13 +6,17 @@
 
 namespace veldrin::cli {
 
-int32_t registeredCount(const Folders& folders) {
+RegistryCount readRegistry(const Folders& folders) {
     const RegistryCount registry =
         veldrin::registeredCount(IniSnapshot::load(mainIniPath(folders)));
-    if (!registry.damage.empty()) {
+    if (registry.damaged()) {
         printError(registry.damage);
     }
-    return registry.count;
+    return registry;
+}
+
+int32_t registeredCount(const Folders& folders) {
+    return readRegistry(folders).count;
 }
 
 bool isRegistered(const Folders& folders, long number) {
@@ -36,29 +40,30 @@ DateTime latestTime() {
 RecorderFile readRecorderFile(const Folders& folders, int32_t number) {
     RecorderFile file;
     const std::string path = dataFilePath(folders.data, number);
-    if (!fileExists(path)) {
+    OpenFailure failure = OpenFailure::none;
+    std::string error;
+    if (readDataFile(path, file.content, failure, error)) {
+        file.state = FileState::ok;
+        return file;
+    }
+    switch (failure) {
+    case OpenFailure::notFound:
         file.state = FileState::missing;
         file.message = path + " was not found";
-        return file;
-    }
-    std::string bytes;
-    std::string error;
-    if (!readWholeFile(path, bytes, error)) {
-        file.state = FileState::damaged;
-        file.message = error.empty() ? "cannot read " + path : error;
-        return file;
-    }
-    if (bytes.empty()) {
+        break;
+    case OpenFailure::empty:
         file.state = FileState::noDataYet;
         file.message = path + " holds no data yet";
-        return file;
-    }
-    if (!decodeDataFile(bytes, file.content, error)) {
+        break;
+    case OpenFailure::malformed:
         file.state = FileState::damaged;
         file.message = path + ": " + error;
-        return file;
+        break;
+    default:
+        file.state = FileState::damaged;
+        file.message = error;
+        break;
     }
-    file.state = FileState::ok;
     return file;
 }
 

@@ -4,6 +4,7 @@
 
 #include "cli/cli_context.h"
 #include "store/data_file.h"
+#include "store/registry.h"
 
 #include <string>
 
@@ -12,6 +13,8 @@ namespace veldrin::cli {
 // The number of registered recorders; a damaged MaxID is reported on standard error and cut back
 // to the entries present.
 int32_t registeredCount(const Folders& folders);
+// The same with whether main.ini is damaged (its damage said on standard error).
+RegistryCount readRegistry(const Folders& folders);
 
 // Whether `number` is a registered recorder; if not, says so (status 2).
 bool isRegistered(const Folders& folders, long number);

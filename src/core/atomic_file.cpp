@@ -68,17 +68,21 @@ bool writeFileAtomically(const std::string& path, std::string_view content, std:
     return true;
 }
 
-bool readWholeFile(const std::string& path, std::string& out, std::string& error) {
-    const int fd = openForReading(path);
+bool readWholeFile(const std::string& path, std::string& out, std::string& error,
+                   uint64_t maxBytes) {
+    FileStatus st;
+    const int fd = openRegularFile(path, st, error);
     if (fd < 0) {
-        error = "Cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
-    FileStatus st;
-    if (openFileStatus(fd, st) && st.size > 0) {
-        out.reserve(static_cast<std::size_t>(st.size));
+    if (st.size > maxBytes) {
+        error = path + " holds " + std::to_string(st.size) + " bytes, more than the " +
+                std::to_string(maxBytes) + " such a file can have; it is not read.";
+        ::close(fd);
+        return false;
     }
     out.clear();
+    out.reserve(static_cast<std::size_t>(st.size));
     std::vector<char> buffer(kBufferSize);
     for (;;) {
         const auto n = ::read(fd, buffer.data(), static_cast<unsigned>(buffer.size()));
@@ -92,6 +96,12 @@ bool readWholeFile(const std::string& path, std::string& out, std::string& error
         }
         if (n == 0) {
             break;
+        }
+        // A file that grows while it is read is still held to its bound.
+        if (out.size() + static_cast<std::size_t>(n) > maxBytes) {
+            error = path + " grew beyond " + std::to_string(maxBytes) + " bytes while it was read.";
+            ::close(fd);
+            return false;
         }
         out.append(buffer.data(), static_cast<std::size_t>(n));
     }

@@ -9,6 +9,7 @@
 // taken belongs to nobody.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,10 @@ private:
 int removeAbandonedTemporaries(const std::string& path);
 
 bool writeFileAtomically(const std::string& path, std::string_view content, std::string& error);
-bool readWholeFile(const std::string& path, std::string& out, std::string& error);
+// A regular file (see openRegularFile) of at most maxBytes, checked before anything is read; a
+// larger one is refused with its size named in `error`.
+constexpr uint64_t kAnyFileSize = UINT64_MAX;
+bool readWholeFile(const std::string& path, std::string& out, std::string& error,
+                   uint64_t maxBytes = kAnyFileSize);
 
 } // namespace veldrin

@@ -36,7 +36,7 @@ bool fileStatus(const std::string& path, FileStatus& out, bool followLinks) {
 }
 
 int openForReading(const std::string& path) {
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
 }
 
 bool openFileStatus(int fd, FileStatus& out) {

@@ -49,6 +49,10 @@ int openForReading(const std::string& path) {
 
 bool openFileStatus(int fd, FileStatus& out) {
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK) {
+        out = FileStatus{}; // a pipe, a console or a device: not a file to read
+        return true;
+    }
     BY_HANDLE_FILE_INFORMATION info{};
     if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) {
         errno = EBADF;

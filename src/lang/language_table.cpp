@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace veldrin {
@@ -16,6 +17,8 @@ namespace {
 
 constexpr char16_t kLineFeed = u'\n';
 constexpr std::size_t kReadChunk = 64 * 1024;
+// A language file holds a few hundred short lines; anything far larger is not one.
+constexpr uint64_t kMaxLanguageFileBytes = 1024 * 1024;
 
 bool isTrailingSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
@@ -28,10 +31,6 @@ bool validLanguage(int language) {
 std::string describeFileError(const char* what, const std::string& path, int err) {
     return std::string(what) + " language file \"" + path + "\": " + std::strerror(err);
 }
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 } // namespace
 
@@ -110,26 +109,37 @@ void parseLanguageFile(std::string_view bytes, LanguageStrings& out) {
 }
 
 bool readLanguageFile(const std::string& path, LanguageStrings& out, std::string& error) {
-    std::unique_ptr<std::FILE, FileCloser> file(openStdioFile(path, "rb"));
-    if (!file) {
-        error = describeFileError("Cannot open", path, errno);
+    FileStatus status;
+    std::string why;
+    const int fd = openRegularFile(path, status, why);
+    if (fd < 0) {
+        error = errno == EINVAL ? "Cannot read language file \"" + path + "\": not a regular file."
+                                : describeFileError("Cannot open", path, errno);
+        return false;
+    }
+    if (status.size > kMaxLanguageFileBytes) {
+        error = "Cannot read language file \"" + path + "\": it holds " +
+                std::to_string(status.size) + " bytes, more than a language file can.";
+        ::close(fd);
         return false;
     }
     LanguageFileParser parser(out);
     std::vector<char> buffer(kReadChunk);
     for (;;) {
-        const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
-        if (n > 0 && !parser.feed(buffer.data(), n)) {
-            break;
+        const auto n = ::read(fd, buffer.data(), static_cast<unsigned>(buffer.size()));
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
-        if (n < buffer.size()) {
-            if (std::ferror(file.get())) {
-                error = describeFileError("Cannot read", path, errno);
-                return false;
-            }
+        if (n < 0) {
+            error = describeFileError("Cannot read", path, errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0 || !parser.feed(buffer.data(), static_cast<std::size_t>(n))) {
             break;
         }
     }
+    ::close(fd);
     parser.finish();
     return true;
 }

@@ -44,9 +44,9 @@ void PositionSaver::flush() {
     idle_.wait(lock, [this] { return pending_.empty() && !writing_; });
 }
 
-std::optional<std::string> PositionSaver::takeProblem() {
+std::vector<std::string> PositionSaver::takeProblems() {
     std::lock_guard lock(mutex_);
-    return std::exchange(problem_, std::nullopt);
+    return std::exchange(problems_, {});
 }
 
 // Until stopped, and then until nothing is left to write.
@@ -77,11 +77,12 @@ void PositionSaver::write(const std::string& path, const Request& request) {
         std::remove(request.obsolete.c_str());
     }
     std::lock_guard lock(mutex_);
+    std::string& lastError = lastErrors_[path];
     if (written) {
-        lastError_.clear();
-    } else if (error != lastError_) {
-        problem_ = "MQTT: the published position cannot be kept: " + error;
-        lastError_ = error;
+        lastError.clear();
+    } else if (error != lastError) {
+        problems_.push_back("MQTT: the published position cannot be kept: " + error);
+        lastError = error;
     }
 }
 

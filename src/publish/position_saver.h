@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace veldrin::publish {
 
@@ -29,8 +30,9 @@ public:
               const std::string& obsolete = {});
     // Waits until everything asked for is written.
     void flush();
-    // A write that failed, once for each new reason.
-    std::optional<std::string> takeProblem();
+    // Writes that failed: for each file, once for each new reason until a write of it succeeds
+    // (a full disk is said once per recorder, not at every try).
+    std::vector<std::string> takeProblems();
 
 private:
     struct Request {
@@ -47,8 +49,8 @@ private:
     std::map<std::string, Request> pending_;
     bool writing_ = false;
     bool stopping_ = false;
-    std::string lastError_;
-    std::optional<std::string> problem_;
+    std::map<std::string, std::string> lastErrors_; // by file
+    std::vector<std::string> problems_;
     std::thread thread_;
 };
 

@@ -135,7 +135,7 @@ PublishedPosition loadPosition(const std::string& path) {
     std::string text;
     std::string error;
     PublishedPosition position;
-    if (readWholeFile(path, text, error) && text.size() <= kMaxPositionBytes) {
+    if (readWholeFile(path, text, error, kMaxPositionBytes)) {
         decodePosition(text, position);
     }
     return position;

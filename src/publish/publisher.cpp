@@ -49,8 +49,8 @@ void Publisher::step() {
         fillWindow();
     }
     savePositions(false);
-    if (const std::optional<std::string> problem = saver_.takeProblem()) {
-        problem_(*problem);
+    for (const std::string& problem : saver_.takeProblems()) {
+        problem_(problem);
     }
     if (!sessionOpen_) {
         clock_.sleepMs(kIdleMs);
@@ -186,9 +186,9 @@ void Publisher::readDataFile(Recorder& recorder) {
     }
     DataFileContent content;
     if (size > 0) {
-        std::string bytes;
+        OpenFailure failure = OpenFailure::none;
         std::string error;
-        if (!readWholeFile(path, bytes, error) || !decodeDataFile(bytes, content, error)) {
+        if (!veldrin::readDataFile(path, content, failure, error)) {
             return; // a damaged file is the store's to deal with; tried again at the next scan
         }
     }
@@ -430,8 +430,8 @@ void Publisher::finish() {
     }
     savePositions(true);
     saver_.flush();
-    if (const std::optional<std::string> problem = saver_.takeProblem()) {
-        problem_(*problem);
+    for (const std::string& problem : saver_.takeProblems()) {
+        problem_(problem);
     }
     if (sessionOpen_) {
         session_.close();

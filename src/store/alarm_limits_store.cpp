@@ -1,8 +1,11 @@
 #include "store/alarm_limits_store.h"
 
+#include "core/shown_text.h"
+
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace veldrin {
 namespace {
@@ -15,7 +18,7 @@ const char* limitKey(LimitKind kind) {
 }
 
 std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
+    return shownValue(text);
 }
 
 std::string where(int32_t number) {
@@ -118,17 +121,54 @@ std::string alarmLimitsFault(const AlarmLimits& limits) {
 }
 
 bool writeAlarmLimits(IniFile& ini, int32_t number, const AlarmLimits& limits, std::string& error) {
-    if (std::string fault = alarmLimitsFault(limits); !fault.empty()) {
+    AlarmLimitKeys all;
+    all.limits.fill(true);
+    all.delay = true;
+    return writeAlarmLimits(ini, number, limits, all, error);
+}
+
+bool writeAlarmLimits(IniFile& ini, int32_t number, const AlarmLimits& wanted,
+                      const AlarmLimitKeys& keys, std::string& error) {
+    const IniSnapshot stored = ini.snapshot();
+    const std::string section = alarmLimitsSection(number);
+    // The limits as main.ini will hold them; a key not written keeps its stored value.
+    AlarmLimits after = wanted;
+    for (const LimitKind kind : kLimitKinds) {
+        if (!keys.limits[static_cast<std::size_t>(kind)]) {
+            const auto text = stored.value(section, limitKey(kind));
+            after[kind] = text ? parseLimitNumber(*text) : std::nullopt;
+        }
+    }
+    if (!keys.delay) {
+        after.delayMinutes = 0;
+    }
+    const auto written = [&](LimitKind kind) {
+        return keys.limits[static_cast<std::size_t>(kind)];
+    };
+    AlarmLimits judged = after;
+    // A pair of which nothing is written is the user's as it stands.
+    for (const auto& [high, low] : {std::pair{LimitKind::tempHigh, LimitKind::tempLow},
+                                    std::pair{LimitKind::humHigh, LimitKind::humLow}}) {
+        if (!written(high) && !written(low)) {
+            judged[high].reset();
+            judged[low].reset();
+        }
+    }
+    if (std::string fault = alarmLimitsFault(judged); !fault.empty()) {
         error = fault;
         return false;
     }
     std::vector<std::pair<std::string, std::string>> entries;
     for (const LimitKind kind : kLimitKinds) {
-        entries.emplace_back(limitKey(kind),
-                             limits[kind] ? limitNumberText(*limits[kind]) : std::string());
+        if (written(kind)) {
+            entries.emplace_back(limitKey(kind),
+                                 wanted[kind] ? limitNumberText(*wanted[kind]) : std::string());
+        }
     }
-    entries.emplace_back(kDelayKey, std::to_string(limits.delayMinutes));
-    if (!ini.writeStrings(alarmLimitsSection(number), entries)) {
+    if (keys.delay) {
+        entries.emplace_back(kDelayKey, std::to_string(wanted.delayMinutes));
+    }
+    if (!entries.empty() && !ini.writeStrings(section, entries)) {
         error = ini.lastError();
         return false;
     }

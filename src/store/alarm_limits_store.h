@@ -8,6 +8,7 @@
 #include "core/alarm_limits.h"
 #include "store/ini_file.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -32,6 +33,19 @@ std::string alarmLimitsFault(const AlarmLimits& limits);
 // Writes all five keys in one replacement of main.ini. Refused (with `error`) when
 // alarmLimitsFault finds a fault or the file cannot be replaced; the old file then stays.
 bool writeAlarmLimits(IniFile& ini, int32_t number, const AlarmLimits& limits, std::string& error);
+
+// The keys a change names: the limits it sets or switches off, and the delay when it sets it.
+struct AlarmLimitKeys {
+    std::array<bool, 4> limits{}; // indexed by LimitKind
+    bool delay = false;
+};
+// Only the keys in `keys` are written, with their values from `wanted`: every other key stays as
+// the user wrote it, byte for byte, even a value that cannot be used. Refused (with `error`) when
+// a written value is not finite or a negative delay, or when a pair with a written side would
+// cross the other side as main.ini holds it; a pair left alone is not judged here (readAlarmLimits
+// says what is wrong with it).
+bool writeAlarmLimits(IniFile& ini, int32_t number, const AlarmLimits& wanted,
+                      const AlarmLimitKeys& keys, std::string& error);
 
 // A limit value as main.ini and the command line hold it: a decimal number with a dot (an
 // exponent and a leading sign allowed), the whole text, finite.

@@ -366,36 +366,44 @@ bool decodeDataFile(std::string_view bytes, DataFileContent& out, std::string& m
 
 CVeldrinDoc::CVeldrinDoc(Clock& clock) : clock_(clock) {}
 
-bool CVeldrinDoc::readAndDecode(const std::string& path, DataFileContent& content) {
-    error_.clear();
-    lastOpenFailure_ = OpenFailure::none;
-    auto fail = [&](OpenFailure why, std::string message) {
-        lastOpenFailure_ = why;
-        error_ = std::move(message);
-        if (why == OpenFailure::malformed || why == OpenFailure::unreadable) {
-            damaged_.insert(path);
-        } else {
-            damaged_.erase(path);
-        }
+bool readDataFile(const std::string& path, DataFileContent& out, OpenFailure& failure,
+                  std::string& message) {
+    auto fail = [&](OpenFailure why, std::string text) {
+        failure = why;
+        message = std::move(text);
         return false;
     };
-    FdGuard file{openForReading(path)};
+    FileStatus st;
+    std::string why;
+    FdGuard file{openRegularFile(path, st, why)};
     if (file.fd < 0) {
         if (errno == ENOENT) {
             return fail(OpenFailure::notFound, path + " was not found.");
         }
-        return fail(OpenFailure::unreadable, "Cannot open " + path + ": " + std::strerror(errno));
-    }
-    FileStatus st;
-    if (!openFileStatus(file.fd, st) || st.kind != FileKind::regular) {
-        return fail(OpenFailure::unreadable, "Cannot read " + path + ": not a regular file.");
+        return fail(OpenFailure::unreadable, why);
     }
     if (st.size == 0) {
         return fail(OpenFailure::empty, kUnexpectedFormat);
     }
     FileSource in(file.fd, st.size);
-    if (decodeAll(in, content) != Decode::ok) {
+    if (decodeAll(in, out) != Decode::ok) {
         return fail(OpenFailure::malformed, kUnexpectedFormat);
+    }
+    failure = OpenFailure::none;
+    return true;
+}
+
+bool CVeldrinDoc::readAndDecode(const std::string& path, DataFileContent& content) {
+    error_.clear();
+    lastOpenFailure_ = OpenFailure::none;
+    if (!readDataFile(path, content, lastOpenFailure_, error_)) {
+        if (lastOpenFailure_ == OpenFailure::malformed ||
+            lastOpenFailure_ == OpenFailure::unreadable) {
+            damaged_.insert(path);
+        } else {
+            damaged_.erase(path);
+        }
+        return false;
     }
     damaged_.erase(path);
     return true;
@@ -418,10 +426,10 @@ int CVeldrinDoc::open(const std::string& path) {
 int CVeldrinDoc::peekSettings(const std::string& path, RecorderSettings& out) {
     error_.clear();
     lastOpenFailure_ = OpenFailure::none;
-    FdGuard file{openForReading(path)};
     FileStatus st;
-    if (file.fd < 0 || !openFileStatus(file.fd, st) || st.kind != FileKind::regular ||
-        st.size == 0) {
+    std::string why;
+    FdGuard file{openRegularFile(path, st, why)};
+    if (file.fd < 0 || st.size == 0) {
         // The full read reports the cause in the same words as an open.
         DataFileContent content;
         content.settings = out;

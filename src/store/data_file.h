@@ -78,6 +78,13 @@ std::string encodeDataFile(const RecorderSettings& settings, const RecordList& r
                            int32_t nextAddress);
 bool decodeDataFile(std::string_view bytes, DataFileContent& out, std::string& message);
 
+// Reads and decodes a data file without reading more than its header says it holds: opened
+// without waiting, only a regular file, every count checked against the file's size before
+// anything is allocated. False with the failure and a message naming the file (the format's own
+// message for a malformed one). The one reader of data files for every front end.
+bool readDataFile(const std::string& path, DataFileContent& out, OpenFailure& failure,
+                  std::string& message);
+
 // The serializer. The caller points it at a record list (setTarget), then opens or saves a path.
 // Results are integers, non-zero for success; failures leave a message in errorMessage() and are
 // never thrown.

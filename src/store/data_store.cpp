@@ -89,10 +89,40 @@ void DataStore::noteOpenFailure(Notices& notices, const std::string& path) const
     notices.openProblems.push_back({path, document_.lastOpenFailure(), document_.errorMessage()});
 }
 
-void DataStore::collectDocumentNotice(Notices& notices) const {
+void DataStore::collectDocumentNotice(Notices& notices) {
     if (!document_.noticeMessage().empty()) {
         notices.problems.push_back(document_.noticeMessage());
+        ++filesMovedAside_;
     }
+}
+
+void DataStore::noteRefusalLocked(const std::string& why, Notices& notices) {
+    ++failedWrites_;
+    if (!registryRefusalSaid_) {
+        registryRefusalSaid_ = true;
+        notices.problems.push_back(why);
+    }
+}
+
+// A damaged main.ini may name a recorder under another's number: no data file is created, saved
+// or cleared (and none moved aside) until it is mended.
+bool DataStore::registryRefusesLocked(Notices& notices) {
+    const RegistryCount registry = registeredCount(ini_.snapshot());
+    if (!registry.damaged()) {
+        return false;
+    }
+    noteRefusalLocked(registry.damage + " No data file is written until main.ini is mended.",
+                      notices);
+    return true;
+}
+
+void DataStore::refuseRecorder(const std::string& why) {
+    Notices notices;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        noteRefusalLocked(why, notices);
+    }
+    deliver(notices);
 }
 
 bool DataStore::displayedIsConnected() const {
@@ -242,6 +272,9 @@ int DataStore::readFileSettings(int32_t number, RecorderSettings& out) {
 int DataStore::createEmptyLocked(int32_t number, Notices& notices) {
     RecorderSettings fresh;
     fresh.recorderNumber = number;
+    if (registryRefusesLocked(notices)) {
+        return 0;
+    }
     const int ok = document_.createEmpty(dataFilePath(number), fresh);
     collectDocumentNotice(notices);
     if (!ok) {
@@ -334,6 +367,9 @@ int DataStore::saveConnectedLocked(Notices& notices) {
         ++failedWrites_;
         return 0;
     }
+    if (registryRefusesLocked(notices)) {
+        return 0;
+    }
     document_.settings = connectedSettings_;
     document_.nextAddress = nextAddress_;
     document_.setTarget(&connectedRecords_);
@@ -342,6 +378,8 @@ int DataStore::saveConnectedLocked(Notices& notices) {
     if (!ok) {
         notices.problems.push_back(document_.errorMessage());
         ++failedWrites_;
+    } else {
+        registryRefusalSaid_ = false;
     }
     return ok;
 }
@@ -505,26 +543,33 @@ int DataStore::clearRecorder(int32_t chosen) {
     int ok = 0;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        // Another recorder's history on display stays: its file is not touched.
-        const bool displayedCleared =
-            !displayedIsDocument_ && displayedSettings_.recorderNumber == chosen;
-        if (displayedCleared) {
-            freeRecords(displayedRecords_);
+        // Nothing is freed either: what the list shows stays what the file holds.
+        if (!registryRefusesLocked(notices)) {
+            ok = clearLocked(chosen, notices);
+            notices.refill = true;
         }
-        if (chosen == currentRecorder_.load()) {
-            freeRecords(connectedRecords_);
-            displayedMirrorsConnected_ = displayedRecords_.empty();
-            nextAddress_ = 0;
-            ok = saveConnectedLocked(notices);
-        } else {
-            ok = clearOtherLocked(chosen, notices);
-            if (displayedCleared) {
-                displayedMirrorsConnected_ = connectedRecords_.empty();
-            }
-        }
-        notices.refill = true;
     }
     deliver(notices);
+    return ok;
+}
+
+int DataStore::clearLocked(int32_t chosen, Notices& notices) {
+    // Another recorder's history on display stays: its file is not touched.
+    const bool displayedCleared =
+        !displayedIsDocument_ && displayedSettings_.recorderNumber == chosen;
+    if (displayedCleared) {
+        freeRecords(displayedRecords_);
+    }
+    if (chosen == currentRecorder_.load()) {
+        freeRecords(connectedRecords_);
+        displayedMirrorsConnected_ = displayedRecords_.empty();
+        nextAddress_ = 0;
+        return saveConnectedLocked(notices);
+    }
+    const int ok = clearOtherLocked(chosen, notices);
+    if (displayedCleared) {
+        displayedMirrorsConnected_ = connectedRecords_.empty();
+    }
     return ok;
 }
 

@@ -149,6 +149,15 @@ public:
     // the listener heard each one. A front end compares it before and after its work, so that a
     // full disk is not reported as success.
     int failedWrites() const { return failedWrites_.load(); }
+    // Data files moved aside (".damaged", ".orphaned") since the store was made; the listener
+    // heard where each went. A front end counts it as a failure of its run: the history is no
+    // longer where the user keeps it.
+    int filesMovedAside() const { return filesMovedAside_.load(); }
+
+    // The registry refused a recorder (main.ini is damaged): the listener hears why, once until
+    // a data file is saved again, and it counts as a failed write, since what the recorder holds
+    // is not stored.
+    void refuseRecorder(const std::string& why);
 
     // The connected recorder's number (-1 until one is known). The worker sets it to the MaxID
     // it read before it reports an unknown recorder; the operations above set it as well.
@@ -211,12 +220,15 @@ private:
     int loadBothLocked(int32_t number, Notices& notices);
     int saveConnectedLocked(Notices& notices);
     int createEmptyLocked(int32_t number, Notices& notices);
+    int clearLocked(int32_t chosen, Notices& notices);
     int clearOtherLocked(int32_t chosen, Notices& notices);
+    bool registryRefusesLocked(Notices& notices);
+    void noteRefusalLocked(const std::string& why, Notices& notices);
     bool displayedIsConnected() const;
     void mirrorConnectedIntoDisplayed();
     void stampBatch(const DownloadedBatch& batch, const DateTime& now, RecordList& stamped) const;
     void retimeConnected(const DateTime& now);
-    void collectDocumentNotice(Notices& notices) const;
+    void collectDocumentNotice(Notices& notices);
     void noteOpenFailure(Notices& notices, const std::string& path) const;
     void deliver(const Notices& notices);
 
@@ -239,6 +251,9 @@ private:
     int32_t nextAddress_ = 0;
     std::atomic<int32_t> currentRecorder_{-1};
     std::atomic<int> failedWrites_{0};
+    std::atomic<int> filesMovedAside_{0};
+    // Whether the damaged registry has been reported since the last successful save.
+    bool registryRefusalSaid_ = false;
 };
 
 } // namespace veldrin

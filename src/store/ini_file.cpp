@@ -230,12 +230,12 @@ std::string keyOf(std::string_view section, std::string_view key) {
 // is neither loaded into memory nor replaced.
 bool readIniText(const std::string& path, std::string& content, std::string& error) {
     FileStatus st;
-    if (fileStatus(path, st) && st.size > kMaxIniFileBytes) {
+    if (fileStatus(path, st) && st.kind == FileKind::regular && st.size > kMaxIniFileBytes) {
         error = path + " is larger than " + std::to_string(kMaxIniFileBytes / (1024 * 1024)) +
                 " MiB and cannot be a settings file; it is left as it is.";
         return false;
     }
-    return readWholeFile(path, content, error);
+    return readWholeFile(path, content, error, kMaxIniFileBytes);
 }
 
 } // namespace
@@ -263,10 +263,16 @@ int32_t profileInteger(const std::string& text) {
 IniSnapshot IniSnapshot::load(const std::string& path) {
     std::string content;
     std::string error;
-    if (!readIniText(path, content, error)) {
+    FileStatus st;
+    const bool missing = !fileStatus(path, st) && errno == ENOENT;
+    if (missing || !readIniText(path, content, error)) {
         content.clear();
     }
-    return parse(content);
+    IniSnapshot snap = parse(content);
+    if (!missing) {
+        snap.loadError_ = error;
+    }
+    return snap;
 }
 
 IniSnapshot IniSnapshot::parse(const std::string& content) {

@@ -35,6 +35,11 @@ public:
     static IniSnapshot load(const std::string& path); // a missing or unreadable file is empty
     static IniSnapshot parse(const std::string& content);
 
+    // Why a file that is there could not be read (too large, not a regular file, no permission);
+    // empty when it was read or is missing. Such a file reads as empty, but its registry is not
+    // empty: the registry refuses to write over it.
+    const std::string& loadError() const { return loadError_; }
+
     // The value (blanks trimmed, quotes removed) when the key is present.
     std::optional<std::string> value(const std::string& section, const std::string& key) const;
     // The default when the key is absent or its value is empty.
@@ -46,6 +51,7 @@ public:
 
 private:
     std::map<std::string, std::string> values_; // "section\nkey", folded -> value
+    std::string loadError_;
 };
 
 class IniFile {

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace veldrin {
 namespace {
@@ -104,7 +107,12 @@ int32_t entryNumber(const std::string& foldedKey) {
     return registryKey(number) == "ID" + foldedKey.substr(2) ? number : -1;
 }
 
-std::string damageText(int32_t stored, int32_t highestEntry, int32_t count) {
+std::string goingOn(int32_t count) {
+    return count == 0 ? "going on with none"
+                      : "going on with recorders 0 to " + std::to_string(count - 1);
+}
+
+std::string beyondText(int32_t stored, int32_t highestEntry, int32_t count) {
     std::string why;
     if (highestEntry < 0) {
         why = "it holds no recorder entry";
@@ -113,16 +121,52 @@ std::string damageText(int32_t stored, int32_t highestEntry, int32_t count) {
     } else {
         why = "its entries end at " + registryKey(highestEntry);
     }
-    const std::string goOn = count == 0
-                                 ? "going on with none"
-                                 : "going on with recorders 0 to " + std::to_string(count - 1);
     return "main.ini is damaged: MaxID says " + std::to_string(stored) + " recorders, but " + why +
-           "; " + goOn + ".";
+           "; " + goingOn(count) + ".";
 }
 
-void write(IniFile& ini, const std::string& key, const std::string& value, std::string& error) {
-    if (!ini.writeString(kRegistrySection, key, value) && error.empty()) {
+std::string belowText(const std::optional<std::string>& maxIdText, int32_t stored,
+                      int32_t highestEntry, int32_t count) {
+    const std::string says = !maxIdText || maxIdText->empty()
+                                 ? "it has no MaxID"
+                                 : "MaxID says " + std::to_string(stored) + " recorders";
+    return "main.ini is damaged: " + says + ", but it holds the entry " +
+           registryKey(highestEntry) + "; " + goingOn(count) +
+           ", and nothing is registered or saved until MaxID is mended.";
+}
+
+// One replacement of main.ini for all the keys of a registration: a failure leaves none of them.
+void writeAll(IniFile& ini, const std::vector<std::pair<std::string, std::string>>& entries,
+              std::string& error) {
+    if (!ini.writeStrings(kRegistrySection, entries)) {
         error = ini.lastError();
+    }
+}
+
+bool sameIdentity(const IniSnapshot& snapshot, const std::string& key,
+                  const RecorderIdentity& identity) {
+    const std::string entry = snapshot.readString(kRegistrySection, key, "", kEntryLength);
+    RecorderIdentity stored;
+    return parseEntry(entry, stored) && stored == identity;
+}
+
+// Whether any entry, whatever its number, holds `identity`.
+bool identityRegistered(const IniSnapshot& snapshot, const RecorderIdentity& identity) {
+    for (const std::string& key : snapshot.keys(kRegistrySection)) {
+        if (entryNumber(key) >= 0 && sameIdentity(snapshot, key, identity)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The clock's second, or the next one whose identity is valid and taken by nobody.
+int64_t freeSecond(const IniSnapshot& snapshot, int64_t seconds, const IssuedIdentities& issued) {
+    for (;; ++seconds) {
+        const RecorderIdentity id = RecorderIdentity::fromUnixTime(seconds);
+        if (id.isValid() && !issued.contains(seconds) && !identityRegistered(snapshot, id)) {
+            return seconds;
+        }
     }
 }
 
@@ -130,19 +174,35 @@ void write(IniFile& ini, const std::string& key, const std::string& value, std::
 
 RegistryCount registeredCount(const IniSnapshot& ini) {
     RegistryCount out;
+    if (!ini.loadError().empty()) {
+        out.damage = ini.loadError();
+        return out;
+    }
+    const std::optional<std::string> maxIdText = ini.value(kRegistrySection, kMaxIdKey);
     out.stored = ini.readInt(kRegistrySection, kMaxIdKey, 0);
+    int32_t highest = -1;     // of every entry
+    int32_t highestHeld = -1; // of the entries that hold something (an emptied one holds nobody)
+    for (const std::string& key : ini.keys(kRegistrySection)) {
+        const int32_t number = entryNumber(key);
+        highest = std::max(highest, number);
+        if (number > highestHeld && !ini.value(kRegistrySection, key).value_or("").empty()) {
+            highestHeld = number;
+        }
+    }
+    if (highestHeld >= 0 && out.stored <= highestHeld) {
+        out.count = static_cast<int32_t>(
+            std::min(int64_t{highestHeld} + 1, int64_t{kMaxRegisteredRecorders}));
+        out.damage = belowText(maxIdText, out.stored, highestHeld, out.count);
+        return out;
+    }
+    const int64_t present = int64_t{highest} + 1;
     if (out.stored <= 0) {
         return out;
     }
-    int32_t highest = -1;
-    for (const std::string& key : ini.keys(kRegistrySection)) {
-        highest = std::max(highest, entryNumber(key));
-    }
-    const int64_t present = int64_t{highest} + 1;
     out.count = static_cast<int32_t>(
         std::min({int64_t{out.stored}, present, int64_t{kMaxRegisteredRecorders}}));
     if (out.count != out.stored) {
-        out.damage = damageText(out.stored, highest, out.count);
+        out.damage = beyondText(out.stored, highest, out.count);
     }
     return out;
 }
@@ -163,42 +223,66 @@ std::string registryKey(int32_t number) {
 
 RegistryOutcome recognizeRecorder(IniFile& ini, const RecorderIdentity& identity) {
     const IniSnapshot snapshot = ini.snapshot();
-    const int32_t count = registeredCount(snapshot).count;
+    const RegistryCount registry = registeredCount(snapshot);
+    const int32_t count = registry.count;
     RegistryOutcome outcome;
     outcome.identity = identity;
     int32_t i = 0;
     for (; i < count; ++i) {
-        const std::string entry =
-            snapshot.readString(kRegistrySection, registryKey(i), "", kEntryLength);
-        if (entry.empty()) {
-            break; // an emptied entry is taken over
-        }
-        RecorderIdentity stored;
-        if (parseEntry(entry, stored) && stored == identity) {
+        const std::string key = registryKey(i);
+        if (sameIdentity(snapshot, key, identity)) {
             break;
         }
+        if (!registry.damaged() &&
+            snapshot.readString(kRegistrySection, key, "", kEntryLength).empty()) {
+            break; // an emptied entry is taken over
+        }
+    }
+    if (registry.damaged()) {
+        // Read-only: the recorder is itself when its entry is there, and nobody otherwise.
+        outcome.number = i < count ? i : -1;
+        if (outcome.number < 0) {
+            outcome.error = registry.damage;
+        }
+        return outcome;
     }
     outcome.number = i;
+    std::vector<std::pair<std::string, std::string>> entries;
     if (i >= count) {
         outcome.number = count;
         outcome.isNew = true;
-        write(ini, kMaxIdKey, std::to_string(outcome.number + 1), outcome.error);
+        entries.emplace_back(kMaxIdKey, std::to_string(outcome.number + 1));
     }
-    write(ini, kLastIdKey, std::to_string(outcome.number), outcome.error);
-    write(ini, registryKey(outcome.number), recognisedForm(identity), outcome.error);
+    entries.emplace_back(kLastIdKey, std::to_string(outcome.number));
+    entries.emplace_back(registryKey(outcome.number), recognisedForm(identity));
+    writeAll(ini, entries, outcome.error);
+    return outcome;
+}
+
+RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds, IssuedIdentities& issued) {
+    RegistryOutcome outcome;
+    const IniSnapshot snapshot = ini.snapshot();
+    const RegistryCount registry = registeredCount(snapshot);
+    if (registry.damaged()) {
+        outcome.error = registry.damage;
+        return outcome;
+    }
+    outcome.number = registry.count;
+    outcome.isNew = true;
+    const int64_t seconds = freeSecond(snapshot, unixSeconds, issued);
+    issued.add(seconds);
+    outcome.identity = RecorderIdentity::fromUnixTime(seconds);
+    writeAll(ini,
+             {{kLastIdKey, std::to_string(outcome.number)},
+              {kMaxIdKey, std::to_string(outcome.number + 1)},
+              {registryKey(outcome.number), registeredForm(outcome.identity)}},
+             outcome.error);
     return outcome;
 }
 
 RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds) {
-    RegistryOutcome outcome;
-    const int32_t count = readMaxId(ini);
-    outcome.number = count;
-    outcome.isNew = true;
-    outcome.identity = RecorderIdentity::fromUnixTime(unixSeconds);
-    write(ini, kLastIdKey, std::to_string(outcome.number), outcome.error);
-    write(ini, kMaxIdKey, std::to_string(outcome.number + 1), outcome.error);
-    write(ini, registryKey(outcome.number), registeredForm(outcome.identity), outcome.error);
-    return outcome;
+    IssuedIdentities none;
+    return registerNewRecorder(ini, unixSeconds, none);
 }
 
 RegistryOutcome registerNewRecorder(IniFile& ini, Clock& clock) {

@@ -647,3 +647,23 @@ TEST(SettingBeforeTheClock, SettingOnAFreshConnectionSetsTheClockAfterwards) {
 
 } // namespace
 } // namespace veldrin
+
+namespace veldrin {
+namespace {
+
+// With a damaged main.ini a new recorder is not registered: no identity is written into it, no
+// data file is made, main.ini stays as it is, and the failure is counted and said.
+TEST(Chain, ADamagedRegistryRegistersNoRecorderAndWritesNoFile) {
+    ChainRig rig;
+    const std::string damaged = "[Drive ID]\nID0000003=4,2,2\n"; // no MaxID beside an entry
+    testing::writeFile(rig.dir.file("main.ini"), damaged);
+    rig.poll();
+    EXPECT_FALSE(identityFromHeader(rig.recorder->header()).isValid());
+    EXPECT_EQ(rig.iniText(), damaged);
+    EXPECT_FALSE(fileExists(rig.dataFile(3)));
+    EXPECT_FALSE(fileExists(rig.dataFile(4)));
+    EXPECT_GT(rig.store->failedWrites(), 0);
+}
+
+} // namespace
+} // namespace veldrin

@@ -147,7 +147,7 @@ TEST_F(ClearDataTest, NothingIsClearedOnCancelWithoutRecordersOrWhileTheHistoryI
     unchanged();
     rig.acquisition->shared().workerBusy.store(0);
 
-    writeMaxId(*rig.ini, 0);
+    testing::writeFile(rig.ini->path(), "[Drive ID]\nMaxID=0\n");
     EXPECT_EQ(clear(0), ClearOutcome::noRecorder);
     EXPECT_EQ(prompts.take(), QStringList{lang(57)});
     unchanged();

@@ -59,7 +59,7 @@ TEST(AlarmLimitsStore, RoundTripWithADotAndLeavesTheRestOfTheFile) {
 
 TEST(AlarmLimitsStore, WhatCannotBeUsedSwitchesThatLimitOffWithOneMessage) {
     struct Case {
-        const char* section;
+        std::string section;
         AlarmLimits expected;
         std::vector<const char*> said; // a part of each message, in order
     };
@@ -78,6 +78,11 @@ TEST(AlarmLimitsStore, WhatCannotBeUsedSwitchesThatLimitOffWithOneMessage) {
          limits({}, {}, 60, 60, 0),
          {"DelayMinutes", "TempLow 8 lies above TempHigh 5; both temperature limits are off"}},
         {"tempHIGH=\"12\"\nTempLow=\nDelayMinutes=", limits(12, {}, {}, {}, 0), {}},
+        // Echoed capped, with control bytes escaped: nothing floods or moves the terminal.
+        {"TempHigh=" + std::string(5000, '9') + "x\nTempLow=a\x1b[2J\x7f",
+         limits({}, {}, {}, {}, 0),
+         {"TempHigh \"9999999999999999999999999999999999999999...\" is not",
+          "TempLow \"a\\x1B[2J\\x7F\" is not a number"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.section);
@@ -89,11 +94,49 @@ TEST(AlarmLimitsStore, WhatCannotBeUsedSwitchesThatLimitOffWithOneMessage) {
         for (std::size_t i = 0; i < c.said.size(); ++i) {
             EXPECT_NE(read.problems[i].find(c.said[i]), std::string::npos) << read.problems[i];
             EXPECT_EQ(read.problems[i].rfind("main.ini, [Alarm Limits 3]: ", 0), 0u);
+            EXPECT_LT(read.problems[i].size(), 160u);
         }
     }
     ReportedOnce once;
     EXPECT_TRUE(once.isNew("a"));
     EXPECT_FALSE(once.isNew("a"));
+}
+
+// A write of some limits leaves every other key as the user wrote it, usable or not.
+TEST(AlarmLimitsStore, AWriteChangesOnlyTheKeysItNames) {
+    const std::string stored[] = {
+        "TempHigh=5\nTempLow=15",    // crossed: both read as off, both kept
+        "TempHigh=25,5\nTempLow=-3", // a typo
+        "TempLow=abc\nDelayMinutes=-5",
+        "TempHigh=" + std::string(400, '7') + "\nHumLow= 10 ",
+        "TempHigh=\"12\"\ntemplow=\n; a comment\nTempLow=99",
+    };
+    AlarmLimits wanted;
+    wanted.humHigh = 77;
+    AlarmLimitKeys keys;
+    keys.limits[static_cast<std::size_t>(LimitKind::humHigh)] = true;
+    for (const std::string& section : stored) {
+        SCOPED_TRACE(section);
+        testing::TempDir dir;
+        const std::string before = "[Drive ID]\nMaxID=1\n[Alarm Limits 0]\n" + section + "\n";
+        testing::writeFile(dir.file("main.ini"), before);
+        IniFile ini(dir.file("main.ini"));
+        std::string error;
+        ASSERT_TRUE(writeAlarmLimits(ini, 0, wanted, keys, error)) << error;
+        std::string after = testing::readFile(ini.path());
+        const std::size_t added = after.find("HumHigh=77\n");
+        ASSERT_NE(added, std::string::npos) << after;
+        EXPECT_EQ(after.erase(added, 11), before);
+    }
+    // A written limit crossing the other side as stored is refused; the file stays.
+    testing::TempDir dir;
+    const std::string before = "[Alarm Limits 0]\nHumLow=80\nTempHigh=x\n";
+    testing::writeFile(dir.file("main.ini"), before);
+    IniFile ini(dir.file("main.ini"));
+    std::string error;
+    EXPECT_FALSE(writeAlarmLimits(ini, 0, wanted, keys, error));
+    EXPECT_NE(error.find("humidity"), std::string::npos) << error;
+    EXPECT_EQ(testing::readFile(ini.path()), before);
 }
 
 } // namespace

@@ -389,6 +389,7 @@ TEST_F(StoreTest, FailedSaveKeepsTheOldFileAndTheNextSaveWritesEverything) {
         Listener heard;
         store2.setListener(&heard);
         ini2.writeInt(kRegistrySection, "MaxID", 1);
+        ini2.writeString(kRegistrySection, registryKey(0), "1,1,1");
         ASSERT_EQ(store2.startNewRecorder(0), 1);
         ASSERT_EQ(store2.refreshFromHeader(header(), 0), 1);
         ASSERT_EQ(store2.appendDownloaded(batch({10, 10, 10}, false, 268)), 1);

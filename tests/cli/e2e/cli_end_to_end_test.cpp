@@ -316,17 +316,63 @@ TEST_F(CliEndToEnd, ListAndExportShowTheHistoryAndChangeNothing) {
     EXPECT_EQ(folderSnapshot(data_), snapshot);
 }
 
-TEST_F(CliEndToEnd, ListWithADamagedMaxIdSaysSoOnceAndListsTheEntriesThatExist) {
+// A main.ini whose MaxID disagrees with its entries (or that cannot be read) is said, and neither
+// list nor sync ends with 0; sync writes nothing and moves nothing aside, and list still shows
+// each recorder whose entry is there as itself.
+TEST_F(CliEndToEnd, ADamagedRegistryIsSaidAndLeavesEveryFileAsItWas) {
+    startSimulator({"--records", "50", "--identity", "2/2"}); // the identity of ID0000002
+    const std::string entries = "ID0000000=1,1,1\nID0000001=9,3,3\nID0000002=4,2,2\n";
+    const struct {
+        std::string ini;
+        const char* said;
+        int listed; // recorders listed
+    } cases[] = {
+        {"[Drive ID]\nMaxID=2\n" + entries, "MaxID says 2 recorders", 3},
+        {"[Drive ID]\n" + entries, "it has no MaxID", 3},
+        {"[Drive ID]\nMaxID=-1\n" + entries, "MaxID says -1", 3},
+        {"[Drive ID]\nMaxID=12000000\n" + entries, "MaxID says 12000000", 3},
+        {"[Drive ID]\nMaxID=2\nID0000000=1,1,1\nID0000002=4,2,2\n", "MaxID says 2", 3},
+        {"[Drive ID]\nMaxID=3\n" + entries + std::string(kMaxIniFileBytes, ';'),
+         "larger than 4 MiB", 0},
+    };
+    RecorderSettings settings;
+    settings.interval = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        std::filesystem::remove_all(data_);
+        std::filesystem::create_directories(data_);
+        testing::writeFile(data_ + "/main.ini", c.ini);
+        for (int n = 0; n < 3; ++n) {
+            testing::writeFile(dataFilePath(data_, n), encodeDataFile(settings, RecordList(7), 0));
+        }
+        const auto before = folderSnapshot(data_);
+
+        const ProgramRun list = cli({"list"});
+        EXPECT_EQ(list.status, 2) << list.out;
+        EXPECT_NE(list.err.find(c.said), std::string::npos) << list.err;
+        EXPECT_EQ(lines(list.out).size(), static_cast<std::size_t>(c.listed)) << list.out;
+        if (c.listed == 3) {
+            EXPECT_EQ(lines(list.out)[2].substr(0, 31), "recorder 2: identity 4,2,2, des");
+        }
+        const ProgramRun sync = cli({"sync", "--wait", "2"});
+        EXPECT_EQ(sync.status, 2) << sync.out;
+        EXPECT_NE(sync.err.find(c.said), std::string::npos) << sync.err;
+        EXPECT_EQ(folderSnapshot(data_), before);
+    }
+}
+
+// A history found where a new recorder's file goes is kept aside, said, and the run fails.
+TEST_F(CliEndToEnd, AFileMovedAsideIsSaidAndEndsSyncWithTwo) {
+    startSimulator({"--records", "20"});
     std::filesystem::create_directories(data_);
-    testing::writeFile(data_ + "/main.ini",
-                       "[Drive ID]\nMaxID=12000000\nID0000000=4,2,2\nID0000001=9,3,3\n");
-    const ProgramRun list = cli({"list"});
-    ASSERT_EQ(list.status, 0) << list.err;
-    EXPECT_EQ(list.out, "recorder 0: identity 4,2,2, no data yet\n"
-                        "recorder 1: identity 9,3,3, no data yet\n");
-    const auto errors = lines(list.err);
-    ASSERT_EQ(errors.size(), 1u) << list.err;
-    EXPECT_NE(errors[0].find("MaxID says 12000000"), std::string::npos) << list.err;
+    testing::writeFile(dataFilePath(data_, 0), "a history of another program");
+    const ProgramRun sync = cli({"sync"});
+    EXPECT_EQ(sync.status, 2) << sync.out;
+    EXPECT_NE(sync.err.find("has been kept as " + dataFilePath(data_, 0) + ".orphaned-"),
+              std::string::npos)
+        << sync.err;
+    EXPECT_NE(sync.err.find("moved aside"), std::string::npos) << sync.err;
+    EXPECT_EQ(dataFile(0).records.size(), 20u);
 }
 
 TEST_F(CliEndToEnd, WatchHoldsTheDataFolderAndEndsCleanlyOnSigterm) {
@@ -549,7 +595,10 @@ TEST_F(CliEndToEnd, LimitsAreStoredAndStatsGiveTheWindowsFiguresAndEvents) {
 
     // A hand-damaged limit is said once and switched off; the window takes whole minutes.
     std::string damaged = before;
-    testing::writeFile(ini, damaged.replace(damaged.find("TempLow="), 8, "TempLow=abc"));
+    const std::string section = "[Alarm Limits 0]\n";
+    ASSERT_NE(damaged.find(section), std::string::npos) << damaged;
+    testing::writeFile(ini,
+                       damaged.insert(damaged.find(section) + section.size(), "TempLow=abc\n"));
     const std::string minute = secondText(records[10].time()).substr(0, 16);
     const ProgramRun text = cli({"stats", "--recorder", "0", "--from", minute, "--to", minute});
     ASSERT_EQ(text.status, 0) << text.err;
