@@ -721,9 +721,10 @@ std::string usageText() {
                     [--mqtt-password-file FILE] [--mqtt-client-id NAME] [--mqtt-rate N]
                     [--mqtt-discovery-prefix PREFIX] [--mqtt-no-discovery]])";
 #endif
-    text += "\n" + wrapped(std::string("presence poll every second, download every 15 seconds, "
-                                       "until ") +
-                           stopRequestWords() + watchDetails());
+    // Appended piece by piece: GCC 12 at -O3 takes a chain of temporaries for overlapping copies.
+    text += '\n';
+    text += wrapped(std::string("presence poll every second, download every 15 seconds, until ") +
+                    stopRequestWords() + watchDetails());
 #if VELDRIN_HAVE_MQTT
     text +=
         R"(  mqtt-forget --recorder N --mqtt URL [--mqtt-ca FILE] [--mqtt-cert FILE --mqtt-key FILE]
