@@ -707,7 +707,9 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-    const std::string devices = socketBackendBuilt() ? "hid|sim|socket:PATH" : "hid|sim";
+    const std::string devices = socketBackendBuilt()
+                                    ? "hid|sim[:COUNT]|socket:PATH[,PATH...]|socket-dir:DIR"
+                                    : "hid|sim[:COUNT]";
     std::string text = "Usage: veldrin-cli [--data-dir DIR] [--device " + devices +
                        "] [--lang 0|1|2] COMMAND [ARGS]\n";
     text += R"(

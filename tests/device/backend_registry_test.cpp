@@ -3,6 +3,7 @@
 
 #include "device/backend_registry.h"
 #include "device/logger_link.h"
+#include "sim/sim_backend.h"
 #include "sim/sim_registration.h"
 
 #include <gtest/gtest.h>
@@ -37,8 +38,8 @@ TEST(BackendRegistry, NamesAreTakenExactlyOrByTheirPrefix) {
     BackendRegistry withSim;
     withSim.add(sim::simBackendKind());
     withSim.add(sim::simBackendKind()); // a second registration replaces the first
-    EXPECT_EQ(plain.namesText(), "hid or socket:PATH");
-    EXPECT_EQ(withSim.namesText(), "hid, sim or socket:PATH");
+    EXPECT_EQ(plain.namesText(), "hid, socket-dir:DIR or socket:PATH");
+    EXPECT_EQ(withSim.namesText(), "hid, sim, socket-dir:DIR or socket:PATH");
 
     struct Case {
         std::string name;
@@ -57,8 +58,8 @@ TEST(BackendRegistry, NamesAreTakenExactlyOrByTheirPrefix) {
         if (!c.simKnows) {
             std::string error;
             EXPECT_EQ(withSim.open(c.name, SystemClock::instance(), error), nullptr) << c.name;
-            EXPECT_EQ(error,
-                      "unknown recorder backend \"" + c.name + "\" (use hid, sim or socket:PATH)");
+            EXPECT_EQ(error, "unknown recorder backend \"" + c.name +
+                                 "\" (use hid, sim, socket-dir:DIR or socket:PATH)");
             EXPECT_EQ(withSim.check(c.name).outlook, DeviceOutlook::usable) << c.name;
         }
     }
@@ -77,7 +78,7 @@ TEST(BackendRegistry, AKindGetsItsArgumentAndTheClockAndSpeaksForItself) {
     const DeviceCheck check = registry.check("probe:c");
     EXPECT_EQ(check.outlook, DeviceOutlook::never);
     EXPECT_EQ(check.reason, "probe judged c");
-    EXPECT_EQ(registry.namesText(), "hid, probe:ARG or socket:PATH");
+    EXPECT_EQ(registry.namesText(), "hid, probe:ARG, socket-dir:DIR or socket:PATH");
 }
 
 TEST(BackendRegistry, EachOpeningOfSimIsAFreshDemonstrationRecorder) {
@@ -99,6 +100,58 @@ TEST(BackendRegistry, EachOpeningOfSimIsAFreshDemonstrationRecorder) {
     HeaderImage h2{};
     ASSERT_EQ(other.ReadHeader(h2), 1);
     EXPECT_EQ(h2[header::interval], 1); // not the first one's recorder
+}
+
+TEST(BackendRegistry, SimTakesACountOfRecordersWithinItsBound) {
+    BackendRegistry registry;
+    registry.add(sim::simRecordersKind());
+    ManualClock clock;
+    const std::pair<std::string, std::size_t> cases[] = {
+        {"sim:1", 1},  {"sim:3", 3},  {"sim:16", 16}, {"sim:0", 0},
+        {"sim:17", 0}, {"sim:-2", 0}, {"sim:3x", 0},  {"sim:x", 0},
+    };
+    for (const auto& [name, count] : cases) {
+        std::string error;
+        std::unique_ptr<HidBackend> backend = registry.open(name, clock, error);
+        ASSERT_EQ(backend != nullptr, count > 0) << name;
+        EXPECT_EQ(error.empty(), count > 0) << name;
+        std::vector<std::string> paths;
+        if (backend && backend->listInterfaces(paths)) {
+            EXPECT_EQ(paths.size(), count) << name;
+        }
+    }
+}
+
+// A link bound to one interface reaches its own recorder only, and loses it alone when it is
+// pulled; an unbound link still takes the first recorder present.
+TEST(LoggerLink, ALinkBoundToAnInterfaceReachesOnlyItsOwnRecorder) {
+    ManualClock clock;
+    std::vector<std::shared_ptr<sim::SoftwareRecorder>> recorders;
+    for (int i = 0; i < 3; ++i) {
+        recorders.push_back(
+            std::make_shared<sim::SoftwareRecorder>(sim::demoRecorderConfig(), clock));
+    }
+    std::unique_ptr<HidBackend> backend = sim::makeSimBackend(recorders);
+    std::vector<std::unique_ptr<LoggerLink>> links;
+    for (std::size_t i = 0; i < recorders.size(); ++i) {
+        links.push_back(std::make_unique<LoggerLink>(*backend, sim::simInterfacePath(i)));
+        ASSERT_EQ(links[i]->WriteByte(header::interval, static_cast<uint8_t>(10 + i)), 1);
+    }
+    recorders[1]->unplug();
+    LoggerLink first(*backend);
+    for (std::size_t i = 0; i < recorders.size(); ++i) {
+        EXPECT_EQ(links[i]->CheckPresence(), i == 1 ? 0 : 1) << i;
+        HeaderImage h{};
+        if (i != 1) {
+            ASSERT_EQ(links[i]->ReadHeader(h), 1);
+            EXPECT_EQ(h[header::interval], 10 + i);
+        }
+    }
+    recorders[0]->unplug();
+    ASSERT_EQ(first.CheckPresence(), 1);
+    HeaderImage h{};
+    ASSERT_EQ(first.ReadHeader(h), 1);
+    EXPECT_EQ(h[header::interval], 12); // the third, the only one left
 }
 
 } // namespace
