@@ -47,6 +47,19 @@ LoggerLink::LoggerLink(HidBackend& backend, std::string interfacePath)
 LoggerLink::~LoggerLink() = default;
 
 std::shared_ptr<HidDevice> LoggerLink::FindRecorder() {
+    std::string found;
+    std::shared_ptr<HidDevice> device = searchRecorder(found);
+    std::lock_guard lock(deviceMutex_);
+    foundPath_ = std::move(found);
+    return device;
+}
+
+std::string LoggerLink::foundPath() const {
+    std::lock_guard lock(deviceMutex_);
+    return foundPath_;
+}
+
+std::shared_ptr<HidDevice> LoggerLink::searchRecorder(std::string& found) {
     std::vector<std::string> paths;
     if (!backend_.listInterfaces(paths)) {
         return nullptr;
@@ -66,6 +79,7 @@ std::shared_ptr<HidDevice> LoggerLink::FindRecorder() {
             return nullptr; // an interface whose attributes cannot be read ends the search
         }
         if (attributes.isRecorder()) {
+            found = path;
             return std::shared_ptr<HidDevice>(std::move(device));
         }
     }

@@ -48,11 +48,14 @@ public:
     bool hasDevice() const;
     // The interface this link is bound to; empty: the first recorder found.
     const std::string& interfacePath() const { return interfacePath_; }
+    // The interface of the recorder the last search found; empty when it found none.
+    std::string foundPath() const;
 
     // Recorder number of the recorder that is or was last connected; -1 until one is known.
     std::atomic<int32_t> currentRecorder{-1};
 
 private:
+    std::shared_ptr<HidDevice> searchRecorder(std::string& found);
     std::shared_ptr<HidDevice> device() const;
     void replaceDevice(std::shared_ptr<HidDevice> device);
 
@@ -60,6 +63,7 @@ private:
     const std::string interfacePath_;
     mutable std::mutex deviceMutex_;
     std::shared_ptr<HidDevice> device_;
+    std::string foundPath_;
 };
 
 } // namespace veldrin

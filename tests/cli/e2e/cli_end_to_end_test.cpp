@@ -25,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 #include <thread>
@@ -208,6 +209,71 @@ TEST_F(CliEndToEnd, SyncRegistersDownloadsSetsTheClockAndASecondSyncContinues) {
         EXPECT_EQ(after.records[i].downloadTimeValue, before.records[i].downloadTimeValue) << i;
     }
     expectContinuousHistory(after.records);
+}
+
+// Three recorders attached: each is registered with a number and an identity of its own, and its
+// whole history lands in its own file, once.
+TEST_F(CliEndToEnd, SyncServesEveryRecorderAttached) {
+    std::vector<std::string> args = cliArgs({"sync"});
+    args[4] = "sim:3";
+    const ProgramRun run = testing::runProgram(args, dir_.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto shown = lines(run.out);
+    IniFile ini(data_ + "/main.ini");
+    EXPECT_EQ(readMaxId(ini), 3);
+    std::set<std::string> identities;
+    for (int32_t number = 0; number < 3; ++number) {
+        EXPECT_TRUE(contains(shown, "recorder at sim:" + std::to_string(number) + ":")) << run.out;
+        RecorderIdentity id;
+        ASSERT_TRUE(registeredIdentity(ini, number, id)) << number;
+        identities.insert(std::to_string(id.high) + "," + std::to_string(id.low));
+        const DataFileContent content = dataFile(number);
+        EXPECT_GE(content.records.size(), 3u * 24 * 60) << number;
+        EXPECT_EQ(content.nextAddress,
+                  kFirstRecordAddress + 4 * static_cast<int32_t>(content.records.size()));
+        expectContinuousHistory(content.records);
+    }
+    EXPECT_EQ(identities.size(), 3u);
+}
+
+// Two recorders on sockets: info and configure refuse to guess and list what is attached; with
+// --recorder they act on the one named, and only on it.
+TEST_F(CliEndToEnd, InfoAndConfigureNeedTheRecorderNamedWhenSeveralAreAttached) {
+    startSimulator({"--records", "20"});
+    const std::string second = dir_.file("second.sock");
+    BackgroundProgram other(
+        {testing::binaryPath("veldrin-recorder-sim"), "--socket", second, "--records", "20"},
+        dir_.file("second.out"));
+    ASSERT_TRUE(other.waitForOutput("listening on")) << other.output();
+    const auto both = [&](std::vector<std::string> command) {
+        std::vector<std::string> args = cliArgs(command);
+        args[4] = "socket:" + socket_ + "," + second;
+        return testing::runProgram(args, dir_.path());
+    };
+    ASSERT_EQ(both({"sync"}).status, 0);
+    EXPECT_EQ(readMaxId(IniFile(data_ + "/main.ini")), 2);
+
+    const std::string listed = "0 (" + socket_ + "), 1 (" + second + ")";
+    const struct {
+        std::vector<std::string> command;
+        int status;
+        std::string said; // on standard error, or the interval info prints
+    } cases[] = {
+        {{"configure", "--interval", "5"}, 2, "several recorders are attached: " + listed},
+        {{"info"}, 2, "several recorders are attached: " + listed},
+        {{"info", "--recorder", "7"}, 2, "recorder 7 is not attached; attached: " + listed},
+        {{"configure", "--recorder", "1", "--interval", "5"}, 0, ""},
+        {{"info", "--recorder", "1"}, 0, "interval: 5 min"},
+        {{"info", "--recorder", "0"}, 0, "interval: 1 min"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = both(c.command);
+        EXPECT_EQ(run.status, c.status) << c.command[0] << run.err;
+        const std::string& where = c.status == 0 ? run.out : run.err;
+        EXPECT_NE(where.find(c.said), std::string::npos) << c.command[0] << ": " << where;
+    }
+    EXPECT_EQ(dataFile(1).settings.interval, 5);
+    EXPECT_EQ(dataFile(0).settings.interval, 1);
 }
 
 TEST_F(CliEndToEnd, RecorderLostPartWayExitsFourWithTheFilesIntact) {
