@@ -102,28 +102,8 @@ TEST(BackendRegistry, EachOpeningOfSimIsAFreshDemonstrationRecorder) {
     EXPECT_EQ(h2[header::interval], 1); // not the first one's recorder
 }
 
-TEST(BackendRegistry, SimTakesACountOfRecordersWithinItsBound) {
-    BackendRegistry registry;
-    registry.add(sim::simRecordersKind());
-    ManualClock clock;
-    const std::pair<std::string, std::size_t> cases[] = {
-        {"sim:1", 1},  {"sim:3", 3},  {"sim:16", 16}, {"sim:0", 0},
-        {"sim:17", 0}, {"sim:-2", 0}, {"sim:3x", 0},  {"sim:x", 0},
-    };
-    for (const auto& [name, count] : cases) {
-        std::string error;
-        std::unique_ptr<HidBackend> backend = registry.open(name, clock, error);
-        ASSERT_EQ(backend != nullptr, count > 0) << name;
-        EXPECT_EQ(error.empty(), count > 0) << name;
-        std::vector<std::string> paths;
-        if (backend && backend->listInterfaces(paths)) {
-            EXPECT_EQ(paths.size(), count) << name;
-        }
-    }
-}
-
 // A link bound to one interface reaches its own recorder only, and loses it alone when it is
-// pulled; an unbound link still takes the first recorder present.
+// pulled.
 TEST(LoggerLink, ALinkBoundToAnInterfaceReachesOnlyItsOwnRecorder) {
     ManualClock clock;
     std::vector<std::shared_ptr<sim::SoftwareRecorder>> recorders;
@@ -138,20 +118,11 @@ TEST(LoggerLink, ALinkBoundToAnInterfaceReachesOnlyItsOwnRecorder) {
         ASSERT_EQ(links[i]->WriteByte(header::interval, static_cast<uint8_t>(10 + i)), 1);
     }
     recorders[1]->unplug();
-    LoggerLink first(*backend);
     for (std::size_t i = 0; i < recorders.size(); ++i) {
-        EXPECT_EQ(links[i]->CheckPresence(), i == 1 ? 0 : 1) << i;
         HeaderImage h{};
-        if (i != 1) {
-            ASSERT_EQ(links[i]->ReadHeader(h), 1);
-            EXPECT_EQ(h[header::interval], 10 + i);
-        }
+        const bool reached = links[i]->CheckPresence() == 1 && links[i]->ReadHeader(h) == 1;
+        EXPECT_EQ(reached ? h[header::interval] : 0, i == 1 ? 0 : 10 + i) << i;
     }
-    recorders[0]->unplug();
-    ASSERT_EQ(first.CheckPresence(), 1);
-    HeaderImage h{};
-    ASSERT_EQ(first.ReadHeader(h), 1);
-    EXPECT_EQ(h[header::interval], 12); // the third, the only one left
 }
 
 } // namespace

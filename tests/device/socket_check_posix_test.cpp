@@ -45,11 +45,9 @@ TEST(SocketCheck, ASocketPathIsJudgedBeforeTheFirstAttempt) {
         {"socket:" + dir.file("file/sub.sock"), DeviceOutlook::never},
         {"socket:" + dir.file(std::string(120, 'x')), DeviceOutlook::never},
         // Several paths: the worst of them decides.
-        {"socket:" + dir.file("live.sock") + "," + dir.file("missing.sock"), DeviceOutlook::notYet},
         {"socket:" + dir.file("missing.sock") + "," + dir.file("file"), DeviceOutlook::never},
         {"socket:" + dir.file("live.sock") + ",", DeviceOutlook::never},
         {"socket-dir:" + dir.path(), DeviceOutlook::usable},
-        {"socket-dir:" + dir.file("later"), DeviceOutlook::notYet},
         {"socket-dir:" + dir.file("file"), DeviceOutlook::never},
     };
     for (const auto& [name, expected] : cases) {
@@ -70,8 +68,6 @@ TEST(SocketCheck, AFolderOfSocketsListsTheSocketsPresentAtEachLook) {
         chooseBackend("socket-dir:" + dir.path(), error, SystemClock::instance());
     ASSERT_NE(backend, nullptr) << error;
     std::vector<std::string> paths;
-    ASSERT_TRUE(backend->listInterfaces(paths));
-    EXPECT_TRUE(paths.empty());
     const int b = boundSocket(dir.file("b.sock"), true);
     ::close(boundSocket(dir.file("a.sock"), false));
     ASSERT_TRUE(backend->listInterfaces(paths));
@@ -80,12 +76,6 @@ TEST(SocketCheck, AFolderOfSocketsListsTheSocketsPresentAtEachLook) {
     ASSERT_TRUE(backend->listInterfaces(paths));
     EXPECT_EQ(paths, std::vector<std::string>{dir.file("b.sock")});
     ::close(b);
-
-    std::unique_ptr<HidBackend> pair = chooseBackend(
-        "socket:" + dir.file("x") + "," + dir.file("y"), error, SystemClock::instance());
-    ASSERT_NE(pair, nullptr) << error;
-    ASSERT_TRUE(pair->listInterfaces(paths));
-    EXPECT_EQ(paths, (std::vector<std::string>{dir.file("x"), dir.file("y")}));
 }
 
 } // namespace
