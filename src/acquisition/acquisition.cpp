@@ -150,7 +150,7 @@ bool Acquisition::refused(const RegistryOutcome& outcome) {
 
 void Acquisition::registerUnknownRecorder() {
     const RegistryOutcome outcome =
-        registerNewRecorder(store_.ini(), clock_.unixSeconds(), issuedIdentities_);
+        registerNewRecorder(store_.ini(), clock_.unixSeconds(), *issued_);
     if (refused(outcome)) {
         return;
     }

@@ -100,6 +100,11 @@ public:
         return writeConfiguration(edit) == WriteResult::written ? 1 : 0;
     }
 
+    // Identities made by several acquisitions of one program (a chain per recorder attached), so
+    // that recorders registered within one second differ across them too. The acquisitions are
+    // driven from one thread; `issued` outlives this one.
+    void shareIssuedIdentities(IssuedIdentities& issued) { issued_ = &issued; }
+
     void setCurrentRecorder(int32_t number);
     void stopWorker();
 
@@ -126,6 +131,7 @@ private:
     bool periodicHeld_ = false;
     // Identities made by this program: two recorders registered within one second still differ.
     IssuedIdentities issuedIdentities_;
+    IssuedIdentities* issued_ = &issuedIdentities_;
 };
 
 } // namespace veldrin

@@ -69,6 +69,11 @@ bool AcquisitionWorker::pauseAfterIdentity(uint64_t ticket) {
     return context_.shared.waitRegistration(ticket);
 }
 
+std::mutex& AcquisitionWorker::registrationMutex() {
+    static std::mutex mutex; // one registry per data folder, one data folder per process
+    return mutex;
+}
+
 void AcquisitionWorker::connect() {
     report(status::readingHeader);
     identified_ = false;
@@ -79,6 +84,10 @@ void AcquisitionWorker::connect() {
     failedInARow_ = 0;
     context_.shared.rememberHeader(header_);
     DataStore& store = context_.store;
+    // From reading MaxID until the receiver has registered or recognised the recorder, no other
+    // worker of this process touches the registry: with several recorders attached, one would
+    // otherwise write back a MaxID read before another's registration and undo it.
+    const std::lock_guard registering(registrationMutex());
     const int32_t maxId = readMaxId(store.ini());
     const RecorderIdentity id = identityFromHeader(header_);
     lastSeenIdentity_ = id;

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace veldrin {
@@ -52,6 +53,8 @@ public:
     bool ended() const { return ended_.load(); }
 
 private:
+    // Held by a worker from its reading of MaxID until its recorder is registered or recognised.
+    static std::mutex& registrationMutex();
     void run();
     void runCommand(int code);
     void sendCommand(int code);

@@ -120,13 +120,38 @@ std::unique_ptr<AcquisitionContext> AcquisitionContext::open(const CliRequest& r
         new AcquisitionContext(std::move(lock), folders, std::move(backend), clock));
 }
 
+RecorderChain::RecorderChain(HidBackend& backend, const std::string& interfacePath,
+                             const Folders& folders, ConsoleListener& console, Clock& clock)
+    : link_(backend, interfacePath), ini_(mainIniPath(folders)), store_(folders.data, ini_, clock),
+      acquisition_(link_, store_, clock, reports_, &console) {
+    store_.setListener(&console);
+}
+
 AcquisitionContext::AcquisitionContext(std::unique_ptr<DataDirectoryLock> lock,
                                        const Folders& folders, std::unique_ptr<HidBackend> backend,
                                        Clock& clock)
-    : lock_(std::move(lock)), backend_(std::move(backend)), link_(*backend_),
-      ini_(mainIniPath(folders)), store_(folders.data, ini_, clock),
-      acquisition_(link_, store_, clock, reports_, &console_) {
-    store_.setListener(&console_);
+    : lock_(std::move(lock)), backend_(std::move(backend)), folders_(folders), clock_(clock) {}
+
+RecorderChain& AcquisitionContext::first() {
+    if (!first_) {
+        first_ = openChain(firstPath_);
+    }
+    return *first_;
+}
+
+std::vector<std::string> AcquisitionContext::attachedInterfaces() {
+    std::vector<std::string> paths;
+    if (!backend_->listInterfaces(paths)) {
+        paths.clear();
+    }
+    return paths;
+}
+
+std::unique_ptr<RecorderChain> AcquisitionContext::openChain(const std::string& interfacePath) {
+    auto chain =
+        std::make_unique<RecorderChain>(*backend_, interfacePath, folders_, console_, clock_);
+    chain->acquisition().shareIssuedIdentities(issued_);
+    return chain;
 }
 
 } // namespace veldrin::cli

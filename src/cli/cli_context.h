@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace veldrin::cli {
 
@@ -54,6 +55,27 @@ public:
     void problem(const std::string& message) override;
 };
 
+// What one recorder needs of its own: its link, main.ini, the data store, the report queue and the
+// acquisition, torn down acquisition first (which ends its worker). The link is bound to one
+// interface of the backend, or takes the first recorder found when the path is empty.
+class RecorderChain {
+public:
+    RecorderChain(HidBackend& backend, const std::string& interfacePath, const Folders& folders,
+                  ConsoleListener& console, Clock& clock);
+
+    Acquisition& acquisition() { return acquisition_; }
+    ReportQueue& reports() { return reports_; }
+    DataStore& store() { return store_; }
+    LoggerLink& link() { return link_; }
+
+private:
+    LoggerLink link_;
+    IniFile ini_;
+    DataStore store_;
+    ReportQueue reports_;
+    Acquisition acquisition_;
+};
+
 // The data-folder lock, the recorder, the data store and the acquisition of one command that runs
 // the acquisition chain, torn down in the right order (the acquisition first, which ends its
 // worker; the lock last).
@@ -65,22 +87,37 @@ public:
     static std::unique_ptr<AcquisitionContext>
     open(const CliRequest& request, const Folders& folders, Clock& clock, int& status);
 
-    Acquisition& acquisition() { return acquisition_; }
-    ReportQueue& reports() { return reports_; }
-    DataStore& store() { return store_; }
+    // The command's chain: bound to the interface given to bindFirst(), or the first recorder
+    // found. Made at the first use.
+    Acquisition& acquisition() { return first().acquisition(); }
+    ReportQueue& reports() { return first().reports(); }
+    DataStore& store() { return first().store(); }
+    LoggerLink& link() { return first().link(); }
+    // Binds the command's chain to one interface (chooseRecorder()); before its first use.
+    void bindFirst(const std::string& interfacePath) { firstPath_ = interfacePath; }
+    HidBackend& backend() { return *backend_; }
+
+    // The interfaces the backend lists now, each a recorder of its own.
+    std::vector<std::string> attachedInterfaces();
+    // A chain of its own for the recorder at `interfacePath`, under the same lock and backend;
+    // the context must outlive it.
+    std::unique_ptr<RecorderChain> openChain(const std::string& interfacePath);
 
 private:
+    RecorderChain& first();
+
     AcquisitionContext(std::unique_ptr<DataDirectoryLock> lock, const Folders& folders,
                        std::unique_ptr<HidBackend> backend, Clock& clock);
 
     std::unique_ptr<DataDirectoryLock> lock_;
     std::unique_ptr<HidBackend> backend_;
+    Folders folders_;
+    Clock& clock_;
     ConsoleListener console_;
-    LoggerLink link_;
-    IniFile ini_;
-    DataStore store_;
-    ReportQueue reports_;
-    Acquisition acquisition_;
+    // Shared by every chain: recorders registered within one second get identities of their own.
+    IssuedIdentities issued_;
+    std::string firstPath_;
+    std::unique_ptr<RecorderChain> first_;
 };
 
 } // namespace veldrin::cli

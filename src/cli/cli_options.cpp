@@ -56,7 +56,7 @@ constexpr CommandSpec kCommands[] = {
 #endif
 };
 
-// --recorder belongs to the commands that need it, and to no other.
+// --recorder belongs to the commands that need it, and to those that take it.
 std::vector<Command> commandsNeedingARecorder() {
     std::vector<Command> commands;
     for (const CommandSpec& spec : kCommands) {
@@ -64,6 +64,14 @@ std::vector<Command> commandsNeedingARecorder() {
             commands.push_back(spec.command);
         }
     }
+    return commands;
+}
+
+// info and configure take --recorder too: with several recorders attached it names the one.
+std::vector<Command> commandsTakingARecorder() {
+    std::vector<Command> commands = commandsNeedingARecorder();
+    commands.push_back(Command::info);
+    commands.push_back(Command::configure);
     return commands;
 }
 
@@ -274,7 +282,7 @@ const std::vector<OptionSpec>& optionSpecs() {
         {"--device", 1, {}, setDevice},
         {"--lang", 1, {}, setLanguage},
         {"--wait", 1, {C::sync, C::info, C::configure}, setWait},
-        {"--recorder", 1, commandsNeedingARecorder(), setRecorder},
+        {"--recorder", 1, commandsTakingARecorder(), setRecorder},
         {"--from",
          1,
          {C::exportRecords, C::stats},
@@ -707,13 +715,15 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-    const std::string devices = socketBackendBuilt() ? "hid|sim|socket:PATH" : "hid|sim";
+    const std::string devices = socketBackendBuilt()
+                                    ? "hid|sim[:COUNT]|socket:PATH[,PATH...]|socket-dir:DIR"
+                                    : "hid|sim[:COUNT]";
     std::string text = "Usage: veldrin-cli [--data-dir DIR] [--device " + devices +
                        "] [--lang 0|1|2] COMMAND [ARGS]\n";
     text += R"(
   sync [--wait SECONDS]   wait up to SECONDS (default 10) for a recorder, then run one connection:
                           connect, download, clock setting, download, idle; each status text is
-                          printed as one line
+                          printed as one line; every recorder attached is served in turn
   watch [--on-alarm PROGRAM])";
 #if VELDRIN_HAVE_MQTT
     text += R"(
@@ -733,7 +743,9 @@ std::string usageText() {
                           state, availability), for a recorder that is gone
 )";
 #endif
-    text += R"(  info [--wait SECONDS]   read and decode the attached recorder's header (no writes)
+    text += R"(  info [--wait SECONDS] [--recorder N]
+                          read and decode the attached recorder's header (no writes); with
+                          several attached, --recorder N names the one
   list                    the registered recorders: number, identity, description, record count,
                           first and last record time
   export --recorder N [--from TIME] [--to TIME] [--out FILE]
@@ -742,8 +754,10 @@ std::string usageText() {
   clear --recorder N      clear the PC data of recorder N (its file keeps settings, no records)
   configure [--unit C|F] [--date-order md|dm] [--circular on|off] [--interval MINUTES]
             [--description TEXT] [--slot K START END]... [--slot-off K]... [--wait SECONDS]
+            [--recorder N]
                           write the recorder's configuration; values not given stay as the
-                          recorder has them; slots are numbered 1 to 4
+                          recorder has them; slots are numbered 1 to 4; with several recorders
+                          attached, --recorder N names the one
   limits --recorder N [--temp-high V] [--temp-low V] [--hum-high V] [--hum-low V]
          [--delay MINUTES] [--off temp-high|temp-low|hum-high|hum-low]... [--unit C|F]
                           set the alarm limits given (temperatures in Celsius unless --unit F,

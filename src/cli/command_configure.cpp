@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/configure_plan.h"
 #include "cli/exit_status.h"
+#include "cli/recorder_choice.h"
 
 #include <optional>
 
@@ -76,6 +77,11 @@ int runConfigure(const CliRequest& request, const Folders& folders) {
     if (!context) {
         return status;
     }
+    std::string chosen;
+    if (!chooseRecorder(request, context->backend(), folders, chosen, status)) {
+        return status;
+    }
+    context->bindFirst(chosen);
     Acquisition& acquisition = context->acquisition();
     ChainLoop loop(acquisition, context->reports(), clock);
 

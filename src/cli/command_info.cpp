@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/recorder_choice.h"
 #include "store/registry.h"
 
 #include <algorithm>
@@ -103,7 +104,11 @@ int runInfo(const CliRequest& request, const Folders& folders) {
         return status;
     }
     Clock& clock = SystemClock::instance();
-    LoggerLink link(*backend);
+    std::string chosen;
+    if (!chooseRecorder(request, *backend, folders, chosen, status)) {
+        return status;
+    }
+    LoggerLink link(*backend, chosen);
     if (!waitForPresence(link, request.waitSeconds, clock)) {
         printNoRecorder(request.waitSeconds);
         return kExitNoRecorder;

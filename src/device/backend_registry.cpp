@@ -14,18 +14,63 @@ BackendKind hidKind() {
     return kind;
 }
 
+constexpr const char* kNoSockets = "a recorder on a socket cannot be reached on this system";
+
+// "socket:A,B": one recorder per path, in the order given.
+std::vector<std::string> socketPaths(const std::string& argument) {
+    std::vector<std::string> paths;
+    std::size_t start = 0;
+    for (std::size_t comma; (comma = argument.find(',', start)) != std::string::npos;
+         start = comma + 1) {
+        paths.push_back(argument.substr(start, comma - start));
+    }
+    paths.push_back(argument.substr(start));
+    return paths;
+}
+
+// The worst outlook of the paths decides: one path that can never be used refuses the whole name.
+DeviceCheck checkSocketPaths(const std::string& argument) {
+    DeviceCheck worst;
+    for (const std::string& path : socketPaths(argument)) {
+        DeviceCheck check =
+            path.empty()
+                ? DeviceCheck{DeviceOutlook::never, "an empty socket path in \"" + argument + "\""}
+                : checkSocketPath(path);
+        if (static_cast<int>(check.outlook) > static_cast<int>(worst.outlook)) {
+            worst = std::move(check);
+        }
+    }
+    return worst;
+}
+
 BackendKind socketKind() {
     BackendKind kind;
     kind.name = "socket:";
     kind.argument = "PATH";
-    kind.open = [](const std::string& path, Clock&, std::string& error) {
-        std::unique_ptr<HidBackend> backend = makeSocketBackend(path);
+    kind.open = [](const std::string& argument, Clock&, std::string& error) {
+        std::unique_ptr<HidBackend> backend = makeSocketBackend(socketPaths(argument));
         if (!backend) {
-            error = "a recorder on a socket cannot be reached on this system";
+            error = kNoSockets;
         }
         return backend;
     };
-    kind.check = checkSocketPath;
+    kind.check = checkSocketPaths;
+    kind.offered = socketBackendBuilt();
+    return kind;
+}
+
+BackendKind socketFolderKind() {
+    BackendKind kind;
+    kind.name = "socket-dir:";
+    kind.argument = "DIR";
+    kind.open = [](const std::string& folder, Clock&, std::string& error) {
+        std::unique_ptr<HidBackend> backend = makeSocketFolderBackend(folder);
+        if (!backend) {
+            error = kNoSockets;
+        }
+        return backend;
+    };
+    kind.check = checkSocketFolder;
     kind.offered = socketBackendBuilt();
     return kind;
 }
@@ -40,6 +85,7 @@ std::string usageName(const BackendKind& kind) {
 BackendRegistry::BackendRegistry() {
     add(hidKind());
     add(socketKind());
+    add(socketFolderKind());
 }
 
 BackendRegistry& BackendRegistry::process() {

@@ -62,5 +62,10 @@ std::unique_ptr<HidBackend> makeHidBackend();
 // A recorder listening on a Unix-domain stream socket (see socket_backend.cpp for the protocol);
 // null where the system has no such sockets.
 std::unique_ptr<HidBackend> makeSocketBackend(const std::string& socketPath);
+// Several recorders, one per socket path, listed in the order given.
+std::unique_ptr<HidBackend> makeSocketBackend(const std::vector<std::string>& socketPaths);
+// Every socket in a folder is a recorder: each listing reads the folder anew, so recorders come
+// and go as their sockets appear and vanish. Null where the system has no such sockets.
+std::unique_ptr<HidBackend> makeSocketFolderBackend(const std::string& folder);
 
 } // namespace veldrin

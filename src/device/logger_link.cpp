@@ -39,12 +39,35 @@ LoggerLink::LoggerLink(HidBackend& backend) : backend_(backend) {
     replaceDevice(FindRecorder());
 }
 
+LoggerLink::LoggerLink(HidBackend& backend, std::string interfacePath)
+    : backend_(backend), interfacePath_(std::move(interfacePath)) {
+    replaceDevice(FindRecorder());
+}
+
 LoggerLink::~LoggerLink() = default;
 
 std::shared_ptr<HidDevice> LoggerLink::FindRecorder() {
+    std::string found;
+    std::shared_ptr<HidDevice> device = searchRecorder(found);
+    std::lock_guard lock(deviceMutex_);
+    foundPath_ = std::move(found);
+    return device;
+}
+
+std::string LoggerLink::foundPath() const {
+    std::lock_guard lock(deviceMutex_);
+    return foundPath_;
+}
+
+std::shared_ptr<HidDevice> LoggerLink::searchRecorder(std::string& found) {
     std::vector<std::string> paths;
     if (!backend_.listInterfaces(paths)) {
         return nullptr;
+    }
+    if (!interfacePath_.empty()) {
+        // Bound to one interface: it alone is tried, and only while the backend lists it.
+        const bool listed = std::find(paths.begin(), paths.end(), interfacePath_) != paths.end();
+        paths.assign(listed ? 1 : 0, interfacePath_);
     }
     for (const std::string& path : paths) {
         std::unique_ptr<HidDevice> device = backend_.open(path);
@@ -56,6 +79,7 @@ std::shared_ptr<HidDevice> LoggerLink::FindRecorder() {
             return nullptr; // an interface whose attributes cannot be read ends the search
         }
         if (attributes.isRecorder()) {
+            found = path;
             return std::shared_ptr<HidDevice>(std::move(device));
         }
     }

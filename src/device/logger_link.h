@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace veldrin {
 
@@ -23,11 +24,15 @@ class LoggerLink {
 public:
     // Searches for the recorder at once, as the link always starts with a search.
     explicit LoggerLink(HidBackend& backend);
+    // A link to one interface of a backend that presents several recorders: the search tries
+    // only that interface, so that each recorder has a link of its own.
+    LoggerLink(HidBackend& backend, std::string interfacePath);
     virtual ~LoggerLink();
     LoggerLink(const LoggerLink&) = delete;
     LoggerLink& operator=(const LoggerLink&) = delete;
 
-    // Open handle to the first interface that is the recorder, or nullptr.
+    // Open handle to the first interface that is the recorder (only the link's own interface when
+    // it has one), or nullptr.
     std::shared_ptr<HidDevice> FindRecorder();
     // Opens the recorder anew, keeps the new handle and asks it for its attributes: 1 or 0.
     int CheckPresence();
@@ -41,17 +46,24 @@ public:
     int ReadHeader(HeaderBytes& header);
 
     bool hasDevice() const;
+    // The interface this link is bound to; empty: the first recorder found.
+    const std::string& interfacePath() const { return interfacePath_; }
+    // The interface of the recorder the last search found; empty when it found none.
+    std::string foundPath() const;
 
     // Recorder number of the recorder that is or was last connected; -1 until one is known.
     std::atomic<int32_t> currentRecorder{-1};
 
 private:
+    std::shared_ptr<HidDevice> searchRecorder(std::string& found);
     std::shared_ptr<HidDevice> device() const;
     void replaceDevice(std::shared_ptr<HidDevice> device);
 
     HidBackend& backend_;
+    const std::string interfacePath_;
     mutable std::mutex deviceMutex_;
     std::shared_ptr<HidDevice> device_;
+    std::string foundPath_;
 };
 
 } // namespace veldrin

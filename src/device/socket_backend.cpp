@@ -9,6 +9,11 @@
 
 #include "device/hid_backend.h"
 
+#include "core/utf8_path.h"
+
+#include <algorithm>
+#include <filesystem>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -143,15 +148,9 @@ private:
     bool broken_ = false;
 };
 
-class SocketBackend final : public HidBackend {
+// Connects to one socket path; the listing is left to the kinds below.
+class SocketConnector : public HidBackend {
 public:
-    explicit SocketBackend(std::string path) : path_(std::move(path)) {}
-
-    bool listInterfaces(std::vector<std::string>& paths) override {
-        paths.assign(1, path_);
-        return true;
-    }
-
     std::unique_ptr<HidDevice> open(const std::string& path) override {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
@@ -178,15 +177,60 @@ public:
         attributes.release = static_cast<uint16_t>(d[4] | (d[5] << 8));
         return std::make_unique<SocketDevice>(fd, attributes);
     }
+};
+
+class SocketBackend final : public SocketConnector {
+public:
+    explicit SocketBackend(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+
+    bool listInterfaces(std::vector<std::string>& paths) override {
+        paths = paths_;
+        return true;
+    }
 
 private:
-    std::string path_;
+    std::vector<std::string> paths_;
+};
+
+class SocketFolderBackend final : public SocketConnector {
+public:
+    explicit SocketFolderBackend(std::string folder) : folder_(std::move(folder)) {}
+
+    // The sockets in the folder by name, so that a recorder keeps its place while others come
+    // and go.
+    bool listInterfaces(std::vector<std::string>& paths) override {
+        paths.clear();
+        std::error_code ec;
+        std::filesystem::directory_iterator it(pathFromUtf8(folder_), ec);
+        if (ec) {
+            return false;
+        }
+        for (const std::filesystem::directory_entry& entry : it) {
+            std::error_code typeError;
+            if (entry.is_socket(typeError)) {
+                paths.push_back(utf8FromPath(entry.path()));
+            }
+        }
+        std::sort(paths.begin(), paths.end());
+        return true;
+    }
+
+private:
+    std::string folder_;
 };
 
 } // namespace
 
 std::unique_ptr<HidBackend> makeSocketBackend(const std::string& socketPath) {
-    return std::make_unique<SocketBackend>(socketPath);
+    return std::make_unique<SocketBackend>(std::vector<std::string>{socketPath});
+}
+
+std::unique_ptr<HidBackend> makeSocketBackend(const std::vector<std::string>& socketPaths) {
+    return std::make_unique<SocketBackend>(socketPaths);
+}
+
+std::unique_ptr<HidBackend> makeSocketFolderBackend(const std::string& folder) {
+    return std::make_unique<SocketFolderBackend>(folder);
 }
 
 } // namespace veldrin

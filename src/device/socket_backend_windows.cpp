@@ -7,4 +7,12 @@ std::unique_ptr<HidBackend> makeSocketBackend(const std::string& /*socketPath*/)
     return nullptr;
 }
 
+std::unique_ptr<HidBackend> makeSocketBackend(const std::vector<std::string>& /*socketPaths*/) {
+    return nullptr;
+}
+
+std::unique_ptr<HidBackend> makeSocketFolderBackend(const std::string& /*folder*/) {
+    return nullptr;
+}
+
 } // namespace veldrin

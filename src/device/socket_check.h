@@ -10,6 +10,9 @@
 namespace veldrin {
 
 DeviceCheck checkSocketPath(const std::string& path);
+// Whether recorders can ever appear in a folder of sockets: a missing folder may be made later,
+// a file in its place never serves.
+DeviceCheck checkSocketFolder(const std::string& folder);
 
 // Whether this system's build reaches recorders on sockets (POSIX only): help and messages name
 // socket:PATH only then.

@@ -64,6 +64,22 @@ DeviceCheck checkSocketPath(const std::string& path) {
     return probeSocket(path);
 }
 
+DeviceCheck checkSocketFolder(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+        if (errno == ENOENT) {
+            return outlook(DeviceOutlook::notYet,
+                           "there is no folder " + folder + " (yet); waiting for a recorder");
+        }
+        return outlook(DeviceOutlook::never,
+                       "the folder " + folder + " cannot be used: " + std::strerror(errno));
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return outlook(DeviceOutlook::never, folder + " is not a folder of sockets");
+    }
+    return {};
+}
+
 bool socketBackendBuilt() {
     return true;
 }

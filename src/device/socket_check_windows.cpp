@@ -8,6 +8,11 @@ DeviceCheck checkSocketPath(const std::string& path) {
                        "the socket " + path + " cannot be used: no socket recorders on Windows"};
 }
 
+DeviceCheck checkSocketFolder(const std::string& folder) {
+    return DeviceCheck{DeviceOutlook::never, "the socket folder " + folder +
+                                                 " cannot be used: no socket recorders on Windows"};
+}
+
 bool socketBackendBuilt() {
     return false;
 }

@@ -47,36 +47,57 @@ private:
 
 class SimBackend final : public HidBackend {
 public:
-    explicit SimBackend(std::shared_ptr<SoftwareRecorder> recorder)
-        : recorder_(std::move(recorder)) {}
+    explicit SimBackend(std::vector<std::shared_ptr<SoftwareRecorder>> recorders)
+        : recorders_(std::move(recorders)) {}
 
     bool listInterfaces(std::vector<std::string>& paths) override {
         paths.clear();
-        if (recorder_->plugged()) {
-            paths.emplace_back(kSimInterfacePath);
+        for (std::size_t i = 0; i < recorders_.size(); ++i) {
+            if (recorders_[i]->plugged()) {
+                paths.push_back(simInterfacePath(i));
+            }
         }
         return true;
     }
 
     std::unique_ptr<HidDevice> open(const std::string& path) override {
-        if (path != kSimInterfacePath) {
+        const std::shared_ptr<SoftwareRecorder> recorder = recorderAt(path);
+        if (!recorder) {
             return nullptr;
         }
-        std::unique_ptr<RecorderSession> session = recorder_->openSession();
+        std::unique_ptr<RecorderSession> session = recorder->openSession();
         if (!session) {
             return nullptr;
         }
-        return std::make_unique<SimDevice>(recorder_, std::move(session));
+        return std::make_unique<SimDevice>(recorder, std::move(session));
     }
 
 private:
-    std::shared_ptr<SoftwareRecorder> recorder_;
+    std::shared_ptr<SoftwareRecorder> recorderAt(const std::string& path) const {
+        for (std::size_t i = 0; i < recorders_.size(); ++i) {
+            if (path == simInterfacePath(i)) {
+                return recorders_[i];
+            }
+        }
+        return nullptr;
+    }
+
+    std::vector<std::shared_ptr<SoftwareRecorder>> recorders_;
 };
 
 } // namespace
 
+std::string simInterfacePath(std::size_t index) {
+    return "sim:" + std::to_string(index);
+}
+
 std::unique_ptr<HidBackend> makeSimBackend(std::shared_ptr<SoftwareRecorder> recorder) {
-    return std::make_unique<SimBackend>(std::move(recorder));
+    return makeSimBackend(std::vector<std::shared_ptr<SoftwareRecorder>>{std::move(recorder)});
+}
+
+std::unique_ptr<HidBackend>
+makeSimBackend(std::vector<std::shared_ptr<SoftwareRecorder>> recorders) {
+    return std::make_unique<SimBackend>(std::move(recorders));
 }
 
 } // namespace veldrin::sim

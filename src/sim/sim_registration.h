@@ -21,7 +21,13 @@ RecorderConfig demoRecorderConfig();
 // "sim": a new software recorder with demoRecorderConfig() on the clock given at the opening.
 BackendKind simBackendKind();
 
-// Adds simBackendKind() to the registry of this process.
+// The most recorders "sim:COUNT" holds in one process.
+constexpr int kMostSimRecorders = 16;
+
+// "sim:COUNT": that many software recorders with demoRecorderConfig(), each its own interface.
+BackendKind simRecordersKind();
+
+// Adds simBackendKind() and simRecordersKind() to the registry of this process.
 void registerSimBackend();
 
 } // namespace veldrin::sim

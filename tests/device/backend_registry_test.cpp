@@ -3,6 +3,7 @@
 
 #include "device/backend_registry.h"
 #include "device/logger_link.h"
+#include "sim/sim_backend.h"
 #include "sim/sim_registration.h"
 
 #include <gtest/gtest.h>
@@ -37,8 +38,8 @@ TEST(BackendRegistry, NamesAreTakenExactlyOrByTheirPrefix) {
     BackendRegistry withSim;
     withSim.add(sim::simBackendKind());
     withSim.add(sim::simBackendKind()); // a second registration replaces the first
-    EXPECT_EQ(plain.namesText(), "hid or socket:PATH");
-    EXPECT_EQ(withSim.namesText(), "hid, sim or socket:PATH");
+    EXPECT_EQ(plain.namesText(), "hid, socket-dir:DIR or socket:PATH");
+    EXPECT_EQ(withSim.namesText(), "hid, sim, socket-dir:DIR or socket:PATH");
 
     struct Case {
         std::string name;
@@ -57,8 +58,8 @@ TEST(BackendRegistry, NamesAreTakenExactlyOrByTheirPrefix) {
         if (!c.simKnows) {
             std::string error;
             EXPECT_EQ(withSim.open(c.name, SystemClock::instance(), error), nullptr) << c.name;
-            EXPECT_EQ(error,
-                      "unknown recorder backend \"" + c.name + "\" (use hid, sim or socket:PATH)");
+            EXPECT_EQ(error, "unknown recorder backend \"" + c.name +
+                                 "\" (use hid, sim, socket-dir:DIR or socket:PATH)");
             EXPECT_EQ(withSim.check(c.name).outlook, DeviceOutlook::usable) << c.name;
         }
     }
@@ -77,7 +78,7 @@ TEST(BackendRegistry, AKindGetsItsArgumentAndTheClockAndSpeaksForItself) {
     const DeviceCheck check = registry.check("probe:c");
     EXPECT_EQ(check.outlook, DeviceOutlook::never);
     EXPECT_EQ(check.reason, "probe judged c");
-    EXPECT_EQ(registry.namesText(), "hid, probe:ARG or socket:PATH");
+    EXPECT_EQ(registry.namesText(), "hid, probe:ARG, socket-dir:DIR or socket:PATH");
 }
 
 TEST(BackendRegistry, EachOpeningOfSimIsAFreshDemonstrationRecorder) {
@@ -99,6 +100,29 @@ TEST(BackendRegistry, EachOpeningOfSimIsAFreshDemonstrationRecorder) {
     HeaderImage h2{};
     ASSERT_EQ(other.ReadHeader(h2), 1);
     EXPECT_EQ(h2[header::interval], 1); // not the first one's recorder
+}
+
+// A link bound to one interface reaches its own recorder only, and loses it alone when it is
+// pulled.
+TEST(LoggerLink, ALinkBoundToAnInterfaceReachesOnlyItsOwnRecorder) {
+    ManualClock clock;
+    std::vector<std::shared_ptr<sim::SoftwareRecorder>> recorders;
+    for (int i = 0; i < 3; ++i) {
+        recorders.push_back(
+            std::make_shared<sim::SoftwareRecorder>(sim::demoRecorderConfig(), clock));
+    }
+    std::unique_ptr<HidBackend> backend = sim::makeSimBackend(recorders);
+    std::vector<std::unique_ptr<LoggerLink>> links;
+    for (std::size_t i = 0; i < recorders.size(); ++i) {
+        links.push_back(std::make_unique<LoggerLink>(*backend, sim::simInterfacePath(i)));
+        ASSERT_EQ(links[i]->WriteByte(header::interval, static_cast<uint8_t>(10 + i)), 1);
+    }
+    recorders[1]->unplug();
+    for (std::size_t i = 0; i < recorders.size(); ++i) {
+        HeaderImage h{};
+        const bool reached = links[i]->CheckPresence() == 1 && links[i]->ReadHeader(h) == 1;
+        EXPECT_EQ(reached ? h[header::interval] : 0, i == 1 ? 0 : 10 + i) << i;
+    }
 }
 
 } // namespace

@@ -44,6 +44,11 @@ TEST(SocketCheck, ASocketPathIsJudgedBeforeTheFirstAttempt) {
         {"socket:" + dir.file("folder"), DeviceOutlook::never},
         {"socket:" + dir.file("file/sub.sock"), DeviceOutlook::never},
         {"socket:" + dir.file(std::string(120, 'x')), DeviceOutlook::never},
+        // Several paths: the worst of them decides.
+        {"socket:" + dir.file("missing.sock") + "," + dir.file("file"), DeviceOutlook::never},
+        {"socket:" + dir.file("live.sock") + ",", DeviceOutlook::never},
+        {"socket-dir:" + dir.path(), DeviceOutlook::usable},
+        {"socket-dir:" + dir.file("file"), DeviceOutlook::never},
     };
     for (const auto& [name, expected] : cases) {
         const DeviceCheck check = checkDeviceName(name);
@@ -51,6 +56,26 @@ TEST(SocketCheck, ASocketPathIsJudgedBeforeTheFirstAttempt) {
         EXPECT_EQ(check.reason.empty(), expected == DeviceOutlook::usable) << name;
     }
     ::close(live);
+}
+
+// A folder of sockets lists each socket in it, by name, as the files come and go; other files are
+// no recorders.
+TEST(SocketCheck, AFolderOfSocketsListsTheSocketsPresentAtEachLook) {
+    testing::TempDir dir;
+    testing::writeFile(dir.file("a.txt"), "");
+    std::string error;
+    std::unique_ptr<HidBackend> backend =
+        chooseBackend("socket-dir:" + dir.path(), error, SystemClock::instance());
+    ASSERT_NE(backend, nullptr) << error;
+    std::vector<std::string> paths;
+    const int b = boundSocket(dir.file("b.sock"), true);
+    ::close(boundSocket(dir.file("a.sock"), false));
+    ASSERT_TRUE(backend->listInterfaces(paths));
+    EXPECT_EQ(paths, (std::vector<std::string>{dir.file("a.sock"), dir.file("b.sock")}));
+    ::unlink(dir.file("a.sock").c_str());
+    ASSERT_TRUE(backend->listInterfaces(paths));
+    EXPECT_EQ(paths, std::vector<std::string>{dir.file("b.sock")});
+    ::close(b);
 }
 
 } // namespace

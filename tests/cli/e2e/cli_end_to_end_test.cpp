@@ -210,6 +210,55 @@ TEST_F(CliEndToEnd, SyncRegistersDownloadsSetsTheClockAndASecondSyncContinues) {
     expectContinuousHistory(after.records);
 }
 
+// Three recorders attached: each is registered and its whole history lands in its own file.
+TEST_F(CliEndToEnd, SyncServesEveryRecorderAttached) {
+    std::vector<std::string> args = cliArgs({"sync"});
+    args[4] = "sim:3";
+    const ProgramRun run = testing::runProgram(args, dir_.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readMaxId(IniFile(data_ + "/main.ini")), 3);
+    for (int32_t number = 0; number < 3; ++number) {
+        EXPECT_TRUE(contains(lines(run.out), "recorder at sim:" + std::to_string(number) + ":"));
+        EXPECT_GE(dataFile(number).records.size(), 3u * 24 * 60) << number;
+    }
+}
+
+// Two recorders on sockets: info and configure refuse to guess and list what is attached; with
+// --recorder they act on the one named, and only on it.
+TEST_F(CliEndToEnd, InfoAndConfigureNeedTheRecorderNamedWhenSeveralAreAttached) {
+    startSimulator({"--records", "20"});
+    const std::string second = dir_.file("second.sock");
+    BackgroundProgram other(
+        {testing::binaryPath("veldrin-recorder-sim"), "--socket", second, "--records", "20"},
+        dir_.file("second.out"));
+    ASSERT_TRUE(other.waitForOutput("listening on")) << other.output();
+    const auto both = [&](std::vector<std::string> command) {
+        std::vector<std::string> args = cliArgs(command);
+        args[4] = "socket:" + socket_ + "," + second;
+        return testing::runProgram(args, dir_.path());
+    };
+    ASSERT_EQ(both({"sync"}).status, 0);
+
+    const std::string listed = "0 (" + socket_ + "), 1 (" + second + ")";
+    const struct {
+        std::vector<std::string> command;
+        int status;
+        std::string said; // on standard error, or the interval info prints
+    } cases[] = {
+        {{"configure", "--interval", "5"}, 2, "several recorders are attached: " + listed},
+        {{"info", "--recorder", "7"}, 2, "recorder 7 is not attached; attached: " + listed},
+        {{"configure", "--recorder", "1", "--interval", "5"}, 0, ""},
+        {{"info", "--recorder", "1"}, 0, "interval: 5 min"},
+        {{"info", "--recorder", "0"}, 0, "interval: 1 min"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = both(c.command);
+        EXPECT_EQ(run.status, c.status) << c.command[0] << run.err;
+        const std::string& where = c.status == 0 ? run.out : run.err;
+        EXPECT_NE(where.find(c.said), std::string::npos) << c.command[0] << ": " << where;
+    }
+}
+
 TEST_F(CliEndToEnd, RecorderLostPartWayExitsFourWithTheFilesIntact) {
     // Unplugged in the middle of the first download (the connect command takes 16 frames, the
     // download's header read 8 more, then two frames a unit).
