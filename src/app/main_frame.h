@@ -106,6 +106,10 @@ private:
 // (case ignored); an '&' of a caption itself is doubled.
 QStringList withMnemonics(const QStringList& captions);
 
+// A window rectangle (frame included) no larger than the available screen area and moved only as
+// far as needed to lie inside it.
+QRect fitIntoScreen(const QRect& wanted, const QRect& available);
+
 // The first local file among dropped URLs; empty when there is none.
 QString droppedLocalFile(const QList<QUrl>& urls);
 

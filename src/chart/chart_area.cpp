@@ -64,17 +64,32 @@ const QImage& ChartArea::render(const ChartInput& wanted) {
     return renderer_.render(in);
 }
 
+// Drawn at the screen's device pixel ratio, so that lines and text are as sharp as the widgets
+// around them; the geometry stays that of the chart's own pixels.
 void ChartArea::paintEvent(QPaintEvent* /*event*/) {
-    const QImage& image = render(input());
+    const qreal ratio = devicePixelRatioF();
     QPainter painter(this);
-    if (image.isNull()) {
+    if (ratio == 1.0) {
+        const QImage& image = render(input());
+        if (!image.isNull()) {
+            painter.drawImage(0, 0, image);
+        }
         return;
     }
-    painter.drawImage(0, 0, image);
+    const QImage image = imageAtRatio(ratio);
+    if (!image.isNull()) {
+        painter.drawImage(QPointF(0, 0), image);
+    }
 }
 
 QImage ChartArea::currentImage() {
     return render(input()).copy();
+}
+
+QImage ChartArea::imageAtRatio(qreal ratio) {
+    const ChartInput in = input();
+    render(in);
+    return renderer_.renderAtRatio(in, ratio);
 }
 
 void ChartArea::hideReadout(bool hidden) {

@@ -31,6 +31,8 @@ public:
 
     // The chart as it is shown now, readout included (for the image export).
     QImage currentImage();
+    // The same at `ratio` device pixels per pixel (1: exactly currentImage()).
+    QImage imageAtRatio(qreal ratio);
 
     // While a button drags over the chart, the readout under the cursor is not shown.
     void hideReadout(bool hidden);

@@ -92,6 +92,10 @@ public:
     // The chart for `input` from the records last taken. Valid until the next call.
     const QImage& render(const ChartInput& input);
 
+    // The chart last rendered by render(input) drawn again at `ratio` device pixels per pixel: the
+    // same geometry, lines and text at the full resolution (anti-aliased between pixels). Not kept.
+    QImage renderAtRatio(const ChartInput& input, qreal ratio);
+
     // Both steps at once, for records no other thread changes.
     const QImage& render(const RecordList& records, const ChartInput& input) {
         takeRecords(records, input);

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace veldrin {
 
@@ -43,6 +44,12 @@ bool CWidgetPrompts::ask(QWidget* parent, const QString& text, const QString& ca
     return box.exec() == QMessageBox::Yes;
 }
 
+QString filterSuffix(const QString& filter) {
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+    const QRegularExpressionMatch match = pattern.match(filter);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
 QString CWidgetPrompts::chooseFile(QWidget* parent, const FileDialogRequest& request,
                                    QString* chosenFilter) {
     QFileDialog dialog(parent, request.caption, request.directory);
@@ -50,6 +57,13 @@ QString CWidgetPrompts::chooseFile(QWidget* parent, const FileDialogRequest& req
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(request.defaultSuffix);
     dialog.setNameFilters(request.filters);
+    // A name typed without an ending takes that of the chosen filter, and the dialog asks about
+    // replacing the file of that name.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        const QString suffix = filterSuffix(f);
+        if (!suffix.isEmpty())
+            dialog.setDefaultSuffix(suffix);
+    });
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -66,7 +66,6 @@ private:
     bool pendingFahrenheit_ = false;
     RecordRemarkTexts remarkTexts_;
     AlarmLimits limits_;
-    QString outOfRangeText_;
     mutable long cellsMade_ = 0;
 };
 

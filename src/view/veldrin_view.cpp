@@ -504,10 +504,8 @@ void CVeldrinView::applyLanguage() {
     fillSelectCombo();
     showDisplayedTexts();
     onSelectChanged();
-    if (const auto& report = session_->lastReport()) {
-        // The latest progress text, now in the new language.
-        frame_.setStatusText(qstr(statusTextFor(report->second, report->first)));
-    }
+    // The latest progress and alarm texts, now in the new language.
+    session_->languageChanged();
 }
 
 void CVeldrinView::showInterval(int32_t minutes) {
@@ -534,7 +532,13 @@ void CVeldrinView::showMessage106() {
 // ---- Commands ---------------------------------------------------------------------------------
 
 void CVeldrinView::onExport() {
-    runExportCommand(*session_, *shownNow(), this, [this] { return chart_->currentImage(); });
+    ExportSources sources;
+    sources.chartImage = [this](qreal ratio) { return chart_->imageAtRatio(ratio); };
+    sources.atScreenResolution = [](QWidget* window) { return window->devicePixelRatioF(); };
+    if (store().displayedIsDocument()) {
+        sources.openedDocument = documentPath_;
+    }
+    runExportCommand(*session_, *shownNow(), this, sources);
 }
 
 void CVeldrinView::onSetting() {
@@ -572,6 +576,7 @@ void CVeldrinView::openDocumentReadOnly(const QString& path) {
     }
     selection_->newHistory();
     documentName_ = QFileInfo(path).fileName();
+    documentPath_ = path.toStdString();
     showDocumentState();
     displayedRecorderChanged(-1); // a file of its own: no recorder's limits apply
     const RecorderSettings settings = store().displayedSettings();

@@ -164,6 +164,7 @@ private:
 
     int appliedLanguage_ = -1;
     QString documentName_; // of the file opened read-only
+    std::string documentPath_;
     bool shutDown_ = false;
     bool loading_ = false;
 

@@ -1,8 +1,8 @@
 #include "view/view_session.h"
 
 #include "core/paths.h"
-#include "qlang/qlang.h"
 #include "device/backend_registry.h"
+#include "qlang/qlang.h"
 #include "view/desktop_notification.h"
 
 #include <QDir>
@@ -232,6 +232,18 @@ void ViewSession::loadDisplayed(int recorder) {
 
 void ViewSession::setDisplayedRecorder(int32_t number) {
     alarms_->setDisplayedRecorder(number);
+    showAlarm(alarms_->statusText());
+}
+
+void ViewSession::languageChanged() {
+    if (acquisitionStatus_.isEmpty() && alarmStatus_.isEmpty()) {
+        return; // nothing shown yet
+    }
+    if (lastReport_) {
+        acquisitionStatus_ = qstr(statusTextFor(lastReport_->second, lastReport_->first));
+    }
+    alarmStatus_ = alarms_->statusText();
+    showStatus(acquisitionStatus_);
 }
 
 // A recorder registered or recognised while the window runs becomes the displayed one without
@@ -255,7 +267,10 @@ void ViewSession::limitsChanged(int32_t number) {
 }
 
 void ViewSession::followAlarms() {
-    const QString alarm = alarms_->follow(acquisition_->shared().recorderAttached.load() == 1);
+    showAlarm(alarms_->follow(acquisition_->shared().recorderAttached.load() == 1));
+}
+
+void ViewSession::showAlarm(const QString& alarm) {
     if (alarm != alarmStatus_) {
         alarmStatus_ = alarm;
         showStatus(acquisitionStatus_);

@@ -58,14 +58,18 @@ public:
         messages << text;
     }
     bool ask(QWidget*, const QString&, const QString&) override { return false; }
-    // Answers file dialogs with `chosenFiles` in turn, then cancels.
-    QString chooseFile(QWidget*, const FileDialogRequest& request, QString*) override {
+    // Answers file dialogs with `chosenFiles` in turn (and `chosenFilters`, if any), then cancels.
+    QString chooseFile(QWidget*, const FileDialogRequest& request, QString* filter) override {
         fileRequests.push_back(request);
+        if (filter != nullptr && !chosenFilters.isEmpty()) {
+            *filter = chosenFilters.takeFirst();
+        }
         return chosenFiles.isEmpty() ? QString() : chosenFiles.takeFirst();
     }
 
     QStringList messages;
     QStringList chosenFiles;
+    QStringList chosenFilters;
     std::vector<FileDialogRequest> fileRequests;
 };
 
