@@ -51,8 +51,28 @@ QStringList offeredEndings(DisplayMode mode) {
     return {QStringLiteral("bmp"), QStringLiteral("png"), QStringLiteral("pdf")};
 }
 
+// The CSV and BMP filters read as they always have; the PNG and PDF ones are in the user's
+// language.
 QString filterOfEnding(const QString& ending) {
-    return ending == QLatin1String("pdf") ? reportFilter() : filterFor(ending);
+    if (ending == QLatin1String("pdf")) {
+        return reportFilter();
+    }
+    if (ending == QLatin1String("png")) {
+        return qlang(text::kPngFilter) + QStringLiteral("(*.png)");
+    }
+    return filterFor(ending);
+}
+
+QString screenPngFilter() {
+    return qlang(text::kScreenPngFilter) + QStringLiteral(" (*.png)");
+}
+
+// The screen's device pixel ratio when the chart is shown at more than one device pixel per
+// pixel: PNG is then offered at that resolution as well.
+qreal screenRatio(const ExportContext& at, const ExportSources& sources) {
+    return sources.atScreenResolution && at.shown.mode != DisplayMode::list
+               ? sources.atScreenResolution(at.parent)
+               : 1.0;
 }
 
 // The directory the save dialog opens in: where the last export went, otherwise the user's
@@ -69,13 +89,16 @@ QString exportDirectory(const ExportContext& at) {
     return directory;
 }
 
-QString chooseTarget(const ExportContext& at, QString* chosenFilter) {
+QString chooseTarget(const ExportContext& at, qreal ratio, QString* chosenFilter) {
     const QStringList endings = offeredEndings(at.shown.mode);
     FileDialogRequest request;
     request.defaultSuffix = endings.front();
     request.directory = exportDirectory(at);
     for (const QString& ending : endings) {
         request.filters << filterOfEnding(ending);
+        if (ending == QLatin1String("png") && ratio != 1.0) {
+            request.filters << screenPngFilter();
+        }
     }
     request.save = true;
     return at.session.prompts().chooseFile(at.parent, request, chosenFilter);
@@ -145,13 +168,12 @@ void exportList(const ExportContext& at, const std::string& path) {
     }
 }
 
-// The chart area exactly as shown, readout included, drawn now by the same renderer; as PNG also
-// at the screen's resolution when the user chose it.
+// The chart area exactly as shown, readout included, drawn now by the same renderer; as PNG at
+// the screen's resolution when that filter was chosen.
 void exportImage(const ExportContext& at, const ExportSources& sources, const std::string& path,
-                 bool png) {
-    QImage image = sources.chartImage(
-        png && sources.atScreenResolution ? sources.atScreenResolution(at.parent) : 1.0);
-    image = image.convertToFormat(QImage::Format_RGB32);
+                 bool png, qreal ratio) {
+    const QImage image =
+        sources.chartImage(png ? ratio : 1.0).convertToFormat(QImage::Format_RGB32);
     const std::string bytes = imageBytes(image, png);
     std::string error;
     if (bytes.empty() || !writeExportFile(path, bytes, error)) {
@@ -191,8 +213,9 @@ void runExportCommand(ViewSession& session, const DisplaySnapshot& shown, QWidge
     if (shown.mode != DisplayMode::list && !sources.chartImage) {
         return;
     }
+    const qreal ratio = screenRatio(at, sources);
     QString filter;
-    const QString chosen = chooseTarget(at, &filter);
+    const QString chosen = chooseTarget(at, ratio, &filter);
     if (chosen.isEmpty()) {
         return;
     }
@@ -207,7 +230,8 @@ void runExportCommand(ViewSession& session, const DisplaySnapshot& shown, QWidge
     } else if (target.ending == QLatin1String("csv")) {
         exportList(at, path);
     } else {
-        exportImage(at, sources, path, target.ending == QLatin1String("png"));
+        exportImage(at, sources, path, target.ending == QLatin1String("png"),
+                    filter == screenPngFilter() ? ratio : 1.0);
     }
 }
 

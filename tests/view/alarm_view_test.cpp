@@ -91,6 +91,32 @@ TEST(AlarmLimitsCommand, RoundTripInTheRecordersUnitKeepsUntouchedValuesExactly)
     EXPECT_TRUE(rig.prompts.messages.isEmpty()) << rig.prompts.messages.join('\n').toStdString();
 }
 
+// German and French show the decimal comma and take it as typed; the dot is taken everywhere.
+TEST(AlarmLimitsCommand, TheDecimalCommaOfGermanAndFrench) {
+    const struct {
+        Language language;
+        const char* shown;
+        const char* typed;
+    } cases[] = {{kEnglish, "75.2", "65.5"}, {kGerman, "75,2", "65,5"}, {kFrench, "75,2", "65.5"}};
+    for (const auto& c : cases) {
+        ViewRig rig;
+        fahrenheitRecorderWithLimit(rig);
+        CVeldrinView& view = rig.start();
+        CurrentLanguage::set(c.language);
+        QStringList seen;
+        runAlarmLimitsCommand(view.session(), *view.shownNow(), &view, [&](CAlarmLimitsDialog& d) {
+            seen = shown(d);
+            d.field(LimitKind::humHigh)->setText(c.typed);
+            d.accept();
+            return true;
+        });
+        CurrentLanguage::set(kEnglish);
+        EXPECT_EQ(seen.value(0), c.shown);
+        EXPECT_EQ(view.alarms().limitsOf(0).humHigh, 65.5) << c.typed;
+        EXPECT_EQ(view.alarms().limitsOf(0).tempHigh, 24.0) << c.typed; // left as shown
+    }
+}
+
 TEST(AlarmLimitsCommand, EntriesThatCannotBeTakenKeepTheDialogOpenAndSayWhy) {
     ViewRig rig;
     fahrenheitRecorderWithLimit(rig);
@@ -101,8 +127,8 @@ TEST(AlarmLimitsCommand, EntriesThatCannotBeTakenKeepTheDialogOpenAndSayWhy) {
         int message;
     } cases[] = {
         {LimitKind::tempLow, "cold", 180},
-        {LimitKind::tempLow, "12,5", 180}, // a comma is no decimal point here
-        {LimitKind::tempLow, "80", 181},   // above the upper limit of 75.2 °F
+        {LimitKind::tempLow, "12,5,0", 180}, // one separator at most
+        {LimitKind::tempLow, "80", 181},     // above the upper limit of 75.2 °F
     };
     for (const auto& c : cases) {
         bool stayedOpen = false;
