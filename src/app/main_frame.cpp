@@ -158,7 +158,8 @@ void CMainFrame::createToolBar() {
 void CMainFrame::createStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setProperty("controlId", frame_id::kStatusBar);
-    statusPane_ = new QLabel(QStringLiteral("Ready"), bar);
+    statusText_ = QStringLiteral("Ready");
+    statusPane_ = new QLabel(statusText_, bar);
     statusPane_->setTextFormat(Qt::PlainText);
     statusPane_->setProperty("indicatorId", frame_id::kIndicator);
     connectionPane_ = new CConnectionPane(bar);
@@ -191,12 +192,24 @@ void CMainFrame::createKeyboardCommands() {
 }
 
 void CMainFrame::setStatusText(const QString& text) {
-    statusPane_->setText(text);
+    statusText_ = text;
+    showStatusText();
     statusPane_->repaint();
+}
+
+// A text wider than the pane (a long alarm) ends in an ellipsis; its tooltip holds all of it.
+void CMainFrame::showStatusText() {
+    const int room =
+        statusPane_->contentsRect().width() - 2 * statusPane_->margin() - 2 * statusPane_->indent();
+    const QString shown =
+        statusPane_->fontMetrics().elidedText(statusText_, Qt::ElideRight, qMax(0, room));
+    statusPane_->setText(shown);
+    statusPane_->setToolTip(shown == statusText_ ? QString() : statusText_);
 }
 
 void CMainFrame::setStatusPaneWidth(int width) {
     statusPane_->setFixedWidth(qMax(0, width));
+    showStatusText();
 }
 
 void CMainFrame::setRecorderAttached(bool attached) {

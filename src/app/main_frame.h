@@ -97,7 +97,10 @@ private:
     QAction* backButton_ = nullptr;
     QAction* settingMenuAction_ = nullptr;
     QToolBar* toolBar_ = nullptr;
+    void showStatusText();
+
     QLabel* statusPane_ = nullptr;
+    QString statusText_; // whole, however narrow the pane
     CConnectionPane* connectionPane_ = nullptr;
     QString documentName_;
 };

@@ -147,6 +147,14 @@ QStringList RecordListModel::remarks() const {
             texts << qstr(recordRemark(static_cast<std::size_t>(row), marks, remarkTexts_));
         }
     }
+    // With limits in force any of them may also be out of range.
+    if (limits_.any()) {
+        const QString outOfRange = qlang(text::kOutOfRange);
+        for (QString& remark : texts) {
+            remark += QStringLiteral("; ") + outOfRange;
+        }
+        texts << outOfRange;
+    }
     return texts;
 }
 

@@ -73,6 +73,19 @@ TEST(FramePlacement, ARememberedSizeIsFittedIntoTheAvailableScreen) {
               QRect(-1024, 0, 1024, 768));
 }
 
+// A status text wider than its pane ends in an ellipsis and is whole in the tooltip.
+TEST_F(FrameTest, ALongStatusTextIsElidedWithTheWholeTextInItsTooltip) {
+    CMainFrame frame;
+    frame.setStatusPaneWidth(200);
+    const QString alarm = QString("Recorder no.: 1  Alarm: ").repeated(6);
+    for (const QString& text : {alarm, QString("Ready")}) {
+        frame.setStatusText(text);
+        const bool cut = text == alarm;
+        EXPECT_EQ(frame.statusPane()->text().endsWith(QChar(0x2026)), cut);
+        EXPECT_EQ(frame.statusPane()->toolTip(), cut ? text : QString());
+    }
+}
+
 TEST_F(FrameTest, MenuHasSixItemsTheFirstEmptyAndDisabledAndFollowsTheLanguage) {
     CMainFrame frame;
     EXPECT_EQ(frame.size(), QSize(900, 660));

@@ -351,6 +351,12 @@ TEST(ViewLanguage, EveryTextOnScreenFollowsASwitchAtOnce) {
             EXPECT_FALSE(shown.contains(before)) << index << " " << before.toStdString();
         }
     }
+    // The remark column shows every remark whole, "Hors limites" included.
+    auto* table = rig.view().findChild<QTableView*>();
+    for (int row = 0; row < table->model()->rowCount(); ++row) {
+        const QString remark = table->model()->index(row, 5).data().toString();
+        EXPECT_GT(table->columnWidth(5), table->fontMetrics().horizontalAdvance(remark)) << row;
+    }
 }
 
 TEST(ViewLanguage, SwitchingRetextsEveryControlAndKeepsPositions) {
