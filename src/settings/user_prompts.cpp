@@ -1,12 +1,17 @@
 #include "settings/user_prompts.h"
 
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScreen>
 
 namespace veldrin {
 
 namespace {
+
+constexpr int kFileDialogWidth = 880;
+constexpr int kFileDialogHeight = 520;
 
 QMessageBox::Icon toBoxIcon(PromptIcon icon) {
     switch (icon) {
@@ -66,6 +71,11 @@ QString CWidgetPrompts::chooseFile(QWidget* parent, const FileDialogRequest& req
     });
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
+    // Wide and tall enough for the name, size, type and date columns to show whole in German and
+    // French, as far as the screen allows.
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    const QSize roomy = dialog.sizeHint().expandedTo(QSize(kFileDialogWidth, kFileDialogHeight));
+    dialog.resize(screen != nullptr ? roomy.boundedTo(screen->availableSize()) : roomy);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     if (chosenFilter)

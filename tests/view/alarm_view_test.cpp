@@ -10,10 +10,12 @@
 #include "view/alarm_monitor.h"
 #include "view/command_ids.h"
 #include "view/record_list_model.h"
+#include "view/statistics_dialog.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QTableWidget>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +117,27 @@ TEST(AlarmLimitsCommand, TheDecimalCommaOfGermanAndFrench) {
         EXPECT_EQ(view.alarms().limitsOf(0).humHigh, 65.5) << c.typed;
         EXPECT_EQ(view.alarms().limitsOf(0).tempHigh, 24.0) << c.typed; // left as shown
     }
+}
+
+// At its default size the Statistics dialog shows every row of its figures and limits, in each
+// language.
+TEST(StatisticsCommand, EveryFigureRowShowsAtTheDefaultSize) {
+    ViewRig rig;
+    fahrenheitRecorderWithLimit(rig);
+    CVeldrinView& view = rig.start();
+    for (const Language language : {kEnglish, kGerman, kFrench}) {
+        CurrentLanguage::set(language);
+        runStatisticsCommand(*view.shownNow(), &view, [](CStatisticsDialog& dialog) {
+            dialog.show();
+            for (QTableWidget* table : {dialog.statisticsView(), dialog.limitsView()}) {
+                ASSERT_GT(table->rowCount(), 3);
+                const int last = table->rowCount() - 1;
+                EXPECT_LE(table->visualRect(table->model()->index(last, 0)).bottom(),
+                          table->viewport()->height());
+            }
+        });
+    }
+    CurrentLanguage::set(kEnglish);
 }
 
 TEST(AlarmLimitsCommand, EntriesThatCannotBeTakenKeepTheDialogOpenAndSayWhy) {
