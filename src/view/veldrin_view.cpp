@@ -542,7 +542,8 @@ void CVeldrinView::onExport() {
 }
 
 void CVeldrinView::onSetting() {
-    if (!settingDialogRan(runSettingCommand(acquisition(), session_->prompts(), this))) {
+    if (!settingDialogRan(
+            runSettingCommand(acquisition(), session_->prompts(), this, {}, &keptSettingEdits_))) {
         return;
     }
     listValidSlots(store().displayedSettings());

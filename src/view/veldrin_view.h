@@ -6,6 +6,7 @@
 // into the selection and shows what the selection and the session report, always on the window
 // thread.
 
+#include "settings/recorder_commands.h"
 #include "view/display_selection.h"
 #include "view/view_session.h"
 
@@ -165,6 +166,7 @@ private:
     int appliedLanguage_ = -1;
     QString documentName_; // of the file opened read-only
     std::string documentPath_;
+    KeptSettingEdits keptSettingEdits_; // of a Setting whose OK found the recorder gone
     bool shutDown_ = false;
     bool loading_ = false;
 
