@@ -147,7 +147,8 @@ void CMainFrame::createToolBar() {
         QWidget* button = toolBar_->widgetForAction(action);
         button->setFixedSize(kToolbarImageWidth, kToolbarImageHeight);
         if (id == command_id::kBack) {
-            backButton_ = action; // on no menu: its tooltip is its own language string
+            backButton_ = action;           // on no menu: its tooltip is its own language string
+            backButton_->setEnabled(false); // nothing to go back to yet
         }
         // Hovering shows the button's tooltip, never a prompt in the status bar.
         button->installEventFilter(this);
@@ -210,6 +211,12 @@ void CMainFrame::showStatusText() {
 void CMainFrame::setStatusPaneWidth(int width) {
     statusPane_->setFixedWidth(qMax(0, width));
     showStatusText();
+}
+
+void CMainFrame::setBackEnabled(bool enabled) {
+    if (backButton_ != nullptr) {
+        backButton_->setEnabled(enabled);
+    }
 }
 
 void CMainFrame::setRecorderAttached(bool attached) {

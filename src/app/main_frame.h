@@ -59,6 +59,7 @@ public:
     // CFrameServices
     void setStatusText(const QString& text) override;
     void setStatusPaneWidth(int width) override;
+    void setBackEnabled(bool enabled) override;
     void setRecorderAttached(bool attached) override;
     void applyLanguageToFrame() override;
     void showDocumentName(const QString& fileName) override;

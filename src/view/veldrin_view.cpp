@@ -60,6 +60,8 @@ QString slotEntry(int slotNumber) {
 CVeldrinView::CVeldrinView(const ViewStartup& startup, CFrameServices& frame, QWidget* parent)
     : QWidget(parent), frame_(frame), session_(std::make_unique<ViewSession>(startup)) {
     selection_ = new DisplaySelection(session_->store(), this);
+    connect(selection_, &DisplaySelection::backAvailable, this,
+            [this](bool available) { frame_.setBackEnabled(available); });
     createControls();
     timer_ = new QTimer(this);
     timer_->setInterval(kTickMs);

@@ -46,6 +46,8 @@ public:
     virtual void applyLanguageToFrame() = 0; // menu texts and toolbar after a language change
     // The file shown read-only instead of a recorder's history (its name), or empty for none.
     virtual void showDocumentName(const QString& fileName) = 0;
+    // Whether Back has a time window to go back to.
+    virtual void setBackEnabled(bool /*enabled*/) {}
 };
 
 // Selection positions of the Select combo (1002).

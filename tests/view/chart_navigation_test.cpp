@@ -152,7 +152,9 @@ TEST(ChartNavigationInView, BackGoesThroughTheWindowsOfOneRecorderUntilAnotherOr
     QApplication::setActiveWindow(n.view);
     n.chart->setFocus();
     std::vector<std::pair<QDateTime, QDateTime>> shown{n.window()};
+    EXPECT_FALSE(n.rig.frame.backEnabled); // Back is enabled exactly while it has a window
     n.wheel({kMiddle, kRow}, 120);
+    EXPECT_TRUE(n.rig.frame.backEnabled);
     shown.push_back(n.window());
     n.key(Qt::Key_Plus);
     shown.push_back(n.window());
@@ -163,6 +165,7 @@ TEST(ChartNavigationInView, BackGoesThroughTheWindowsOfOneRecorderUntilAnotherOr
     for (std::size_t i : {2, 1, 0, 0}) {
         i % 2 == 0 ? n.key(Qt::Key_Backspace) : n.view->onBack();
         EXPECT_EQ(n.window(), shown[i]) << "step " << i;
+        EXPECT_EQ(n.rig.frame.backEnabled, i > 0) << "step " << i;
     }
 
     // Another recorder, the one shown before again, a preset: each starts a new history.
@@ -172,6 +175,7 @@ TEST(ChartNavigationInView, BackGoesThroughTheWindowsOfOneRecorderUntilAnotherOr
     for (const auto& change : newHistories) {
         n.wheel({kMiddle, kRow}, -120);
         change();
+        EXPECT_FALSE(n.rig.frame.backEnabled);
         const auto before = n.window();
         n.view->onBack();
         EXPECT_EQ(n.window(), before) << "after change " << &change - newHistories;

@@ -43,12 +43,14 @@ public:
     }
     void applyLanguageToFrame() override { ++languageApplied; }
     void showDocumentName(const QString& fileName) override { documentName = fileName; }
+    void setBackEnabled(bool enabled) override { backEnabled = enabled; }
 
     QStringList statusTexts;
     int paneWidth = -1;
     bool attached = false;
     int languageApplied = 0;
     QString documentName;
+    bool backEnabled = false;
 };
 
 class RecordingPrompts final : public CUserPrompts {
