@@ -97,6 +97,10 @@ CVeldrinApp::StartResult CVeldrinApp::start() {
     connect(frame_.get(), &CMainFrame::commandRequested, this, &CVeldrinApp::dispatch);
     connect(frame_.get(), &CMainFrame::fileDropped, this, &CVeldrinApp::openReadOnly);
     frame_->show();
+    // The keyboard starts at the first control of the form, the recorder number, not the chart.
+    if (QWidget* first = view_->control(control_id::kRecorderCombo)) {
+        first->setFocus(Qt::OtherFocusReason);
+    }
     if (!startup_.options.documentPath.isEmpty()) {
         openReadOnly(startup_.options.documentPath);
     }

@@ -189,6 +189,7 @@ void ViewSession::handleReport(int32_t number, int code) {
         return;
     }
     lastReport_ = {number, code};
+    pulled_ = false;
     acquisition_->HandleLoggerStatus(number, code);
     followAttached();
 }
@@ -196,6 +197,11 @@ void ViewSession::handleReport(int32_t number, int code) {
 void ViewSession::followAttached() {
     const int attached = acquisition_->shared().recorderAttached.load();
     if (attached != lastAttached_) {
+        // A recorder pulled out: the left pane says so instead of the last progress text.
+        if (lastAttached_ == 1 && attached != 1) {
+            pulled_ = true;
+            showStatus(qlang(text::kNoRecorderAvailable));
+        }
         lastAttached_ = attached;
         Q_EMIT recorderAttached(attached == 1);
     }
@@ -239,7 +245,9 @@ void ViewSession::languageChanged() {
     if (acquisitionStatus_.isEmpty() && alarmStatus_.isEmpty()) {
         return; // nothing shown yet
     }
-    if (lastReport_) {
+    if (pulled_) {
+        acquisitionStatus_ = qlang(text::kNoRecorderAvailable);
+    } else if (lastReport_) {
         acquisitionStatus_ = qstr(statusTextFor(lastReport_->second, lastReport_->first));
     }
     alarmStatus_ = alarms_->statusText();

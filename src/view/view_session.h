@@ -145,6 +145,7 @@ private:
     QString alarmStatus_;
     QString lastExportFolder_;
     int lastAttached_ = -1;
+    bool pulled_ = false; // the status says the recorder went away, until the next report
     std::optional<std::pair<int32_t, int>> lastReport_;
     bool stopped_ = false;
 };

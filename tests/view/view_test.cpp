@@ -449,11 +449,13 @@ TEST(ViewChain, ABlankRecorderIsRegisteredDownloadedClockCheckedAndListed) {
     EXPECT_FALSE(rig.frame.statusTexts.contains(lang(82)));
     EXPECT_EQ(rig.frame.statusTexts.last(), lang(65));
 
-    // Unplugged: the next tick's presence poll clears the attached picture.
+    // Unplugged: the next tick's presence poll clears the attached picture, and the left pane
+    // says so instead of "Download finished".
     rig.recorder->unplug();
     rig.tick();
     ASSERT_TRUE(rig.pumpUntilIdle());
     EXPECT_FALSE(rig.frame.attached);
+    EXPECT_EQ(rig.frame.statusTexts.last(), lang(57));
 }
 
 // A recorder registered while the window runs is shown at once (records, interval, unit) with
