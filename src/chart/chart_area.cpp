@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 namespace veldrin::chart {
 namespace {
@@ -74,12 +76,37 @@ void ChartArea::paintEvent(QPaintEvent* /*event*/) {
         if (!image.isNull()) {
             painter.drawImage(0, 0, image);
         }
+        drawFocusMark(painter);
         return;
     }
     const QImage image = imageAtRatio(ratio);
     if (!image.isNull()) {
         painter.drawImage(QPointF(0, 0), image);
     }
+    drawFocusMark(painter);
+}
+
+// With the keyboard focus the chart shows the style's focus frame, over the image only on the
+// screen: the exported image never carries it.
+void ChartArea::drawFocusMark(QPainter& painter) {
+    if (!hasFocus()) {
+        return;
+    }
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(1, 1, -1, -1);
+    option.backgroundColor = kBackground;
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+}
+
+void ChartArea::focusInEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void ChartArea::focusOutEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 QImage ChartArea::currentImage() {

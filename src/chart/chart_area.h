@@ -13,6 +13,7 @@
 #include <utility>
 
 class QLabel;
+class QPainter;
 class QProgressBar;
 
 namespace veldrin::chart {
@@ -47,12 +48,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     ChartInput input() const;
     // The cursor in chart coordinates, read at every draw wherever the last mouse event was, so
     // that a chart drawn while the cursor rests on a point (an export) shows its readout.
     QPoint cursorPoint() const;
+    void drawFocusMark(QPainter& painter);
     const QImage& render(const ChartInput& input);
 
     std::shared_ptr<const DisplaySnapshot> snapshot_;

@@ -108,6 +108,10 @@ public:
     // The record whose value (an extreme or the latest reading) the chart last rendered shows at
     // `at`, if any.
     std::optional<ChartPoint> summaryValueAt(QPoint at) const;
+    // The lowest or highest temperature of the records last taken, if any.
+    std::optional<ChartPoint> temperatureExtreme(bool highest) const {
+        return highest ? data_.highestT : data_.lowestT;
+    }
 
 private:
     struct DataKey {
