@@ -21,6 +21,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace veldrin {
 
 namespace {
@@ -145,7 +147,8 @@ void CMainFrame::createToolBar() {
         QWidget* button = toolBar_->widgetForAction(action);
         button->setFixedSize(kToolbarImageWidth, kToolbarImageHeight);
         if (id == command_id::kBack) {
-            backButton_ = action; // on no menu: its tooltip is its own language string
+            backButton_ = action;           // on no menu: its tooltip is its own language string
+            backButton_->setEnabled(false); // nothing to go back to yet
         }
         // Hovering shows the button's tooltip, never a prompt in the status bar.
         button->installEventFilter(this);
@@ -156,7 +159,8 @@ void CMainFrame::createToolBar() {
 void CMainFrame::createStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setProperty("controlId", frame_id::kStatusBar);
-    statusPane_ = new QLabel(QStringLiteral("Ready"), bar);
+    statusText_ = QStringLiteral("Ready");
+    statusPane_ = new QLabel(statusText_, bar);
     statusPane_->setTextFormat(Qt::PlainText);
     statusPane_->setProperty("indicatorId", frame_id::kIndicator);
     connectionPane_ = new CConnectionPane(bar);
@@ -189,12 +193,30 @@ void CMainFrame::createKeyboardCommands() {
 }
 
 void CMainFrame::setStatusText(const QString& text) {
-    statusPane_->setText(text);
+    statusText_ = text;
+    showStatusText();
     statusPane_->repaint();
+}
+
+// A text wider than the pane (a long alarm) ends in an ellipsis; its tooltip holds all of it.
+void CMainFrame::showStatusText() {
+    const int room =
+        statusPane_->contentsRect().width() - 2 * statusPane_->margin() - 2 * statusPane_->indent();
+    const QString shown =
+        statusPane_->fontMetrics().elidedText(statusText_, Qt::ElideRight, qMax(0, room));
+    statusPane_->setText(shown);
+    statusPane_->setToolTip(shown == statusText_ ? QString() : statusText_);
 }
 
 void CMainFrame::setStatusPaneWidth(int width) {
     statusPane_->setFixedWidth(qMax(0, width));
+    showStatusText();
+}
+
+void CMainFrame::setBackEnabled(bool enabled) {
+    if (backButton_ != nullptr) {
+        backButton_->setEnabled(enabled);
+    }
 }
 
 void CMainFrame::setRecorderAttached(bool attached) {
@@ -296,22 +318,49 @@ void CMainFrame::savePlacement(QSettings& settings) const {
     settings.setValue(QLatin1String(kSizeKey), normal ? size() : normalGeometry().size());
 }
 
+QRect fitIntoScreen(const QRect& wanted, const QRect& available) {
+    QRect fitted(wanted.topLeft(), wanted.size().boundedTo(available.size()));
+    // Moved only as far as needed for the whole window to lie on the screen.
+    fitted.moveLeft(
+        std::clamp(fitted.left(), available.left(), available.right() - fitted.width() + 1));
+    fitted.moveTop(
+        std::clamp(fitted.top(), available.top(), available.bottom() - fitted.height() + 1));
+    return fitted;
+}
+
 void CMainFrame::restorePlacement(const QSettings& settings) {
     const QSize size = settings.value(QLatin1String(kSizeKey)).toSize();
-    if (size.isValid() && !size.isEmpty()) {
-        resize(size);
-    }
     const QVariant position = settings.value(QLatin1String(kPositionKey));
-    if (!position.isValid()) {
+    if (!size.isValid() || size.isEmpty()) {
+        return; // nothing remembered: the default size
+    }
+    const QSize wanted = size;
+    // A position on a screen that is no longer there leaves the window where the system puts it.
+    const QScreen* onScreen = nullptr;
+    if (position.isValid()) {
+        const QRect placed(position.toPoint(), wanted);
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            if (screen->availableGeometry().intersects(placed)) {
+                onScreen = screen;
+                break;
+            }
+        }
+    }
+    const QScreen* screen = onScreen != nullptr ? onScreen : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        resize(wanted);
         return;
     }
-    // A position on a screen that is no longer there leaves the window where the system puts it.
-    const QRect placed(position.toPoint(), this->size());
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        if (screen->availableGeometry().intersects(placed)) {
-            move(placed.topLeft());
-            return;
-        }
+    // A size remembered at another scale or on a larger screen is fitted into this one, frame
+    // and title bar included, so that no part (the status bar) lies off the screen.
+    const QRect available = screen->availableGeometry();
+    const QSize frameExtra = frameGeometry().size() - geometry().size();
+    const QRect fitted = fitIntoScreen(
+        QRect(onScreen != nullptr ? position.toPoint() : available.topLeft(), wanted + frameExtra),
+        available);
+    resize(fitted.size() - frameExtra);
+    if (onScreen != nullptr) {
+        move(fitted.topLeft());
     }
 }
 

@@ -59,6 +59,7 @@ public:
     // CFrameServices
     void setStatusText(const QString& text) override;
     void setStatusPaneWidth(int width) override;
+    void setBackEnabled(bool enabled) override;
     void setRecorderAttached(bool attached) override;
     void applyLanguageToFrame() override;
     void showDocumentName(const QString& fileName) override;
@@ -97,7 +98,10 @@ private:
     QAction* backButton_ = nullptr;
     QAction* settingMenuAction_ = nullptr;
     QToolBar* toolBar_ = nullptr;
+    void showStatusText();
+
     QLabel* statusPane_ = nullptr;
+    QString statusText_; // whole, however narrow the pane
     CConnectionPane* connectionPane_ = nullptr;
     QString documentName_;
 };
@@ -105,6 +109,10 @@ private:
 // The captions with a keyboard mnemonic each ('&' before a letter), no two on the same letter
 // (case ignored); an '&' of a caption itself is doubled.
 QStringList withMnemonics(const QStringList& captions);
+
+// A window rectangle (frame included) no larger than the available screen area and moved only as
+// far as needed to lie inside it.
+QRect fitIntoScreen(const QRect& wanted, const QRect& available);
 
 // The first local file among dropped URLs; empty when there is none.
 QString droppedLocalFile(const QList<QUrl>& urls);

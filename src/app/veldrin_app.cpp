@@ -8,6 +8,7 @@
 #include "app/about_dialog.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QScrollArea>
 #include <QSettings>
 #include <QStandardPaths>
@@ -19,6 +20,7 @@ namespace veldrin {
 namespace {
 
 constexpr const char* kProgramName = "veldrin";
+constexpr const char* kOpenFolderKey = "Files/OpenFolder";
 
 } // namespace
 
@@ -95,6 +97,10 @@ CVeldrinApp::StartResult CVeldrinApp::start() {
     connect(frame_.get(), &CMainFrame::commandRequested, this, &CVeldrinApp::dispatch);
     connect(frame_.get(), &CMainFrame::fileDropped, this, &CVeldrinApp::openReadOnly);
     frame_->show();
+    // The keyboard starts at the first control of the form, the recorder number, not the chart.
+    if (QWidget* first = view_->control(control_id::kRecorderCombo)) {
+        first->setFocus(Qt::OtherFocusReason);
+    }
     if (!startup_.options.documentPath.isEmpty()) {
         openReadOnly(startup_.options.documentPath);
     }
@@ -184,15 +190,28 @@ void CVeldrinApp::onAbout() {
     about.exec();
 }
 
+// The Open dialog starts where the user last opened a file, otherwise in the user's documents:
+// never in the live data folder, whose files are not documents to open.
+QString CVeldrinApp::openFolder() const {
+    const QSettings remembered(userSettingsPath(), QSettings::IniFormat);
+    const QString folder = remembered.value(QLatin1String(kOpenFolderKey)).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        return folder;
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
 void CVeldrinApp::onOpen() {
     FileDialogRequest request;
     request.save = false;
-    request.directory = QString::fromStdString(dataFolder_);
+    request.directory = openFolder();
     // The data files of the recorders are the same kind of file as the document type.
     request.filters = {QStringLiteral("Veldr Files (*.vrn *.dat)"),
                        QStringLiteral("All files (*)")};
     const QString path = prompts_->chooseFile(frame_.get(), request);
     if (!path.isEmpty()) {
+        QSettings remembered(userSettingsPath(), QSettings::IniFormat);
+        remembered.setValue(QLatin1String(kOpenFolderKey), QFileInfo(path).absolutePath());
         openReadOnly(path);
     }
 }

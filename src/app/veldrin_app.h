@@ -57,6 +57,7 @@ public:
     void onAbout();
     void onOpen();
     void openReadOnly(const QString& path);
+    QString openFolder() const;
 
     // Closes the window as the user would (the view then stops its worker).
     void requestClose();

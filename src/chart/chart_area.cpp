@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 namespace veldrin::chart {
 namespace {
@@ -64,17 +66,57 @@ const QImage& ChartArea::render(const ChartInput& wanted) {
     return renderer_.render(in);
 }
 
+// Drawn at the screen's device pixel ratio, so that lines and text are as sharp as the widgets
+// around them; the geometry stays that of the chart's own pixels.
 void ChartArea::paintEvent(QPaintEvent* /*event*/) {
-    const QImage& image = render(input());
+    const qreal ratio = devicePixelRatioF();
     QPainter painter(this);
-    if (image.isNull()) {
+    if (ratio == 1.0) {
+        const QImage& image = render(input());
+        if (!image.isNull()) {
+            painter.drawImage(0, 0, image);
+        }
+        drawFocusMark(painter);
         return;
     }
-    painter.drawImage(0, 0, image);
+    const QImage image = imageAtRatio(ratio);
+    if (!image.isNull()) {
+        painter.drawImage(QPointF(0, 0), image);
+    }
+    drawFocusMark(painter);
+}
+
+// With the keyboard focus the chart shows the style's focus frame, over the image only on the
+// screen: the exported image never carries it.
+void ChartArea::drawFocusMark(QPainter& painter) {
+    if (!hasFocus()) {
+        return;
+    }
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(1, 1, -1, -1);
+    option.backgroundColor = kBackground;
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+}
+
+void ChartArea::focusInEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void ChartArea::focusOutEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 QImage ChartArea::currentImage() {
     return render(input()).copy();
+}
+
+QImage ChartArea::imageAtRatio(qreal ratio) {
+    const ChartInput in = input();
+    render(in);
+    return renderer_.renderAtRatio(in, ratio);
 }
 
 void ChartArea::hideReadout(bool hidden) {

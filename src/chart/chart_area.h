@@ -13,6 +13,7 @@
 #include <utility>
 
 class QLabel;
+class QPainter;
 class QProgressBar;
 
 namespace veldrin::chart {
@@ -31,6 +32,8 @@ public:
 
     // The chart as it is shown now, readout included (for the image export).
     QImage currentImage();
+    // The same at `ratio` device pixels per pixel (1: exactly currentImage()).
+    QImage imageAtRatio(qreal ratio);
 
     // While a button drags over the chart, the readout under the cursor is not shown.
     void hideReadout(bool hidden);
@@ -45,12 +48,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     ChartInput input() const;
     // The cursor in chart coordinates, read at every draw wherever the last mouse event was, so
     // that a chart drawn while the cursor rests on a point (an export) shows its readout.
     QPoint cursorPoint() const;
+    void drawFocusMark(QPainter& painter);
     const QImage& render(const ChartInput& input);
 
     std::shared_ptr<const DisplaySnapshot> snapshot_;

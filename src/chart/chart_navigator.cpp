@@ -168,7 +168,11 @@ bool ChartNavigator::released(const QMouseEvent& event) {
 }
 
 void ChartNavigator::chooseValueAt(QPoint at) {
-    const auto value = area_.renderer().summaryValueAt(at);
+    jumpTo(area_.renderer().summaryValueAt(at));
+}
+
+// The window centred on the value's record, and its row chosen in the list.
+void ChartNavigator::jumpTo(const std::optional<ChartPoint>& value) {
     if (!value) {
         return;
     }
@@ -232,6 +236,10 @@ bool ChartNavigator::keyPressed(const QKeyEvent& event) {
         return true;
     case Qt::Key_Right:
         move(pannedWindow(window, window.span() / kPanParts), true);
+        return true;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        jumpTo(area_.renderer().temperatureExtreme(event.key() == Qt::Key_End));
         return true;
     default:
         return false;

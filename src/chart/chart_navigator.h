@@ -3,15 +3,18 @@
 // selects a span (a shorter move is a click, which on a value of the summary boxes centres the
 // window on its record); the wheel over the plot zooms around the time under the cursor, and
 // with Shift pans; a drag with the middle button pans; with the chart focused, + and - zoom around
-// the middle and the arrow keys pan. It watches the chart's events and asks for windows: the
+// the middle, the arrow keys pan, and Home and End centre it on the lowest and highest
+// temperature. It watches the chart's events and asks for windows: the
 // window itself is the view's to change.
 
 #include "chart/chart_navigation.h"
+#include "chart/chart_style.h"
 
 #include <QObject>
 #include <QPoint>
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 class QKeyEvent;
@@ -47,6 +50,7 @@ private:
     bool wheeled(const QWheelEvent& event);
     bool keyPressed(const QKeyEvent& event);
     void chooseValueAt(QPoint at);
+    void jumpTo(const std::optional<ChartPoint>& value);
     void followCursor(QPoint at);
 
     PlotRect plot() const;

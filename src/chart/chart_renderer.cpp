@@ -964,6 +964,28 @@ const QImage& ChartRenderer::render(const ChartInput& input) {
     return shown_;
 }
 
+QImage ChartRenderer::renderAtRatio(const ChartInput& input, qreal ratio) {
+    const QImage& oneX = render(input);
+    if (oneX.isNull() || ratio == 1.0) {
+        return oneX.copy();
+    }
+    const QSize device(qRound(input.size.width() * ratio), qRound(input.size.height() * ratio));
+    QImage image(device, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(kBackground);
+    {
+        QPainter painter(&image);
+        painter.setFont(font_);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setRenderHint(QPainter::TextAntialiasing, true);
+        execute(painter, shownHits_, nullptr);
+        if (!shownBand_.isEmpty()) {
+            painter.fillRect(shownBand_, kBandColor);
+        }
+    }
+    return image;
+}
+
 QRect ChartRenderer::bandRect(const std::optional<std::pair<int, int>>& band) const {
     if (!band) {
         return QRect();

@@ -92,6 +92,10 @@ public:
     // The chart for `input` from the records last taken. Valid until the next call.
     const QImage& render(const ChartInput& input);
 
+    // The chart last rendered by render(input) drawn again at `ratio` device pixels per pixel: the
+    // same geometry, lines and text at the full resolution (anti-aliased between pixels). Not kept.
+    QImage renderAtRatio(const ChartInput& input, qreal ratio);
+
     // Both steps at once, for records no other thread changes.
     const QImage& render(const RecordList& records, const ChartInput& input) {
         takeRecords(records, input);
@@ -104,6 +108,10 @@ public:
     // The record whose value (an extreme or the latest reading) the chart last rendered shows at
     // `at`, if any.
     std::optional<ChartPoint> summaryValueAt(QPoint at) const;
+    // The lowest or highest temperature of the records last taken, if any.
+    std::optional<ChartPoint> temperatureExtreme(bool highest) const {
+        return highest ? data_.highestT : data_.lowestT;
+    }
 
 private:
     struct DataKey {

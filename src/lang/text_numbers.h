@@ -137,5 +137,9 @@ inline constexpr int kFirstEvent = 207;
 inline constexpr int kReportNotWritten = 208;
 inline constexpr int kNoRecorderDisplayed = 209;
 inline constexpr int kExtremeRule = 210; // an extreme's time is that of the latest reading
+inline constexpr int kPngFilter = 230;
+inline constexpr int kScreenPngFilter = 231; // PNG at the screen's device pixel ratio
+inline constexpr int kSwitchOff = 232;       // a time slot's switch while the slot is in use
+inline constexpr int kEditsKept = 233;       // Setting's OK found no recorder
 
 } // namespace veldrin::text

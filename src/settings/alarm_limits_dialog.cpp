@@ -69,7 +69,14 @@ QString limitText(double value, bool temperature, bool fahrenheit) {
     if (t.endsWith(QLatin1Char('.'))) {
         t.chop(1);
     }
-    return t == QLatin1String("-0") ? QStringLiteral("0") : t;
+    if (t == QLatin1String("-0")) {
+        t = QStringLiteral("0");
+    }
+    return t.replace(QLatin1Char('.'), decimalSeparator());
+}
+
+QChar decimalSeparator() {
+    return CurrentLanguage::get() == kEnglish ? QLatin1Char('.') : QLatin1Char(',');
 }
 
 double celsiusFromEntry(double entered, bool fahrenheit) {
@@ -141,7 +148,9 @@ std::optional<double> CAlarmLimitsDialog::entry(LimitKind kind, bool& valid) con
         return before;
     }
     bool ok = false;
-    const double value = t.toDouble(&ok); // QString::toDouble is locale-free
+    // Either separator is taken, as users of German and French type a comma; QString::toDouble
+    // itself is locale-free.
+    const double value = QString(t).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
     if (!ok || !std::isfinite(value)) {
         valid = false;
         return std::nullopt;

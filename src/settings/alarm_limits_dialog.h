@@ -28,8 +28,11 @@ constexpr int kOk = 1;
 constexpr int kCancel = 2;
 } // namespace alarm_ids
 
-// Text of a limit in the unit shown: locale-free, at most two decimals, no trailing zeros.
+// Text of a limit in the unit shown with the decimal separator of the language, at most two
+// decimals, no trailing zeros.
 QString limitText(double celsiusOrPercent, bool temperature, bool fahrenheit);
+// The decimal separator of the dialog's numbers: the comma in German and French.
+QChar decimalSeparator();
 // The Celsius value of a temperature entered in the unit shown.
 double celsiusFromEntry(double entered, bool fahrenheit);
 

@@ -5,6 +5,8 @@
 #include "lang/language_table.h"
 #include "store/registry.h"
 
+#include <optional>
+
 namespace veldrin {
 
 namespace {
@@ -52,6 +54,24 @@ Refusal recorderRefusal(Acquisition& acquisition) {
     return Refusal::none;
 }
 
+RecorderSettings withEdits(RecorderSettings settings, const ConfigurationEdit& edit) {
+    settings.tempUnit = edit.tempUnit;
+    settings.dateOrder = edit.dateOrder;
+    settings.circularMode = edit.circular;
+    settings.interval = edit.interval;
+    settings.description = edit.description;
+    settings.slots = edit.slots;
+    return settings;
+}
+
+// What the dialog starts from: the edits kept for this recorder, else what it holds.
+RecorderSettings startingSettings(const RecorderSettings& connected, const KeptSettingEdits* kept) {
+    if (kept != nullptr && kept->settings && kept->recorder == connected.recorderNumber) {
+        return *kept->settings;
+    }
+    return connected;
+}
+
 void sayRefusal(CUserPrompts& prompts, QWidget* parent, Refusal refusal) {
     say(prompts, parent,
         refusal == Refusal::busy ? text::kRecorderBusy : text::kNoRecorderAvailable);
@@ -60,7 +80,7 @@ void sayRefusal(CUserPrompts& prompts, QWidget* parent, Refusal refusal) {
 } // namespace
 
 SettingOutcome runSettingCommand(Acquisition& acquisition, CUserPrompts& prompts, QWidget* parent,
-                                 const SettingsDialogRunner& runDialog) {
+                                 const SettingsDialogRunner& runDialog, KeptSettingEdits* kept) {
     CurrentLanguage::get(); // clamps an out-of-range language
     const Refusal before = recorderRefusal(acquisition);
     if (before != Refusal::none) {
@@ -71,18 +91,32 @@ SettingOutcome runSettingCommand(Acquisition& acquisition, CUserPrompts& prompts
     ConfigurationEdit edit;
     {
         const PeriodicHold hold(acquisition);
-        CSettingsDialog dialog(acquisition.store().connectedSettings(), acquisition.store().clock(),
+        const RecorderSettings connected = acquisition.store().connectedSettings();
+        CSettingsDialog dialog(startingSettings(connected, kept), acquisition.store().clock(),
                                prompts, parent);
         const bool accepted = runDialog ? runDialog(dialog) : execModally(dialog);
         if (!accepted) {
             return SettingOutcome::cancelled;
         }
         edit = dialog.result();
+        if (kept != nullptr) {
+            kept->settings.reset();
+        }
 
-        // The dialog may have been open for long: look again before writing.
+        // The dialog may have been open for long: look again before writing. The edits are kept
+        // for the next try rather than lost with the recorder.
         const Refusal after = recorderRefusal(acquisition);
         if (after != Refusal::none) {
-            sayRefusal(prompts, parent, after);
+            if (kept == nullptr) {
+                sayRefusal(prompts, parent, after);
+            } else {
+                *kept = KeptSettingEdits{connected.recorderNumber, withEdits(connected, edit)};
+                prompts.message(parent,
+                                qlang(after == Refusal::busy ? text::kRecorderBusy
+                                                             : text::kNoRecorderAvailable) +
+                                    QLatin1Char('\n') + qlang(text::kEditsKept),
+                                PromptIcon::None);
+            }
             return after == Refusal::busy ? SettingOutcome::busyAfterOk
                                           : SettingOutcome::lostRecorder;
         }

@@ -13,6 +13,7 @@
 #include "settings/user_prompts.h"
 
 #include <functional>
+#include <optional>
 
 namespace veldrin {
 
@@ -24,7 +25,8 @@ enum class SettingOutcome {
     noRecorder,   // refused before the dialog: no recorder attached (string 57)
     busy,         // refused before the dialog: a command chain runs (string 100)
     cancelled,    // the dialog was cancelled
-    lostRecorder, // after OK the recorder was gone (string 57); nothing written
+    lostRecorder, // after OK the recorder was gone (string 57); nothing written, the edits are
+                  // kept for the next Setting of the same recorder
     busyAfterOk,  // after OK a command chain ran (string 100); nothing written
     exchanged,    // after OK another recorder was attached (string 127); nothing written
     refused,      // the recorder refused a write (string 125); the settings and file follow what
@@ -38,10 +40,20 @@ constexpr bool settingDialogRan(SettingOutcome outcome) {
     return outcome != SettingOutcome::noRecorder && outcome != SettingOutcome::busy;
 }
 
+// The edits of a Setting whose OK found the recorder gone or busy, for the next Setting of the
+// same recorder.
+struct KeptSettingEdits {
+    int32_t recorder = -1;
+    std::optional<RecorderSettings> settings;
+};
+
 // Runs the Setting command on the window thread. While the dialog is open the periodic step
 // sends no command, so that nothing else talks to the recorder when the edit is written.
+// With `kept`, the edits of an OK that found the recorder gone or busy are kept there and the
+// next Setting of the same recorder starts from them.
 SettingOutcome runSettingCommand(Acquisition& acquisition, CUserPrompts& prompts, QWidget* parent,
-                                 const SettingsDialogRunner& runDialog = {});
+                                 const SettingsDialogRunner& runDialog = {},
+                                 KeptSettingEdits* kept = nullptr);
 
 enum class ClearOutcome {
     cancelled,  // nothing changed

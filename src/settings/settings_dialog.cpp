@@ -188,6 +188,8 @@ void CSettingsDialog::createControls() {
         }
         auto* button = new QPushButton(this);
         place(button, kRowSwitch[static_cast<std::size_t>(k)], 262, y, 35, kRowHeight);
+        // Enter keeps pressing OK after a switch was clicked.
+        button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, [this, k] { switchRow(k); });
     }
 
@@ -230,7 +232,7 @@ void CSettingsDialog::fitToTexts() {
         auto* button = static_cast<QPushButton*>(control(id));
         const QString shown = button->text();
         int widest = 0;
-        for (const int index : {text::kCancel, text::kEnable}) {
+        for (const int index : {text::kSwitchOff, text::kEnable}) {
             button->setText(qlang(index));
             widest = std::max(widest, button->sizeHint().width());
         }
@@ -329,7 +331,7 @@ void CSettingsDialog::setRowInUse(int row, bool inUse) {
         control(base + row)->setEnabled(inUse);
     }
     static_cast<QPushButton*>(control(kRowSwitch[k]))
-        ->setText(qlang(inUse ? text::kCancel : text::kEnable));
+        ->setText(qlang(inUse ? text::kSwitchOff : text::kEnable));
 }
 
 void CSettingsDialog::selectCircularChoice(int choice) {

@@ -1,11 +1,17 @@
 #include "settings/user_prompts.h"
 
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QScreen>
 
 namespace veldrin {
 
 namespace {
+
+constexpr int kFileDialogWidth = 880;
+constexpr int kFileDialogHeight = 520;
 
 QMessageBox::Icon toBoxIcon(PromptIcon icon) {
     switch (icon) {
@@ -43,6 +49,12 @@ bool CWidgetPrompts::ask(QWidget* parent, const QString& text, const QString& ca
     return box.exec() == QMessageBox::Yes;
 }
 
+QString filterSuffix(const QString& filter) {
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+    const QRegularExpressionMatch match = pattern.match(filter);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
 QString CWidgetPrompts::chooseFile(QWidget* parent, const FileDialogRequest& request,
                                    QString* chosenFilter) {
     QFileDialog dialog(parent, request.caption, request.directory);
@@ -50,8 +62,20 @@ QString CWidgetPrompts::chooseFile(QWidget* parent, const FileDialogRequest& req
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(request.defaultSuffix);
     dialog.setNameFilters(request.filters);
+    // A name typed without an ending takes that of the chosen filter, and the dialog asks about
+    // replacing the file of that name.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        const QString suffix = filterSuffix(f);
+        if (!suffix.isEmpty())
+            dialog.setDefaultSuffix(suffix);
+    });
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
+    // Wide and tall enough for the name, size, type and date columns to show whole in German and
+    // French, as far as the screen allows.
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    const QSize roomy = dialog.sizeHint().expandedTo(QSize(kFileDialogWidth, kFileDialogHeight));
+    dialog.resize(screen != nullptr ? roomy.boundedTo(screen->availableSize()) : roomy);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     if (chosenFilter)

@@ -20,6 +20,10 @@ struct FileDialogRequest {
     bool save = true;      // false: open an existing file
 };
 
+// The ending a filter such as "CSV (*.csv)" names (its first pattern), without the dot; empty
+// when it names none.
+QString filterSuffix(const QString& filter);
+
 class CUserPrompts {
 public:
     virtual ~CUserPrompts() = default;
@@ -33,7 +37,8 @@ public:
                                QString* chosenFilter = nullptr) = 0;
 };
 
-// The real dialogs: QMessageBox with plain text, a QFileDialog object.
+// The real dialogs: QMessageBox with plain text, a QFileDialog object whose default ending
+// follows the filter chosen in it.
 class CWidgetPrompts : public CUserPrompts {
 public:
     void message(QWidget* parent, const QString& text, PromptIcon icon,

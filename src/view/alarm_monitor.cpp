@@ -115,16 +115,22 @@ QString AlarmMonitor::follow(bool attached) {
     for (const AlarmTransition& t : begun) {
         notifyBegin(t, number, followedFahrenheit_);
     }
-    if (!attached || !newest) {
+    beyond_.clear();
+    if (attached && newest) {
+        beyond_ = limitsBeyond(*newest, followedLimits_);
+    }
+    return statusText();
+}
+
+QString AlarmMonitor::statusText() const {
+    // Only while the recorder it is about is the one displayed.
+    if (beyond_.empty() || followed_ != displayedNumber_) {
         return QString();
     }
-    const std::vector<LimitKind> beyond = limitsBeyond(*newest, followedLimits_);
-    if (beyond.empty()) {
-        return QString();
-    }
-    QString status = qlang(text::kAlarmStatus);
-    for (std::size_t i = 0; i < beyond.size(); ++i) {
-        status += (i == 0 ? QStringLiteral(" ") : QStringLiteral(", ")) + limitTitle(beyond[i]);
+    QString status = qlang(text::kRecorderNumber) + QLatin1Char(' ') + QString::number(followed_) +
+                     QStringLiteral("  ") + qlang(text::kAlarmStatus);
+    for (std::size_t i = 0; i < beyond_.size(); ++i) {
+        status += (i == 0 ? QStringLiteral(" ") : QStringLiteral(", ")) + limitTitle(beyond_[i]);
     }
     return status;
 }

@@ -42,6 +42,9 @@ public:
     // range, empty otherwise. The records present at the first step are history: they set the
     // state without notifying.
     QString follow(bool attached);
+    // The status text of the last step, in the current language: the followed recorder and the
+    // limits its newest record is beyond; empty unless that recorder is the one displayed.
+    QString statusText() const;
 
 private:
     void notifyBegin(const AlarmTransition& transition, int32_t number, bool fahrenheit);
@@ -59,6 +62,7 @@ private:
     bool followedFahrenheit_ = false;
     AlarmLimits followedLimits_;
     std::unique_ptr<AlarmTracker> tracker_;
+    std::vector<LimitKind> beyond_;
 };
 
 } // namespace veldrin

@@ -62,14 +62,23 @@ void DisplaySelection::publish(const DisplayChoice& choice) {
     next->store = &store_;
     snapshot_ = std::move(next);
     Q_EMIT changed();
+    announceBack();
 }
 
 void DisplaySelection::rememberWindow() {
     history_.push(snapshot_->recorder, window());
+    announceBack();
 }
 
 std::optional<TimeWindow> DisplaySelection::previousWindow() {
-    return history_.pop(snapshot_->recorder);
+    const std::optional<TimeWindow> window = history_.pop(snapshot_->recorder);
+    announceBack();
+    return window;
+}
+
+void DisplaySelection::newHistory() {
+    history_.clear();
+    announceBack();
 }
 
 } // namespace veldrin

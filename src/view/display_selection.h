@@ -25,6 +25,8 @@ public:
     std::optional<TimeWindow> pop(int recorder);
     void clear() { windows_.clear(); }
     std::size_t size() const { return windows_.size(); }
+    // Whether pop(recorder) would give a window.
+    bool holdsFor(int recorder) const { return !windows_.empty() && recorder == recorder_; }
 
 private:
     // A history longer than anyone goes back through: the oldest windows are dropped.
@@ -59,14 +61,18 @@ public:
     // The window before the current one, taken from the history; none when there is none.
     std::optional<TimeWindow> previousWindow();
     // A preset, a slot, another recorder or file: what was shown before is not gone back to.
-    void newHistory() { history_.clear(); }
+    void newHistory();
+    bool canGoBack() const { return history_.holdsFor(snapshot_->recorder); }
     const WindowHistory& history() const { return history_; }
 
 Q_SIGNALS:
     void changed();
+    // Whether Back has a window to go back to now.
+    void backAvailable(bool available);
 
 private:
     void publish(const DisplayChoice& choice);
+    void announceBack() { Q_EMIT backAvailable(canGoBack()); }
 
     const DataStore& store_;
     std::shared_ptr<const DisplaySnapshot> snapshot_;

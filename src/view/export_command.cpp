@@ -3,6 +3,7 @@
 #include "qlang/qlang.h"
 
 #include "core/export_file.h"
+#include "core/paths.h"
 #include "export/bmp_file.h"
 #include "export/csv_export.h"
 #include "lang/language_table.h"
@@ -10,7 +11,12 @@
 #include "view/view_session.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
+#include <filesystem>
+#include <system_error>
 #include <tuple>
 
 namespace veldrin {
@@ -37,20 +43,88 @@ QString reportFilter() {
     return qlang(text::kReportFilter) + QStringLiteral(" (*.pdf)");
 }
 
-// The image may also be saved as PNG, and either display exported as the PDF report; the chosen
-// filter (or the name's ending) decides.
-QString chooseTarget(const ExportContext& at, const QString& suffix, const QStringList& others = {},
-                     QString* chosenFilter = nullptr) {
-    FileDialogRequest request;
-    request.defaultSuffix = suffix;
-    request.filters = QStringList{filterFor(suffix)};
-    for (const QString& other : others) {
-        request.filters << filterFor(other);
+// The endings this display may be exported as, the first being the default.
+QStringList offeredEndings(DisplayMode mode) {
+    if (mode == DisplayMode::list) {
+        return {QStringLiteral("csv"), QStringLiteral("pdf")};
     }
-    request.filters << reportFilter();
+    return {QStringLiteral("bmp"), QStringLiteral("png"), QStringLiteral("pdf")};
+}
+
+// The CSV and BMP filters read as they always have; the PNG and PDF ones are in the user's
+// language.
+QString filterOfEnding(const QString& ending) {
+    if (ending == QLatin1String("pdf")) {
+        return reportFilter();
+    }
+    if (ending == QLatin1String("png")) {
+        return qlang(text::kPngFilter) + QStringLiteral("(*.png)");
+    }
+    return filterFor(ending);
+}
+
+QString screenPngFilter() {
+    return qlang(text::kScreenPngFilter) + QStringLiteral(" (*.png)");
+}
+
+// The screen's device pixel ratio when the chart is shown at more than one device pixel per
+// pixel: PNG is then offered at that resolution as well.
+qreal screenRatio(const ExportContext& at, const ExportSources& sources) {
+    return sources.atScreenResolution && at.shown.mode != DisplayMode::list
+               ? sources.atScreenResolution(at.parent)
+               : 1.0;
+}
+
+// The directory the save dialog opens in: where the last export went, otherwise the user's
+// documents; never the live data folder, whose files an export must not replace.
+QString exportDirectory(const ExportContext& at) {
+    QString directory = at.session.lastExportFolder();
+    if (directory.isEmpty()) {
+        directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    }
+    if (isDataFolderFile(at.session.store().dataFolder(),
+                         joinPath(directory.toStdString(), "main.ini"))) {
+        directory = QDir::homePath();
+    }
+    return directory;
+}
+
+QString chooseTarget(const ExportContext& at, qreal ratio, QString* chosenFilter) {
+    const QStringList endings = offeredEndings(at.shown.mode);
+    FileDialogRequest request;
+    request.defaultSuffix = endings.front();
+    request.directory = exportDirectory(at);
+    for (const QString& ending : endings) {
+        request.filters << filterOfEnding(ending);
+        if (ending == QLatin1String("png") && ratio != 1.0) {
+            request.filters << screenPngFilter();
+        }
+    }
     request.save = true;
     return at.session.prompts().chooseFile(at.parent, request, chosenFilter);
 }
+
+} // namespace
+
+ExportTarget resolveExportTarget(const QString& chosen, const QString& filter,
+                                 const QStringList& offered) {
+    static const QStringList kKnown{QStringLiteral("csv"), QStringLiteral("bmp"),
+                                    QStringLiteral("png"), QStringLiteral("pdf")};
+    const QString typed = QFileInfo(chosen).suffix().toLower();
+    if (offered.contains(typed)) {
+        return {chosen, typed};
+    }
+    if (kKnown.contains(typed)) {
+        return {chosen, QString()}; // an ending of a format this display cannot be written as
+    }
+    QString ending = filterSuffix(filter).toLower();
+    if (!offered.contains(ending)) {
+        ending = offered.front();
+    }
+    return {chosen + QLatin1Char('.') + ending, ending};
+}
+
+namespace {
 
 std::string imageBytes(const QImage& image, bool png) {
     if (!png) {
@@ -66,27 +140,15 @@ std::string imageBytes(const QImage& image, bool png) {
     return data.toStdString();
 }
 
-// The data folder's own files (main.ini, the recorders' data files) are never an export target.
-bool refuseDataFolderFile(const ExportContext& at, const std::string& path, int message) {
-    if (!isDataFolderFile(at.session.store().dataFolder(), path)) {
-        return false;
-    }
-    at.session.prompts().message(at.parent,
-                                 qlang(message) + QLatin1Char('\n') + QString::fromStdString(path),
-                                 PromptIcon::Warning);
-    return true;
-}
-
-bool reportChosen(const QString& path, const QString& filter) {
-    return filter == reportFilter() || path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
+// Two names of one existing file, by any spelling (relative, through links, a hard link).
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
 }
 
 // The report of what is shown. The records are copied under the lock; the report is made
 // without it.
 void exportReport(const ExportContext& at, const std::string& path) {
-    if (refuseDataFolderFile(at, path, text::kReportNotWritten)) {
-        return;
-    }
     const ReportContent content = assembleReport(
         reportSource(at.shown, at.session.clock().nowLocal()), at.session.ini().snapshot());
     std::string error;
@@ -98,17 +160,7 @@ void exportReport(const ExportContext& at, const std::string& path) {
 // The rows the list shows, written as the command-line export writes them for the same recorder
 // and window. The records are copied under the lock and written without it, so that the worker
 // is not held up by the disk.
-void exportList(const ExportContext& at) {
-    QString filter;
-    const QString chosen = chooseTarget(at, QStringLiteral("csv"), {}, &filter);
-    const std::string path = chosen.toStdString();
-    if (!path.empty() && reportChosen(chosen, filter)) {
-        exportReport(at, path);
-        return;
-    }
-    if (path.empty() || refuseDataFolderFile(at, path, text::kFileNotWritten)) {
-        return;
-    }
+void exportList(const ExportContext& at, const std::string& path) {
     const auto [settings, records] = at.shown.copyRecords();
     std::string error;
     if (!writeRecordCsvFile(path, settings, records, at.shown.from, at.shown.to, error)) {
@@ -116,22 +168,12 @@ void exportList(const ExportContext& at) {
     }
 }
 
-// The chart area exactly as shown, readout included, drawn now by the same renderer.
-void exportImage(const ExportContext& at, const std::function<QImage()>& chartImage) {
-    QString filter;
-    const QString chosen =
-        chooseTarget(at, QStringLiteral("bmp"), {QStringLiteral("png")}, &filter);
-    const std::string path = chosen.toStdString();
-    if (!path.empty() && reportChosen(chosen, filter)) {
-        exportReport(at, path);
-        return;
-    }
-    if (path.empty() || refuseDataFolderFile(at, path, text::kImageNotWritten)) {
-        return;
-    }
-    const bool png = filter == filterFor(QStringLiteral("png")) ||
-                     chosen.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
-    const QImage image = chartImage().convertToFormat(QImage::Format_RGB32);
+// The chart area exactly as shown, readout included, drawn now by the same renderer; as PNG at
+// the screen's resolution when that filter was chosen.
+void exportImage(const ExportContext& at, const ExportSources& sources, const std::string& path,
+                 bool png, qreal ratio) {
+    const QImage image =
+        sources.chartImage(png ? ratio : 1.0).convertToFormat(QImage::Format_RGB32);
     const std::string bytes = imageBytes(image, png);
     std::string error;
     if (bytes.empty() || !writeExportFile(path, bytes, error)) {
@@ -139,15 +181,57 @@ void exportImage(const ExportContext& at, const std::function<QImage()>& chartIm
     }
 }
 
+int failureMessage(const QString& ending) {
+    if (ending == QLatin1String("pdf")) {
+        return text::kReportNotWritten;
+    }
+    return ending == QLatin1String("csv") ? text::kFileNotWritten : text::kImageNotWritten;
+}
+
+// The data folder's own files and the file shown read-only are never export targets; neither is
+// a name whose ending this display cannot be written as.
+bool refuseTarget(const ExportContext& at, const ExportSources& sources, const ExportTarget& target,
+                  DisplayMode mode) {
+    const std::string path = target.path.toStdString();
+    const bool opened = !sources.openedDocument.empty() && sameFile(sources.openedDocument, path);
+    if (!target.ending.isEmpty() && !opened &&
+        !isDataFolderFile(at.session.store().dataFolder(), path)) {
+        return false;
+    }
+    const int message =
+        failureMessage(target.ending.isEmpty() ? offeredEndings(mode).front() : target.ending);
+    at.session.prompts().message(at.parent, qlang(message) + QLatin1Char('\n') + target.path,
+                                 PromptIcon::Warning);
+    return true;
+}
+
 } // namespace
 
 void runExportCommand(ViewSession& session, const DisplaySnapshot& shown, QWidget* parent,
-                      const std::function<QImage()>& chartImage) {
+                      const ExportSources& sources) {
     const ExportContext at{session, shown, parent};
-    if (shown.mode == DisplayMode::list) {
-        exportList(at);
-    } else if (chartImage) {
-        exportImage(at, chartImage);
+    if (shown.mode != DisplayMode::list && !sources.chartImage) {
+        return;
+    }
+    const qreal ratio = screenRatio(at, sources);
+    QString filter;
+    const QString chosen = chooseTarget(at, ratio, &filter);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const ExportTarget target = resolveExportTarget(chosen, filter, offeredEndings(shown.mode));
+    if (refuseTarget(at, sources, target, shown.mode)) {
+        return;
+    }
+    session.setLastExportFolder(QFileInfo(target.path).absolutePath());
+    const std::string path = target.path.toStdString();
+    if (target.ending == QLatin1String("pdf")) {
+        exportReport(at, path);
+    } else if (target.ending == QLatin1String("csv")) {
+        exportList(at, path);
+    } else {
+        exportImage(at, sources, path, target.ending == QLatin1String("png"),
+                    filter == screenPngFilter() ? ratio : 1.0);
     }
 }
 

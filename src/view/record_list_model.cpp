@@ -82,7 +82,6 @@ int RecordListModel::columnCount(const QModelIndex& parent) const {
 
 void RecordListModel::setLimits(const AlarmLimits& limits) {
     limits_ = limits;
-    outOfRangeText_ = qlang(text::kOutOfRange);
     if (!selection_.indices.empty()) {
         Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, kRecordListColumns - 1));
     }
@@ -102,7 +101,9 @@ QString RecordListModel::cell(std::size_t recordIndex, int column) const {
     if (column == kRemarkColumn) {
         QString remark = qstr(recordRemark(recordIndex, selection_.marks, remarkTexts_));
         if (outOfRange(recordIndex)) {
-            remark += (remark.isEmpty() ? QString() : QStringLiteral(" ")) + outOfRangeText_;
+            // Read at every draw, so that it follows a change of language at once.
+            remark +=
+                (remark.isEmpty() ? QString() : QStringLiteral("; ")) + qlang(text::kOutOfRange);
         }
         return remark;
     }
@@ -145,6 +146,14 @@ QStringList RecordListModel::remarks() const {
         if (row >= 0) {
             texts << qstr(recordRemark(static_cast<std::size_t>(row), marks, remarkTexts_));
         }
+    }
+    // With limits in force any of them may also be out of range.
+    if (limits_.any()) {
+        const QString outOfRange = qlang(text::kOutOfRange);
+        for (QString& remark : texts) {
+            remark += QStringLiteral("; ") + outOfRange;
+        }
+        texts << outOfRange;
     }
     return texts;
 }

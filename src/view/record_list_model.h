@@ -44,7 +44,8 @@ public:
         return selection_.indices[static_cast<std::size_t>(row)];
     }
     int rowOfRecord(std::size_t record) const;
-    // The remarks of the rows that carry one (at most five rows).
+    // The remarks of the rows that carry one (at most five rows), and with limits in force each
+    // also followed by "Out of range": what the remark column must be wide enough for.
     QStringList remarks() const;
     // Records beyond these limits say so in their remark and show in the alarm colour.
     void setLimits(const AlarmLimits& limits);
@@ -66,7 +67,6 @@ private:
     bool pendingFahrenheit_ = false;
     RecordRemarkTexts remarkTexts_;
     AlarmLimits limits_;
-    QString outOfRangeText_;
     mutable long cellsMade_ = 0;
 };
 

@@ -7,8 +7,11 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace veldrin {
 namespace {
@@ -39,6 +42,18 @@ QTableWidget* tableOf(const TextTable& table, QWidget* parent) {
     return view;
 }
 
+// A table of figures is as tall as its rows: none of them hides behind a scroll bar.
+void showEveryRow(QTableWidget* view) {
+    int height = view->horizontalHeader()->sizeHint().height() + 2 * view->frameWidth();
+    for (int r = 0; r < view->rowCount(); ++r) {
+        height += view->rowHeight(r);
+    }
+    if (view->horizontalScrollBar()->isVisible()) {
+        height += view->horizontalScrollBar()->sizeHint().height();
+    }
+    view->setFixedHeight(height);
+}
+
 } // namespace
 
 CStatisticsDialog::CStatisticsDialog(const WindowStatistics& stats, const AlarmLimits& limits,
@@ -50,16 +65,19 @@ CStatisticsDialog::CStatisticsDialog(const WindowStatistics& stats, const AlarmL
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(plainLabel(qlang(text::kPeriod) + QLatin1Char(' ') + period, this));
     statistics_ = tableOf(statisticsTable(stats), this);
-    layout->addWidget(statistics_, 2);
+    showEveryRow(statistics_);
+    layout->addWidget(statistics_);
     layout->addWidget(plainLabel(qlang(text::kAlarmLimits), this));
     limits_ = tableOf(limitsTable(stats, limits), this);
-    layout->addWidget(limits_, 2);
+    showEveryRow(limits_);
+    layout->addWidget(limits_);
     layout->addWidget(plainLabel(qlang(text::kEvents), this));
     events_ = tableOf(eventsTable(stats), this);
-    layout->addWidget(events_, 3);
+    layout->addWidget(events_, 1); // the events take what is left, and scroll
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+    resize(kWidth, std::max(kHeight, layout->sizeHint().height()));
 }
 
 } // namespace veldrin

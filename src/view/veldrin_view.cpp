@@ -60,6 +60,8 @@ QString slotEntry(int slotNumber) {
 CVeldrinView::CVeldrinView(const ViewStartup& startup, CFrameServices& frame, QWidget* parent)
     : QWidget(parent), frame_(frame), session_(std::make_unique<ViewSession>(startup)) {
     selection_ = new DisplaySelection(session_->store(), this);
+    connect(selection_, &DisplaySelection::backAvailable, this,
+            [this](bool available) { frame_.setBackEnabled(available); });
     createControls();
     timer_ = new QTimer(this);
     timer_->setInterval(kTickMs);
@@ -504,10 +506,8 @@ void CVeldrinView::applyLanguage() {
     fillSelectCombo();
     showDisplayedTexts();
     onSelectChanged();
-    if (const auto& report = session_->lastReport()) {
-        // The latest progress text, now in the new language.
-        frame_.setStatusText(qstr(statusTextFor(report->second, report->first)));
-    }
+    // The latest progress and alarm texts, now in the new language.
+    session_->languageChanged();
 }
 
 void CVeldrinView::showInterval(int32_t minutes) {
@@ -534,11 +534,18 @@ void CVeldrinView::showMessage106() {
 // ---- Commands ---------------------------------------------------------------------------------
 
 void CVeldrinView::onExport() {
-    runExportCommand(*session_, *shownNow(), this, [this] { return chart_->currentImage(); });
+    ExportSources sources;
+    sources.chartImage = [this](qreal ratio) { return chart_->imageAtRatio(ratio); };
+    sources.atScreenResolution = [](QWidget* window) { return window->devicePixelRatioF(); };
+    if (store().displayedIsDocument()) {
+        sources.openedDocument = documentPath_;
+    }
+    runExportCommand(*session_, *shownNow(), this, sources);
 }
 
 void CVeldrinView::onSetting() {
-    if (!settingDialogRan(runSettingCommand(acquisition(), session_->prompts(), this))) {
+    if (!settingDialogRan(
+            runSettingCommand(acquisition(), session_->prompts(), this, {}, &keptSettingEdits_))) {
         return;
     }
     listValidSlots(store().displayedSettings());
@@ -572,6 +579,7 @@ void CVeldrinView::openDocumentReadOnly(const QString& path) {
     }
     selection_->newHistory();
     documentName_ = QFileInfo(path).fileName();
+    documentPath_ = path.toStdString();
     showDocumentState();
     displayedRecorderChanged(-1); // a file of its own: no recorder's limits apply
     const RecorderSettings settings = store().displayedSettings();

@@ -6,6 +6,7 @@
 // into the selection and shows what the selection and the session report, always on the window
 // thread.
 
+#include "settings/recorder_commands.h"
 #include "view/display_selection.h"
 #include "view/view_session.h"
 
@@ -45,6 +46,8 @@ public:
     virtual void applyLanguageToFrame() = 0; // menu texts and toolbar after a language change
     // The file shown read-only instead of a recorder's history (its name), or empty for none.
     virtual void showDocumentName(const QString& fileName) = 0;
+    // Whether Back has a time window to go back to.
+    virtual void setBackEnabled(bool /*enabled*/) {}
 };
 
 // Selection positions of the Select combo (1002).
@@ -164,6 +167,8 @@ private:
 
     int appliedLanguage_ = -1;
     QString documentName_; // of the file opened read-only
+    std::string documentPath_;
+    KeptSettingEdits keptSettingEdits_; // of a Setting whose OK found the recorder gone
     bool shutDown_ = false;
     bool loading_ = false;
 

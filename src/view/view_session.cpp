@@ -188,6 +188,7 @@ void ViewSession::handleReport(int32_t number, int code) {
         return;
     }
     lastReport_ = {number, code};
+    pulled_ = false;
     acquisition_->HandleLoggerStatus(number, code);
     followAttached();
 }
@@ -195,6 +196,11 @@ void ViewSession::handleReport(int32_t number, int code) {
 void ViewSession::followAttached() {
     const int attached = acquisition_->shared().recorderAttached.load();
     if (attached != lastAttached_) {
+        // A recorder pulled out: the left pane says so instead of the last progress text.
+        if (lastAttached_ == 1 && attached != 1) {
+            pulled_ = true;
+            showStatus(qlang(text::kNoRecorderAvailable));
+        }
         lastAttached_ = attached;
         Q_EMIT recorderAttached(attached == 1);
     }
@@ -229,6 +235,20 @@ void ViewSession::loadDisplayed(int recorder) {
 
 void ViewSession::setDisplayedRecorder(int32_t number) {
     alarms_->setDisplayedRecorder(number);
+    showAlarm(alarms_->statusText());
+}
+
+void ViewSession::languageChanged() {
+    if (acquisitionStatus_.isEmpty() && alarmStatus_.isEmpty()) {
+        return; // nothing shown yet
+    }
+    if (pulled_) {
+        acquisitionStatus_ = qlang(text::kNoRecorderAvailable);
+    } else if (lastReport_) {
+        acquisitionStatus_ = qstr(statusTextFor(lastReport_->second, lastReport_->first));
+    }
+    alarmStatus_ = alarms_->statusText();
+    showStatus(acquisitionStatus_);
 }
 
 // A recorder registered or recognised while the window runs becomes the displayed one without
@@ -252,7 +272,10 @@ void ViewSession::limitsChanged(int32_t number) {
 }
 
 void ViewSession::followAlarms() {
-    const QString alarm = alarms_->follow(acquisition_->shared().recorderAttached.load() == 1);
+    showAlarm(alarms_->follow(acquisition_->shared().recorderAttached.load() == 1));
+}
+
+void ViewSession::showAlarm(const QString& alarm) {
     if (alarm != alarmStatus_) {
         alarmStatus_ = alarm;
         showStatus(acquisitionStatus_);

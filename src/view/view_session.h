@@ -57,6 +57,10 @@ public:
     // Why the recorder device named could not be opened; empty when it could.
     const QString& startupError() const { return startupError_; }
 
+    // Where the last export went, so that the next save dialog opens there.
+    const QString& lastExportFolder() const { return lastExportFolder_; }
+    void setLastExportFolder(const QString& folder) { lastExportFolder_ = folder; }
+
     // The latest worker report (number, code), for its text in another language.
     const std::optional<std::pair<int32_t, int>>& lastReport() const { return lastReport_; }
 
@@ -75,6 +79,8 @@ public:
     void tick();
     // The displayed recorder changed (-1: an opened file): its limits apply from now on.
     void setDisplayedRecorder(int32_t number);
+    // The language changed: the status text is shown again in the new one.
+    void languageChanged();
     // New limits were stored for `number`: `limitsStored` tells whoever shows them.
     void limitsChanged(int32_t number);
     // A recorder registered or recognised while the window runs, shown without being chosen:
@@ -106,6 +112,7 @@ private:
     void followAttached();
     void followAlarms();
     void showStatus(const QString& acquisitionText);
+    void showAlarm(const QString& alarm);
 
     // What a load was tried for: the recorder and whether its file was there.
     struct LoadAttempt {
@@ -136,7 +143,9 @@ private:
     std::optional<LoadAttempt> givenUpFor_;
     QString acquisitionStatus_;
     QString alarmStatus_;
+    QString lastExportFolder_;
     int lastAttached_ = -1;
+    bool pulled_ = false; // the status says the recorder went away, until the next report
     std::optional<std::pair<int32_t, int>> lastReport_;
     bool stopped_ = false;
 };

@@ -53,6 +53,39 @@ qsizetype mnemonicLetters(const QList<QAction*>& items) {
     return letters.size();
 }
 
+// A remembered placement larger than the screen, or reaching past its edge, is brought inside
+// the available area; one that fits is left alone.
+TEST(FramePlacement, ARememberedSizeIsFittedIntoTheAvailableScreen) {
+    const QRect screen(0, 0, 1280, 984); // 1280x1024 less a panel
+    const struct {
+        QRect remembered, fitted;
+    } cases[] = {
+        {{10, 10, 1000, 720}, {10, 10, 1000, 720}},
+        {{10, 10, 1500, 1080}, {0, 0, 1280, 984}},
+        {{600, 400, 1000, 720}, {280, 264, 1000, 720}},
+        {{-50, -20, 700, 500}, {0, 0, 700, 500}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fitIntoScreen(c.remembered, screen), c.fitted) << c.remembered.x();
+    }
+    // Another screen's area, left of the primary one.
+    EXPECT_EQ(fitIntoScreen({-1500, 0, 1500, 1200}, {-1024, 0, 1024, 768}),
+              QRect(-1024, 0, 1024, 768));
+}
+
+// A status text wider than its pane ends in an ellipsis and is whole in the tooltip.
+TEST_F(FrameTest, ALongStatusTextIsElidedWithTheWholeTextInItsTooltip) {
+    CMainFrame frame;
+    frame.setStatusPaneWidth(200);
+    const QString alarm = QString("Recorder no.: 1  Alarm: ").repeated(6);
+    for (const QString& text : {alarm, QString("Ready")}) {
+        frame.setStatusText(text);
+        const bool cut = text == alarm;
+        EXPECT_EQ(frame.statusPane()->text().endsWith(QChar(0x2026)), cut);
+        EXPECT_EQ(frame.statusPane()->toolTip(), cut ? text : QString());
+    }
+}
+
 TEST_F(FrameTest, MenuHasSixItemsTheFirstEmptyAndDisabledAndFollowsTheLanguage) {
     CMainFrame frame;
     EXPECT_EQ(frame.size(), QSize(900, 660));
@@ -108,6 +141,7 @@ TEST_F(FrameTest, ToolbarButtonsRunTheMenuCommandsAndAreNamedInTheirTooltips) {
     CMainFrame frame;
     frame.applyLanguageToFrame();
     frame.show();
+    frame.setBackEnabled(true); // as once the chart has moved
     QList<int> commands;
     QObject::connect(&frame, &CMainFrame::commandRequested,
                      [&commands](int id) { commands << id; });

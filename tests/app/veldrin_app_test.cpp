@@ -172,6 +172,30 @@ TEST(VeldrinApp, NewOpenAndSaveNeverChangeStoredData) {
     EXPECT_EQ(testing::readFile(elsewhere.file("other.vrn")), "not a data file");
 }
 
+// The Open dialog starts in the user's documents, then where the last file was opened; never in
+// the live data folder.
+TEST(VeldrinApp, OpenStartsWhereTheLastFileWasOpened) {
+    TempDir runtime;
+    TempDir folder;
+    TempDir config;
+    TempDir elsewhere;
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
+    testing::writeFile(elsewhere.file("other.vrn"), "not a data file");
+    for (const bool again : {false, true}) {
+        AppStart start(folder.path(), runtime.path());
+        ASSERT_EQ(start.app->start(), CVeldrinApp::StartResult::Running);
+        start.prompts.chosenFile = QString::fromStdString(elsewhere.file("other.vrn"));
+        start.app->frame()->commandAction(command_id::kOpen)->trigger();
+        ASSERT_EQ(start.prompts.fileRequests.size(), 1u);
+        const QString directory = start.prompts.fileRequests[0].directory;
+        EXPECT_NE(QDir(directory), QDir(QString::fromStdString(folder.path())));
+        EXPECT_EQ(QDir(directory) == QDir(QString::fromStdString(elsewhere.path())), again);
+        start.app->shutdown();
+    }
+    qputenv("XDG_CONFIG_HOME", savedConfig);
+}
+
 TEST(VeldrinApp, TheWindowRemembersItselfInTheUsersSettingsButNoPlaceOffEveryScreen) {
     TempDir runtime;
     TempDir folder;

@@ -205,6 +205,8 @@ TEST_F(WindowTest, TabWalksTheFormInReadingOrderAndEscapeCancelsEveryDialog) {
                    return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
                });
     };
+    // The keyboard starts at the recorder number.
+    EXPECT_EQ(app->frame()->focusWidget(), app->view()->control(control_id::kRecorderCombo));
     choose(control_id::kSelectCombo, 2); // the pickers take part
     EXPECT_TRUE(readingOrder(*app->view(), app->view()->control(control_id::kRecorderCombo)));
 

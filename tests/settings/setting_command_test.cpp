@@ -161,6 +161,36 @@ TEST_F(SettingCommandTest, RefusedWhenBusyOrWithoutRecorderBeforeAndAfterTheDial
     EXPECT_FALSE(dialogShown);
 }
 
+// An OK that finds the recorder gone says so and keeps the edits: the next Setting of the same
+// recorder starts from them, and once taken they are not offered again.
+TEST_F(SettingCommandTest, EditsOfAnOkWithoutRecorderAreKeptForTheNextTry) {
+    ChainRig rig;
+    connect(rig);
+    KeptSettingEdits kept;
+    const auto pullAndEdit = [&](CSettingsDialog& d) {
+        rig.recorder->unplug();
+        d.descriptionEdit()->setText("kept");
+        return d.validateAndTake();
+    };
+    EXPECT_EQ(runSettingCommand(*rig.acquisition, prompts, nullptr, pullAndEdit, &kept),
+              SettingOutcome::lostRecorder);
+    EXPECT_EQ(prompts.take(), QStringList{lang(57) + '\n' + lang(233)});
+    rig.recorder->plug();
+    QString shown;
+    const auto look = [&](CSettingsDialog& d) {
+        shown = d.descriptionEdit()->text();
+        return false;
+    };
+    EXPECT_EQ(runSettingCommand(*rig.acquisition, prompts, nullptr, look, &kept),
+              SettingOutcome::cancelled);
+    EXPECT_EQ(shown, "kept");
+    EXPECT_EQ(runSettingCommand(
+                  *rig.acquisition, prompts, nullptr,
+                  [](CSettingsDialog& d) { return d.validateAndTake(); }, &kept),
+              SettingOutcome::written);
+    EXPECT_FALSE(kept.settings);
+}
+
 // While the dialog is open the periodic step leaves the recorder alone but keeps checking that
 // it is there; a write that cannot be made is reported as what it is, and the PC copy keeps the
 // description typed and what the recorder holds.

@@ -6,7 +6,9 @@
 #include "settings/settings_dialog.h"
 #include "support/test_support.h"
 
+#include <QCoreApplication>
 #include <QDateTimeEdit>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -87,7 +89,7 @@ TEST_F(SettingsDialogTest, InitialisationShowsTheRecorderAndDisablesRowsNotInUse
     for (int row = 0; row < kSlotCount; ++row) {
         const bool inUse = row == 1;
         EXPECT_EQ(d->rowInUse(row), inUse);
-        EXPECT_EQ(buttonText(*d, row), lang(inUse ? 14 : 13));
+        EXPECT_EQ(buttonText(*d, row), lang(inUse ? 232 : 13));
         EXPECT_EQ(d->picker(kStartDate + row)->isEnabled(), inUse);
         EXPECT_EQ(d->picker(kEndTime + row)->isEnabled(), inUse);
     }
@@ -118,12 +120,20 @@ TEST_F(SettingsDialogTest, SwitchingARowIntoUseSelectsNoCirculation) {
     d->switchRow(2);
     EXPECT_TRUE(d->rowInUse(2));
     EXPECT_TRUE(d->picker(kEndDate + 2)->isEnabled());
-    EXPECT_EQ(buttonText(*d, 2), lang(14));
+    EXPECT_EQ(buttonText(*d, 2), lang(232)); // not the dialog's own Cancel
     EXPECT_EQ(d->circularChoice(), 0);
     EXPECT_TRUE(checked(*d, kNoCirculation));
     d->switchRow(2);
     EXPECT_FALSE(d->rowInUse(2));
     EXPECT_FALSE(d->picker(kStartTime + 2)->isEnabled());
+    // Clicked and left with the focus, the switch does not take Enter: that presses OK.
+    auto* button = qobject_cast<QPushButton*>(d->control(kRowSwitch[2]));
+    d->show();
+    button->setFocus();
+    button->click();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(button, &enter);
+    EXPECT_TRUE(d->rowInUse(2));
 }
 
 TEST_F(SettingsDialogTest, CirculationWithSlotsInUseWarnsOnceAndTakesThemAllOut) {
@@ -144,7 +154,7 @@ TEST_F(SettingsDialogTest, RowStateDoesNotDependOnTheButtonTexts) {
     CurrentLanguage::set(0);
     const LanguageStrings saved = LanguageTable::instance().strings(0);
     LanguageStrings same = saved;
-    same[13] = same[14];
+    same[13] = same[232];
     LanguageTable::instance().setStrings(0, same);
     auto d = open(recorder());
     for (bool expected : {true, false, true}) {

@@ -32,6 +32,7 @@ protected:
         testing::writeDataFile(dir.file("0.dat"), RecorderSettings{}, records);
         ASSERT_EQ(store.loadBothSets(0), 1);
         store.setCurrentRecorder(0);
+        monitor.setDisplayedRecorder(0); // the status names the recorder shown only
     }
 
     testing::ScopedTimeZone tz{"UTC0"};

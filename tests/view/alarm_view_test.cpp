@@ -10,10 +10,12 @@
 #include "view/alarm_monitor.h"
 #include "view/command_ids.h"
 #include "view/record_list_model.h"
+#include "view/statistics_dialog.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QTableWidget>
 
 #include <gtest/gtest.h>
 
@@ -91,6 +93,53 @@ TEST(AlarmLimitsCommand, RoundTripInTheRecordersUnitKeepsUntouchedValuesExactly)
     EXPECT_TRUE(rig.prompts.messages.isEmpty()) << rig.prompts.messages.join('\n').toStdString();
 }
 
+// German and French show the decimal comma and take it as typed; the dot is taken everywhere.
+TEST(AlarmLimitsCommand, TheDecimalCommaOfGermanAndFrench) {
+    const struct {
+        Language language;
+        const char* shown;
+        const char* typed;
+    } cases[] = {{kEnglish, "75.2", "65.5"}, {kGerman, "75,2", "65,5"}, {kFrench, "75,2", "65.5"}};
+    for (const auto& c : cases) {
+        ViewRig rig;
+        fahrenheitRecorderWithLimit(rig);
+        CVeldrinView& view = rig.start();
+        CurrentLanguage::set(c.language);
+        QStringList seen;
+        runAlarmLimitsCommand(view.session(), *view.shownNow(), &view, [&](CAlarmLimitsDialog& d) {
+            seen = shown(d);
+            d.field(LimitKind::humHigh)->setText(c.typed);
+            d.accept();
+            return true;
+        });
+        CurrentLanguage::set(kEnglish);
+        EXPECT_EQ(seen.value(0), c.shown);
+        EXPECT_EQ(view.alarms().limitsOf(0).humHigh, 65.5) << c.typed;
+        EXPECT_EQ(view.alarms().limitsOf(0).tempHigh, 24.0) << c.typed; // left as shown
+    }
+}
+
+// At its default size the Statistics dialog shows every row of its figures and limits, in each
+// language.
+TEST(StatisticsCommand, EveryFigureRowShowsAtTheDefaultSize) {
+    ViewRig rig;
+    fahrenheitRecorderWithLimit(rig);
+    CVeldrinView& view = rig.start();
+    for (const Language language : {kEnglish, kGerman, kFrench}) {
+        CurrentLanguage::set(language);
+        runStatisticsCommand(*view.shownNow(), &view, [](CStatisticsDialog& dialog) {
+            dialog.show();
+            for (QTableWidget* table : {dialog.statisticsView(), dialog.limitsView()}) {
+                ASSERT_GT(table->rowCount(), 3);
+                const int last = table->rowCount() - 1;
+                EXPECT_LE(table->visualRect(table->model()->index(last, 0)).bottom(),
+                          table->viewport()->height());
+            }
+        });
+    }
+    CurrentLanguage::set(kEnglish);
+}
+
 TEST(AlarmLimitsCommand, EntriesThatCannotBeTakenKeepTheDialogOpenAndSayWhy) {
     ViewRig rig;
     fahrenheitRecorderWithLimit(rig);
@@ -101,8 +150,8 @@ TEST(AlarmLimitsCommand, EntriesThatCannotBeTakenKeepTheDialogOpenAndSayWhy) {
         int message;
     } cases[] = {
         {LimitKind::tempLow, "cold", 180},
-        {LimitKind::tempLow, "12,5", 180}, // a comma is no decimal point here
-        {LimitKind::tempLow, "80", 181},   // above the upper limit of 75.2 °F
+        {LimitKind::tempLow, "12,5,0", 180}, // one separator at most
+        {LimitKind::tempLow, "80", 181},     // above the upper limit of 75.2 °F
     };
     for (const auto& c : cases) {
         bool stayedOpen = false;

@@ -189,6 +189,65 @@ TEST(ExportCommand, FailuresAreReportedAndLeaveNoFile) {
     EXPECT_EQ(readFile(underFile), "a file, not a folder");
 }
 
+// The file's ending always tells its content: the filter's ending is added to a bare name, a
+// typed ending of an offered format decides the format, one the display cannot be written as is
+// refused.
+TEST(ExportCommand, TheEndingFollowsTheChosenFilterOrTheTypedFormat) {
+    const QString report = QString::fromStdU16String(languageString(197)) + " (*.pdf)";
+    const struct {
+        bool list;
+        QString filter, typed, written; // written empty: refused
+        std::string magic;
+    } cases[] = {
+        {true, report, "bericht", "bericht.pdf", "%PDF-"},
+        {true, "csv file(*.csv)", "liste", "liste.csv", "Date"},
+        {true, report, "werte.CSV", "werte.CSV", "Date"},
+        {true, "csv file(*.csv)", "bild.png", "", ""},
+        {false, "png file(*.png)", "diagramm", "diagramm.png", "\x89PNG"},
+        {false, "bmp file(*.bmp)", "bild.png", "bild.png", "\x89PNG"},
+        {false, report, "bild.bmp", "bild.bmp", "BM"},
+        {false, "bmp file(*.bmp)", "messung.2024", "messung.2024.bmp", "BM"},
+        {false, "png file(*.png)", "tabelle.csv", "", ""},
+    };
+    ChartRig c;
+    for (const auto& t : cases) {
+        c.rig.control<QComboBox>(control_id::kDisplayCombo)->setCurrentIndex(t.list ? 1 : 0);
+        c.rig.prompts.chosenFiles << QString::fromStdString(c.rig.file(t.typed.toStdString()));
+        c.rig.prompts.chosenFilters << t.filter;
+        c.view->onExport();
+        const std::string written = c.rig.file(t.written.toStdString());
+        if (t.written.isEmpty()) {
+            EXPECT_EQ(c.rig.prompts.messages.size(), 1) << t.typed.toStdString();
+            EXPECT_FALSE(std::filesystem::exists(c.rig.file(t.typed.toStdString())));
+        } else {
+            EXPECT_EQ(readFile(written).substr(0, t.magic.size()), t.magic) << written;
+            EXPECT_TRUE(c.rig.prompts.messages.isEmpty()) << written;
+        }
+        c.rig.prompts.messages.clear();
+        // The dialog never opens in the live data folder.
+        EXPECT_NE(c.rig.prompts.fileRequests.back().directory.toStdString(), c.rig.dir.path());
+    }
+}
+
+// The file shown read-only is refused as a target like the data folder's own files, by any
+// spelling of its path.
+TEST(ExportCommand, TheFileOpenedReadOnlyIsNeverOverwritten) {
+    ChartRig c;
+    TempDir elsewhere;
+    const std::string opened = elsewhere.file("kept.bmp");
+    std::filesystem::copy_file(c.rig.file("0.dat"), opened);
+    const std::string before = readFile(opened);
+    c.view->openDocumentReadOnly(QString::fromStdString(opened));
+    ASSERT_TRUE(c.view->store().displayedIsDocument());
+    for (const std::string& spelling : {opened, elsewhere.path() + "/./kept.bmp"}) {
+        c.rig.prompts.chosenFiles << QString::fromStdString(spelling);
+        c.rig.prompts.chosenFilters << "bmp file(*.bmp)";
+        c.view->onExport();
+    }
+    EXPECT_EQ(c.rig.prompts.messages.size(), 2);
+    EXPECT_EQ(readFile(opened), before);
+}
+
 TEST(ExportCommand, ListModeWritesWhatTheCommandLineToolWrites) {
     ChartRig c;
     c.rig.control<QComboBox>(control_id::kDisplayCombo)->setCurrentIndex(1);

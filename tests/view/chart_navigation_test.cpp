@@ -152,7 +152,9 @@ TEST(ChartNavigationInView, BackGoesThroughTheWindowsOfOneRecorderUntilAnotherOr
     QApplication::setActiveWindow(n.view);
     n.chart->setFocus();
     std::vector<std::pair<QDateTime, QDateTime>> shown{n.window()};
+    EXPECT_FALSE(n.rig.frame.backEnabled); // Back is enabled exactly while it has a window
     n.wheel({kMiddle, kRow}, 120);
+    EXPECT_TRUE(n.rig.frame.backEnabled);
     shown.push_back(n.window());
     n.key(Qt::Key_Plus);
     shown.push_back(n.window());
@@ -163,6 +165,7 @@ TEST(ChartNavigationInView, BackGoesThroughTheWindowsOfOneRecorderUntilAnotherOr
     for (std::size_t i : {2, 1, 0, 0}) {
         i % 2 == 0 ? n.key(Qt::Key_Backspace) : n.view->onBack();
         EXPECT_EQ(n.window(), shown[i]) << "step " << i;
+        EXPECT_EQ(n.rig.frame.backEnabled, i > 0) << "step " << i;
     }
 
     // Another recorder, the one shown before again, a preset: each starts a new history.
@@ -172,6 +175,7 @@ TEST(ChartNavigationInView, BackGoesThroughTheWindowsOfOneRecorderUntilAnotherOr
     for (const auto& change : newHistories) {
         n.wheel({kMiddle, kRow}, -120);
         change();
+        EXPECT_FALSE(n.rig.frame.backEnabled);
         const auto before = n.window();
         n.view->onBack();
         EXPECT_EQ(n.window(), before) << "after change " << &change - newHistories;
@@ -186,18 +190,25 @@ TEST(ChartNavigationInView, AValueOfTheSummaryBoxesCentresTheWindowOnItsRecordAn
     auto* list = n.rig.control<QTableView>(control_id::kRecordList);
     const struct {
         const char* name;
-        QPoint click;
+        QPoint click; // or a key
+        int key;
         QDateTime start, end;
         int row; // in the list of the window centred on the record
     } cases[] = {
-        {"the highest temperature", {164, valueLine}, at(15, 2), at(16, 2), 72},
-        {"the latest reading", {560, valueLine + line}, at(15, 11, 50), at(16, 11, 50), 72},
+        {"the highest temperature", {164, valueLine}, 0, at(15, 2), at(16, 2), 72},
+        {"the latest reading", {560, valueLine + line}, 0, at(15, 11, 50), at(16, 11, 50), 72},
+        {"End: the highest temperature", {}, Qt::Key_End, at(15, 2), at(16, 2), 72},
+        {"Home: the lowest temperature", {}, Qt::Key_Home, at(15, 11, 20), at(16, 11, 20), 72},
     };
     for (const auto& c : cases) {
         n.showDay();
         choose(n.rig.control<QComboBox>(control_id::kDisplayCombo), 0);
         n.chart->currentImage();
-        n.drag(Qt::LeftButton, {c.click, c.click + QPoint(2, 1)});
+        if (c.key != 0) {
+            n.key(c.key);
+        } else {
+            n.drag(Qt::LeftButton, {c.click, c.click + QPoint(2, 1)});
+        }
         EXPECT_EQ(n.window(), std::pair(c.start, c.end)) << c.name;
         choose(n.rig.control<QComboBox>(control_id::kDisplayCombo), 1);
         const QModelIndexList rows = list->selectionModel()->selectedRows();

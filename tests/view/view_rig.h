@@ -43,12 +43,14 @@ public:
     }
     void applyLanguageToFrame() override { ++languageApplied; }
     void showDocumentName(const QString& fileName) override { documentName = fileName; }
+    void setBackEnabled(bool enabled) override { backEnabled = enabled; }
 
     QStringList statusTexts;
     int paneWidth = -1;
     bool attached = false;
     int languageApplied = 0;
     QString documentName;
+    bool backEnabled = false;
 };
 
 class RecordingPrompts final : public CUserPrompts {
@@ -58,14 +60,18 @@ public:
         messages << text;
     }
     bool ask(QWidget*, const QString&, const QString&) override { return false; }
-    // Answers file dialogs with `chosenFiles` in turn, then cancels.
-    QString chooseFile(QWidget*, const FileDialogRequest& request, QString*) override {
+    // Answers file dialogs with `chosenFiles` in turn (and `chosenFilters`, if any), then cancels.
+    QString chooseFile(QWidget*, const FileDialogRequest& request, QString* filter) override {
         fileRequests.push_back(request);
+        if (filter != nullptr && !chosenFilters.isEmpty()) {
+            *filter = chosenFilters.takeFirst();
+        }
         return chosenFiles.isEmpty() ? QString() : chosenFiles.takeFirst();
     }
 
     QStringList messages;
     QStringList chosenFiles;
+    QStringList chosenFilters;
     std::vector<FileDialogRequest> fileRequests;
 };
 

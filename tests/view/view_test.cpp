@@ -300,6 +300,65 @@ TEST(ViewRecordList, ModelShowsWhatTheExportLists) {
     EXPECT_EQ(model.rowCount(), 0);
 }
 
+// Every text the view shows: captions, choices, tooltips, the list's cells and headings, and the
+// status pane.
+QStringList textsOnScreen(ViewRig& rig) {
+    QStringList texts;
+    for (QWidget* w : rig.view().findChildren<QWidget*>()) {
+        texts << w->toolTip();
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            texts << label->text();
+        } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            texts << entries(combo);
+        }
+    }
+    for (QTableView* table : rig.view().findChildren<QTableView*>()) {
+        const QAbstractItemModel& model = *table->model();
+        for (int column = 0; column < model.columnCount(); ++column) {
+            texts << model.headerData(column, Qt::Horizontal).toString();
+            for (int row = 0; row < model.rowCount(); ++row) {
+                texts << model.index(row, column).data().toString()
+                      << model.index(row, column).data(Qt::ToolTipRole).toString();
+            }
+        }
+    }
+    texts << rig.frame.statusTexts.value(rig.frame.statusTexts.size() - 1);
+    return texts;
+}
+
+// After a switch to French, no English text that French words differently is left anywhere.
+TEST(ViewLanguage, EveryTextOnScreenFollowsASwitchAtOnce) {
+    LanguageGuard language;
+    ViewRig rig;
+    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
+                                    "[Alarm Limits 0]\nTempHigh=24\n");
+    writeDataFile(rig.file("0.dat"), RecorderSettings{},
+                  {recordAt(DateTime::fromFields(2011, 6, 15, 14, 0), 20.0, 50),
+                   recordAt(DateTime::fromFields(2011, 6, 15, 14, 10), 25.0, 40)});
+    rig.start();
+    choose(rig.control<QComboBox>(control_id::kDisplayCombo), 1);
+    ASSERT_TRUE(textsOnScreen(rig).join('|').contains(lang(194))); // "Out of range" is shown
+    QStringList english;
+    for (int index = 0; index < kLanguageStringCount; ++index) {
+        english << lang(index);
+    }
+    CurrentLanguage::set(kFrench);
+    rig.view().applyLanguage();
+    const QString shown = textsOnScreen(rig).join('|');
+    for (int index = 0; index < kLanguageStringCount; ++index) {
+        const QString& before = english[index];
+        if (before.size() >= 6 && before != lang(index)) {
+            EXPECT_FALSE(shown.contains(before)) << index << " " << before.toStdString();
+        }
+    }
+    // The remark column shows every remark whole, "Hors limites" included.
+    auto* table = rig.view().findChild<QTableView*>();
+    for (int row = 0; row < table->model()->rowCount(); ++row) {
+        const QString remark = table->model()->index(row, 5).data().toString();
+        EXPECT_GT(table->columnWidth(5), table->fontMetrics().horizontalAdvance(remark)) << row;
+    }
+}
+
 TEST(ViewLanguage, SwitchingRetextsEveryControlAndKeepsPositions) {
     LanguageGuard language;
     ViewRig rig;
@@ -390,11 +449,13 @@ TEST(ViewChain, ABlankRecorderIsRegisteredDownloadedClockCheckedAndListed) {
     EXPECT_FALSE(rig.frame.statusTexts.contains(lang(82)));
     EXPECT_EQ(rig.frame.statusTexts.last(), lang(65));
 
-    // Unplugged: the next tick's presence poll clears the attached picture.
+    // Unplugged: the next tick's presence poll clears the attached picture, and the left pane
+    // says so instead of "Download finished".
     rig.recorder->unplug();
     rig.tick();
     ASSERT_TRUE(rig.pumpUntilIdle());
     EXPECT_FALSE(rig.frame.attached);
+    EXPECT_EQ(rig.frame.statusTexts.last(), lang(57));
 }
 
 // A recorder registered while the window runs is shown at once (records, interval, unit) with
