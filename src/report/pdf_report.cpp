@@ -55,8 +55,9 @@ QImage chartImage(const ReportContent& content, const QFont& screenFont) {
     input.texts = chart::chartTextsFromLanguage();
     input.limits = content.limits;
     chart::ChartRenderer renderer;
+    // Only the period's records: the latest-reading box names the newest of them, or nothing.
     // Shares the renderer's own image, which outlives the renderer: no copy of its pixels.
-    return renderer.render(content.records, input);
+    return renderer.render(periodRecords(content), input);
 }
 
 // Lays the report out top to bottom, opening a new page where the next block does not fit. Run

@@ -6,6 +6,7 @@
 
 #include "core/date_time.h"
 #include "report/pdf_report.h"
+#include "report/report_content.h"
 #include "store/data_file.h"
 #include "support/test_support.h"
 
@@ -61,6 +62,28 @@ std::string expectedMkt() {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", kelvin - 273.15);
     return text;
+}
+
+// The chart of a report is drawn from the period's records only, so that its latest-reading box
+// names the newest record inside the period, or nothing for a period without records.
+TEST(ReportContent, ThePeriodsRecordsOnly) {
+    ReportContent content;
+    content.records = cellarRecords();
+    const struct {
+        DateTime from, to;
+        std::size_t count;
+    } cases[] = {
+        {DateTime::fromFields(2011, 6, 15, 10, 5), DateTime::fromFields(2011, 6, 15, 10, 9), 5},
+        {DateTime::fromFields(2030, 1, 1), DateTime::fromFields(2030, 1, 2), 0}};
+    for (const auto& c : cases) {
+        content.from = c.from;
+        content.to = c.to;
+        const RecordList inside = periodRecords(content);
+        ASSERT_EQ(inside.size(), c.count);
+        if (c.count > 0) {
+            EXPECT_EQ(inside.back().time(), c.to);
+        }
+    }
 }
 
 std::set<std::string> folderEntries(const std::string& folder) {
