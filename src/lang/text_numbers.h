@@ -138,4 +138,21 @@ inline constexpr int kReportNotWritten = 208;
 inline constexpr int kNoRecorderDisplayed = 209;
 inline constexpr int kExtremeRule = 210; // an extreme's time is that of the latest reading
 
+// The printed report's own texts.
+inline constexpr int kFingerprint = 260;
+inline constexpr int kReviewedBy = 261;
+inline constexpr int kReviewDate = 262;
+inline constexpr int kSignature = 263;
+inline constexpr int kComment = 264;
+inline constexpr int kWithinLimits = 265;
+inline constexpr int kExcursions = 266;
+inline constexpr int kLimitsInForce = 267;
+inline constexpr int kGaps = 268;
+inline constexpr int kNoGaps = 269;
+inline constexpr int kRecordsPresentExpected = 270;
+inline constexpr int kTimeZone = 271;
+inline constexpr int kMktParameter = 272;
+inline constexpr int kVerdict = 273;
+inline constexpr int kRecordingInterval = 274;
+
 } // namespace veldrin::text
