@@ -196,6 +196,8 @@ std::vector<std::string> statisticsLines(long recorder, const WindowStatistics& 
             line += ", " + minutesText(s.minutes) + " out of range, first at " +
                     isoTimeText(*s.firstStart);
         }
+        // Short runs too, which the delay keeps from being events.
+        line += "; " + minutesText(s.minutesBeyond) + " beyond the limit in all";
         lines.push_back(line);
     }
     for (const AlarmEvent& e : stats.events) {
@@ -221,6 +223,7 @@ std::string statisticsJson(long recorder, const WindowStatistics& stats, const A
         perLimit.add(name, JsonObject(2)
                                .add("events", std::to_string(s.events))
                                .add("minutes", std::to_string(s.minutes))
+                               .add("minutes_beyond", std::to_string(s.minutesBeyond))
                                .add("first_start", s.firstStart ? jsonTime(*s.firstStart) : "null")
                                .text());
     }

@@ -154,5 +154,6 @@ inline constexpr int kTimeZone = 271;
 inline constexpr int kMktParameter = 272;
 inline constexpr int kVerdict = 273;
 inline constexpr int kRecordingInterval = 274;
+inline constexpr int kTimeBeyondLimit = 275; // every record beyond, delay or not
 
 } // namespace veldrin::text

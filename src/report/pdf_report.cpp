@@ -354,7 +354,9 @@ void verdictLines(PageFlow& flow, const WindowStatistics& stats, const AlarmLimi
         const LimitSummary& summary = stats.perLimit[static_cast<std::size_t>(kind)];
         flow.line(qlang(text::kVerdict) + QStringLiteral(" ") + limitTitle(kind) +
                   QStringLiteral(": ") +
-                  qlang(summary.events == 0 ? text::kWithinLimits : text::kExcursions));
+                  qlang(summary.events == 0 ? text::kWithinLimits : text::kExcursions) +
+                  QStringLiteral("; ") + qlang(text::kTimeBeyondLimit) + QLatin1Char(' ') +
+                  QString::number(summary.minutesBeyond));
     }
     flow.line(qlang(text::kLimitsInForce));
 }
