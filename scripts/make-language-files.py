@@ -2,7 +2,7 @@
 """Builds the three shipped language files from their plain UTF-8 sources.
 
 The sources, resources/lang/source/{english,german,french}.tsv, hold one text per line as
-"<number><TAB><text>" (numbers 0..255), a "heading<TAB><text>" line for the file's first line,
+"<number><TAB><text>" (numbers 0..287), a "heading<TAB><text>" line for the file's first line,
 and comment lines starting with "#". The program reads the generated files: UTF-16 little-endian
 with a byte-order mark, the heading as the first line, then one line per language string from 0
 on, each ending in a line feed: the classic 128 (0 to 127) always, then the later texts up to the
@@ -24,7 +24,7 @@ SOURCES = [("english.tsv", "StdEnglish.txt"),
            ("german.tsv", "stdGermen.txt"),
            ("french.tsv", "StdFrench.txt")]
 CLASSIC_STRING_COUNT = 128
-STRING_COUNT = 256
+STRING_COUNT = 288
 
 # Every number the program shows; all others must stay empty so that nobody mistakes them for
 # texts in use.
@@ -32,7 +32,8 @@ USED = {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 13, 14, 17, 19, 23, 25, 26, 27, 28, 3
         36, 40, 42, 44, 45, 46, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 62, 63, 65, 66,
         67, 70, 74, 75, 76, 78, 81, 82, 84, 89, 90, 91, 92, 93, 94, 95, 96, 98, 99, 100, 101,
         102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119,
-        120, 121, 122, 123, 124, 125, 126, 127, 140, 141, 142, 143, 144, 145, 146, 220, 230, 231, 232, 233} | set(range(170, 211))
+        120, 121, 122, 123, 124, 125, 126, 127, 140, 141, 142, 143, 144, 145, 146, 220, 230, 231, 232,
+        233} | set(range(170, 211)) | set(range(260, 276))
 
 # Texts the program uses as formats, with the number of integers it supplies.
 FORMATS = {25: 0, 49: 0, 50: 0, 53: 0, 75: 2, 114: 1, 144: 2, 145: 1}
@@ -77,7 +78,7 @@ def read_source(path):
             heading = text
             continue
         if not key.isdigit() or not 0 <= int(key) < STRING_COUNT:
-            raise SourceError(f"{where}: '{key}' is not a string number from 0 to 255")
+            raise SourceError(f"{where}: '{key}' is not a string number from 0 to {STRING_COUNT - 1}")
         index = int(key)
         if index in texts:
             raise SourceError(f"{where}: string {index} given twice")

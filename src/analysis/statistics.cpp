@@ -119,6 +119,14 @@ WindowStatistics statisticsOf(std::span<const HistoryRecord> records, const Reco
             }
         }
     };
+    // The limits in force, for the time beyond each.
+    std::array<LimitKind, 4> active{};
+    std::size_t activeCount = 0;
+    for (const LimitKind kind : kLimitKinds) {
+        if (limits[kind]) {
+            active[activeCount++] = kind;
+        }
+    }
     std::size_t count = 0;
     std::size_t last = first;
     for (std::size_t i = first; i < records.size(); ++i) {
@@ -139,6 +147,14 @@ WindowStatistics statisticsOf(std::span<const HistoryRecord> records, const Reco
             kinetic += kineticTerm(t);
         } else {
             kineticValid = false;
+        }
+        for (std::size_t k = 0; k < activeCount; ++k) {
+            const LimitKind kind = active[k];
+            const double value = isTemperatureLimit(kind) ? t : static_cast<double>(r.humidity);
+            if (isBeyondLimit(kind, *limits[kind], value)) {
+                out.perLimit[static_cast<std::size_t>(kind)].minutesBeyond +=
+                    std::max(0, r.interval);
+            }
         }
         if (const unsigned ended = runs.feed(r, i).ended; ended != 0) {
             takeEvents(ended);

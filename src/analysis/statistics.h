@@ -48,6 +48,9 @@ struct AlarmEvent {
 struct LimitSummary {
     std::size_t events = 0;
     int64_t minutes = 0; // total time out of range, in events only
+    // Every record beyond the limit, however short its run (the delay does not matter): their
+    // intervals added up.
+    int64_t minutesBeyond = 0;
     std::optional<DateTime> firstStart;
 };
 

@@ -1,5 +1,7 @@
 #include "app/app_options.h"
 
+#include "core/period_bound.h"
+
 #include <QCommandLineParser>
 
 namespace veldrin {
@@ -7,21 +9,48 @@ namespace veldrin {
 namespace {
 
 constexpr const char* kSocketPrefix = "socket:";
-constexpr int kSecondsToMinuteEnd = 59;
 
-// A time as veldrin-cli's export takes it; empty `problem` on success.
-std::optional<DateTime> readTimeOption(const QString& option, const QString& value,
-                                       bool wholeMinute, QString& problem) {
-    const DateTimeText read = readDateTimeText(value.toUtf8().constData());
-    if (read.fault != DateTimeText::Fault::none) {
-        problem =
-            QStringLiteral("%1: \"%2\" is not a time \"YYYY-MM-DD HH:MM[:SS]\"").arg(option, value);
-        return std::nullopt;
-    }
-    return wholeMinute && read.toTheMinute ? read.time.plusSeconds(kSecondsToMinuteEnd) : read.time;
+// A period's end read as veldrin-cli reads it (core/period_bound.h); empty `problem` on success.
+std::optional<DateTime> readTimeOption(const char* option, const QString& value, PeriodEnd end,
+                                       QString& problem) {
+    const PeriodBound bound = readPeriodBound(option, value.toStdString(), end);
+    problem = QString::fromStdString(bound.problem);
+    return bound.time;
+}
+
+// Qt's own options that take a value; the window program hands them to Qt.
+bool isQtOptionWithValue(const QString& argument) {
+    static const QStringList kWithValue = {
+        QStringLiteral("-platform"),        QStringLiteral("-platformpluginpath"),
+        QStringLiteral("-platformtheme"),   QStringLiteral("-plugin"),
+        QStringLiteral("-qwindowgeometry"), QStringLiteral("-qwindowicon"),
+        QStringLiteral("-qwindowtitle"),    QStringLiteral("-display"),
+        QStringLiteral("-geometry"),        QStringLiteral("-style"),
+        QStringLiteral("-stylesheet"),      QStringLiteral("-session")};
+    return kWithValue.contains(argument);
+}
+
+bool isQtFlag(const QString& argument) {
+    static const QStringList kFlags = {QStringLiteral("-reverse"), QStringLiteral("-nograb"),
+                                       QStringLiteral("-dograb"), QStringLiteral("-sync"),
+                                       QStringLiteral("-widgetcount")};
+    return kFlags.contains(argument);
 }
 
 } // namespace
+
+QStringList withoutQtOptions(const QStringList& arguments) {
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (i > 0 && isQtOptionWithValue(argument)) {
+            ++i; // and its value
+        } else if (i == 0 || !isQtFlag(argument)) {
+            kept << argument;
+        }
+    }
+    return kept;
+}
 
 bool isKnownDevice(const QString& device) {
     const QString socketPrefix = QString::fromLatin1(kSocketPrefix);
@@ -62,12 +91,14 @@ AppOptionsOutcome parseAppOptions(const QStringList& arguments) {
                                             QStringLiteral("N"));
     const QCommandLineOption fromOption(
         QStringLiteral("from"),
-        QStringLiteral("Start of the report's period, \"YYYY-MM-DD HH:MM[:SS]\", local time "
-                       "(default: the first record)."),
+        QStringLiteral("Start of the report's period, \"YYYY-MM-DD HH:MM[:SS]\" (or with T "
+                       "between date and time) or a date alone, local time (default: the first "
+                       "record)."),
         QStringLiteral("TIME"));
     const QCommandLineOption toOption(
         QStringLiteral("to"),
-        QStringLiteral("End of the report's period, inclusive (default: the last record)."),
+        QStringLiteral("End of the report's period, inclusive: a date alone takes in that whole "
+                       "day (default: the last record)."),
         QStringLiteral("TIME"));
     parser.addOption(helpOption);
     parser.addOption(versionOption);
@@ -134,11 +165,13 @@ AppOptionsOutcome parseAppOptions(const QStringList& arguments) {
         QString problem;
         if (parser.isSet(fromOption)) {
             options.from =
-                readTimeOption(QStringLiteral("--from"), parser.value(fromOption), false, problem);
+                readTimeOption("--from", parser.value(fromOption), PeriodEnd::start, problem);
         }
         if (problem.isEmpty() && parser.isSet(toOption)) {
-            options.to =
-                readTimeOption(QStringLiteral("--to"), parser.value(toOption), true, problem);
+            options.to = readTimeOption("--to", parser.value(toOption), PeriodEnd::end, problem);
+        }
+        if (problem.isEmpty() && options.from && options.to) {
+            problem = QString::fromStdString(periodOrderProblem(*options.from, *options.to));
         }
         if (!problem.isEmpty()) {
             return invalid(problem);

@@ -33,6 +33,10 @@ struct AppOptionsOutcome {
 // `arguments` includes the program name first, as QCoreApplication::arguments() gives it.
 AppOptionsOutcome parseAppOptions(const QStringList& arguments);
 
+// The arguments without the options Qt takes for itself (-platform NAME, -reverse, ...), so that
+// the program's own options can be read before Qt is started.
+QStringList withoutQtOptions(const QStringList& arguments);
+
 // "hid", "sim" or "socket:PATH" with a path.
 bool isKnownDevice(const QString& device);
 

@@ -27,6 +27,10 @@ QStringList rawArguments(int argc, char** argv) {
     return arguments;
 }
 
+void printInvalidOptions(const QString& problem) {
+    std::fprintf(stderr, "veldrin: %s\nTry 'veldrin --help'.\n", problem.toLocal8Bit().constData());
+}
+
 // Qt ends the process with an abort when it cannot reach a display; say why instead.
 bool displayReachable(const QStringList& arguments) {
     const bool platformChosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
@@ -40,13 +44,18 @@ bool displayReachable(const QStringList& arguments) {
 int main(int argc, char** argv) {
     using namespace veldrin;
     sim::registerSimBackend();
-    // Help and version need no display: answer them before the window system is opened.
+    // Help, version and a wrong option need no display: answered before the window system is
+    // opened, which would end the process when it cannot reach a display.
     {
         const QStringList raw = rawArguments(argc, argv);
-        const AppOptionsOutcome early = parseAppOptions(raw);
+        const AppOptionsOutcome early = parseAppOptions(withoutQtOptions(raw));
         if (early.kind == AppOptionsOutcome::Help || early.kind == AppOptionsOutcome::Version) {
             std::fputs(early.text.toLocal8Bit().constData(), stdout);
             return kExitOk;
+        }
+        if (early.kind == AppOptionsOutcome::Invalid) {
+            printInvalidOptions(early.text);
+            return kExitUsage;
         }
         // A report draws off screen only, also where there is no display at all.
         if (early.kind == AppOptionsOutcome::Run && !early.options.reportPath.isEmpty()) {
@@ -72,8 +81,7 @@ int main(int argc, char** argv) {
     // Qt has taken its own options (such as -platform) out of the arguments by now.
     const AppOptionsOutcome parsed = parseAppOptions(QApplication::arguments());
     if (parsed.kind == AppOptionsOutcome::Invalid) {
-        std::fprintf(stderr, "veldrin: %s\nTry 'veldrin --help'.\n",
-                     parsed.text.toLocal8Bit().constData());
+        printInvalidOptions(parsed.text);
         return kExitUsage;
     }
 

@@ -28,6 +28,14 @@ std::string jsonNumber(double value) {
     return std::string(buffer, result.ptr);
 }
 
+// A reading, an extreme or a limit: tenths of a degree or percent, or their Fahrenheit conversion
+// (hundredths; a limit stored to 0.01 C converts to thousandths). The conversion's noise
+// (16.700000000000003) is rounded off, so that the value prints as its shortest decimal (16.7).
+std::string jsonMeasured(double value) {
+    constexpr double kScale = 1e6;
+    return jsonNumber(std::round(value * kScale) / kScale);
+}
+
 std::string jsonString(const std::string& text) {
     return "\"" + text + "\""; // only names and times of our own making, nothing to escape
 }
@@ -37,8 +45,9 @@ std::string jsonTime(const DateTime& time) {
     return text.empty() ? "null" : jsonString(text);
 }
 
+// A limit, which may be off.
 std::string jsonOptional(const std::optional<double>& value) {
-    return value ? jsonNumber(*value) : "null";
+    return value ? jsonMeasured(*value) : "null";
 }
 
 // Members joined into one object, two spaces deeper per level.
@@ -73,14 +82,14 @@ std::string valueJson(const std::optional<ValueStatistics>& v, const std::option
         return "null";
     }
     JsonObject o(1);
-    o.add("min", jsonNumber(v->min))
+    o.add("min", jsonMeasured(v->min))
         .add("min_time", jsonTime(v->minTime))
-        .add("max", jsonNumber(v->max))
+        .add("max", jsonMeasured(v->max))
         .add("max_time", jsonTime(v->maxTime))
         .add("mean", jsonNumber(v->mean))
         .add("stddev", jsonNumber(v->stddev));
     if (withMkt) {
-        o.add("mkt", jsonOptional(mkt));
+        o.add("mkt", mkt ? jsonNumber(*mkt) : "null");
     }
     return o.text();
 }
@@ -187,6 +196,8 @@ std::vector<std::string> statisticsLines(long recorder, const WindowStatistics& 
             line += ", " + minutesText(s.minutes) + " out of range, first at " +
                     isoTimeText(*s.firstStart);
         }
+        // Short runs too, which the delay keeps from being events.
+        line += "; " + minutesText(s.minutesBeyond) + " beyond the limit in all";
         lines.push_back(line);
     }
     for (const AlarmEvent& e : stats.events) {
@@ -199,8 +210,8 @@ std::vector<std::string> statisticsLines(long recorder, const WindowStatistics& 
     return lines;
 }
 
-std::string statisticsJson(long recorder, const WindowStatistics& stats,
-                           const AlarmLimits& limits) {
+std::string statisticsJson(long recorder, const WindowStatistics& stats, const AlarmLimits& limits,
+                           const std::string& fingerprint) {
     const bool f = stats.fahrenheit;
     const bool any = stats.records > 0;
     JsonObject limitsObject(1);
@@ -212,6 +223,7 @@ std::string statisticsJson(long recorder, const WindowStatistics& stats,
         perLimit.add(name, JsonObject(2)
                                .add("events", std::to_string(s.events))
                                .add("minutes", std::to_string(s.minutes))
+                               .add("minutes_beyond", std::to_string(s.minutesBeyond))
                                .add("first_start", s.firstStart ? jsonTime(*s.firstStart) : "null")
                                .text());
     }
@@ -225,7 +237,7 @@ std::string statisticsJson(long recorder, const WindowStatistics& stats,
                       .add("end", jsonTime(e.end))
                       .add("records", std::to_string(e.records))
                       .add("minutes", std::to_string(e.minutes))
-                      .add("extreme", jsonNumber(e.extreme))
+                      .add("extreme", jsonMeasured(e.extreme))
                       .text();
     }
     events += stats.events.empty() ? "]" : "\n  ]";
@@ -239,7 +251,8 @@ std::string statisticsJson(long recorder, const WindowStatistics& stats,
         .add("humidity", valueJson(stats.humidity, std::nullopt, false))
         .add("limits", limitsObject.text())
         .add("per_limit", perLimit.text())
-        .add("events", events);
+        .add("events", events)
+        .add("fingerprint", fingerprint.empty() ? "null" : jsonString(fingerprint));
     return root.text() + "\n";
 }
 

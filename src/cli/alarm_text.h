@@ -30,7 +30,9 @@ std::vector<std::string> limitLines(const AlarmLimits& limits, bool fahrenheit);
 
 std::vector<std::string> statisticsLines(long recorder, const WindowStatistics& stats,
                                          const AlarmLimits& limits);
-std::string statisticsJson(long recorder, const WindowStatistics& stats, const AlarmLimits& limits);
+// `fingerprint`: the SHA-256 of the window's records (store/data_file.h), null when not given.
+std::string statisticsJson(long recorder, const WindowStatistics& stats, const AlarmLimits& limits,
+                           const std::string& fingerprint = {});
 
 // A transition's value as the alarm program gets it: tenths of a degree, whole percent.
 std::string transitionValueText(const AlarmTransition& transition);

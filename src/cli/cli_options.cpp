@@ -2,6 +2,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/stop_request.h"
+#include "core/period_bound.h"
 #include "core/shown_text.h"
 #include "device/backend_registry.h"
 #include "device/socket_check.h"
@@ -92,15 +93,12 @@ bool invalid(std::string& error, const std::string& what) {
 }
 
 bool parseTime(const std::string& option, const std::string& text, DateTime& out,
-               std::string& error, bool* toTheMinute = nullptr) {
+               std::string& error) {
     using Fault = DateTimeText::Fault;
     const DateTimeText read = readDateTimeText(text.c_str());
     switch (read.fault) {
     case Fault::none:
         out = read.time;
-        if (toTheMinute != nullptr) {
-            *toTheMinute = read.toTheMinute;
-        }
         return true;
     case Fault::noSuchDate:
         return invalid(error, option + ": " + quoted(text) + ": there is no such date");
@@ -113,16 +111,12 @@ bool parseTime(const std::string& option, const std::string& text, DateTime& out
                               " is not a time \"YYYY-MM-DD HH:MM\" or \"YYYY-MM-DD HH:MM:SS\"");
 }
 
-// The end of the export window is inclusive: a time given to the minute covers that minute.
-bool setTo(const Values& v, CliRequest& r, std::string& error) {
-    bool toTheMinute = false;
-    if (!parseTime("--to", v[0], r.to.emplace(), error, &toTheMinute)) {
-        return false;
-    }
-    if (toTheMinute) {
-        r.to = r.to->plusSeconds(59);
-    }
-    return true;
+// The period's ends as veldrin --report reads them (core/period_bound.h).
+bool setPeriodBound(const char* option, const std::string& text, PeriodEnd end,
+                    std::optional<DateTime>& out, std::string& error) {
+    const PeriodBound bound = readPeriodBound(option, text, end);
+    out = bound.time;
+    return bound.time.has_value() || invalid(error, bound.problem);
 }
 
 bool parseSlotNumber(const std::string& option, const std::string& text, int& out,
@@ -287,9 +281,14 @@ const std::vector<OptionSpec>& optionSpecs() {
          1,
          {C::exportRecords, C::stats},
          [](const Values& v, CliRequest& r, std::string& e) {
-             return parseTime("--from", v[0], r.from.emplace(), e);
+             return setPeriodBound("--from", v[0], PeriodEnd::start, r.from, e);
          }},
-        {"--to", 1, {C::exportRecords, C::stats}, setTo},
+        {"--to",
+         1,
+         {C::exportRecords, C::stats},
+         [](const Values& v, CliRequest& r, std::string& e) {
+             return setPeriodBound("--to", v[0], PeriodEnd::end, r.to, e);
+         }},
         {"--out",
          1,
          {C::exportRecords},
@@ -484,8 +483,11 @@ ParseOutcome finish(const CliRequest& request) {
                                            std::string(limitName(kind)) + " both given");
         }
     }
-    if (request.from && request.to && *request.to < *request.from) {
-        return failure(kExitInvalid, "--from lies later than --to");
+    if (request.from && request.to) {
+        if (const std::string problem = periodOrderProblem(*request.from, *request.to);
+            !problem.empty()) {
+            return failure(kExitInvalid, problem);
+        }
     }
     const PublishRequest& publish = request.publish;
     if (request.command == Command::mqttForget && publish.url.empty()) {
@@ -760,8 +762,9 @@ std::string usageText() {
                           attached, --recorder N names the one
   limits --recorder N [--temp-high V] [--temp-low V] [--hum-high V] [--hum-low V]
          [--delay MINUTES] [--off temp-high|temp-low|hum-high|hum-low]... [--unit C|F]
-                          set the alarm limits given (temperatures in Celsius unless --unit F,
-                          humidity in percent; an excursion shorter than the delay is no alarm)
+                          set the alarm limits given (temperatures in the recorder's own unit
+                          unless --unit says otherwise, humidity in percent; an excursion
+                          shorter than the delay is no alarm)
                           and print the limits in force; without options only print them
   stats --recorder N [--from TIME] [--to TIME] [--json]
                           recorder N's statistics between the two times (inclusive): records,

@@ -72,12 +72,13 @@ struct PublishRequest {
     }
 };
 
-// What limits was asked to change; temperatures in the unit of `fahrenheit`.
+// What limits was asked to change; temperatures in the unit of `fahrenheit` (--unit), else in the
+// recorder's own unit.
 struct LimitsRequest {
     std::array<std::optional<double>, 4> values{}; // indexed by LimitKind
     std::vector<LimitKind> off;
     std::optional<int> delayMinutes;
-    bool fahrenheit = false;
+    std::optional<bool> fahrenheit;
 
     bool changes() const {
         return !off.empty() || delayMinutes.has_value() ||

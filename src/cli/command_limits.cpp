@@ -4,25 +4,35 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/recorder_files.h"
+#include "core/clock.h"
 #include "store/alarm_limits_store.h"
+#include "store/data_file.h"
 
 namespace veldrin::cli {
 namespace {
 
-AlarmLimits changed(AlarmLimits limits, const LimitsRequest& request) {
+AlarmLimits changed(AlarmLimits limits, const LimitsRequest& request, bool fahrenheit) {
     for (const LimitKind kind : request.off) {
         limits[kind].reset();
     }
     for (const LimitKind kind : kLimitKinds) {
         if (const auto& value = request.values[static_cast<std::size_t>(kind)]) {
             limits[kind] =
-                isTemperatureLimit(kind) ? celsiusFromDisplay(*value, request.fahrenheit) : *value;
+                isTemperatureLimit(kind) ? celsiusFromDisplay(*value, fahrenheit) : *value;
         }
     }
     if (request.delayMinutes) {
         limits.delayMinutes = *request.delayMinutes;
     }
     return limits;
+}
+
+// The recorder's own unit, in which stats shows its figures; Celsius when its file cannot be read.
+bool recordersUnitIsFahrenheit(const Folders& folders, int32_t number) {
+    CVeldrinDoc doc(SystemClock::instance());
+    RecorderSettings settings;
+    return doc.peekSettings(dataFilePath(folders.data, number), settings) != 0 &&
+           settings.tempUnit != 0;
 }
 
 // The keys the command line names; the others are not written at all.
@@ -58,6 +68,9 @@ int runLimits(const CliRequest& request, const Folders& folders) {
     }
     const auto recorder = static_cast<int32_t>(number);
     AlarmLimits limits = readLimitsReporting(folders, recorder);
+    const bool fahrenheit = request.limits.fahrenheit
+                                ? *request.limits.fahrenheit
+                                : recordersUnitIsFahrenheit(folders, recorder);
     if (request.limits.changes()) {
         int status = kExitOk;
         DataDirectoryLock lock;
@@ -66,7 +79,7 @@ int runLimits(const CliRequest& request, const Folders& folders) {
         }
         // Read again under the lock: another program may have changed them meanwhile.
         limits = changed(readAlarmLimits(IniSnapshot::load(mainIniPath(folders)), recorder).limits,
-                         request.limits);
+                         request.limits, fahrenheit);
         IniFile ini(mainIniPath(folders));
         std::string error;
         if (!writeAlarmLimits(ini, recorder, limits, keysOf(request.limits), error)) {
@@ -77,7 +90,7 @@ int runLimits(const CliRequest& request, const Folders& folders) {
         // What every reader takes from main.ini now: the keys not written count as they stand.
         limits = readAlarmLimits(ini.snapshot(), recorder).limits;
     }
-    for (const std::string& line : limitLines(limits, request.limits.fahrenheit)) {
+    for (const std::string& line : limitLines(limits, fahrenheit)) {
         printLine(line);
     }
     return kExitOk;

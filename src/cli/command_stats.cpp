@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/recorder_files.h"
+#include "store/data_file.h"
 
 #include <cstdio>
 
@@ -21,11 +22,14 @@ int runStats(const CliRequest& request, const Folders& folders) {
         return kExitInvalid;
     }
     const AlarmLimits limits = readLimitsReporting(folders, static_cast<int32_t>(number));
-    const WindowStatistics stats = computeStatistics(
-        file.content.records, request.from.value_or(earliestTime()),
-        request.to.value_or(latestTime()), file.content.settings.tempUnit != 0, limits);
+    const DateTime from = request.from.value_or(earliestTime());
+    const DateTime to = request.to.value_or(latestTime());
+    const WindowStatistics stats = computeStatistics(file.content.records, from, to,
+                                                     file.content.settings.tempUnit != 0, limits);
+    // What a filed report of the same period prints, for checking it against the data file.
+    const std::string fingerprint = recordFingerprint(file.content.records, from, to);
     if (request.json) {
-        const std::string json = statisticsJson(number, stats, limits);
+        const std::string json = statisticsJson(number, stats, limits, fingerprint);
         if (std::fputs(json.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
             printError("cannot write to standard output");
             return kExitInvalid;
@@ -35,6 +39,7 @@ int runStats(const CliRequest& request, const Folders& folders) {
     for (const std::string& line : statisticsLines(number, stats, limits)) {
         printLine(line);
     }
+    printLine("fingerprint: SHA-256 " + (fingerprint.empty() ? "unavailable" : fingerprint));
     return kExitOk;
 }
 

@@ -2,11 +2,14 @@
 
 #include "core/export_file.h"
 
+#include <algorithm>
+#include <string>
+
 namespace veldrin {
 namespace {
 
 constexpr char32_t kLatin1Last = 0xFF;
-constexpr char32_t kHeadingAsciiLast = 128;
+constexpr char32_t kDegreeSign = 0x00B0;
 
 bool isHighSurrogate(char16_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
@@ -32,13 +35,13 @@ std::u16string_view asListReadsIt(std::u16string_view text) {
     return text.substr(0, kListTextLimit);
 }
 
-// The degree sign of the temperature heading is not an 8-bit character everywhere; the heading
-// line carries a blank instead of every character above code 128.
-std::string headingWithoutHighCharacters(std::u16string_view text) {
-    std::string out;
-    forEachCharacter(
-        text, [&out](char32_t c) { out += c > kHeadingAsciiLast ? ' ' : static_cast<char>(c); });
-    return out;
+// The degree sign of the temperature heading is read differently by different programs; the
+// heading carries a blank in its place. Every other letter is written as the Latin-1 byte, as in
+// the rest of the file ("Temp\xE9rature( C)").
+std::string headingWithoutDegreeSign(std::u16string_view text) {
+    std::u16string plain(text);
+    std::replace(plain.begin(), plain.end(), static_cast<char16_t>(kDegreeSign), u' ');
+    return toLatin1(plain);
 }
 
 } // namespace
@@ -60,7 +63,7 @@ std::string csvHeadingLine(const RecordRow& headings) {
         if (column > 0) {
             line += ',';
         }
-        line += column == 1 ? headingWithoutHighCharacters(text) : toLatin1(text);
+        line += column == 1 ? headingWithoutDegreeSign(text) : toLatin1(text);
     }
     line += '\n';
     return line;

@@ -142,4 +142,22 @@ inline constexpr int kScreenPngFilter = 231; // PNG at the screen's device pixel
 inline constexpr int kSwitchOff = 232;       // a time slot's switch while the slot is in use
 inline constexpr int kEditsKept = 233;       // Setting's OK found no recorder
 
+// The printed report's own texts.
+inline constexpr int kFingerprint = 260;
+inline constexpr int kReviewedBy = 261;
+inline constexpr int kReviewDate = 262;
+inline constexpr int kSignature = 263;
+inline constexpr int kComment = 264;
+inline constexpr int kWithinLimits = 265;
+inline constexpr int kExcursions = 266;
+inline constexpr int kLimitsInForce = 267;
+inline constexpr int kGaps = 268;
+inline constexpr int kNoGaps = 269;
+inline constexpr int kRecordsPresentExpected = 270;
+inline constexpr int kTimeZone = 271;
+inline constexpr int kMktParameter = 272;
+inline constexpr int kVerdict = 273;
+inline constexpr int kRecordingInterval = 274;
+inline constexpr int kTimeBeyondLimit = 275; // every record beyond, delay or not
+
 } // namespace veldrin::text

@@ -2,20 +2,25 @@
 
 #include "qlang/qlang.h"
 
+#include "analysis/record_gaps.h"
 #include "analysis/statistics.h"
 #include "chart/chart_renderer.h"
 #include "core/export_file.h"
 #include "lang/language_table.h"
 #include "report/statistics_tables.h"
+#include "store/data_file.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QGlyphRun>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRawFont>
+#include <QTimeZone>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <numeric>
 #include <optional>
@@ -55,8 +60,9 @@ QImage chartImage(const ReportContent& content, const QFont& screenFont) {
     input.texts = chart::chartTextsFromLanguage();
     input.limits = content.limits;
     chart::ChartRenderer renderer;
+    // Only the period's records: the latest-reading box names the newest of them, or nothing.
     // Shares the renderer's own image, which outlives the renderer: no copy of its pixels.
-    return renderer.render(content.records, input);
+    return renderer.render(periodRecords(content), input);
 }
 
 // Lays the report out top to bottom, opening a new page where the next block does not fit. Run
@@ -70,6 +76,13 @@ public:
     }
 
     int pageCount() const { return page_; }
+
+    // The line at the top of every page (recorder, identity, description, period), with the page
+    // number; drawn on the first page when set and on every page begun after it.
+    void setHeader(const QString& header) {
+        header_ = header;
+        pageHeader();
+    }
 
     void setFont(const QFont& font) {
         if (font == font_ && metrics_) {
@@ -239,6 +252,20 @@ private:
         }
         ++page_;
         y_ = body_.top();
+        pageHeader();
+    }
+
+    void pageHeader() {
+        if (header_.isEmpty()) {
+            return;
+        }
+        const QFont before = font_;
+        setFont(footerFont_);
+        draw(QRect(body_.left(), y_, body_.width(), lineHeight()),
+             header_ + QStringLiteral("   ") + qlang(text::kPage) +
+                 QStringLiteral(" %1 / %2").arg(page_).arg(pages_));
+        y_ += 2 * lineHeight();
+        setFont(before);
     }
 
     QPainter* painter_;
@@ -254,6 +281,7 @@ private:
     int page_ = 1;
     QFont font_;
     QFont footerFont_;
+    QString header_;
 };
 
 struct Fonts {
@@ -275,12 +303,83 @@ Fonts reportFonts() {
 
 // The tables are made once for both passes.
 struct ReportTables {
-    TextTable statistics, limits, events;
+    TextTable statistics, limits, events, gaps;
 };
 
+// The computer's time zone by name and its offset from UTC now: every time printed is local.
+QString timeZoneText() {
+    constexpr int kSecondsPerMinute = 60;
+    constexpr int kMinutesPerHour = 60;
+    const int offset = QDateTime::currentDateTime().offsetFromUtc();
+    const int minutes = std::abs(offset) / kSecondsPerMinute;
+    return QString::fromUtf8(QTimeZone::systemTimeZoneId()) +
+           QStringLiteral(" (UTC%1%2:%3)")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(minutes / kMinutesPerHour, 2, 10, QLatin1Char('0'))
+               .arg(minutes % kMinutesPerHour, 2, 10, QLatin1Char('0'));
+}
+
+QString headerText(const ReportContent& content) {
+    return qlang(text::kRecorderNumber) + QLatin1Char(' ') + QString::number(content.number) +
+           QStringLiteral("  \u00B7  ") + identityText(content.identity) +
+           QStringLiteral("  \u00B7  ") + qstr(content.settings.description) +
+           QStringLiteral("  \u00B7  ") + statisticsTime(content.from) +
+           QStringLiteral(" \u2013 ") + statisticsTime(content.to);
+}
+
+TextTable gapsTable(const RecordCoverage& coverage) {
+    TextTable table;
+    table.headings = {qlang(text::kStart), qlang(text::kEnd), qlang(text::kDuration)};
+    for (const RecordGap& gap : coverage.gaps) {
+        table.rows.append(QStringList{statisticsTime(gap.start), statisticsTime(gap.end),
+                                      QString::number(gap.minutes)});
+    }
+    return table;
+}
+
+QString intervalsText(const RecordCoverage& coverage) {
+    QStringList intervals;
+    for (const int32_t minutes : coverage.intervals) {
+        intervals << QString::number(minutes);
+    }
+    return intervals.join(QStringLiteral(", "));
+}
+
+// Per limit in force: whether the period stayed within it.
+void verdictLines(PageFlow& flow, const WindowStatistics& stats, const AlarmLimits& limits) {
+    for (const LimitKind kind : kLimitKinds) {
+        if (!limits[kind]) {
+            continue;
+        }
+        const LimitSummary& summary = stats.perLimit[static_cast<std::size_t>(kind)];
+        flow.line(qlang(text::kVerdict) + QStringLiteral(" ") + limitTitle(kind) +
+                  QStringLiteral(": ") +
+                  qlang(summary.events == 0 ? text::kWithinLimits : text::kExcursions) +
+                  QStringLiteral("; ") + qlang(text::kTimeBeyondLimit) + QLatin1Char(' ') +
+                  QString::number(summary.minutesBeyond));
+    }
+    flow.line(qlang(text::kLimitsInForce));
+}
+
+// Room for the reviewer's name, the date, the signature and a comment.
+void reviewBlock(PageFlow& flow) {
+    const QString blank(40, QLatin1Char('_'));
+    constexpr int kCommentLines = 4;
+    flow.need((4 + kCommentLines) * flow.lineHeight());
+    flow.line(qlang(text::kReviewedBy) + QLatin1Char(' ') + blank);
+    flow.line(qlang(text::kReviewDate) + QLatin1Char(' ') + blank);
+    flow.line(qlang(text::kSignature) + QLatin1Char(' ') + blank);
+    flow.line(qlang(text::kComment));
+    for (int i = 0; i < kCommentLines; ++i) {
+        flow.line(QString(80, QLatin1Char('_')));
+    }
+}
+
 void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics& stats,
-            const ReportTables& tables, const QImage& chart) {
+            const RecordCoverage& coverage, const ReportTables& tables, const QImage& chart,
+            const QString& fingerprint) {
     const Fonts fonts = reportFonts();
+    flow.setHeader(headerText(content));
     flow.setFont(fonts.title);
     flow.line(qlang(text::kReportTitle));
     flow.setFont(fonts.body);
@@ -291,6 +390,20 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
               QStringLiteral(" \u2013 ") + statisticsTime(content.to));
     flow.line(qlang(text::kMade) + QLatin1Char(' ') + statisticsTime(content.madeAt));
     flow.line(qlang(text::kProgram) + QStringLiteral(" Veldrin ") + content.version);
+    flow.line(qlang(text::kTimeZone) + QLatin1Char(' ') + timeZoneText());
+    flow.line(qlang(text::kRecordingInterval) + QLatin1Char(' ') + intervalsText(coverage));
+    flow.line(qlang(text::kRecordsPresentExpected) + QLatin1Char(' ') +
+              QString::number(coverage.present) + QStringLiteral(" / ") +
+              QString::number(coverage.expected));
+    flow.gap();
+    flow.setFont(fonts.heading);
+    flow.line(qlang(text::kGaps));
+    flow.setFont(fonts.body);
+    if (coverage.gaps.empty()) {
+        flow.line(qlang(text::kNoGaps));
+    } else {
+        flow.table(tables.gaps, {4, 4, 3});
+    }
     flow.gap();
     flow.image(chart, kChartWidthShare);
     flow.gap();
@@ -304,6 +417,7 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
         flow.table(tables.statistics, {3, 4, 4});
         // Several records may hold the extreme value: the time shown is that of the latest.
         flow.line(qlang(text::kExtremeRule));
+        flow.line(qlang(text::kMktParameter));
     }
     flow.gap();
     flow.setFont(fonts.heading);
@@ -312,6 +426,7 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
     flow.table(tables.limits, {5, 3, 3, 4, 4});
     flow.line(qlang(text::kDelay) + QStringLiteral(": ") +
               QString::number(content.limits.delayMinutes));
+    verdictLines(flow, stats, content.limits);
     flow.gap();
     flow.setFont(fonts.heading);
     flow.line(qlang(text::kEvents));
@@ -321,6 +436,13 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
     } else {
         flow.table(tables.events, {5, 4, 4, 2, 3});
     }
+    flow.gap();
+    // The digest anyone holding the data file can compute again (veldrin-cli stats).
+    flow.need(2 * flow.lineHeight());
+    flow.line(qlang(text::kFingerprint));
+    flow.line(fingerprint);
+    flow.gap();
+    reviewBlock(flow);
     flow.finish();
 }
 
@@ -333,6 +455,9 @@ QByteArray renderPdfReport(const ReportContent& content) {
     // The chart as the window draws it on a screen of ordinary resolution.
     constexpr int kScreenDpi = 96;
     const QImage chart = chartImage(content, chart::chartFont(kScreenDpi));
+    const RecordCoverage coverage = recordCoverage(content.records, content.from, content.to);
+    const QString fingerprint =
+        QString::fromStdString(recordFingerprint(content.records, content.from, content.to));
 
     QByteArray bytes;
     // The document grows in small writes; room made at once saves copying it again and again.
@@ -345,7 +470,9 @@ QByteArray renderPdfReport(const ReportContent& content) {
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                      QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
                                      QPageLayout::Millimeter));
-    writer.setTitle(qlang(text::kReportTitle) + QLatin1Char(' ') + QString::number(content.number));
+    // PDF/A-1b: fonts embedded, fit for filing.
+    writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
+    writer.setTitle(qlang(text::kReportTitle) + QLatin1Char(' ') + headerText(content));
     writer.setCreator(QStringLiteral("Veldrin ") + content.version);
     QPainter painter(&writer);
     // The last body line leaves room for the page number below it.
@@ -354,10 +481,10 @@ QByteArray renderPdfReport(const ReportContent& content) {
     const QFont footerFont = reportFonts().body;
     PageFlow dry(nullptr, writer, body, 0, footerFont);
     const ReportTables tables{statisticsTable(stats), limitsTable(stats, content.limits),
-                              eventsTable(stats)};
-    layOut(dry, content, stats, tables, chart);
+                              eventsTable(stats), gapsTable(coverage)};
+    layOut(dry, content, stats, coverage, tables, chart, fingerprint);
     PageFlow flow(&painter, writer, body, dry.pageCount(), footerFont);
-    layOut(flow, content, stats, tables, chart);
+    layOut(flow, content, stats, coverage, tables, chart, fingerprint);
     painter.end();
     return bytes;
 }

@@ -1,13 +1,24 @@
 #include "report/report_content.h"
 
+#include "core/record_window.h"
 #include "store/registry.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <iterator>
 #include <tuple>
 #include <utility>
 
 namespace veldrin {
+
+RecordList periodRecords(const ReportContent& content) {
+    const RecordWindow window(content.from, content.to);
+    RecordList inside;
+    std::copy_if(content.records.begin(), content.records.end(), std::back_inserter(inside),
+                 [&window](const HistoryRecord& r) { return window.holds(r); });
+    return inside;
+}
 
 ReportSource reportSource(const DisplaySnapshot& shown, const DateTime& madeAt) {
     ReportSource source;

@@ -28,6 +28,9 @@ struct ReportContent {
     QString version;
 };
 
+// The records the report covers: those of [from, to] (core/record_window.h), in file order.
+RecordList periodRecords(const ReportContent& content);
+
 // What the report of recorder `number` is made from; `ini` names its identity.
 struct ReportSource {
     int32_t number = -1;

@@ -11,6 +11,10 @@ namespace veldrin {
 namespace {
 
 constexpr const char* kDelayKey = "DelayMinutes";
+constexpr double kLowestTemperatureLimit = -100.0;
+constexpr double kHighestTemperatureLimit = 100.0;
+constexpr double kHighestHumidityLimit = 100.0;
+constexpr double kStoredLimitSteps = 100.0; // per degree or percent
 constexpr std::array<const char*, 4> kLimitKeys{"TempHigh", "TempLow", "HumHigh", "HumLow"};
 
 const char* limitKey(LimitKind kind) {
@@ -85,6 +89,10 @@ StoredAlarmLimits readAlarmLimits(const IniSnapshot& ini, int32_t number) {
         if (!out.limits[kind]) {
             out.problems.push_back(where(number) + limitKey(kind) + " " + quoted(*text) +
                                    " is not a number; the limit is off");
+        } else if (!isPlausibleLimit(kind, *out.limits[kind])) {
+            out.limits[kind].reset();
+            out.problems.push_back(where(number) + limitKey(kind) + " " + quoted(*text) +
+                                   " lies outside what a record can hold; the limit is off");
         }
     }
     if (const auto text = ini.value(section, kDelayKey); text && !text->empty()) {
@@ -102,10 +110,25 @@ StoredAlarmLimits readAlarmLimits(const IniSnapshot& ini, int32_t number) {
     return out;
 }
 
+bool isPlausibleLimit(LimitKind kind, double value) {
+    return isTemperatureLimit(kind)
+               ? value >= kLowestTemperatureLimit && value <= kHighestTemperatureLimit
+               : value >= 0.0 && value <= kHighestHumidityLimit;
+}
+
+double storedLimit(double value) {
+    return std::round(value * kStoredLimitSteps) / kStoredLimitSteps;
+}
+
 std::string alarmLimitsFault(const AlarmLimits& limits) {
     for (const LimitKind kind : kLimitKinds) {
         if (limits[kind] && !std::isfinite(*limits[kind])) {
             return std::string(limitName(kind)) + " is not a number";
+        }
+        if (limits[kind] && !isPlausibleLimit(kind, *limits[kind])) {
+            return std::string(limitName(kind)) + " " + limitNumberText(*limits[kind]) +
+                   (isTemperatureLimit(kind) ? " lies outside -100 to 100 C"
+                                             : " lies outside 0 to 100 %");
         }
     }
     if (limits.tempHigh && limits.tempLow && *limits.tempLow > *limits.tempHigh) {
@@ -137,6 +160,9 @@ bool writeAlarmLimits(IniFile& ini, int32_t number, const AlarmLimits& wanted,
         if (!keys.limits[static_cast<std::size_t>(kind)]) {
             const auto text = stored.value(section, limitKey(kind));
             after[kind] = text ? parseLimitNumber(*text) : std::nullopt;
+            if (after[kind] && !isPlausibleLimit(kind, *after[kind])) {
+                after[kind].reset(); // off as every reader takes it
+            }
         }
     }
     if (!keys.delay) {
@@ -161,8 +187,9 @@ bool writeAlarmLimits(IniFile& ini, int32_t number, const AlarmLimits& wanted,
     std::vector<std::pair<std::string, std::string>> entries;
     for (const LimitKind kind : kLimitKinds) {
         if (written(kind)) {
-            entries.emplace_back(limitKey(kind),
-                                 wanted[kind] ? limitNumberText(*wanted[kind]) : std::string());
+            entries.emplace_back(limitKey(kind), wanted[kind]
+                                                     ? limitNumberText(storedLimit(*wanted[kind]))
+                                                     : std::string());
         }
     }
     if (keys.delay) {

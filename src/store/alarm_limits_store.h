@@ -26,9 +26,17 @@ struct StoredAlarmLimits {
 };
 StoredAlarmLimits readAlarmLimits(const IniSnapshot& ini, int32_t number);
 
+// Whether a limit (Celsius or percent) lies where a record can reach: -100 ... +100 C, a wide
+// bound around the recorders' own range, and 0 ... 100 %.
+bool isPlausibleLimit(LimitKind kind, double value);
+
 // Why these limits cannot be stored (a low limit above its high one, a value that is not a
-// finite number, a negative delay); empty when they can.
+// finite number or not plausible, a negative delay); empty when they can.
 std::string alarmLimitsFault(const AlarmLimits& limits);
+
+// A limit as main.ini stores it: rounded to 0.01 (a Fahrenheit entry converts with noise:
+// 46.4 F is 7.999999999999999 C).
+double storedLimit(double value);
 
 // Writes all five keys in one replacement of main.ini. Refused (with `error`) when
 // alarmLimitsFault finds a fault or the file cannot be replaced; the old file then stays.

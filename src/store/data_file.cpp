@@ -3,6 +3,8 @@
 #include "core/atomic_file.h"
 #include "core/file_system.h"
 #include "core/paths.h"
+#include "core/record_window.h"
+#include "core/sha256.h"
 
 #include <algorithm>
 #include <bit>
@@ -336,6 +338,33 @@ struct FdGuard {
 };
 
 } // namespace
+
+void encodeRecordEntry(char* entry, const HistoryRecord& record) {
+    encodeRecord(entry, record);
+}
+
+std::string recordFingerprint(const RecordList& records, const DateTime& from, const DateTime& to) {
+    const RecordWindow window(from, to);
+    Sha256 digest;
+    // Fed in chunks: a call per record would cost more than the hashing.
+    constexpr std::size_t kChunkRecords = 4096;
+    std::string chunk;
+    chunk.reserve(kChunkRecords * kRecordOnDisk);
+    char entry[kRecordOnDisk];
+    for (const HistoryRecord& r : records) {
+        if (!window.holds(r)) {
+            continue;
+        }
+        encodeRecord(entry, r);
+        chunk.append(entry, kRecordOnDisk);
+        if (chunk.size() >= kChunkRecords * kRecordOnDisk) {
+            digest.update(chunk);
+            chunk.clear();
+        }
+    }
+    digest.update(chunk);
+    return digest.hexDigest();
+}
 
 std::string dataFilePath(const std::string& folder, int32_t number) {
     return joinPath(folder, std::to_string(number) + ".dat");

@@ -15,6 +15,7 @@
 // so a file is exactly 156 + 2N + 37R bytes. Date-times are stored status first, then value.
 
 #include "core/clock.h"
+#include "core/date_time.h"
 #include "core/recorder_types.h"
 
 #include <cstddef>
@@ -51,6 +52,16 @@ constexpr uint64_t fileSize(uint64_t descriptionUnits, uint64_t records) {
     return kFixedSize + 2 * descriptionUnits + kRecordOnDisk * records;
 }
 } // namespace datafile
+
+// One record as the file stores it: kRecordOnDisk bytes at `entry`. Decoding a file and encoding
+// its records again gives its bytes back exactly.
+void encodeRecordEntry(char* entry, const HistoryRecord& record);
+
+// The fingerprint of the records the window [from, to] holds (core/record_window.h): SHA-256 of
+// their entries exactly as the data file stores them, in file order, nothing else; 64 lower-case
+// hexadecimal digits (empty when the system could not compute it). Anyone holding the data file
+// can check a report's figures against it.
+std::string recordFingerprint(const RecordList& records, const DateTime& from, const DateTime& to);
 
 // "<folder>/<number>.dat"
 std::string dataFilePath(const std::string& folder, int32_t number);

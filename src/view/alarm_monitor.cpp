@@ -135,16 +135,17 @@ QString AlarmMonitor::statusText() const {
     return status;
 }
 
+// The recorder's label ends in its own colon: a dash, not a second colon, comes after the number.
 void AlarmMonitor::notifyBegin(const AlarmTransition& t, int32_t number, bool fahrenheit) {
     if (!notify_) {
         return;
     }
     const QString value = isTemperature(t.limit) ? temperatureWithUnit(t.value, fahrenheit)
                                                  : humidityWithUnit(t.value);
-    notify_(qlang(text::kAlarmEventBegan), qlang(text::kRecorderNumber) + QLatin1Char(' ') +
-                                               QString::number(number) + QStringLiteral(": ") +
-                                               limitTitle(t.limit) + QStringLiteral(", ") + value +
-                                               QStringLiteral(", ") + statisticsTime(t.time));
+    notify_(qlang(text::kAlarmEventBegan),
+            qlang(text::kRecorderNumber) + QLatin1Char(' ') + QString::number(number) +
+                QStringLiteral(" \u2013 ") + limitTitle(t.limit) + QStringLiteral(", ") + value +
+                QStringLiteral(", ") + statisticsTime(t.time));
 }
 
 } // namespace veldrin

@@ -135,6 +135,12 @@ TEST(Events, FollowRunsWithTheDelayAndAtTheWindowsEdges) {
     // as the humidity run 3-4 is 20 min and counts); three below 2 (30 min); three above 8 up to
     // the window's end, still open there.
     ASSERT_EQ(s.events.size(), 4u);
+    // The time beyond each limit counts every record beyond it, delay or not: 0, 1, 3, 9, 10, 11
+    // above 8; 5, 6, 7 below 2; 3, 4 above 70 %.
+    EXPECT_EQ(s.perLimit[0].minutesBeyond, 60);
+    EXPECT_EQ(s.perLimit[1].minutesBeyond, 30);
+    EXPECT_EQ(s.perLimit[2].minutesBeyond, 20);
+    EXPECT_EQ(s.perLimit[3].minutesBeyond, 0);
     const AlarmEvent& first = s.events[0];
     EXPECT_EQ(first.limit, LimitKind::tempHigh);
     EXPECT_EQ(first.start, at(0));

@@ -77,7 +77,21 @@ TEST(AppOptions, ReportNeedsARecorderAndTakesTimesAsTheExportDoes) {
          true,
          {},
          DateTime::fromFields(2011, 6, 15, 11, 0, 30)},
+        // A date alone, and the form stats --json prints.
+        {{"--report", "r.pdf", "--recorder", "0", "--from", "2026-11-27", "--to", "2026-11-27"},
+         true,
+         DateTime::fromFields(2026, 11, 27),
+         DateTime::fromFields(2026, 11, 27, 23, 59, 59)},
+        {{"--report", "r.pdf", "--recorder", "0", "--from", "2026-11-27T08:15:00"},
+         true,
+         DateTime::fromFields(2026, 11, 27, 8, 15),
+         {}},
+        {{"--report", "r.pdf", "--recorder", "0", "--from", "2026-11-28", "--to", "2026-11-27"},
+         false,
+         {},
+         {}},
         {{"--report", "r.pdf"}, false, {}, {}},
+        {{"--report", "", "--recorder", "0"}, false, {}, {}},
         {{"--report", "r.pdf", "--recorder", "x"}, false, {}, {}},
         {{"--report", "r.pdf", "--recorder", "0", "--from", "2011-02-30 10:00"}, false, {}, {}},
         {{"--recorder", "0"}, false, {}, {}},
@@ -92,6 +106,16 @@ TEST(AppOptions, ReportNeedsARecorderAndTakesTimesAsTheExportDoes) {
             EXPECT_EQ(outcome.options.to, c.to);
         }
     }
+}
+
+// Qt's own options are kept out of the program's, so that those are read before Qt starts.
+TEST(AppOptions, QtOptionsAreLeftToQt) {
+    const QStringList kept = withoutQtOptions(
+        {"veldrin", "-platform", "xcb", "--report", "r.pdf", "-reverse", "--recorder", "1"});
+    EXPECT_EQ(kept, QStringList({"veldrin", "--report", "r.pdf", "--recorder", "1"}));
+    EXPECT_EQ(parseAppOptions(withoutQtOptions({"veldrin", "--lang", "5", "-platform", "xcb"}))
+                  .text.toStdString(),
+              "--lang: \"5\" is not 0, 1 or 2");
 }
 
 TEST(SingleInstance, ASecondClaimOnOneFolderRaisesTheFirstAnotherFolderRunsBeside) {

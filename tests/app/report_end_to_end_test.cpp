@@ -6,6 +6,7 @@
 
 #include "core/date_time.h"
 #include "report/pdf_report.h"
+#include "report/report_content.h"
 #include "store/data_file.h"
 #include "support/test_support.h"
 
@@ -61,6 +62,28 @@ std::string expectedMkt() {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", kelvin - 273.15);
     return text;
+}
+
+// The chart of a report is drawn from the period's records only, so that its latest-reading box
+// names the newest record inside the period, or nothing for a period without records.
+TEST(ReportContent, ThePeriodsRecordsOnly) {
+    ReportContent content;
+    content.records = cellarRecords();
+    const struct {
+        DateTime from, to;
+        std::size_t count;
+    } cases[] = {
+        {DateTime::fromFields(2011, 6, 15, 10, 5), DateTime::fromFields(2011, 6, 15, 10, 9), 5},
+        {DateTime::fromFields(2030, 1, 1), DateTime::fromFields(2030, 1, 2), 0}};
+    for (const auto& c : cases) {
+        content.from = c.from;
+        content.to = c.to;
+        const RecordList inside = periodRecords(content);
+        ASSERT_EQ(inside.size(), c.count);
+        if (c.count > 0) {
+            EXPECT_EQ(inside.back().time(), c.to);
+        }
+    }
 }
 
 std::set<std::string> folderEntries(const std::string& folder) {
@@ -140,15 +163,32 @@ TEST(ReportEndToEnd, WrittenWithoutDisplayInTheChosenLanguage) {
     RecorderSettings settings;
     settings.interval = 1;
     settings.description = u"Wine cellar north";
-    testing::writeFile(data + "/0.dat", encodeDataFile(settings, cellarRecords(), 0));
+    // The last five records ten minutes late: a gap from 10:34 to 10:45.
+    RecordList records = cellarRecords();
+    for (std::size_t i = 35; i < records.size(); ++i) {
+        records[i].setTime(records[i].time().plusMinutes(10));
+    }
+    testing::writeFile(data + "/0.dat", encodeDataFile(settings, records, 0));
     const std::set<std::string> before = folderEntries(data);
+    // The fingerprint anyone can work out from the data file.
+    const ProgramRun stats = runProgram({testing::binaryPath("veldrin-cli"), "--data-dir", data,
+                                         "stats", "--recorder", "0", "--json"},
+                                        dir.path());
+    ASSERT_EQ(stats.status, 0) << stats.err;
+    const std::size_t at = stats.out.find("\"fingerprint\": \"");
+    ASSERT_NE(at, std::string::npos) << stats.out;
+    const std::string fingerprint = stats.out.substr(at + 16, 64);
 
     const struct {
         const char* language;
         const char* mktTitle;
         const char* extremeRule; // which of equal readings an extreme's time names
-    } runs[] = {{"0", "Mean kinetic temperature", "the latest reading at that value"},
-                {"1", "Mittlere kinetische Temperatur", "die letzte Messung mit diesem Wert"}};
+        const char* verdict;     // of the high temperature limit
+        const char* reviewedBy;
+    } runs[] = {{"0", "Mean kinetic temperature", "the latest reading at that value",
+                 "Upper temperature limit: excursions", "Reviewed by:"},
+                {"1", "Mittlere kinetische Temperatur", "die letzte Messung mit diesem Wert",
+                 "Obere Temperaturgrenze: Überschreitungen", "Geprüft von:"}};
     for (const auto& run : runs) {
         const std::string pdf = dir.file(std::string("report") + run.language + ".pdf");
         // No display of any kind: the program chooses its platform itself.
@@ -169,7 +209,18 @@ TEST(ReportEndToEnd, WrittenWithoutDisplayInTheChosenLanguage) {
         EXPECT_TRUE(std::regex_search(text.out,
                                       std::regex("2011-06-15 10:20:00 +2011-06-15 10:29:00 +10 ")))
             << text.out;
-        EXPECT_NE(text.out.find("1 / 1"), std::string::npos) << text.out;
+        // Every page headed by the recorder, the last one with the fingerprint and the review.
+        EXPECT_NE(text.out.find("Wine cellar north \u00B7 2011-06-15 10:00:00 \u2013 "
+                                "2011-06-15 10:49:00"),
+                  std::string::npos)
+            << text.out;
+        EXPECT_TRUE(std::regex_search(text.out, std::regex(" 2 / 2\n"))) << text.out;
+        EXPECT_TRUE(
+            std::regex_search(text.out, std::regex("2011-06-15 10:34:00 +2011-06-15 10:45:00 +11")))
+            << text.out;
+        EXPECT_NE(text.out.find(run.verdict), std::string::npos) << text.out;
+        EXPECT_NE(text.out.find(run.reviewedBy), std::string::npos) << text.out;
+        EXPECT_NE(text.out.find(fingerprint), std::string::npos) << text.out;
     }
     // Only read: no lock, no file of its own left in the data folder.
     EXPECT_EQ(folderEntries(data), before);

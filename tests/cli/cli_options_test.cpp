@@ -177,8 +177,10 @@ TEST(CliOptions, ConfigureChanges) {
 TEST(CliOptions, LimitsTakeTheirOwnUnit) {
     const CliRequest r = parsed({"limits", "--unit", "F", "--recorder", "2", "--temp-low=-4.5",
                                  "--off", "hum-high", "--delay", "30"});
-    EXPECT_TRUE(r.limits.fahrenheit);
+    EXPECT_EQ(r.limits.fahrenheit, true);
     EXPECT_FALSE(r.configure.unit);
+    // Without --unit: the recorder's own.
+    EXPECT_FALSE(parsed({"limits", "--recorder", "2"}).limits.fahrenheit);
     EXPECT_EQ(r.limits.values[static_cast<std::size_t>(LimitKind::tempLow)], -4.5);
     EXPECT_EQ(r.limits.off, std::vector<LimitKind>{LimitKind::humHigh});
     EXPECT_EQ(r.limits.delayMinutes, 30);

@@ -1,5 +1,7 @@
 #include "core/clock.h"
 #include "core/date_time.h"
+#include "core/period_bound.h"
+#include "core/sha256.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,9 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 namespace veldrin {
 namespace {
@@ -137,6 +142,54 @@ TEST(DateTime, ParsesCommandLineTimes) {
         if (fault == Fault::none) {
             EXPECT_EQ(read.toTheMinute, toTheMinute) << text;
         }
+    }
+}
+
+// --from and --to of veldrin-cli and veldrin --report: the end takes in the whole minute or day.
+TEST(PeriodBound, EndsTakeInTheirWholeMinuteOrDay) {
+    const struct {
+        const char* text;
+        PeriodEnd end;
+        std::optional<DateTime> expected;
+    } cases[] = {
+        {"2026-11-27", PeriodEnd::start, DateTime::fromFields(2026, 11, 27)},
+        {"2026-11-27", PeriodEnd::end, DateTime::fromFields(2026, 11, 27, 23, 59, 59)},
+        {"2026-11-27 10:05", PeriodEnd::end, DateTime::fromFields(2026, 11, 27, 10, 5, 59)},
+        {"2026-11-27T10:05:07", PeriodEnd::end, DateTime::fromFields(2026, 11, 27, 10, 5, 7)},
+        {"2026-02-30", PeriodEnd::end, std::nullopt},
+        {"2026-11-27X10:05", PeriodEnd::start, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const PeriodBound bound = readPeriodBound("--to", c.text, c.end);
+        EXPECT_EQ(bound.time, c.expected);
+        EXPECT_EQ(bound.problem.rfind("--to: \"", 0) == 0, !c.expected) << bound.problem;
+    }
+    EXPECT_NE(
+        periodOrderProblem(DateTime::fromFields(2026, 11, 28), DateTime::fromFields(2026, 11, 27)),
+        "");
+    EXPECT_EQ(
+        periodOrderProblem(DateTime::fromFields(2026, 11, 27), DateTime::fromFields(2026, 11, 27)),
+        "");
+}
+
+// Known digests (FIPS 180-2 examples), also when the bytes come in pieces.
+TEST(Sha256, GivesTheKnownDigests) {
+    const struct {
+        std::vector<std::string_view> pieces;
+        const char* digest;
+    } cases[] = {
+        {{}, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {{"abc"}, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {{"abcdbcdecdefdefgefghfghighij", "hijkijkljklmklmnlmnomnopnopq"},
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+    };
+    for (const auto& c : cases) {
+        Sha256 digest;
+        for (const std::string_view piece : c.pieces) {
+            digest.update(piece);
+        }
+        EXPECT_EQ(digest.hexDigest(), c.digest);
     }
 }
 

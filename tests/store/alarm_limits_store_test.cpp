@@ -29,10 +29,12 @@ TEST(AlarmLimitsStore, RoundTripWithADotAndLeavesTheRestOfTheFile) {
     std::string error;
     ASSERT_TRUE(writeAlarmLimits(ini, 1, limits, error)) << error;
     const std::string text = testing::readFile(path);
-    EXPECT_NE(text.find("[Alarm Limits 1]\r\nTempHigh=25.27777777777778\r\nTempLow=-18.5\r\n"
+    // Stored to 0.01: a limit entered in Fahrenheit converts with noise.
+    EXPECT_NE(text.find("[Alarm Limits 1]\r\nTempHigh=25.28\r\nTempLow=-18.5\r\n"
                         "HumHigh=\r\nHumLow=30\r\nDelayMinutes=45\r\n"),
               std::string::npos)
         << text;
+    limits.tempHigh = 25.28;
     StoredAlarmLimits read = readAlarmLimits(ini.snapshot(), 1);
     EXPECT_EQ(read.limits, limits);
     EXPECT_TRUE(read.problems.empty());
@@ -78,6 +80,10 @@ TEST(AlarmLimitsStore, WhatCannotBeUsedSwitchesThatLimitOffWithOneMessage) {
          limits({}, {}, 60, 60, 0),
          {"DelayMinutes", "TempLow 8 lies above TempHigh 5; both temperature limits are off"}},
         {"tempHIGH=\"12\"\nTempLow=\nDelayMinutes=", limits(12, {}, {}, {}, 0), {}},
+        // Beyond what a record can hold: off, said once each.
+        {"TempHigh=1e308\nTempLow=-100\nHumHigh=150\nHumLow=-0.5",
+         limits({}, -100, {}, {}, 0),
+         {"TempHigh \"1e308\" lies outside", "HumHigh \"150\"", "HumLow \"-0.5\""}},
         // Echoed capped, with control bytes escaped: nothing floods or moves the terminal.
         {"TempHigh=" + std::string(5000, '9') + "x\nTempLow=a\x1b[2J\x7f",
          limits({}, {}, {}, {}, 0),
@@ -100,6 +106,24 @@ TEST(AlarmLimitsStore, WhatCannotBeUsedSwitchesThatLimitOffWithOneMessage) {
     ReportedOnce once;
     EXPECT_TRUE(once.isNew("a"));
     EXPECT_FALSE(once.isNew("a"));
+}
+
+// Implausible limits are refused before anything is written.
+TEST(AlarmLimitsStore, ImplausibleLimitsAreRefused) {
+    const struct {
+        AlarmLimits limits;
+        const char* fault; // empty: written
+    } cases[] = {
+        {AlarmLimits{100.0, -100.0, 100.0, 0.0, 0}, ""},
+        {AlarmLimits{100.01, {}, {}, {}, 0}, "temp-high 100.01 lies outside -100 to 100 C"},
+        {AlarmLimits{{}, -300.0, {}, {}, 0}, "temp-low -300 lies outside"},
+        {AlarmLimits{{}, {}, 150.0, {}, 0}, "hum-high 150 lies outside 0 to 100 %"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        EXPECT_EQ(alarmLimitsFault(c.limits).substr(0, std::string(c.fault).size()), c.fault);
+        EXPECT_EQ(alarmLimitsFault(c.limits).empty(), std::string(c.fault).empty());
+    }
 }
 
 // A write of some limits leaves every other key as the user wrote it, usable or not.

@@ -1,3 +1,4 @@
+#include "core/sha256.h"
 #include "store/allocation_probe.h"
 #include "store/data_file.h"
 #include "support/test_support.h"
@@ -72,6 +73,35 @@ void putInt(std::string& bytes, std::size_t at, int32_t v) {
 bool sameRecord(const HistoryRecord& a, const HistoryRecord& b) {
     return a.temperature == b.temperature && a.humidity == b.humidity && a.interval == b.interval &&
            a.time() == b.time() && a.downloadTime() == b.downloadTime();
+}
+
+// The fingerprint is the digest of the window's entries exactly as the file stores them, in file
+// order: anyone can compute it from the file's bytes alone.
+TEST(RecordFingerprint, IsTheDigestOfTheWindowsEntriesAsStored) {
+    const RecordList records = sampleRecords(10);
+    const std::string file = encodeDataFile(sampleSettings(), records, 0);
+    // The entries end 4 bytes (the next address) before the file does.
+    const std::size_t firstEntry = file.size() - 4 - records.size() * datafile::kRecordOnDisk;
+    const auto entries = [&](std::size_t first, std::size_t count) {
+        Sha256 digest;
+        digest.update(std::string_view(file).substr(firstEntry + first * datafile::kRecordOnDisk,
+                                                    count * datafile::kRecordOnDisk));
+        return digest.hexDigest();
+    };
+    const struct {
+        DateTime from, to;
+        std::size_t first, count;
+    } cases[] = {
+        {records.front().time(), records.back().time(), 0, 10},
+        {records[3].time(), records[5].time().plusSeconds(59), 3, 3},
+        {records.back().time().plusMinutes(1), records.back().time().plusMinutes(9), 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        const std::string fingerprint = recordFingerprint(records, c.from, c.to);
+        EXPECT_EQ(fingerprint.size(), 64u);
+        EXPECT_EQ(fingerprint, entries(c.first, c.count));
+    }
 }
 
 TEST(DataFileLayout, EmptyFileIs156BytesAndOneRecordWithAbIs197) {

@@ -67,6 +67,8 @@ TEST_F(AlarmFollowing, HistoryIsSilentNewEventsNotifyOnceAfterTheirDelay) {
     }
     ASSERT_EQ(notified.size(), 1);
     EXPECT_TRUE(notified[0].contains("2011-06-15 11:00:00")) << notified[0].toStdString();
+    EXPECT_EQ(notified[0].count(QLatin1Char(':')), notified[0].count(QStringLiteral(":00")) + 1)
+        << notified[0].toStdString(); // "Recorder no.: 0 – ...", no second colon
 }
 
 } // namespace

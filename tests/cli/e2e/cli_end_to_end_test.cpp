@@ -487,6 +487,11 @@ TEST_F(CliEndToEnd, ConfigureIsCheckedWrittenReadBackAndStored) {
     const DataFileContent content = dataFile(0);
     EXPECT_EQ(content.settings.tempUnit, 1);
     EXPECT_EQ(content.settings.interval, 5);
+    // limits takes and shows the recorder's own unit, as stats does; stored to 0.01 C.
+    const ProgramRun limits = cli({"limits", "--recorder", "0", "--temp-high", "46.4"});
+    ASSERT_EQ(limits.status, 0) << limits.err;
+    EXPECT_EQ(lines(limits.out)[0], "temp-high: 46.4 F");
+    EXPECT_NE(testing::readFile(data_ + "/main.ini").find("TempHigh=8\n"), std::string::npos);
     EXPECT_EQ(content.settings.description, u"Cellar");
     EXPECT_EQ(content.records.size(), 10u);
     EXPECT_EQ(readMaxId(IniFile(data_ + "/main.ini")), 1);
@@ -637,6 +642,12 @@ TEST_F(CliEndToEnd, LimitsAreStoredAndStatsGiveTheWindowsFiguresAndEvents) {
     EXPECT_NE(json.out.find("\"stddev\": " + jsonNumber(expected.temperature->stddev)),
               std::string::npos);
     EXPECT_NE(json.out.find("\"delay_minutes\": 2"), std::string::npos);
+    // The fingerprint a report of the same period prints.
+    EXPECT_NE(json.out.find("\"fingerprint\": \"" +
+                            recordFingerprint(records, DateTime::fromFields(100, 1, 1),
+                                              DateTime::fromFields(9999, 1, 1)) +
+                            "\""),
+              std::string::npos);
     EXPECT_EQ(occurrences(json.out, "\"limit\": \"temp-high\""), expected.events.size());
     EXPECT_NE(
         json.out.find("\"start\": \"" + secondText(expected.events[0].start).replace(10, 1, "T")),
