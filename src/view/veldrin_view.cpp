@@ -7,13 +7,9 @@
 #include "lang/startup_language.h"
 #include "settings/dialog_units.h"
 #include "settings/fitting_layout.h"
-#include "settings/language_dialog.h"
-#include "settings/recorder_commands.h"
 #include "store/registry.h"
-#include "view/alarm_commands.h"
 #include "view/command_ids.h"
 #include "view/display_area.h"
-#include "view/export_command.h"
 #include "view/record_list_model.h"
 #include "view/record_list_pane.h"
 #include "view/time_window.h"
@@ -23,11 +19,9 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -42,12 +36,6 @@ constexpr int kStatusPaneMargin = 150;
 constexpr int kTickMs = 1000;
 
 constexpr int kSlotEntries = 4;
-
-// Keys of what the view keeps in the user's settings between runs.
-constexpr const char* kDisplayKey = "view/display";
-constexpr const char* kSelectKey = "view/select";
-constexpr const char* kPeriodKey = "view/period";
-constexpr const char* kColumnsKey = "view/columnWidths";
 
 QString slotEntry(int slotNumber) {
     return qlang(text::kSlot) + QStringLiteral(" %1").arg(slotNumber);
@@ -529,117 +517,6 @@ void CVeldrinView::showMessage106() {
                                         PromptIcon::Warning);
         },
         Qt::QueuedConnection);
-}
-
-// ---- Commands ---------------------------------------------------------------------------------
-
-void CVeldrinView::onExport() {
-    ExportSources sources;
-    sources.chartImage = [this](qreal ratio) { return chart_->imageAtRatio(ratio); };
-    sources.atScreenResolution = [](QWidget* window) { return window->devicePixelRatioF(); };
-    if (store().displayedIsDocument()) {
-        sources.openedDocument = documentPath_;
-    }
-    runExportCommand(*session_, *shownNow(), this, sources);
-}
-
-void CVeldrinView::onSetting() {
-    if (!settingDialogRan(
-            runSettingCommand(acquisition(), session_->prompts(), this, {}, &keptSettingEdits_))) {
-        return;
-    }
-    listValidSlots(store().displayedSettings());
-    setListNeedsRefill();
-}
-
-void CVeldrinView::onClearPcData() {
-    if (clearNeedsRepaint(runClearPcData(acquisition(), session_->prompts(), this))) {
-        setListNeedsRefill();
-        displayedDataChanged();
-    }
-}
-
-void CVeldrinView::onLanguage() {
-    // The dialog makes its choice current and stores it; the view and the frame then show it.
-    if (runLanguageCommand(this, session_->ini())) {
-        applyLanguage();
-        redrawDisplay();
-    }
-}
-
-void CVeldrinView::onBack() {
-    navigation_->back();
-}
-
-void CVeldrinView::openDocumentReadOnly(const QString& path) {
-    OpenFailure failure = OpenFailure::none;
-    if (store().loadDisplayedDocument(path.toStdString(), &failure) == 0) {
-        session_->prompts().message(this, openFailureMessage(path, failure), PromptIcon::Warning);
-        return;
-    }
-    selection_->newHistory();
-    documentName_ = QFileInfo(path).fileName();
-    documentPath_ = path.toStdString();
-    showDocumentState();
-    displayedRecorderChanged(-1); // a file of its own: no recorder's limits apply
-    const RecorderSettings settings = store().displayedSettings();
-    listValidSlots(settings);
-    showInterval(settings.interval);
-    showDisplayedTexts();
-    listPane_->forgetListed(); // other records: the list starts at its first row
-    setListNeedsRefill();
-    applyTimeWindow();
-}
-
-void CVeldrinView::saveState(QSettings& settings) const {
-    settings.setValue(QLatin1String(kDisplayKey), displayCombo_->currentIndex());
-    settings.setValue(QLatin1String(kSelectKey), selectCombo_->currentIndex());
-    settings.setValue(QLatin1String(kPeriodKey), periodCombo_->currentIndex());
-    settings.setValue(QLatin1String(kColumnsKey), listPane_->columnWidths());
-}
-
-void CVeldrinView::restoreState(const QSettings& settings) {
-    // Each choice is made as the user would make it; what no longer fits is left at its default.
-    const auto choose = [&settings](QComboBox* combo, const char* key) {
-        bool valid = false;
-        const int position = settings.value(QLatin1String(key)).toInt(&valid);
-        if (!valid || position < 0 || position >= combo->count()) {
-            return false;
-        }
-        combo->setCurrentIndex(position);
-        return true;
-    };
-    if (choose(displayCombo_, kDisplayKey)) {
-        onDisplayChanged();
-    }
-    if (choose(selectCombo_, kSelectKey)) {
-        onSelectChanged();
-    }
-    if (selectMode() != SelectMode::free && choose(periodCombo_, kPeriodKey)) {
-        onPeriodChanged();
-    }
-    listPane_->restoreColumnWidths(settings.value(QLatin1String(kColumnsKey)).toList());
-}
-
-void CVeldrinView::onAlarmLimits() {
-    runAlarmLimitsCommand(*session_, *shownNow(), this);
-}
-
-void CVeldrinView::onStatistics() {
-    runStatisticsCommand(*shownNow(), this);
-}
-
-// ---- Alarms -----------------------------------------------------------------------------------
-
-void CVeldrinView::displayedRecorderChanged(int32_t number) {
-    session_->setDisplayedRecorder(number);
-    listModel_->setLimits(alarms().displayedLimits());
-}
-
-// New limits stored: the chart, the list and the status follow them.
-void CVeldrinView::limitsStored() {
-    listModel_->setLimits(alarms().displayedLimits());
-    redrawDisplay();
 }
 
 } // namespace veldrin
