@@ -24,7 +24,7 @@ SOURCES = [("english.tsv", "StdEnglish.txt"),
            ("german.tsv", "stdGermen.txt"),
            ("french.tsv", "StdFrench.txt")]
 CLASSIC_STRING_COUNT = 128
-STRING_COUNT = 288
+STRING_COUNT = 352
 
 # Every number the program shows; all others must stay empty so that nobody mistakes them for
 # texts in use.

@@ -17,7 +17,7 @@ namespace veldrin {
 
 inline constexpr int kLanguageCount = 3;
 inline constexpr int kClassicLanguageStringCount = 128;
-inline constexpr int kLanguageStringCount = 288;
+inline constexpr int kLanguageStringCount = 352;
 
 enum Language : int { kEnglish = 0, kGerman = 1, kFrench = 2 };
 
