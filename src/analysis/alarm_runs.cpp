@@ -49,8 +49,54 @@ bool isOutOfRange(const HistoryRecord& record, const AlarmLimits& limits) {
     return false;
 }
 
-AlarmRuns::AlarmRuns(const AlarmLimits& limits) {
+RunsOutside runsOutside(std::span<const HistoryRecord> records, std::size_t edge, bool forward,
+                        const AlarmLimits& limits) {
+    static const RecordWindow kWholeHistory = RecordWindow::wholeHistory();
+    RunsOutside out;
+    if (edge >= records.size()) {
+        return out;
+    }
+    const int64_t delay = std::max(0, limits.delayMinutes);
+    const auto beyond = [&](LimitKind kind, const HistoryRecord& r) {
+        return limits[kind] && isBeyondLimit(kind, *limits[kind], storedValue(kind, r));
+    };
+    unsigned followed = 0;
+    for (const LimitKind kind : kLimitKinds) {
+        followed |= beyond(kind, records[edge]) ? bit(kind) : 0u;
+    }
+    // Followed only as far as the verdict needs: up to the run's end or the delay.
+    for (std::size_t i = edge; followed != 0 && (forward ? i + 1 < records.size() : i > 0);) {
+        const HistoryRecord& r = records[forward ? ++i : --i];
+        if (!kWholeHistory.holds(r)) {
+            continue;
+        }
+        forEachLimit(followed, [&](LimitKind kind) {
+            if (!beyond(kind, r)) {
+                followed &= ~bit(kind);
+                return;
+            }
+            out.goesOn |= bit(kind);
+            int64_t& minutes = out.minutes[slot(kind)];
+            minutes += std::max(0, r.interval);
+            if (minutes >= delay) {
+                followed &= ~bit(kind);
+            }
+        });
+    }
+    return out;
+}
+
+AlarmRuns::AlarmRuns(const AlarmLimits& limits, const RunsOutside& before) : before_(before) {
     setLimits(limits);
+}
+
+unsigned AlarmRuns::finish(const RunsOutside& after) {
+    const unsigned ended = close(open_);
+    forEachLimit(ended & after.goesOn, [&](LimitKind kind) {
+        ended_[slot(kind)].openEnd = true;
+        ended_[slot(kind)].minutesAfter = after.minutes[slot(kind)];
+    });
+    return ended;
 }
 
 unsigned AlarmRuns::setLimits(const AlarmLimits& limits) {
@@ -92,8 +138,13 @@ unsigned AlarmRuns::change(const HistoryRecord& record, std::size_t index, unsig
     const unsigned ended = close(open_ & ~beyond);
     forEachLimit(beyond & ~open_, [&](LimitKind kind) {
         // The counts so far, taken off when the run ends.
-        started_[slot(kind)] =
-            AlarmRun{index, index, record.time(), record.time(), records_, minutes_, 0.0};
+        AlarmRun& run = started_[slot(kind)];
+        // Only a run going on at the first record fed can have begun before it.
+        const bool openStart = records_ == 0 && (before_.goesOn & bit(kind)) != 0;
+        run = AlarmRun{
+            index,    index,     record.time(), record.time(),
+            records_, minutes_,  0.0,           openStart ? before_.minutes[slot(kind)] : 0,
+            0,        openStart, false};
         extremes_[slot(kind)] = storedValue(kind, record);
     });
     open_ = beyond;
@@ -103,7 +154,8 @@ unsigned AlarmRuns::change(const HistoryRecord& record, std::size_t index, unsig
 unsigned AlarmRuns::reach() {
     unsigned reached = 0;
     forEachLimit(open_ & ~events_, [&](LimitKind kind) {
-        if (minutes_ - started_[slot(kind)].minutes >= delay_) {
+        const AlarmRun& run = started_[slot(kind)];
+        if (run.minutesBefore + minutes_ - run.minutes >= delay_) {
             reached |= bit(kind);
         }
     });

@@ -7,6 +7,10 @@
 // stretch of consecutive such records beyond one limit; a record in range ends it, and so does a
 // change of its limit or of the delay. Its duration is its records' intervals added up (a
 // negative interval counts as none); once that reaches the limits' delay the run is an event.
+//
+// A period's edge may cut a run: its part inside the period is what is counted, but the delay is
+// judged on the whole run, so that a period opening inside a long excursion still shows it. The
+// records just outside the period say how the run goes on there (RunsOutside).
 
 #include "core/alarm_limits.h"
 #include "core/date_time.h"
@@ -17,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace veldrin {
@@ -36,14 +41,34 @@ struct AlarmRun {
     std::size_t records = 0;
     int64_t minutes = 0;
     double extreme = 0.0; // farthest stored value beyond the limit (Celsius for temperatures)
+    // The run outside the records fed, when an edge of theirs cuts it: its minutes there (counted
+    // up to the delay, which is all the verdict needs) and whether it has records there at all.
+    int64_t minutesBefore = 0;
+    int64_t minutesAfter = 0;
+    bool openStart = false; // began before the first record fed
+    bool openEnd = false;   // goes on after the last one
 };
+
+// How the runs going on at one edge of a period go on outside it, one bit per limit in the order
+// of LimitKind: the limits whose run has records beyond that edge, and their minutes (counted up
+// to the delay).
+struct RunsOutside {
+    unsigned goesOn = 0;
+    std::array<int64_t, 4> minutes{};
+};
+
+// The runs going on at records[edge] followed outward, towards the start (`forward` false) or the
+// end of `records`, over the records the whole history holds (core/record_window.h).
+RunsOutside runsOutside(std::span<const HistoryRecord> records, std::size_t edge, bool forward,
+                        const AlarmLimits& limits);
 
 // The runs beyond the four limits, one bit per limit in the order of LimitKind. The records and
 // minutes of the records fed are counted once for all runs; a run notes the counts where it
 // starts and is made up when it ends.
 class AlarmRuns {
 public:
-    explicit AlarmRuns(const AlarmLimits& limits);
+    // `before`: how the runs going on at the first record fed began before it.
+    explicit AlarmRuns(const AlarmLimits& limits, const RunsOutside& before = {});
 
     struct Step {
         unsigned ended = 0;   // runs this record ended by being in range
@@ -63,15 +88,18 @@ public:
         }
         return step;
     }
-    // Ends every run (the end of a window); returns the runs that ended.
-    unsigned finish() { return close(open_); }
+    // Ends every run (the end of a window), noting how they go on `after` it; returns the runs
+    // that ended.
+    unsigned finish(const RunsOutside& after = {});
     // New limits: the runs of the limits that changed (all of them when the delay did) end and
     // start afresh; returns those of them that were events.
     unsigned setLimits(const AlarmLimits& limits);
 
     // The last run of a limit that ended.
     const AlarmRun& run(LimitKind kind) const { return ended_[static_cast<std::size_t>(kind)]; }
-    bool isEvent(const AlarmRun& run) const { return run.minutes >= delay_; }
+    bool isEvent(const AlarmRun& run) const {
+        return run.minutesBefore + run.minutes + run.minutesAfter >= delay_;
+    }
     // Whether an event is going on under a limit: a run beyond it that has reached the delay.
     bool eventGoingOn(LimitKind kind) const {
         return (open_ & events_ & (1u << static_cast<unsigned>(kind))) != 0;
@@ -101,6 +129,7 @@ private:
 
     AlarmLimits limits_;
     int64_t delay_ = 0;
+    RunsOutside before_;
     std::array<double, 4> bound_{}; // what a value must pass to lie beyond each limit
     unsigned open_ = 0;             // runs going on
     unsigned events_ = 0;           // runs going on that have reached the delay

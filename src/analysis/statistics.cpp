@@ -85,8 +85,8 @@ ValueStatistics valueStatistics(std::span<const HistoryRecord> records, std::siz
 AlarmEvent eventOf(LimitKind kind, const AlarmRun& run, bool fahrenheit) {
     const double extreme =
         isTemperatureLimit(kind) ? displayTemperature(run.extreme, fahrenheit) : run.extreme;
-    return AlarmEvent{kind,          run.start,   run.end,     run.firstIndex,
-                      run.lastIndex, run.records, run.minutes, extreme};
+    return AlarmEvent{kind,        run.start,   run.end, run.firstIndex, run.lastIndex,
+                      run.records, run.minutes, extreme, run.openStart,  run.openEnd};
 }
 
 // The one pass: sums, extremes and runs of the records the window holds, in list order.
@@ -110,7 +110,8 @@ WindowStatistics statisticsOf(std::span<const HistoryRecord> records, const Reco
     KineticTerms kineticTerm;
     double kinetic = 0.0;
     bool kineticValid = true; // no temperature at or below absolute zero (a damaged file)
-    AlarmRuns runs(limits);
+    // Records outside the window exist only for a window that is not the whole history.
+    AlarmRuns runs(limits, runsOutside(records, first, false, limits));
     const auto takeEvents = [&](unsigned ended) {
         for (; ended != 0; ended &= ended - 1) {
             const auto kind = static_cast<LimitKind>(std::countr_zero(ended));
@@ -160,7 +161,7 @@ WindowStatistics statisticsOf(std::span<const HistoryRecord> records, const Reco
             takeEvents(ended);
         }
     }
-    takeEvents(runs.finish());
+    takeEvents(runs.finish(runsOutside(records, last, true, limits)));
 
     out.records = count;
     out.first = records[first].time();

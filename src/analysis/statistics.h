@@ -43,6 +43,9 @@ struct AlarmEvent {
     std::size_t records = 0;
     int64_t minutes = 0;  // records x their interval in minutes
     double extreme = 0.0; // farthest value beyond the limit, display unit
+    // Cut by an edge of the window: the figures above are those of the part inside it.
+    bool openStart = false; // began before the window
+    bool openEnd = false;   // goes on after it
 };
 
 struct LimitSummary {
@@ -73,7 +76,8 @@ WindowStatistics computeStatistics(std::span<const HistoryRecord> records, bool 
 
 // The same over the records the window [from, to] holds: exactly the records the list and the
 // export show for that window. A run beyond a limit that crosses an edge of the window is cut
-// there; the delay is judged on the part inside.
+// there: its event gives the part inside and is marked open at that edge; the delay is judged on
+// the whole run, from the records just outside the window.
 WindowStatistics computeStatistics(std::span<const HistoryRecord> records, const DateTime& from,
                                    const DateTime& to, bool fahrenheit, const AlarmLimits& limits);
 

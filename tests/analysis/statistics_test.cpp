@@ -162,13 +162,46 @@ TEST(Events, FollowRunsWithTheDelayAndAtTheWindowsEdges) {
     EXPECT_EQ(high.firstStart, at(0));
     EXPECT_EQ(s.perLimit[static_cast<std::size_t>(LimitKind::humLow)].events, 0u);
 
-    // A window that cuts the first run after one record: 10 minutes inside, no event.
-    const WindowStatistics cut = computeStatistics(records, at(1), at(8), false, limits);
-    ASSERT_FALSE(cut.events.empty());
-    EXPECT_EQ(cut.events[0].limit, LimitKind::humHigh);
     // Without a delay every record beyond a limit is an event of its own run.
     limits.delayMinutes = 0;
     EXPECT_EQ(computeStatistics(records, at(1), at(3), false, limits).events.size(), 3u);
+}
+
+// A period's edge cuts a run: the part inside is given and marked open at that edge, but the delay
+// is judged on the whole run, so that a period opening inside a long excursion still shows it.
+TEST(Events, CutByThePeriodsEdgesAreJudgedWholeAndMarked) {
+    AlarmLimits limits;
+    limits.tempHigh = 8.0;
+    limits.delayMinutes = 40;
+    // Runs above 8: 1-5 (50 minutes, an event) and 7-8 (20 minutes, too short even whole); no
+    // part inside a period below reaches the delay by itself but the whole run 1-5.
+    const auto records = series({5, 9, 9, 9.5, 9, 9, 5, 9, 9, 5}, {});
+    struct Case {
+        std::size_t from, to;
+        std::size_t events;
+        std::size_t first, last;
+        int64_t minutes;
+        bool openStart, openEnd;
+    };
+    for (const Case c :
+         {Case{3, 9, 1, 3, 5, 30, true, false}, Case{0, 2, 1, 1, 2, 20, false, true},
+          Case{4, 4, 1, 4, 4, 10, true, true}, Case{1, 5, 1, 1, 5, 50, false, false},
+          Case{8, 9, 0, 0, 0, 0, false, false}, Case{7, 7, 0, 0, 0, 0, false, false}}) {
+        SCOPED_TRACE(testing::Message() << c.from << "-" << c.to);
+        const WindowStatistics s = computeStatistics(records, at(c.from), at(c.to), false, limits);
+        ASSERT_EQ(s.events.size(), c.events);
+        EXPECT_EQ(s.perLimit[0].events, c.events);
+        if (c.events == 0) {
+            continue;
+        }
+        const AlarmEvent& e = s.events[0];
+        EXPECT_EQ(std::tuple(e.firstIndex, e.lastIndex, e.start, e.end),
+                  std::tuple(c.first, c.last, at(c.first), at(c.last)));
+        EXPECT_EQ(e.records, c.last - c.first + 1);
+        EXPECT_EQ(s.perLimit[0].minutes, c.minutes);
+        EXPECT_EQ(e.extreme, c.first <= 3 && c.last >= 3 ? 9.5 : 9.0); // of the part inside
+        EXPECT_EQ(std::pair(e.openStart, e.openEnd), std::pair(c.openStart, c.openEnd));
+    }
 }
 
 TEST(Events, CompareInCelsiusAndGiveFahrenheitValues) {
@@ -256,10 +289,30 @@ WindowStatistics plainStatistics(const std::vector<HistoryRecord>& records, cons
             kCelsiusToKelvin;
         out.meanKineticTemperature = fahrenheit ? mkt * 1.8 + 32 : mkt;
     }
+    // Runs over the whole history, the records outside the window included; an event is a run
+    // with records inside whose whole length reaches the delay, given by its part inside.
+    const auto held = [](const HistoryRecord& r) {
+        return r.time().isValid() && std::isfinite(r.temperature * 1.8 + 32);
+    };
+    std::vector<std::pair<std::size_t, bool>> sequence; // index, inside
+    for (std::size_t i = 0; i < taken.front(); ++i) {
+        if (held(records[i])) {
+            sequence.emplace_back(i, false);
+        }
+    }
+    for (const std::size_t i : taken) {
+        sequence.emplace_back(i, true);
+    }
+    for (std::size_t i = taken.back() + 1; i < records.size(); ++i) {
+        if (held(records[i])) {
+            sequence.emplace_back(i, false);
+        }
+    }
     for (const LimitKind kind : kLimitKinds) {
         std::optional<AlarmEvent> run;
+        int64_t wholeMinutes = 0;
         const auto close = [&] {
-            if (run && run->minutes >= limits.delayMinutes) {
+            if (run && run->records > 0 && wholeMinutes >= limits.delayMinutes) {
                 if (fahrenheit && isTemperatureLimit(kind)) {
                     run->extreme = run->extreme * 1.8 + 32;
                 }
@@ -270,8 +323,9 @@ WindowStatistics plainStatistics(const std::vector<HistoryRecord>& records, cons
                 summary.firstStart = summary.firstStart.value_or(run->start);
             }
             run.reset();
+            wholeMinutes = 0;
         };
-        for (const std::size_t i : taken) {
+        for (const auto& [i, inside] : sequence) {
             const HistoryRecord& r = records[i];
             const double value = isTemperatureLimit(kind) ? r.temperature : r.humidity;
             if (!limits[kind] || !isBeyondLimit(kind, *limits[kind], value)) {
@@ -279,7 +333,17 @@ WindowStatistics plainStatistics(const std::vector<HistoryRecord>& records, cons
                 continue;
             }
             if (!run) {
-                run = AlarmEvent{kind, r.time(), {}, i, 0, 0, 0, value};
+                run = AlarmEvent{kind, {}, {}, 0, 0, 0, 0, 0.0, false, false};
+            }
+            wholeMinutes += std::max(0, r.interval);
+            if (!inside) {
+                (run->records == 0 ? run->openStart : run->openEnd) = true;
+                continue;
+            }
+            if (run->records == 0) {
+                run->start = r.time();
+                run->firstIndex = i;
+                run->extreme = value;
             }
             run->end = r.time();
             run->lastIndex = i;
@@ -313,7 +377,8 @@ std::vector<double> fields(const WindowStatistics& s) {
     }
     for (const AlarmEvent& e : s.events) {
         f.insert(f.end(), {double(e.limit), e.start.value, e.end.value, double(e.firstIndex),
-                           double(e.lastIndex), double(e.records), double(e.minutes), e.extreme});
+                           double(e.lastIndex), double(e.records), double(e.minutes), e.extreme,
+                           double(e.openStart), double(e.openEnd)});
     }
     return f;
 }
