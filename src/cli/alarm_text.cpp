@@ -1,12 +1,12 @@
 #include "cli/alarm_text.h"
 
+#include "core/number_text.h"
+
 #include <charconv>
-#include <cmath>
 
 namespace veldrin::cli {
 namespace {
 
-constexpr int kLimitDecimals = 6; // what the Fahrenheit conversion of a stored limit may need
 constexpr int kTemperatureDecimals = 1;
 constexpr int kMeanDecimals = 2;
 
@@ -20,20 +20,18 @@ std::string temperatureUnit(bool fahrenheit) {
 
 // JSON numbers unrounded: the shortest text that reads back as the same double.
 std::string jsonNumber(double value) {
-    if (!std::isfinite(value)) {
-        return "null";
-    }
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
+    const std::string text = shortestNumberText(value);
+    return text.empty() ? "null" : text;
 }
 
-// A reading, an extreme or a limit: tenths of a degree or percent, or their Fahrenheit conversion
-// (hundredths; a limit stored to 0.01 C converts to thousandths). The conversion's noise
-// (16.700000000000003) is rounded off, so that the value prints as its shortest decimal (16.7).
+// A reading, an extreme or a limit, as its shortest decimal.
 std::string jsonMeasured(double value) {
-    constexpr double kScale = 1e6;
-    return jsonNumber(std::round(value * kScale) / kScale);
+    const std::string text = measuredNumberText(value);
+    return text.empty() ? "null" : text;
+}
+
+std::string jsonBool(bool value) {
+    return value ? "true" : "false";
 }
 
 std::string jsonString(const std::string& text) {
@@ -110,6 +108,19 @@ std::string minutesText(int64_t minutes) {
     return std::to_string(minutes) + " min";
 }
 
+// An event cut by an edge of the period (its figures are those of the part inside it):
+// " (began earlier, still going on)".
+std::string cutText(const AlarmEvent& e) {
+    std::string text;
+    if (e.openStart) {
+        text += " (began earlier";
+    }
+    if (e.openEnd) {
+        text += text.empty() ? " (still going on" : ", still going on";
+    }
+    return text.empty() ? text : text + ")";
+}
+
 } // namespace
 
 std::string isoTimeText(const DateTime& time) {
@@ -145,9 +156,9 @@ std::vector<std::pair<std::string, std::string>> limitEntries(const AlarmLimits&
     std::vector<std::pair<std::string, std::string>> entries;
     for (const LimitKind kind : kLimitKinds) {
         const auto value = displayLimit(limits, kind, fahrenheit);
-        entries.emplace_back(limitName(kind), value ? shortNumber(*value, kLimitDecimals) + " " +
-                                                          unitText(kind, fahrenheit)
-                                                    : std::string("off"));
+        entries.emplace_back(limitName(kind),
+                             value ? measuredNumberText(*value) + " " + unitText(kind, fahrenheit)
+                                   : std::string("off"));
     }
     entries.emplace_back("delay", minutesText(limits.delayMinutes));
     return entries;
@@ -205,7 +216,7 @@ std::vector<std::string> statisticsLines(long recorder, const WindowStatistics& 
                         " to " + isoTimeText(e.end) + ", " + std::to_string(e.records) +
                         (e.records == 1 ? " record, " : " records, ") + minutesText(e.minutes) +
                         ", extreme " + shortNumber(e.extreme, kTemperatureDecimals) + " " +
-                        unitText(e.limit, f));
+                        unitText(e.limit, f) + cutText(e));
     }
     return lines;
 }
@@ -238,6 +249,8 @@ std::string statisticsJson(long recorder, const WindowStatistics& stats, const A
                       .add("records", std::to_string(e.records))
                       .add("minutes", std::to_string(e.minutes))
                       .add("extreme", jsonMeasured(e.extreme))
+                      .add("open_start", jsonBool(e.openStart))
+                      .add("open_end", jsonBool(e.openEnd))
                       .text();
     }
     events += stats.events.empty() ? "]" : "\n  ]";

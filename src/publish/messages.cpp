@@ -1,7 +1,7 @@
 #include "publish/messages.h"
 
-#include <charconv>
-#include <cmath>
+#include "core/number_text.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,14 +12,10 @@ namespace {
 constexpr int64_t kUnixEpochDays = 25569;
 constexpr int64_t kSecondsPerDay = 86400;
 
-std::string fixedOneDecimal(double value) {
-    if (!std::isfinite(value)) {
-        return "null";
-    }
-    char buffer[48];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
-    return std::string(buffer, result.ptr);
+// A reading as its shortest decimal, as stats --json writes it.
+std::string measuredJson(double value) {
+    const std::string text = measuredNumberText(value);
+    return text.empty() ? "null" : text;
 }
 
 std::string localTimeKey(const DateTime& time) {
@@ -145,7 +141,7 @@ std::string recordJson(const RecorderInfo& info, const HistoryRecord& record,
     std::string json = "{\"id\":" + jsonString(id);
     json += ",\"recorder\":" + std::to_string(info.number);
     json += ",\"time\":" + (time.empty() ? std::string("null") : jsonString(time));
-    json += ",\"temperature_c\":" + fixedOneDecimal(record.temperature);
+    json += ",\"temperature_c\":" + measuredJson(record.temperature);
     json += ",\"humidity\":" + std::to_string(record.humidity);
     json += ",\"interval_min\":" + std::to_string(record.interval);
     json += ",\"description\":" + jsonString(info.description) + "}";

@@ -15,6 +15,7 @@ TEST(StatisticsJson, TenthsPrintAsTheirShortestDecimal) {
     stats.meanKineticTemperature = 2.0 / 3;
     AlarmEvent event;
     event.extreme = 46.400000000000006;
+    event.openStart = true;
     stats.events.push_back(event);
     stats.perLimit[0].minutesBeyond = 203; // short runs too, which are no events
     AlarmLimits limits;
@@ -23,8 +24,31 @@ TEST(StatisticsJson, TenthsPrintAsTheirShortestDecimal) {
     for (const char* expected :
          {"\"min\": 16.7,", "\"max\": 25.3,", "\"extreme\": 46.4", "\"temp-high\": 8,",
           "\"mean\": 0.3333333333333333,", "\"mkt\": 0.6666666666666666", "\"fingerprint\": \"ab\"",
-          "\"minutes_beyond\": 203"}) {
+          "\"minutes_beyond\": 203", "\"open_start\": true", "\"open_end\": false"}) {
         EXPECT_NE(json.find(expected), std::string::npos) << expected << "\n" << json;
+    }
+    // The same rule for the limits printed, in either unit.
+    EXPECT_EQ(limitLines(limits, true).front(), "temp-high: 46.4 F");
+    EXPECT_EQ(limitLines(limits, false).front(), "temp-high: 8 C");
+}
+
+// An event cut by the period's edges says so on its line.
+TEST(StatisticsLines, EventsCutByThePeriodSaySo) {
+    const struct {
+        bool openStart, openEnd;
+        const char* said;
+    } cases[] = {{false, false, " C"},
+                 {true, false, " C (began earlier)"},
+                 {false, true, " C (still going on)"},
+                 {true, true, " C (began earlier, still going on)"}};
+    for (const auto& c : cases) {
+        WindowStatistics stats;
+        AlarmEvent event;
+        event.openStart = c.openStart;
+        event.openEnd = c.openEnd;
+        stats.events.push_back(event);
+        const std::string line = statisticsLines(0, stats, AlarmLimits{}).back();
+        EXPECT_TRUE(line.ends_with(c.said)) << line;
     }
 }
 

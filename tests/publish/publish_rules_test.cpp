@@ -83,13 +83,13 @@ TEST(RecordJson, TimeCarriesTheOffsetOfItsOwnSeasonAndTextsAreEscaped) {
         {DateTime::fromFields(2026, 1, 15, 8, 5, 0), 236 * 0.1 - 40, "Cellar",
          R"({"id":"6,2,3@2026-01-15T08:05:00","recorder":3,"time":"2026-01-15T08:05:00+01:00",)"
          R"("temperature_c":-16.4,"humidity":55,"interval_min":1,"description":"Cellar"})"},
-        {DateTime::fromFields(2026, 7, 1, 23, 59, 59), 21.0, "Say \"hi\"\\\n\xc3\xa4",
+        {DateTime::fromFields(2026, 7, 1, 23, 59, 59), 21.000000000000004, "Say \"hi\"\\\n\xc3\xa4",
          R"({"id":"6,2,3@2026-07-01T23:59:59","recorder":3,"time":"2026-07-01T23:59:59+02:00",)"
-         R"("temperature_c":21.0,"humidity":55,"interval_min":1,)"
+         R"("temperature_c":21,"humidity":55,"interval_min":1,)"
          R"("description":"Say \"hi\"\\\u000a)"
          "\xc3\xa4\"}"},
         {DateTime::invalidValue(), 0.0, "",
-         R"({"id":"6,2,3@invalid","recorder":3,"time":null,"temperature_c":0.0,"humidity":55,)"
+         R"({"id":"6,2,3@invalid","recorder":3,"time":null,"temperature_c":0,"humidity":55,)"
          R"("interval_min":1,"description":""})"},
     };
     for (const Case& c : cases) {
