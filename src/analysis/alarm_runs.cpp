@@ -205,6 +205,13 @@ std::vector<AlarmTransition> AlarmTracker::feed(const HistoryRecord& record) {
     return out;
 }
 
+std::optional<AlarmTransition> AlarmTracker::endAtNewest(LimitKind kind) const {
+    if (!newest_) {
+        return std::nullopt;
+    }
+    return transition(AlarmTransition::State::end, kind, *newest_);
+}
+
 std::vector<AlarmTransition> AlarmTracker::inProgress() const {
     std::vector<AlarmTransition> out;
     for (const LimitKind kind : kLimitKinds) {

@@ -165,6 +165,9 @@ public:
     // The begin transitions of the events in progress, for telling of them after records were
     // fed without a word (a history loaded when watching starts).
     std::vector<AlarmTransition> inProgress() const;
+    // The end of an event under `kind` said with the newest record fed (an event told of earlier
+    // that is no longer going on); none before any record.
+    std::optional<AlarmTransition> endAtNewest(LimitKind kind) const;
 
 private:
     AlarmTransition transition(AlarmTransition::State state, LimitKind kind,

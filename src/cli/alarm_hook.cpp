@@ -3,10 +3,17 @@
 #include "cli/alarm_text.h"
 #include "store/registry.h"
 
+#include <algorithm>
+
 namespace veldrin::cli {
 namespace {
 
 constexpr int64_t kFinishPollMs = 100;
+constexpr int64_t kMsPerSecond = 1000;
+
+std::optional<int64_t>& begunOf(AnnouncedAlarms& announced, LimitKind kind) {
+    return announced.begun[static_cast<std::size_t>(kind)];
+}
 
 std::string stateName(AlarmTransition::State state) {
     return state == AlarmTransition::State::begin ? "begin" : "end";
@@ -114,6 +121,12 @@ void AlarmHook::finish() {
             log_("the alarm program is not run for " + describe(notice) + ": watching ended");
         }
         lane.waiting.clear();
+        if (lane.child) {
+            const int64_t leftMs =
+                std::max<int64_t>(0, kAlarmProgramLimitMs - (clock_.steadyMs() - lane.startedMs));
+            log_("waiting for the alarm program for " + lane.what + " to end (at most " +
+                 std::to_string((leftMs + kMsPerSecond - 1) / kMsPerSecond) + " seconds)");
+        }
         while (lane.child) {
             reap(lane);
             if (lane.child) {
@@ -149,11 +162,16 @@ void AlarmWatch::check() {
     const IniSnapshot ini = store_.ini().snapshot();
     StoredAlarmLimits stored = readAlarmLimits(ini, number);
     for (const std::string& p : stored.problems) {
-        if (said_.isNew(p)) {
-            problem_(p);
-        }
+        sayOnce(p);
     }
     Followed& f = followed_[number];
+    if (firstSight) {
+        std::string damaged;
+        f.announced = loadAnnounced(announcedAlarmsPath(store_.dataFolder(), number), damaged);
+        if (!damaged.empty()) {
+            sayOnce(damaged);
+        }
+    }
     bool fahrenheit = false;
     std::vector<AlarmTransition> transitions;
     store_.withConnected([&](const RecorderSettings& s, const RecordList& records) {
@@ -162,18 +180,15 @@ void AlarmWatch::check() {
         }
         fahrenheit = s.tempUnit != 0;
         if (records.size() < f.seen) { // cleared: what comes now is new
-            f = Followed{};
-            f.tracker = AlarmTracker(stored.limits, fahrenheit);
+            f = Followed{0, AlarmTracker(stored.limits, fahrenheit), f.announced};
         }
         transitions = f.tracker.setLimits(stored.limits, fahrenheit);
         for (std::size_t i = f.seen; i < records.size(); ++i) {
             auto said = f.tracker.feed(records[i]);
-            if (!firstSight) {
-                transitions.insert(transitions.end(), said.begin(), said.end());
-            }
+            transitions.insert(transitions.end(), said.begin(), said.end());
         }
         if (firstSight) {
-            transitions = f.tracker.inProgress();
+            transitions = firstSightTransitions(f, transitions);
         }
         f.seen = records.size();
     });
@@ -183,6 +198,60 @@ void AlarmWatch::check() {
         announce_("alarm: " + describe(notice) + ", " + transitionValueText(t) + " " +
                   unitOf(notice));
         hook_.notify(notice);
+    }
+    remember(number, f, transitions);
+}
+
+std::vector<AlarmTransition>
+AlarmWatch::firstSightTransitions(const Followed& f, const std::vector<AlarmTransition>& history) {
+    using State = AlarmTransition::State;
+    const std::vector<AlarmTransition> going = f.tracker.inProgress();
+    std::vector<AlarmTransition> out;
+    for (const LimitKind kind : kLimitKinds) {
+        const auto& begun = f.announced.begun[static_cast<std::size_t>(kind)];
+        const auto same = [&](const AlarmTransition& t) {
+            return t.limit == kind && t.time.linearSeconds() == *begun;
+        };
+        if (!begun || std::any_of(going.begin(), going.end(), same)) {
+            continue;
+        }
+        // Its end as the history has it; the newest record when the history no longer shows it
+        // (limits changed, records re-timed).
+        const auto end = std::find_if(history.begin(), history.end(), [&](const auto& t) {
+            return t.limit == kind && t.state == State::end && t.time.linearSeconds() >= *begun;
+        });
+        if (end != history.end()) {
+            out.push_back(*end);
+        } else {
+            out.push_back(f.tracker.endAtNewest(kind).value_or(
+                AlarmTransition{State::end, kind, 0.0, DateTime{}}));
+        }
+    }
+    out.insert(out.end(), going.begin(), going.end());
+    return out;
+}
+
+void AlarmWatch::remember(int32_t number, Followed& f,
+                          const std::vector<AlarmTransition>& transitions) {
+    const AnnouncedAlarms before = f.announced;
+    for (const AlarmTransition& t : transitions) {
+        std::optional<int64_t>& begun = begunOf(f.announced, t.limit);
+        if (t.state == AlarmTransition::State::begin) {
+            begun = t.time.linearSeconds();
+        } else {
+            begun.reset();
+        }
+    }
+    std::string error;
+    if (f.announced != before &&
+        !saveAnnounced(announcedAlarmsPath(store_.dataFolder(), number), f.announced, error)) {
+        sayOnce("the alarms announced cannot be kept for the next watch: " + error);
+    }
+}
+
+void AlarmWatch::sayOnce(const std::string& problem) {
+    if (said_.isNew(problem)) {
+        problem_(problem);
     }
 }
 

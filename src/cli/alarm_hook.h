@@ -3,6 +3,7 @@
 // connected recorder's records that finds those moments.
 
 #include "analysis/statistics.h"
+#include "cli/announced_alarms.h"
 #include "core/child_process.h"
 #include "core/clock.h"
 #include "store/alarm_limits_store.h"
@@ -45,8 +46,8 @@ public:
     void notify(const AlarmNotice& notice);
     // Reaps ended runs, kills overdue ones, starts the next waiting notice.
     void poll();
-    // At the end of watching: the runs under way may finish within their time, those waiting
-    // are dropped.
+    // At the end of watching: the runs under way may finish within their time (said, with how
+    // long that may take at most), those waiting are dropped.
     void finish();
 
     bool running(int32_t recorder) const;
@@ -83,7 +84,15 @@ private:
     struct Followed {
         std::size_t seen = 0;
         AlarmTracker tracker{AlarmLimits{}, false};
+        AnnouncedAlarms announced;
     };
+    // The records of a recorder first seen, fed without a word: the ends of the events announced
+    // earlier that are over, then the events going on.
+    static std::vector<AlarmTransition>
+    firstSightTransitions(const Followed& f, const std::vector<AlarmTransition>& history);
+    // The announced events after `transitions`, kept on disk when they changed.
+    void remember(int32_t number, Followed& f, const std::vector<AlarmTransition>& transitions);
+    void sayOnce(const std::string& problem);
 
     DataStore& store_;
     AlarmHook& hook_;

@@ -3,8 +3,13 @@
 
 #include "cli/alarm_hook.h"
 
+#include "store/data_file.h"
+#include "store/ini_file.h"
+#include "support/test_support.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 namespace veldrin::cli {
@@ -125,13 +130,103 @@ TEST_F(AlarmHookTest, WaitingRunsAreBoundedAndDroppedWhenWatchingEnds) {
     }
     EXPECT_EQ(launcher.runs.size(), 1u);
     ASSERT_EQ(log.size(), 1u); // one running, kMaxWaitingAlarms waiting, one refused
+    clock.advanceMs(20500);
     const int64_t before = clock.steadyMs();
     hook.finish();
-    // The run under way had its full time, then was stopped; none of the waiting ones ran.
-    EXPECT_EQ(clock.steadyMs() - before, kAlarmProgramLimitMs);
+    // The run under way had the rest of its time, said so, then was stopped; none of the waiting
+    // ones ran.
+    EXPECT_EQ(clock.steadyMs() - before, kAlarmProgramLimitMs - 20500);
     EXPECT_TRUE(launcher.runs[0]->killed);
     EXPECT_EQ(launcher.runs.size(), 1u);
-    EXPECT_EQ(log.size(), 2u + kMaxWaitingAlarms);
+    ASSERT_EQ(log.size(), 3u + kMaxWaitingAlarms);
+    EXPECT_NE(log[1 + kMaxWaitingAlarms].find("waiting for the alarm program for recorder 0 "
+                                              "hum-high begin at 2026-03-01T08:05:00 to end "
+                                              "(at most 40 seconds)"),
+              std::string::npos)
+        << log[1 + kMaxWaitingAlarms];
+}
+
+// Temperatures a minute apart from 08:00, written as recorder 0's history with a high limit of
+// 25 C and no delay (or the limit switched off).
+void writeHistory(const std::string& folder, const std::vector<double>& temperatures,
+                  bool limitOn = true) {
+    testing::writeFile(folder + "/main.ini",
+                       std::string("[Drive ID]\nMaxID=1\nID0000000=6,2,3\n[Alarm Limits 0]\n") +
+                           (limitOn ? "TempHigh=25\n" : "") + "DelayMinutes=0\n");
+    RecordList records;
+    for (std::size_t i = 0; i < temperatures.size(); ++i) {
+        HistoryRecord& r = records.emplace_back();
+        r.setTime(DateTime::fromFields(2026, 3, 1, 8, static_cast<int>(i)));
+        r.temperature = temperatures[i];
+        r.humidity = 50;
+        r.interval = 1;
+    }
+    testing::writeFile(folder + "/0.dat", encodeDataFile(RecorderSettings{}, records, 0));
+}
+
+// One watch from start to its first check over the history in the folder: "begin@MINUTE" and
+// "end@MINUTE" per call of the alarm program, and the problems said.
+struct WatchRun {
+    std::vector<std::string> calls;
+    std::vector<std::string> problems;
+};
+WatchRun watchOnce(const std::string& folder) {
+    FakeLauncher launcher;
+    ManualClock clock;
+    WatchRun run;
+    AlarmHook hook("/bin/alarm", launcher, clock, [](const std::string&) {});
+    IniFile ini(folder + "/main.ini");
+    DataStore store(folder, ini, clock);
+    store.loadAtStartUp();
+    AlarmWatch watch(
+        store, hook, [&](const std::string& p) { run.problems.push_back(p); },
+        [](const std::string&) {});
+    watch.check();
+    for (std::size_t i = 0; i < launcher.runs.size(); ++i) {
+        launcher.runs[i]->end = ChildEnd{false, 0};
+        hook.poll();
+        run.calls.push_back(launcher.var(i, "VELDRIN_STATE") + "@" +
+                            launcher.var(i, "VELDRIN_TIME").substr(14, 2));
+    }
+    return run;
+}
+
+// An event told as begun, that ended while watch was stopped, is told as ended at the next start;
+// one still going on is not.
+TEST(AlarmWatch, EndsAtStartTheEventsAnnouncedThatEndedMeanwhile) {
+    using V = std::vector<std::string>;
+    const struct {
+        const char* what;
+        std::vector<double> later; // the history at the second start
+        bool limitOn;
+        const char* fileText; // written over what the first watch kept; null: left as it is
+        V calls;
+        std::size_t problems;
+    } cases[] = {
+        {"ended meanwhile", {20, 30, 30, 20, 20}, true, nullptr, V{"end@03"}, 0},
+        {"still going on", {20, 30, 30, 30}, true, nullptr, V{"begin@01"}, 0},
+        {"ended, another begun", {20, 30, 30, 20, 30}, true, nullptr, V{"end@03", "begin@04"}, 0},
+        {"limit switched off", {20, 30, 30, 30}, false, nullptr, V{"end@03"}, 0},
+        {"damaged file", {20, 30, 30, 20}, true, "temp-high=x\n", V{}, 1},
+        {"nothing announced", {20, 30, 30, 20}, true, "", V{}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::TempDir dir;
+        writeHistory(dir.path(), {20, 30, 30});
+        EXPECT_EQ(watchOnce(dir.path()).calls, V{"begin@01"});
+        if (c.fileText != nullptr) {
+            testing::writeFile(dir.file("0.dat.alarms"), c.fileText);
+        }
+        writeHistory(dir.path(), c.later, c.limitOn);
+        const WatchRun second = watchOnce(dir.path());
+        EXPECT_EQ(second.calls, c.calls);
+        EXPECT_EQ(second.problems.size(), c.problems);
+        // Told once: a third start repeats only what still goes on.
+        EXPECT_EQ(watchOnce(dir.path()).calls.size(),
+                  std::count(c.calls.begin(), c.calls.end(), "begin@01") +
+                      std::count(c.calls.begin(), c.calls.end(), "begin@04"));
+    }
 }
 
 } // namespace
