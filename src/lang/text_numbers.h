@@ -159,5 +159,8 @@ inline constexpr int kMktParameter = 272;
 inline constexpr int kVerdict = 273;
 inline constexpr int kRecordingInterval = 274;
 inline constexpr int kTimeBeyondLimit = 275; // every record beyond, delay or not
+// The notes under the events table for events cut by the period's edges, which carry the mark.
+inline constexpr int kBeganBeforePeriod = 288;
+inline constexpr int kGoesOnAfterPeriod = 289;
 
 } // namespace veldrin::text

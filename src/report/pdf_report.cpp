@@ -435,6 +435,13 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
         flow.line(qlang(text::kNoEvents));
     } else {
         flow.table(tables.events, {5, 4, 4, 2, 3});
+        // What the mark of an event cut by the period's edge means.
+        for (const auto& [atStart, note] : {std::pair{true, text::kBeganBeforePeriod},
+                                            std::pair{false, text::kGoesOnAfterPeriod}}) {
+            if (anyCut(stats, atStart)) {
+                flow.line(qlang(note));
+            }
+        }
     }
     flow.gap();
     // The digest anyone holding the data file can compute again (veldrin-cli stats).

@@ -4,6 +4,8 @@
 
 #include "lang/language_table.h"
 
+#include <algorithm>
+
 namespace veldrin {
 namespace {
 
@@ -27,6 +29,12 @@ QString withTime(const QString& value, const DateTime& time) {
 }
 
 } // namespace
+
+bool anyCut(const WindowStatistics& stats, bool atStart) {
+    return std::any_of(stats.events.begin(), stats.events.end(), [atStart](const AlarmEvent& e) {
+        return atStart ? e.openStart : e.openEnd;
+    });
+}
 
 QString statisticsTime(const DateTime& time) {
     return QString::fromStdString(calendarText(time));
@@ -99,9 +107,13 @@ TextTable eventsTable(const WindowStatistics& stats) {
     table.headings = {qlang(text::kLimit), qlang(text::kStart), qlang(text::kEnd),
                       qlang(text::kDuration), qlang(text::kExtreme)};
     for (const AlarmEvent& event : stats.events) {
-        table.rows.append(QStringList{limitTitle(event.limit), statisticsTime(event.start),
-                                      statisticsTime(event.end), QString::number(event.minutes),
-                                      valueOf(event.limit, event.extreme, stats.fahrenheit)});
+        table.rows.append(QStringList{
+            limitTitle(event.limit),
+            (event.openStart ? cutMark() + QStringLiteral(" ") : QString()) +
+                statisticsTime(event.start),
+            statisticsTime(event.end) +
+                (event.openEnd ? QStringLiteral(" ") + cutMark() : QString()),
+            QString::number(event.minutes), valueOf(event.limit, event.extreme, stats.fahrenheit)});
     }
     return table;
 }

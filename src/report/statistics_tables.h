@@ -29,7 +29,14 @@ TextTable statisticsTable(const WindowStatistics& stats);
 // One row per limit: name, value in the display unit (or "off"), events, minutes out of range,
 // first event's start.
 TextTable limitsTable(const WindowStatistics& stats, const AlarmLimits& limits);
-// One row per event: limit, start, end, duration in minutes, extreme value.
+// One row per event: limit, start, end, duration in minutes, extreme value. An event cut by the
+// window's edge has cutMark() before its start or after its end; its figures are of the part
+// inside.
 TextTable eventsTable(const WindowStatistics& stats);
+inline QString cutMark() {
+    return QStringLiteral("\u2026");
+}
+// Whether an event of the window began before it (`atStart`) or goes on after it.
+bool anyCut(const WindowStatistics& stats, bool atStart);
 
 } // namespace veldrin
