@@ -149,6 +149,50 @@ TEST(ReportEndToEnd, AHugeRecordTimeStaysWithinAMemoryBound) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("r.pdf")));
 }
 
+// A period that opens and closes inside the excursion (10:20 to 10:29, beyond the five minutes'
+// delay only as a whole): the event is in the report with both marks and their notes, and stats
+// --json of the same period gives it as open at both ends with the same minutes.
+TEST(ReportEndToEnd, AnEventCutByThePeriodIsMarkedAsStatsGivesIt) {
+    testing::ScopedTimeZone tz("UTC0");
+    testing::TempDir dir;
+    const std::string data = dir.file("data");
+    std::filesystem::create_directory(data);
+    testing::writeFile(data + "/main.ini", "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
+                                           "[Alarm Limits 0]\nTempHigh=25\nDelayMinutes=5\n");
+    testing::writeFile(data + "/0.dat", encodeDataFile(RecorderSettings{}, cellarRecords(), 0));
+    const std::vector<std::string> period{
+        "--recorder",       "0",    "--data-dir",         data, "--from",
+        "2011-06-15 10:25", "--to", "2011-06-15T10:27:00"};
+    std::vector<std::string> stats{testing::binaryPath("veldrin-cli"), "stats", "--json"};
+    stats.insert(stats.end(), period.begin(), period.end());
+    const ProgramRun json = runProgram(stats, dir.path());
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_TRUE(
+        std::regex_search(json.out, std::regex("\"start\": \"2011-06-15T10:25:00\",\\s+"
+                                               "\"end\": \"2011-06-15T10:27:00\",\\s+"
+                                               "\"records\": 3,\\s+\"minutes\": 3,[^}]*"
+                                               "\"open_start\": true,\\s+\"open_end\": true")))
+        << json.out;
+
+    std::vector<std::string> report{"/usr/bin/env",
+                                    "QT_QPA_PLATFORM=offscreen",
+                                    testing::binaryPath("veldrin"),
+                                    "--report",
+                                    dir.file("r.pdf"),
+                                    "--lang",
+                                    "1"};
+    report.insert(report.end(), period.begin(), period.end());
+    const ProgramRun made = runProgram(report, dir.path());
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string text =
+        runProgram({"/usr/bin/pdftotext", "-layout", dir.file("r.pdf"), "-"}, dir.path()).out;
+    EXPECT_TRUE(std::regex_search(
+        text, std::regex("\u2026 2011-06-15 10:25:00 +2011-06-15 10:27:00 \u2026 +3 ")))
+        << text;
+    EXPECT_NE(text.find("\u2026 vor einem Beginn"), std::string::npos) << text;
+    EXPECT_NE(text.find("\u2026 nach einem Ende"), std::string::npos) << text;
+}
+
 TEST(ReportEndToEnd, WrittenWithoutDisplayInTheChosenLanguage) {
     const std::string pdftotext = "/usr/bin/pdftotext";
     if (::access(pdftotext.c_str(), X_OK) != 0) {

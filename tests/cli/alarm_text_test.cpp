@@ -6,7 +6,7 @@ namespace veldrin::cli {
 namespace {
 
 // Readings, extremes and limits print as their shortest decimal, without the conversion's noise;
-// means, deviations and the MKT keep full precision.
+// means, deviations and the MKT keep full precision; a cut event is marked.
 TEST(StatisticsJson, TenthsPrintAsTheirShortestDecimal) {
     WindowStatistics stats;
     stats.records = 1;
@@ -27,29 +27,11 @@ TEST(StatisticsJson, TenthsPrintAsTheirShortestDecimal) {
           "\"minutes_beyond\": 203", "\"open_start\": true", "\"open_end\": false"}) {
         EXPECT_NE(json.find(expected), std::string::npos) << expected << "\n" << json;
     }
+    // An event cut by the period says so on its line too.
+    EXPECT_TRUE(statisticsLines(0, stats, limits).back().ends_with(" C (began earlier)"));
     // The same rule for the limits printed, in either unit.
     EXPECT_EQ(limitLines(limits, true).front(), "temp-high: 46.4 F");
     EXPECT_EQ(limitLines(limits, false).front(), "temp-high: 8 C");
-}
-
-// An event cut by the period's edges says so on its line.
-TEST(StatisticsLines, EventsCutByThePeriodSaySo) {
-    const struct {
-        bool openStart, openEnd;
-        const char* said;
-    } cases[] = {{false, false, " C"},
-                 {true, false, " C (began earlier)"},
-                 {false, true, " C (still going on)"},
-                 {true, true, " C (began earlier, still going on)"}};
-    for (const auto& c : cases) {
-        WindowStatistics stats;
-        AlarmEvent event;
-        event.openStart = c.openStart;
-        event.openEnd = c.openEnd;
-        stats.events.push_back(event);
-        const std::string line = statisticsLines(0, stats, AlarmLimits{}).back();
-        EXPECT_TRUE(line.ends_with(c.said)) << line;
-    }
 }
 
 } // namespace
