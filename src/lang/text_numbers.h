@@ -159,5 +159,8 @@ inline constexpr int kMktParameter = 272;
 inline constexpr int kVerdict = 273;
 inline constexpr int kRecordingInterval = 274;
 inline constexpr int kTimeBeyondLimit = 275; // every record beyond, delay or not
+// The limits table's columns: minutes in alarm events, and minutes beyond the limit in all.
+inline constexpr int kTimeInEvents = 296;
+inline constexpr int kTimeBeyondColumn = 297;
 
 } // namespace veldrin::text
