@@ -420,12 +420,18 @@ QString timeZoneText() {
                .arg(minutes % kMinutesPerHour, 2, 10, QLatin1Char('0'));
 }
 
+// The parts of the header that the recorder has: no empty place between two dots.
 QString headerText(const ReportContent& content) {
-    return qlang(text::kRecorderNumber) + QLatin1Char(' ') + QString::number(content.number) +
-           QStringLiteral("  \u00B7  ") + identityText(content.identity) +
-           QStringLiteral("  \u00B7  ") + qstr(content.settings.description) +
-           QStringLiteral("  \u00B7  ") + statisticsTime(content.from) +
-           QStringLiteral(" \u2013 ") + statisticsTime(content.to);
+    QStringList parts{qlang(text::kRecorderNumber) + QLatin1Char(' ') +
+                      QString::number(content.number)};
+    for (const QString& part :
+         {identityText(content.identity), qstr(content.settings.description)}) {
+        if (!part.isEmpty()) {
+            parts << part;
+        }
+    }
+    parts << statisticsTime(content.from) + QStringLiteral(" \u2013 ") + statisticsTime(content.to);
+    return parts.join(QStringLiteral("  \u00B7  "));
 }
 
 TextTable gapsTable(const RecordCoverage& coverage) {
