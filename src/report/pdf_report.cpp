@@ -6,6 +6,7 @@
 #include "analysis/statistics.h"
 #include "chart/chart_renderer.h"
 #include "core/export_file.h"
+#include "core/record_window.h"
 #include "lang/language_table.h"
 #include "report/statistics_tables.h"
 #include "store/data_file.h"
@@ -63,8 +64,15 @@ QImage chartImage(const ReportContent& content, const QFont& screenFont) {
     input.limits = content.limits;
     chart::ChartRenderer renderer;
     // Only the period's records: the latest-reading box names the newest of them, or nothing.
-    // Shares the renderer's own image, which outlives the renderer: no copy of its pixels.
-    return renderer.render(periodRecords(content), input);
+    // Shares the renderer's own image, which outlives the renderer: no copy of its pixels. A
+    // period that holds every record (the whole history, the usual report) is drawn without
+    // copying a million records first.
+    const RecordWindow window(content.from, content.to);
+    const bool everyRecord =
+        std::all_of(content.records.begin(), content.records.end(),
+                    [&window](const HistoryRecord& r) { return window.holds(r); });
+    return everyRecord ? renderer.render(content.records, input)
+                       : renderer.render(periodRecords(content), input);
 }
 
 // Lays the report out top to bottom, opening a new page where the next block does not fit. Run
