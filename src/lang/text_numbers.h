@@ -162,5 +162,8 @@ inline constexpr int kTimeBeyondLimit = 275; // every record beyond, delay or no
 // The notes under the events table for events cut by the period's edges, which carry the mark.
 inline constexpr int kBeganBeforePeriod = 288;
 inline constexpr int kGoesOnAfterPeriod = 289;
+// The limits table's columns: minutes in alarm events, and minutes beyond the limit in all.
+inline constexpr int kTimeInEvents = 296;
+inline constexpr int kTimeBeyondColumn = 297;
 
 } // namespace veldrin::text

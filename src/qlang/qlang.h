@@ -20,4 +20,11 @@ QString qlang(int number);
 // Language string `number` used as a format, with its integers filled in safely.
 QString qlangFormatted(int number, std::initializer_list<long long> values = {});
 
+// The decimal sign of the current language (the comma in German and French), whatever the
+// process's locale.
+QChar qdecimalSign();
+// A number shown to the user with `decimals` places and the language's decimal sign; a value that
+// rounds to zero never shows as "-0".
+QString qdecimal(double value, int decimals);
+
 } // namespace veldrin

@@ -6,6 +6,7 @@
 #include "analysis/statistics.h"
 #include "chart/chart_renderer.h"
 #include "core/export_file.h"
+#include "core/record_window.h"
 #include "lang/language_table.h"
 #include "report/statistics_tables.h"
 #include "store/data_file.h"
@@ -18,6 +19,8 @@
 #include <QPdfWriter>
 #include <QRawFont>
 #include <QTimeZone>
+#include <QXmlStreamWriter>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <cstdlib>
@@ -41,7 +44,7 @@ constexpr int kBodyPoints = 9;
 constexpr int kTitlePoints = 16;
 constexpr int kHeadingPoints = 11;
 constexpr double kRowSpacing = 1.35;
-constexpr int kCellPadding = 8;
+constexpr int kCellPadding = 24; // 2 mm between columns
 
 QString identityText(const std::optional<RecorderIdentity>& identity) {
     if (!identity) {
@@ -61,8 +64,15 @@ QImage chartImage(const ReportContent& content, const QFont& screenFont) {
     input.limits = content.limits;
     chart::ChartRenderer renderer;
     // Only the period's records: the latest-reading box names the newest of them, or nothing.
-    // Shares the renderer's own image, which outlives the renderer: no copy of its pixels.
-    return renderer.render(periodRecords(content), input);
+    // Shares the renderer's own image, which outlives the renderer: no copy of its pixels. A
+    // period that holds every record (the whole history, the usual report) is drawn without
+    // copying a million records first.
+    const RecordWindow window(content.from, content.to);
+    const bool everyRecord =
+        std::all_of(content.records.begin(), content.records.end(),
+                    [&window](const HistoryRecord& r) { return window.holds(r); });
+    return everyRecord ? renderer.render(content.records, input)
+                       : renderer.render(periodRecords(content), input);
 }
 
 // Lays the report out top to bottom, opening a new page where the next block does not fit. Run
@@ -123,41 +133,139 @@ public:
         y_ += height;
     }
 
-    // A table whose heading row is repeated on every page it continues on.
+    // A table whose heading row is repeated on every page it continues on. Its headings wrap at
+    // their spaces; the columns are as wide as their widest heading word and cell, and share
+    // what is left of the line by `weights`.
     void table(const TextTable& table, const std::vector<int>& weights) {
-        const int total = std::max(1, std::accumulate(weights.begin(), weights.end(), 0));
+        const std::vector<int> widths = columnWidths(table, weights);
+        noteCutHeadings(table, widths);
         std::vector<QRect> columns;
         int x = body_.left();
-        for (const int w : weights) {
-            const int width = body_.width() * w / total;
+        for (const int width : widths) {
             columns.emplace_back(x, 0, width, lineHeight());
             x += width;
         }
-        auto row = [&](const QStringList& cells, bool heading) {
-            QFont font = font_;
-            font.setBold(heading);
-            const QFont before = font_;
-            setFont(font);
+        auto row = [&](const QStringList& cells) {
             for (int c = 0; c < cells.size() && c < static_cast<int>(columns.size()); ++c) {
                 draw(columns[static_cast<std::size_t>(c)].translated(0, y_), cells[c]);
             }
-            setFont(before);
             y_ += lineHeight();
         };
-        need(2 * lineHeight());
-        row(table.headings, true);
+        // The headings in bold, each wrapped in its column; the row as tall as the tallest.
+        auto headingRow = [&](bool draw) {
+            const QFont before = font_;
+            QFont bold = font_;
+            bold.setBold(true);
+            setFont(bold);
+            int height = lineHeight();
+            for (int c = 0; c < table.headings.size() && c < static_cast<int>(columns.size());
+                 ++c) {
+                const QRect cell = columns[static_cast<std::size_t>(c)].translated(0, y_);
+                height = std::max(height, wrappedHeight(table.headings[c], cell.width()));
+                if (draw) {
+                    drawWrapped(cell, table.headings[c]);
+                }
+            }
+            setFont(before);
+            return height;
+        };
+        need(headingRow(false) + lineHeight());
+        y_ += headingRow(true);
         for (const QStringList& cells : table.rows) {
             if (y_ + lineHeight() > body_.bottom()) {
                 newPage();
-                row(table.headings, true);
+                y_ += headingRow(true);
             }
-            row(cells, false);
+            row(cells);
         }
+    }
+
+    // The columns' widths: each at least its widest heading word (in bold) and its widest cell
+    // among the first rows (the rows after them have the same shapes); the rest of the line by
+    // `weights`. When those do not fit together, the weights alone share the line.
+    std::vector<int> columnWidths(const TextTable& table, const std::vector<int>& weights) const {
+        constexpr qsizetype kMeasuredRows = 256;
+        QFont bold = font_;
+        bold.setBold(true);
+        const QFontMetrics headingMetrics(bold, &metricsDevice_);
+        const std::size_t count = weights.size();
+        std::vector<int> natural(count, 0);
+        for (std::size_t c = 0; c < count; ++c) {
+            const int column = static_cast<int>(c);
+            natural[c] = widestWord(headingMetrics, table.headings.value(column));
+            for (qsizetype r = 0; r < std::min(table.rows.size(), kMeasuredRows); ++r) {
+                natural[c] =
+                    std::max(natural[c], metrics_->horizontalAdvance(table.rows[r].value(column)));
+            }
+            natural[c] += kCellPadding;
+        }
+        const int total = std::max(1, std::accumulate(weights.begin(), weights.end(), 0));
+        const int extra = body_.width() - std::accumulate(natural.begin(), natural.end(), 0);
+        std::vector<int> widths(count);
+        for (std::size_t c = 0; c < count; ++c) {
+            widths[c] = extra >= 0 ? natural[c] + extra * weights[c] / total
+                                   : body_.width() * weights[c] / total;
+        }
+        return widths;
+    }
+
+    // Heading words wider than their columns, as "heading: word".
+    const QStringList& cutHeadings() const { return cutHeadings_; }
+
+    static int widestWord(const QFontMetrics& metrics, const QString& text) {
+        int widest = 0;
+        for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            widest = std::max(widest, metrics.horizontalAdvance(word));
+        }
+        return widest;
     }
 
     void finish() { footer(); }
 
 private:
+    void noteCutHeadings(const TextTable& table, const std::vector<int>& widths) {
+        QFont bold = font_;
+        bold.setBold(true);
+        const QFontMetrics headingMetrics(bold, &metricsDevice_);
+        for (std::size_t c = 0; c < widths.size(); ++c) {
+            const QString heading = table.headings.value(static_cast<int>(c));
+            for (const QString& word : heading.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                if (headingMetrics.horizontalAdvance(word) > widths[c] - kCellPadding) {
+                    cutHeadings_ << heading + QStringLiteral(": ") + word;
+                }
+            }
+        }
+    }
+
+private:
+    // The height a heading takes in a column, wrapped at its spaces: a line of the table when it
+    // fits on one.
+    int wrappedHeight(const QString& text, int width) const {
+        const int room = width - kCellPadding;
+        if (metrics_->horizontalAdvance(text) <= room) {
+            return lineHeight();
+        }
+        constexpr int kTall = 1 << 16;
+        const QRect bounds =
+            metrics_->boundingRect(QRect(0, 0, room, kTall), Qt::TextWordWrap, text);
+        return bounds.height() + lineHeight() - metrics_->height();
+    }
+
+    void drawWrapped(const QRect& rect, const QString& text) {
+        const int room = rect.width() - kCellPadding;
+        if (metrics_->horizontalAdvance(text) <= room) {
+            draw(rect, text);
+            return;
+        }
+        if (painter_ == nullptr) {
+            return;
+        }
+        constexpr int kTall = 1 << 16;
+        const int margin = (lineHeight() - metrics_->height()) / 2;
+        painter_->drawText(QRect(rect.left(), rect.top() + margin, room, kTall),
+                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    }
+
     // The text, cut with an ellipsis where it would not fit; a text short enough by its length
     // alone is not measured.
     QString fitted(const QString& text, int room) const {
@@ -282,6 +390,7 @@ private:
     QFont font_;
     QFont footerFont_;
     QString header_;
+    QStringList cutHeadings_;
 };
 
 struct Fonts {
@@ -319,12 +428,18 @@ QString timeZoneText() {
                .arg(minutes % kMinutesPerHour, 2, 10, QLatin1Char('0'));
 }
 
+// The parts of the header that the recorder has: no empty place between two dots.
 QString headerText(const ReportContent& content) {
-    return qlang(text::kRecorderNumber) + QLatin1Char(' ') + QString::number(content.number) +
-           QStringLiteral("  \u00B7  ") + identityText(content.identity) +
-           QStringLiteral("  \u00B7  ") + qstr(content.settings.description) +
-           QStringLiteral("  \u00B7  ") + statisticsTime(content.from) +
-           QStringLiteral(" \u2013 ") + statisticsTime(content.to);
+    QStringList parts{qlang(text::kRecorderNumber) + QLatin1Char(' ') +
+                      QString::number(content.number)};
+    for (const QString& part :
+         {identityText(content.identity), qstr(content.settings.description)}) {
+        if (!part.isEmpty()) {
+            parts << part;
+        }
+    }
+    parts << statisticsTime(content.from) + QStringLiteral(" \u2013 ") + statisticsTime(content.to);
+    return parts.join(QStringLiteral("  \u00B7  "));
 }
 
 TextTable gapsTable(const RecordCoverage& coverage) {
@@ -402,7 +517,7 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
     if (coverage.gaps.empty()) {
         flow.line(qlang(text::kNoGaps));
     } else {
-        flow.table(tables.gaps, {4, 4, 3});
+        flow.table(tables.gaps, {1, 1, 1});
     }
     flow.gap();
     flow.image(chart, kChartWidthShare);
@@ -414,7 +529,7 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
     if (stats.records == 0) {
         flow.line(qlang(text::kNoRecords));
     } else {
-        flow.table(tables.statistics, {3, 4, 4});
+        flow.table(tables.statistics, {1, 1, 1});
         // Several records may hold the extreme value: the time shown is that of the latest.
         flow.line(qlang(text::kExtremeRule));
         flow.line(qlang(text::kMktParameter));
@@ -423,7 +538,7 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
     flow.setFont(fonts.heading);
     flow.line(qlang(text::kAlarmLimits));
     flow.setFont(fonts.body);
-    flow.table(tables.limits, {5, 3, 3, 4, 4});
+    flow.table(tables.limits, {1, 1, 1, 1, 1, 1});
     flow.line(qlang(text::kDelay) + QStringLiteral(": ") +
               QString::number(content.limits.delayMinutes));
     verdictLines(flow, stats, content.limits);
@@ -434,7 +549,7 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
     if (stats.events.empty()) {
         flow.line(qlang(text::kNoEvents));
     } else {
-        flow.table(tables.events, {5, 4, 4, 2, 3});
+        flow.table(tables.events, {1, 1, 1, 1, 1});
         // What the mark of an event cut by the period's edge means.
         for (const auto& [atStart, note] : {std::pair{true, text::kBeganBeforePeriod},
                                             std::pair{false, text::kGoesOnAfterPeriod}}) {
@@ -453,18 +568,127 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
     flow.finish();
 }
 
+// Now in the form XMP gives a date: local time with its offset from UTC, "Z" for none; formed as
+// Qt's writer forms the creation date of its information dictionary, which it must equal.
+QString xmpDate(const QDateTime& now) {
+    constexpr int kSecondsPerMinute = 60;
+    constexpr int kMinutesPerHour = 60;
+    const int offset = now.offsetFromUtc() / kSecondsPerMinute;
+    const QString zone =
+        offset == 0 ? QStringLiteral("Z")
+                    : QStringLiteral("%1%2:%3")
+                          .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                          .arg(std::abs(offset) / kMinutesPerHour, 2, 10, QLatin1Char('0'))
+                          .arg(std::abs(offset) % kMinutesPerHour, 2, 10, QLatin1Char('0'));
+    return now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + zone;
+}
+
+void xmpAlternative(QXmlStreamWriter& xml, const QString& element, const QString& text) {
+    xml.writeStartElement(element);
+    xml.writeStartElement(QStringLiteral("rdf:Alt"));
+    xml.writeStartElement(QStringLiteral("rdf:li"));
+    xml.writeAttribute(QStringLiteral("xml:lang"), QStringLiteral("x-default"));
+    xml.writeCharacters(text);
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndElement();
+}
+
+// The document's metadata. Qt's writer keeps title, creator, producer and creation date in the
+// information dictionary and has no author or subject; the XMP packet given to it replaces its
+// own, so it repeats those four as the dictionary holds them (PDF/A-1b asks the two to agree)
+// and adds the author (dc:creator) and the subject (dc:description).
+QByteArray xmpMetadata(const QString& title, const QString& program, const QString& subject,
+                       const QDateTime& now) {
+    const QString rdf = QStringLiteral("http://www.w3.org/1999/02/22-rdf-syntax-ns#");
+    QByteArray packet;
+    QXmlStreamWriter xml(&packet);
+    xml.setAutoFormatting(true);
+    xml.writeProcessingInstruction(QStringLiteral("xpacket"),
+                                   QStringLiteral("begin='' id='W5M0MpCehiHzreSzNTczkc9d'"));
+    xml.writeStartElement(QStringLiteral("x:xmpmeta"));
+    xml.writeNamespace(QStringLiteral("adobe:ns:meta/"), QStringLiteral("x"));
+    xml.writeStartElement(QStringLiteral("rdf:RDF"));
+    xml.writeNamespace(rdf, QStringLiteral("rdf"));
+    const auto description = [&](const QString& uri, const QString& prefix) {
+        xml.writeStartElement(rdf, QStringLiteral("Description"));
+        xml.writeNamespace(uri, prefix);
+        xml.writeAttribute(rdf, QStringLiteral("about"), QString());
+    };
+    description(QStringLiteral("http://purl.org/dc/elements/1.1/"), QStringLiteral("dc"));
+    xmpAlternative(xml, QStringLiteral("dc:title"), title);
+    xmpAlternative(xml, QStringLiteral("dc:description"), subject);
+    xml.writeStartElement(QStringLiteral("dc:creator"));
+    xml.writeStartElement(QStringLiteral("rdf:Seq"));
+    xml.writeTextElement(QStringLiteral("rdf:li"), program);
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndElement();
+    const QString date = xmpDate(now);
+    description(QStringLiteral("http://ns.adobe.com/xap/1.0/"), QStringLiteral("xmp"));
+    xml.writeAttribute(QStringLiteral("xmp:CreatorTool"), program);
+    xml.writeAttribute(QStringLiteral("xmp:CreateDate"), date);
+    xml.writeAttribute(QStringLiteral("xmp:ModifyDate"), date);
+    xml.writeEndElement();
+    description(QStringLiteral("http://ns.adobe.com/pdf/1.3/"), QStringLiteral("pdf"));
+    xml.writeAttribute(QStringLiteral("pdf:Producer"), QStringLiteral("Qt " QT_VERSION_STR));
+    xml.writeEndElement();
+    description(QStringLiteral("http://www.aiim.org/pdfa/ns/id/"), QStringLiteral("pdfaid"));
+    xml.writeAttribute(QStringLiteral("pdfaid:part"), QStringLiteral("1"));
+    xml.writeAttribute(QStringLiteral("pdfaid:conformance"), QStringLiteral("B"));
+    xml.writeEndElement();
+    xml.writeEndElement(); // rdf:RDF
+    xml.writeEndElement(); // x:xmpmeta
+    xml.writeProcessingInstruction(QStringLiteral("xpacket"), QStringLiteral("end='w'"));
+    return packet;
+}
+
+} // namespace
+
+namespace {
+
+// What both passes of the layout draw from, worked out once.
+struct ReportParts {
+    WindowStatistics stats;
+    RecordCoverage coverage;
+    ReportTables tables;
+    QString fingerprint;
+};
+
+ReportParts reportParts(const ReportContent& content) {
+    const bool fahrenheit = content.settings.tempUnit != 0;
+    ReportParts parts;
+    parts.stats =
+        computeStatistics(content.records, content.from, content.to, fahrenheit, content.limits);
+    parts.coverage = recordCoverage(content.records, content.from, content.to);
+    parts.fingerprint =
+        QString::fromStdString(recordFingerprint(content.records, content.from, content.to));
+    parts.tables =
+        ReportTables{statisticsTable(parts.stats), limitsTable(parts.stats, content.limits),
+                     eventsTable(parts.stats), gapsTable(parts.coverage)};
+    return parts;
+}
+
+void setA4(QPdfWriter& writer) {
+    writer.setResolution(kResolution);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                     QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                                     QPageLayout::Millimeter));
+}
+
+// The last body line leaves room for the page number below it.
+QRect bodyOf(const QPdfWriter& writer) {
+    const QRect page = writer.pageLayout().paintRectPixels(kResolution);
+    return QRect(0, 0, page.width(), page.height() * 95 / 100);
+}
+
 } // namespace
 
 QByteArray renderPdfReport(const ReportContent& content) {
-    const bool fahrenheit = content.settings.tempUnit != 0;
-    const WindowStatistics stats =
-        computeStatistics(content.records, content.from, content.to, fahrenheit, content.limits);
     // The chart as the window draws it on a screen of ordinary resolution.
     constexpr int kScreenDpi = 96;
     const QImage chart = chartImage(content, chart::chartFont(kScreenDpi));
-    const RecordCoverage coverage = recordCoverage(content.records, content.from, content.to);
-    const QString fingerprint =
-        QString::fromStdString(recordFingerprint(content.records, content.from, content.to));
+    const ReportParts parts = reportParts(content);
 
     QByteArray bytes;
     // The document grows in small writes; room made at once saves copying it again and again.
@@ -473,27 +697,37 @@ QByteArray renderPdfReport(const ReportContent& content) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter writer(&buffer);
-    writer.setResolution(kResolution);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                     QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
-                                     QPageLayout::Millimeter));
+    setA4(writer);
     // PDF/A-1b: fonts embedded, fit for filing.
     writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
-    writer.setTitle(qlang(text::kReportTitle) + QLatin1Char(' ') + headerText(content));
-    writer.setCreator(QStringLiteral("Veldrin ") + content.version);
+    const QString title = qlang(text::kReportTitle) + QLatin1Char(' ') + headerText(content);
+    const QString program = QStringLiteral("Veldrin ") + content.version;
+    writer.setTitle(title);
+    writer.setCreator(program);
+    // The writer dates its information dictionary when the painter begins, right after this.
+    writer.setDocumentXmpMetadata(
+        xmpMetadata(title, program, headerText(content), QDateTime::currentDateTime()));
     QPainter painter(&writer);
-    // The last body line leaves room for the page number below it.
-    const QRect page = writer.pageLayout().paintRectPixels(kResolution);
-    const QRect body(0, 0, page.width(), page.height() * 95 / 100);
+    const QRect body = bodyOf(writer);
     const QFont footerFont = reportFonts().body;
     PageFlow dry(nullptr, writer, body, 0, footerFont);
-    const ReportTables tables{statisticsTable(stats), limitsTable(stats, content.limits),
-                              eventsTable(stats), gapsTable(coverage)};
-    layOut(dry, content, stats, coverage, tables, chart, fingerprint);
+    layOut(dry, content, parts.stats, parts.coverage, parts.tables, chart, parts.fingerprint);
     PageFlow flow(&painter, writer, body, dry.pageCount(), footerFont);
-    layOut(flow, content, stats, coverage, tables, chart, fingerprint);
+    layOut(flow, content, parts.stats, parts.coverage, parts.tables, chart, parts.fingerprint);
     painter.end();
     return bytes;
+}
+
+QStringList reportHeadingsCut(const ReportContent& content) {
+    const ReportParts parts = reportParts(content);
+    QBuffer nowhere;
+    nowhere.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&nowhere);
+    setA4(writer);
+    PageFlow dry(nullptr, writer, bodyOf(writer), 0, reportFonts().body);
+    const QImage chart(kChartWidth, kChartHeight, QImage::Format_RGB32);
+    layOut(dry, content, parts.stats, parts.coverage, parts.tables, chart, parts.fingerprint);
+    return dry.cutHeadings();
 }
 
 bool writePdfReport(const std::string& path, const ReportContent& content, std::string& error) {

@@ -7,6 +7,7 @@
 #include "report/report_content.h"
 
 #include <QByteArray>
+#include <QStringList>
 
 #include <string>
 
@@ -14,6 +15,10 @@ namespace veldrin {
 
 // The PDF document.
 QByteArray renderPdfReport(const ReportContent& content);
+
+// The heading words of the report's tables for `content`, in the current language, that are
+// wider than their columns (each "heading: word"); empty when every heading fits.
+QStringList reportHeadingsCut(const ReportContent& content);
 
 // Renders and replaces `path` atomically; false with the reason in `error`.
 bool writePdfReport(const std::string& path, const ReportContent& content, std::string& error);

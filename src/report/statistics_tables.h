@@ -17,17 +17,21 @@ struct TextTable {
 
 // "YYYY-MM-DD HH:MM:SS", local time as stored; empty for a time that is not valid.
 QString statisticsTime(const DateTime& time);
-// A temperature in the display unit with its unit ("21.35 °C"), a humidity with "%".
-QString temperatureWithUnit(double value, bool fahrenheit);
-QString humidityWithUnit(double value);
+// What a number is decides its places: a reading as the recorder resolves it (tenths of a degree,
+// whole percent); a figure computed from many readings (mean, deviation, MKT) two places.
+enum class Figure { reading, computed };
+// A temperature in the display unit with its unit ("21,4 °C" in German), a humidity with "%", in
+// the language's decimal sign.
+QString temperatureWithUnit(double value, bool fahrenheit, Figure figure);
+QString humidityWithUnit(double value, Figure figure);
 // The language's name of a limit ("Upper temperature limit").
 QString limitTitle(LimitKind kind);
 
 // Rows: records, minimum, maximum, mean, standard deviation, mean kinetic temperature; columns:
 // what, temperature, humidity. Empty rows when the window holds no records.
 TextTable statisticsTable(const WindowStatistics& stats);
-// One row per limit: name, value in the display unit (or "off"), events, minutes out of range,
-// first event's start.
+// One row per limit: name, value in the display unit (or "off"), events, minutes in events,
+// minutes beyond the limit in all (every record beyond it, delay or not), first event's start.
 TextTable limitsTable(const WindowStatistics& stats, const AlarmLimits& limits);
 // One row per event: limit, start, end, duration in minutes, extreme value. An event cut by the
 // window's edge has cutMark() before its start or after its end; its figures are of the part

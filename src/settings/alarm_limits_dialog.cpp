@@ -76,7 +76,7 @@ QString limitText(double value, bool temperature, bool fahrenheit) {
 }
 
 QChar decimalSeparator() {
-    return CurrentLanguage::get() == kEnglish ? QLatin1Char('.') : QLatin1Char(',');
+    return qdecimalSign();
 }
 
 double celsiusFromEntry(double entered, bool fahrenheit) {

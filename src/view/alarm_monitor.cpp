@@ -5,6 +5,7 @@
 #include "lang/language_table.h"
 #include "report/statistics_tables.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -58,10 +59,35 @@ void AlarmMonitor::limitsChanged(int32_t number) {
         displayed_ = limitsOf(number);
     }
     if (number == followed_) {
-        followedLimits_ = limitsOf(number);
-        if (tracker_) {
-            tracker_->setLimits(followedLimits_, followedFahrenheit_);
+        retrack(limitsOf(number));
+    }
+}
+
+// The records followed so far are followed again under the new limits, as history: a run beyond a
+// limit begins at its first reading beyond the limit in force, not at the change, so raising a
+// limit during an event neither ends it nor lets it begin a second time once the delay has run
+// again. An event that is going on under the new limits and was not before is said now.
+void AlarmMonitor::retrack(const AlarmLimits& limits) {
+    followedLimits_ = limits;
+    if (!tracker_) {
+        return;
+    }
+    auto fresh = std::make_unique<AlarmTracker>(limits, followedFahrenheit_);
+    store_.withConnected([&](const RecorderSettings&, const RecordList& records) {
+        const std::size_t followed = std::min(seen_, records.size());
+        for (std::size_t i = 0; i < followed; ++i) {
+            fresh->feed(records[i]);
         }
+    });
+    std::vector<AlarmTransition> begun;
+    for (const AlarmTransition& t : fresh->inProgress()) {
+        if (!tracker_->active(t.limit)) {
+            begun.push_back(t);
+        }
+    }
+    tracker_ = std::move(fresh);
+    for (const AlarmTransition& t : begun) {
+        notifyBegin(t, followed_, followedFahrenheit_);
     }
 }
 
@@ -82,10 +108,7 @@ QString AlarmMonitor::follow(bool attached) {
     if (!history && store_.connectedCount() != seen_) {
         const AlarmLimits now = limitsOf(number);
         if (!(now == followedLimits_)) {
-            followedLimits_ = now;
-            if (tracker_) {
-                tracker_->setLimits(followedLimits_, followedFahrenheit_);
-            }
+            retrack(now);
         }
     }
     std::vector<AlarmTransition> begun;
@@ -140,8 +163,9 @@ void AlarmMonitor::notifyBegin(const AlarmTransition& t, int32_t number, bool fa
     if (!notify_) {
         return;
     }
-    const QString value = isTemperature(t.limit) ? temperatureWithUnit(t.value, fahrenheit)
-                                                 : humidityWithUnit(t.value);
+    const QString value = isTemperature(t.limit)
+                              ? temperatureWithUnit(t.value, fahrenheit, Figure::reading)
+                              : humidityWithUnit(t.value, Figure::reading);
     notify_(qlang(text::kAlarmEventBegan),
             qlang(text::kRecorderNumber) + QLatin1Char(' ') + QString::number(number) +
                 QStringLiteral(" \u2013 ") + limitTitle(t.limit) + QStringLiteral(", ") + value +

@@ -47,6 +47,7 @@ public:
     QString statusText() const;
 
 private:
+    void retrack(const AlarmLimits& limits);
     void notifyBegin(const AlarmTransition& transition, int32_t number, bool fahrenheit);
 
     DataStore& store_;

@@ -7,7 +7,6 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -42,16 +41,17 @@ QTableWidget* tableOf(const TextTable& table, QWidget* parent) {
     return view;
 }
 
-// A table of figures is as tall as its rows: none of them hides behind a scroll bar.
+// A table of figures is as tall as its rows and as wide as its columns: no row and no column hides
+// behind a scroll bar, in any language.
 void showEveryRow(QTableWidget* view) {
     int height = view->horizontalHeader()->sizeHint().height() + 2 * view->frameWidth();
     for (int r = 0; r < view->rowCount(); ++r) {
         height += view->rowHeight(r);
     }
-    if (view->horizontalScrollBar()->isVisible()) {
-        height += view->horizontalScrollBar()->sizeHint().height();
-    }
     view->setFixedHeight(height);
+    view->setMinimumWidth(view->horizontalHeader()->length() + 2 * view->frameWidth());
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 #include "view/desktop_notification.h"
 
 #include <QDir>
-#include <QSet>
+#include <QStringList>
 
 #include <mutex>
 
@@ -89,31 +89,35 @@ public:
     }
 
 private:
+    // Everything found before the window thread comes round is said in one box: three bad values
+    // in main.ini at start are one message, not three modal boxes one after the other. The same
+    // failure found twice before it is shown (the start-up load, then the display's own try on
+    // the same file) is said once.
     void show(const QString& text) {
-        // The same failure found twice before it is shown (the start-up load, then the display's
-        // own try on the same file) is shown once.
         {
             const std::lock_guard<std::mutex> guard(mutex_);
             if (waiting_.contains(text)) {
                 return;
             }
-            waiting_.insert(text);
+            waiting_.append(text);
+            if (waiting_.size() > 1) {
+                return; // the box already queued takes it along
+            }
         }
         QMetaObject::invokeMethod(
-            session_,
-            [this, text] {
-                {
-                    const std::lock_guard<std::mutex> guard(mutex_);
-                    waiting_.remove(text);
-                }
-                Q_EMIT session_->problem(text);
-            },
-            Qt::QueuedConnection);
+            session_, [this] { Q_EMIT session_->problem(takeWaiting()); }, Qt::QueuedConnection);
+    }
+
+    QString takeWaiting() {
+        const std::lock_guard<std::mutex> guard(mutex_);
+        const QString all = waiting_.join(QLatin1Char('\n'));
+        waiting_.clear();
+        return all;
     }
 
     ViewSession* session_;
     std::mutex mutex_;
-    QSet<QString> waiting_; // messages queued and not yet shown
+    QStringList waiting_; // messages queued and not yet shown, in the order found
 };
 
 // ---- Construction -----------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "e2e/programs.h"
 
 #include "core/date_time.h"
+#include "lang/language_table.h"
 #include "report/pdf_report.h"
 #include "report/report_content.h"
 #include "store/data_file.h"
@@ -116,11 +117,30 @@ TEST(ReportPages, EveryEventListedOverNumberedPages) {
         runProgram({"/usr/bin/pdftotext", "-layout", dir.file("r.pdf"), "-"}, dir.path()).out;
     EXPECT_NE(text.find("\u0425\u043E\u043B\u043E\u0434 north"), std::string::npos) << text;
     const std::regex row(
-        "2011-06-1\\d \\d\\d:\\d\\d:00 +2011-06-1\\d \\d\\d:\\d\\d:00 +10 +30\\.00");
+        "2011-06-1\\d \\d\\d:\\d\\d:00 +2011-06-1\\d \\d\\d:\\d\\d:00 +10 +30\\.0 ");
     EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), row), {}), 150) << text;
     EXPECT_TRUE(
         std::regex_search(text, std::regex("2011-06-17 01:40:00[\\s\\S]*\\b(\\d) ?/ ?\\1\\s*$")))
         << text;
+}
+
+// Every word of every heading of the report's tables fits its column in each language (headings
+// wrap at their spaces only), with all four limits on, events and a gap.
+TEST(ReportPages, EveryHeadingWordFitsItsColumnInEachLanguage) {
+    std::string error;
+    ASSERT_TRUE(LanguageTable::instance().load(testing::sourcePath("resources/lang"), error))
+        << error;
+    ReportContent content;
+    content.records = cellarRecords();
+    content.records.back().setTime(content.records.back().time().plusMinutes(30));
+    content.from = content.records.front().time();
+    content.to = content.records.back().time();
+    content.limits = {25.0, 10.0, 80.0, 20.0, 5};
+    for (const Language language : {kEnglish, kGerman, kFrench}) {
+        CurrentLanguage::set(language);
+        EXPECT_EQ(reportHeadingsCut(content).join(QLatin1Char('\n')).toStdString(), "") << language;
+    }
+    CurrentLanguage::set(kEnglish);
 }
 
 // A record time of 1e307 days (a damaged file): the report stays within bounds far beyond a normal
@@ -229,10 +249,13 @@ TEST(ReportEndToEnd, WrittenWithoutDisplayInTheChosenLanguage) {
         const char* extremeRule; // which of equal readings an extreme's time names
         const char* verdict;     // of the high temperature limit
         const char* reviewedBy;
+        char decimalSign;
     } runs[] = {{"0", "Mean kinetic temperature", "the latest reading at that value",
-                 "Upper temperature limit: excursions", "Reviewed by:"},
+                 "Upper temperature limit: excursions", "Reviewed by:", '.'},
                 {"1", "Mittlere kinetische Temperatur", "die letzte Messung mit diesem Wert",
-                 "Obere Temperaturgrenze: Überschreitungen", "Geprüft von:"}};
+                 "Obere Temperaturgrenze: Überschreitungen", "Geprüft von:", ','},
+                {"2", "Température cinétique moyenne", "la dernière mesure à cette valeur",
+                 "Seuil haut de température: dépassements", "Vérifié par :", ','}};
     for (const auto& run : runs) {
         const std::string pdf = dir.file(std::string("report") + run.language + ".pdf");
         // No display of any kind: the program chooses its platform itself.
@@ -246,7 +269,30 @@ TEST(ReportEndToEnd, WrittenWithoutDisplayInTheChosenLanguage) {
         ASSERT_EQ(text.status, 0) << text.err;
         EXPECT_NE(text.out.find("Wine cellar north"), std::string::npos) << text.out;
         EXPECT_NE(text.out.find(run.mktTitle), std::string::npos) << text.out;
-        EXPECT_NE(text.out.find(expectedMkt() + " \u00B0C"), std::string::npos) << text.out;
+        // In the language's decimal sign: the MKT with two places, a reading (the maximum) with
+        // one, a humidity reading whole.
+        std::string mkt = expectedMkt();
+        mkt[mkt.find('.')] = run.decimalSign;
+        EXPECT_NE(text.out.find(mkt + " \u00B0C"), std::string::npos) << text.out;
+        EXPECT_NE(
+            text.out.find(std::string("30") + run.decimalSign + "0 \u00B0C 2011-06-15 10:29:00"),
+            std::string::npos)
+            << text.out;
+        EXPECT_NE(text.out.find("55 % 2011-06-15 10:49:00"), std::string::npos) << text.out;
+        // The metadata: title, creator and date in the information dictionary; the author and
+        // the subject (recorder and period) beside them in the XMP packet of PDF/A-1b.
+        const std::string info = runProgram({"/usr/bin/pdfinfo", pdf}, dir.path()).out +
+                                 runProgram({"/usr/bin/pdfinfo", "-meta", pdf}, dir.path()).out;
+        for (const std::string& field :
+             {std::string("Creator:         Veldrin "), std::string("CreationDate:    "),
+              std::string("Title:           "), std::string("<rdf:li>Veldrin "),
+              std::string("<dc:description>"), std::string("pdfaid:part=\"1\""),
+              std::string("pdfaid:conformance=\"B\"")}) {
+            EXPECT_NE(info.find(field), std::string::npos) << field << info;
+        }
+        EXPECT_TRUE(std::regex_search(
+            info, std::regex("x-default\">[^<]*Wine cellar north[^<]*2011-06-15 10:00:00")))
+            << info;
         EXPECT_NE(text.out.find(run.extremeRule), std::string::npos) << text.out;
         // The excursion above 25 °C, from 10:20 to 10:29, lasted longer than the delay: its row
         // in the table of events.

@@ -71,5 +71,45 @@ TEST_F(AlarmFollowing, HistoryIsSilentNewEventsNotifyOnceAfterTheirDelay) {
         << notified[0].toStdString(); // "Recorder no.: 0 – ...", no second colon
 }
 
+// A limit changed while the connected recorder lies beyond it: the delay runs from the first
+// reading beyond the limit now in force, so an event already said is never said a second time, and
+// a run shorter than the delay becomes an event when the delay has passed since its first reading.
+TEST_F(AlarmFollowing, ALimitChangedDuringAnExcursionCountsTheDelayFromTheFirstReadingBeyondIt) {
+    const struct {
+        const char* what;
+        std::vector<double> before; // then the limit moves from 25 to 27
+        std::vector<double> after;
+        int notifications;
+        const char* beganAt; // of the last notification
+    } cases[] = {
+        {"raised during an event", {20, 20, 30, 30, 30}, {30, 30, 30, 30}, 1, "10:40:00"},
+        {"raised before the delay had passed", {20, 20, 30}, {30, 30}, 1, "10:40:00"},
+    };
+    for (const auto& c : cases) {
+        SetUp(); // the limit back at 25
+        monitor.limitsChanged(0);
+        notified.clear();
+        recorded({20});
+        monitor.follow(true); // the history
+        std::vector<double> temperatures{20};
+        temperatures.insert(temperatures.end(), c.before.begin(), c.before.end());
+        recorded(temperatures);
+        monitor.follow(true);
+        testing::writeFile(dir.file("main.ini"),
+                           "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
+                           "[Alarm Limits 0]\nTempHigh=27\nDelayMinutes=20\n");
+        monitor.limitsChanged(0);
+        for (const double t : c.after) {
+            temperatures.push_back(t);
+            recorded(temperatures);
+            monitor.follow(true);
+        }
+        EXPECT_EQ(notified.size(), c.notifications) << c.what;
+        if (!notified.isEmpty()) {
+            EXPECT_TRUE(notified.back().contains(c.beganAt)) << c.what;
+        }
+    }
+}
+
 } // namespace
 } // namespace veldrin

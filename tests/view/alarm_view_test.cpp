@@ -4,6 +4,7 @@
 #include "view_rig.h"
 
 #include "lang/language_table.h"
+#include "lang/text_numbers.h"
 #include "settings/alarm_limits_dialog.h"
 #include "store/ini_file.h"
 #include "view/alarm_commands.h"
@@ -138,6 +139,55 @@ TEST(StatisticsCommand, EveryFigureRowShowsAtTheDefaultSize) {
         });
     }
     CurrentLanguage::set(kEnglish);
+}
+
+// The figures in the language's decimal sign, each with the places it has: a reading as the
+// recorder resolves it, a mean two places, a limit as entered; the time beyond a limit in all
+// beside the time in events.
+TEST(StatisticsCommand, FiguresInTheLanguagesDecimalSignWithTheirOwnPlaces) {
+    const struct {
+        Language language;
+        const char* minimum; // a reading: tenths of a degree, whole percent
+        const char* meanHumidity;
+        const char* limit;
+    } cases[] = {{kEnglish, "66.2 \u00B0F", "55.00 %", "75.2 \u00B0F"},
+                 {kGerman, "66,2 \u00B0F", "55,00 %", "75,2 \u00B0F"},
+                 {kFrench, "66,2 \u00B0F", "55,00 %", "75,2 \u00B0F"}};
+    ViewRig rig;
+    fahrenheitRecorderWithLimit(rig);
+    CVeldrinView& view = rig.start();
+    for (const auto& c : cases) {
+        CurrentLanguage::set(c.language);
+        runStatisticsCommand(*view.shownNow(), &view, [&](CStatisticsDialog& dialog) {
+            const QTableWidget* figures = dialog.statisticsView();
+            const QTableWidget* limits = dialog.limitsView();
+            EXPECT_TRUE(figures->item(1, 1)->text().startsWith(QString::fromUtf8(c.minimum)));
+            EXPECT_TRUE(figures->item(1, 2)->text().startsWith(QStringLiteral("40 % ")));
+            EXPECT_EQ(figures->item(3, 2)->text(), QString::fromUtf8(c.meanHumidity));
+            EXPECT_EQ(limits->item(0, 1)->text(), QString::fromUtf8(c.limit));
+            // 25.0 °C at 14:10 alone lies beyond 24 °C: ten minutes, an event without a delay.
+            EXPECT_EQ(limits->item(0, 3)->text(), QStringLiteral("10"));
+            EXPECT_EQ(limits->item(0, 4)->text(), QStringLiteral("10"));
+            EXPECT_EQ(limits->horizontalHeaderItem(4)->text(), lang(text::kTimeBeyondColumn));
+        });
+    }
+    CurrentLanguage::set(kEnglish);
+}
+
+// Values of main.ini that cannot be used, found at start, are said in one box listing them all.
+TEST(AlarmLimitsAtStart, BadValuesInMainIniAreSaidInOneBox) {
+    ViewRig rig;
+    fahrenheitRecorderWithLimit(rig);
+    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
+                                    "[Alarm Limits 0]\nTempHigh=warm\nHumHigh=150\n"
+                                    "DelayMinutes=-5\n");
+    rig.start();
+    rig.pumpUntilIdle();
+    ASSERT_EQ(rig.prompts.messages.size(), 1);
+    const QString box = rig.prompts.messages.front();
+    for (const char* key : {"TempHigh", "HumHigh", "DelayMinutes"}) {
+        EXPECT_TRUE(box.contains(QLatin1String(key))) << box.toStdString();
+    }
 }
 
 TEST(AlarmLimitsCommand, EntriesThatCannotBeTakenKeepTheDialogOpenAndSayWhy) {
