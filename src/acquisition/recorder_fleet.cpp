@@ -1,0 +1,328 @@
+#include "acquisition/recorder_fleet.h"
+
+#include "core/paths.h"
+#include "device/logger_link.h"
+#include "store/ini_file.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <set>
+
+namespace veldrin {
+
+// Reports and store notices of every chain, tagged with the chain they came from, in the order
+// they were posted.
+struct RecorderFleet::Queue {
+    struct Item {
+        uint64_t chain = 0;
+        int32_t number = 0;
+        int code = 0;
+        bool notice = false; // a store notice in `text` rather than a report
+        std::string text;
+    };
+
+    void post(Item item) {
+        {
+            std::lock_guard lock(mutex);
+            items.push_back(std::move(item));
+        }
+        ready.notify_one();
+        if (wakeUp) {
+            wakeUp();
+        }
+    }
+    std::deque<Item> takeAll(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex);
+        ready.wait_for(lock, timeout, [&] { return !items.empty(); });
+        std::deque<Item> taken;
+        taken.swap(items);
+        return taken;
+    }
+
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<Item> items;
+    // Set before any worker runs; called on the posting thread.
+    std::function<void()> wakeUp;
+};
+
+// The worker's reports of one chain, tagged on their way into the fleet's queue.
+class TaggedSink final : public ReportSink {
+public:
+    TaggedSink(std::function<void(int32_t, int)> post) : post_(std::move(post)) {}
+    void postLoggerStatus(int32_t number, int code) override { post_(number, code); }
+
+private:
+    std::function<void(int32_t, int)> post_;
+};
+
+// What one chain's acquisition and store say, passed on with the chain named. Store notices may
+// come on the worker's thread: they are queued and said on the driving thread.
+class RecorderFleet::ChainListener final : public AcquisitionListener, public DataStoreListener {
+public:
+    ChainListener(RecorderFleet& fleet, uint64_t chain) : fleet_(fleet), chain_(chain) {}
+
+    void statusText(const std::u16string& text) override;
+    void recordersChanged(int32_t maxId, int32_t /*current*/) override {
+        fleet_.listener_->recordersChanged(maxId);
+    }
+    void applyTimeWindow() override { fleet_.timeWindowDue_ = true; }
+    void problem(const std::string& message) override {
+        fleet_.queue_->post(Queue::Item{chain_, 0, 0, true, message});
+    }
+
+private:
+    RecorderFleet& fleet_;
+    uint64_t chain_;
+};
+
+struct RecorderFleet::Chain {
+    Chain(RecorderFleet& fleet, uint64_t id, const std::string& interfacePath)
+        : id(id), path(interfacePath), link(fleet.backend_, interfacePath),
+          ini(joinPath(fleet.folder_, "main.ini")), store(fleet.folder_, ini, fleet.clock_),
+          sink([&queue = *fleet.queue_, id](int32_t number, int code) {
+              queue.post(Queue::Item{id, number, code, false, {}});
+          }),
+          listener(fleet, id), acquisition(link, store, fleet.clock_, sink, &listener) {
+        store.setListener(&listener);
+        acquisition.shareIssuedIdentities(fleet.issued_);
+    }
+
+    const uint64_t id;
+    const std::string path;
+    // Whether the listener has been told that its recorder is attached.
+    bool announced = false;
+    LoggerLink link;
+    IniFile ini;
+    DataStore store;
+    TaggedSink sink;
+    ChainListener listener;
+    // Last: torn down first, which ends the worker before anything it uses goes.
+    Acquisition acquisition;
+};
+
+void RecorderFleet::ChainListener::statusText(const std::u16string& text) {
+    Chain* chain = fleet_.find(chain_);
+    if (chain != nullptr && !text.empty()) {
+        fleet_.listener_->statusText(fleet_.describe(*chain), text);
+    }
+}
+
+// The listener hears of a recorder attached or gone once per change, whichever way the chain
+// learnt of it (its presence poll, or a worker that ended after a failed reconnect).
+void RecorderFleet::sayPresence(Chain& chain) {
+    const bool attached = chain.acquisition.recorderPresent();
+    if (chain.announced == attached) {
+        return;
+    }
+    chain.announced = attached;
+    const FleetRecorder recorder = describe(chain);
+    if (attached) {
+        listener_->recorderAttached(recorder);
+    } else {
+        listener_->recorderVanished(recorder);
+    }
+}
+
+RecorderFleet::RecorderFleet(HidBackend& backend, std::string dataFolder, Clock& clock,
+                             FleetListener* listener)
+    : backend_(backend), folder_(std::move(dataFolder)), clock_(clock),
+      listener_(listener != nullptr ? listener : &quiet_), queue_(std::make_unique<Queue>()) {}
+
+RecorderFleet::~RecorderFleet() {
+    // Every worker ends before the queue it posts to goes.
+    active_.clear();
+    retired_.clear();
+}
+
+void RecorderFleet::setWakeUp(std::function<void()> wakeUp) {
+    queue_->wakeUp = std::move(wakeUp);
+}
+
+RecorderFleet::Chain* RecorderFleet::find(uint64_t id) {
+    for (auto& [path, chain] : active_) {
+        if (chain->id == id) {
+            return chain.get();
+        }
+    }
+    for (auto& chain : retired_) {
+        if (chain->id == id) {
+            return chain.get();
+        }
+    }
+    return nullptr;
+}
+
+FleetRecorder RecorderFleet::describe(const Chain& chain) const {
+    return FleetRecorder{chain.id, chain.path, chain.link.currentRecorder.load(),
+                         chain.acquisition.recorderPresent()};
+}
+
+void RecorderFleet::startChain(const std::string& interfacePath) {
+    auto chain = std::make_unique<Chain>(*this, nextChain_++, interfacePath);
+    Chain& made = *chain;
+    active_.emplace(interfacePath, std::move(chain));
+    made.acquisition.PollPresence();
+    sayPresence(made);
+}
+
+// The recorder is said to be gone at once; the chain itself goes when its worker has finished
+// (a download in progress ends at its next failed read), its reports still handled meanwhile.
+void RecorderFleet::retire(Chain& chain) {
+    if (chain.announced) {
+        chain.announced = false;
+        FleetRecorder recorder = describe(chain);
+        recorder.attached = false;
+        listener_->recorderVanished(recorder);
+    }
+    auto node = active_.extract(chain.path);
+    retired_.push_back(std::move(node.mapped()));
+}
+
+void RecorderFleet::absorbCounts(const Chain& chain) {
+    retiredCounts_.failedWrites += chain.store.failedWrites();
+    retiredCounts_.filesMovedAside += chain.store.filesMovedAside();
+    retiredCounts_.failedDownloads += chain.acquisition.shared().failedDownloads.load();
+    retiredCounts_.endedWorkers += chain.acquisition.shared().endedWorkers.load();
+}
+
+void RecorderFleet::dropFinished() {
+    auto finished = [](const std::unique_ptr<Chain>& chain) {
+        return !chain->acquisition.workerBusy();
+    };
+    for (auto it = retired_.begin(); it != retired_.end();) {
+        if (finished(*it)) {
+            absorbCounts(**it);
+            it = retired_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void RecorderFleet::tick() {
+    std::vector<std::string> listed;
+    // An enumeration that failed says nothing about which recorders are gone.
+    const bool listing = backend_.listInterfaces(listed);
+    const std::set<std::string> present(listed.begin(), listed.end());
+    std::vector<Chain*> started;
+    if (listing) {
+        std::vector<Chain*> gone;
+        for (auto& [path, chain] : active_) {
+            if (present.count(path) == 0) {
+                gone.push_back(chain.get());
+            }
+        }
+        for (Chain* chain : gone) {
+            retire(*chain);
+        }
+        for (const std::string& path : listed) {
+            // A retired chain of the same interface finishes first: two chains never serve one
+            // recorder.
+            const bool retiring = std::any_of(retired_.begin(), retired_.end(),
+                                              [&](const auto& c) { return c->path == path; });
+            if (active_.count(path) == 0 && !retiring) {
+                startChain(path);
+                started.push_back(active_.at(path).get());
+            }
+        }
+    }
+    for (auto& [path, chain] : active_) {
+        if (std::find(started.begin(), started.end(), chain.get()) == started.end()) {
+            chain->acquisition.periodicStep();
+            sayPresence(*chain);
+        }
+    }
+    dropFinished();
+    if (timeWindowDue_) {
+        timeWindowDue_ = false;
+        listener_->applyTimeWindow();
+    }
+}
+
+int RecorderFleet::pump() {
+    return waitAndPump(std::chrono::milliseconds(0));
+}
+
+int RecorderFleet::waitAndPump(std::chrono::milliseconds timeout) {
+    std::deque<Queue::Item> items = queue_->takeAll(timeout);
+    for (const Queue::Item& item : items) {
+        Chain* chain = find(item.chain);
+        if (chain == nullptr) {
+            continue; // a chain already gone
+        }
+        if (item.notice) {
+            listener_->problem(describe(*chain), item.text);
+            continue;
+        }
+        chain->acquisition.HandleLoggerStatus(item.number, item.code);
+        if (item.code == status::unknownRecorder || item.code == status::knownRecorder) {
+            listener_->recorderIdentified(describe(*chain), item.code == status::unknownRecorder);
+        } else if (item.code == status::commandDone) {
+            listener_->newData(describe(*chain));
+        }
+    }
+    return static_cast<int>(items.size());
+}
+
+std::vector<FleetRecorder> RecorderFleet::recorders() const {
+    std::vector<FleetRecorder> out;
+    for (const auto& [path, chain] : active_) {
+        out.push_back(describe(*chain));
+    }
+    return out;
+}
+
+int RecorderFleet::attachedCount() const {
+    return static_cast<int>(std::count_if(active_.begin(), active_.end(), [](const auto& entry) {
+        return entry.second->acquisition.recorderPresent();
+    }));
+}
+
+bool RecorderFleet::busy() const {
+    const auto working = [](const Chain& chain) { return chain.acquisition.workerBusy(); };
+    return std::any_of(active_.begin(), active_.end(),
+                       [&](const auto& entry) { return working(*entry.second); }) ||
+           std::any_of(retired_.begin(), retired_.end(),
+                       [&](const auto& chain) { return working(*chain); });
+}
+
+Acquisition* RecorderFleet::acquisitionAt(const std::string& interfacePath) {
+    const auto it = active_.find(interfacePath);
+    return it == active_.end() ? nullptr : &it->second->acquisition;
+}
+
+Acquisition* RecorderFleet::acquisitionOf(int32_t number) {
+    for (auto& [path, chain] : active_) {
+        if (number >= 0 && chain->link.currentRecorder.load() == number) {
+            return &chain->acquisition;
+        }
+    }
+    return nullptr;
+}
+
+DataStore* RecorderFleet::storeOf(int32_t number) {
+    Acquisition* acquisition = acquisitionOf(number);
+    return acquisition == nullptr ? nullptr : &acquisition->store();
+}
+
+FleetCounts RecorderFleet::counts() const {
+    FleetCounts total = retiredCounts_;
+    const auto add = [&total](const Chain& chain) {
+        total.failedWrites += chain.store.failedWrites();
+        total.filesMovedAside += chain.store.filesMovedAside();
+        total.failedDownloads += chain.acquisition.shared().failedDownloads.load();
+        total.endedWorkers += chain.acquisition.shared().endedWorkers.load();
+    };
+    for (const auto& [path, chain] : active_) {
+        add(*chain);
+    }
+    for (const auto& chain : retired_) {
+        add(*chain);
+    }
+    return total;
+}
+
+} // namespace veldrin

@@ -1,0 +1,155 @@
+// The fleet: every recorder attached served at once over one data folder. Each recorder's records
+// tell it apart (its own humidity band) and number them (the raw temperature), so that a record
+// lost, doubled or saved in another recorder's file shows.
+
+#include "acquisition/recorder_fleet.h"
+#include "chain_rig.h"
+#include "sim/sim_backend.h"
+#include "store/data_file.h"
+#include "store/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <map>
+#include <set>
+
+namespace veldrin {
+namespace {
+
+constexpr int kRawSteps = 1201;
+
+// Recorder k makes record i with the raw temperature i mod 1201 and the humidity 10k + 1 + i /
+// 1201.
+sim::RecorderConfig numberedRecorder(int k, uint32_t records) {
+    sim::RecorderConfig config = testing::ChainRig::blankRecorder(records);
+    config.series.clear();
+    for (int i = 0; i < 4 * kRawSteps; ++i) {
+        config.series.push_back({(i % kRawSteps) * 0.1 - 40.0, 10 * k + 1 + i / kRawSteps});
+    }
+    return config;
+}
+
+int recorderOf(const HistoryRecord& r) {
+    return (r.humidity - 1) / 10;
+}
+int64_t indexOf(const HistoryRecord& r) {
+    return std::lround((r.temperature + 40.0) * 10.0) +
+           int64_t{kRawSteps} * ((r.humidity - 1) % 10);
+}
+
+// Everything the listener heard, in order.
+struct Heard final : FleetListener {
+    void statusText(const FleetRecorder& r, const std::u16string&) override { ++texts[r.chain]; }
+    void recorderAttached(const FleetRecorder& r) override {
+        events.push_back("+" + r.interfacePath);
+    }
+    void recorderVanished(const FleetRecorder& r) override {
+        events.push_back("-" + r.interfacePath);
+    }
+    void recorderIdentified(const FleetRecorder& r, bool isNew) override {
+        identified[r.interfacePath] = r.number;
+        events.push_back((isNew ? "new " : "known ") + std::to_string(r.number));
+    }
+    void newData(const FleetRecorder& r) override { ++data[r.number]; }
+    std::vector<std::string> events;
+    std::map<uint64_t, int> texts;
+    std::map<std::string, int32_t> identified;
+    std::map<int32_t, int> data;
+};
+
+struct FleetRig {
+    explicit FleetRig(const std::vector<uint32_t>& counts) {
+        for (std::size_t k = 0; k < counts.size(); ++k) {
+            recorders.push_back(std::make_shared<sim::SoftwareRecorder>(
+                numberedRecorder(static_cast<int>(k), counts[k]), clock));
+        }
+        backend = sim::makeSimBackend(recorders);
+        fleet = std::make_unique<RecorderFleet>(*backend, dir.path(), clock, &heard);
+    }
+    // Reports handed over until every worker is idle and nothing is queued.
+    void drain() {
+        using namespace std::chrono_literals;
+        const auto giveUp = std::chrono::steady_clock::now() + 60s;
+        while (fleet->waitAndPump(fleet->busy() ? 10ms : 0ms) > 0 || fleet->busy()) {
+            ASSERT_LT(std::chrono::steady_clock::now(), giveUp) << "the fleet did not come to rest";
+        }
+    }
+    // One second: the tick, then its reports.
+    void second() {
+        clock.advanceMs(1000);
+        fleet->tick();
+        fleet->pump();
+    }
+    DataFileContent file(int32_t number) const {
+        DataFileContent content;
+        std::string message;
+        EXPECT_TRUE(decodeDataFile(testing::readFile(dir.file(std::to_string(number) + ".dat")),
+                                   content, message))
+            << number << ": " << message;
+        return content;
+    }
+    // The file of `number` holds recorder k's records 0 .. made-1, each once, and nobody else's.
+    void expectWholeHistory(int32_t number, int k) {
+        const DataFileContent content = file(number);
+        ASSERT_FALSE(content.records.empty()) << number;
+        for (std::size_t i = 0; i < content.records.size(); ++i) {
+            ASSERT_EQ(recorderOf(content.records[i]), k) << "file " << number << " record " << i;
+            ASSERT_EQ(indexOf(content.records[i]), static_cast<int64_t>(i)) << number;
+        }
+        EXPECT_EQ(content.records.size(), recorders[static_cast<std::size_t>(k)]->recordsMade());
+    }
+
+    testing::ScopedTimeZone tz{"UTC0"};
+    ManualClock clock{testing::kChainStart};
+    testing::TempDir dir;
+    std::vector<std::shared_ptr<sim::SoftwareRecorder>> recorders;
+    std::unique_ptr<HidBackend> backend;
+    Heard heard;
+    std::unique_ptr<RecorderFleet> fleet;
+};
+
+TEST(RecorderFleet, ServesEveryRecorderAtOnceAndRetiresOnlyThePulledOne) {
+    FleetRig rig({300, 200, 130});
+    rig.fleet->tick();
+    EXPECT_EQ(rig.fleet->attachedCount(), 3); // all found by the first step
+    rig.drain();
+
+    // Registered in one second, yet three numbers and three identities; each history whole.
+    IniFile ini(rig.dir.file("main.ini"));
+    ASSERT_EQ(readMaxId(ini), 3);
+    std::set<std::pair<uint16_t, uint16_t>> identities;
+    for (std::size_t k = 0; k < 3; ++k) {
+        const int32_t number = rig.heard.identified.at(sim::simInterfacePath(k));
+        rig.expectWholeHistory(number, static_cast<int>(k));
+        EXPECT_GT(rig.heard.data[number], 0) << number;
+        RecorderIdentity id;
+        ASSERT_TRUE(registeredIdentity(ini, number, id));
+        EXPECT_EQ(identityFromHeader(rig.recorders[k]->header()), id);
+        identities.insert({id.high, id.low});
+        EXPECT_EQ(rig.fleet->acquisitionOf(number),
+                  rig.fleet->acquisitionAt(sim::simInterfacePath(k)));
+    }
+    EXPECT_EQ(identities.size(), 3u);
+    EXPECT_EQ(rig.heard.texts.size(), 3u); // each chain spoke for itself
+
+    // Pulled: said within the next step, the others stay.
+    rig.heard.events.clear();
+    rig.recorders[1]->unplug();
+    rig.second();
+    EXPECT_EQ(rig.heard.events, std::vector<std::string>{"-sim:1"});
+    EXPECT_EQ(rig.fleet->attachedCount(), 2);
+    EXPECT_EQ(rig.fleet->acquisitionAt("sim:1"), nullptr);
+    // Plugged in again: a chain of its own recognises it.
+    rig.recorders[1]->plug();
+    rig.second();
+    rig.drain();
+    EXPECT_EQ(rig.heard.events, (std::vector<std::string>{
+                                    "-sim:1", "+sim:1",
+                                    "known " + std::to_string(rig.heard.identified.at("sim:1"))}));
+    EXPECT_EQ(rig.fleet->counts().failedWrites, 0);
+}
+
+} // namespace
+} // namespace veldrin
