@@ -135,6 +135,7 @@ RecorderFleet::~RecorderFleet() {
     // Every worker ends before the queue it posts to goes.
     active_.clear();
     retired_.clear();
+    sleeping_.clear();
 }
 
 void RecorderFleet::setWakeUp(std::function<void()> wakeUp) {
@@ -147,9 +148,11 @@ RecorderFleet::Chain* RecorderFleet::find(uint64_t id) {
             return chain.get();
         }
     }
-    for (auto& chain : retired_) {
-        if (chain->id == id) {
-            return chain.get();
+    for (auto* list : {&retired_, &sleeping_}) {
+        for (auto& chain : *list) {
+            if (chain->id == id) {
+                return chain.get();
+            }
         }
     }
     return nullptr;
@@ -188,18 +191,34 @@ void RecorderFleet::absorbCounts(const Chain& chain) {
     retiredCounts_.endedWorkers += chain.acquisition.shared().endedWorkers.load();
 }
 
-void RecorderFleet::dropFinished() {
-    auto finished = [](const std::unique_ptr<Chain>& chain) {
-        return !chain->acquisition.workerBusy();
-    };
+// A retired chain whose worker has finished ends the worker and sleeps, its recorder counted as
+// gone, so that the presence poll of its waking connects whatever is there then.
+void RecorderFleet::sleepFinished() {
     for (auto it = retired_.begin(); it != retired_.end();) {
-        if (finished(*it)) {
-            absorbCounts(**it);
-            it = retired_.erase(it);
-        } else {
+        if ((*it)->acquisition.workerBusy()) {
             ++it;
+            continue;
         }
+        (*it)->acquisition.stopWorker();
+        (*it)->acquisition.shared().recorderPresent.store(0);
+        sleeping_.push_back(std::move(*it));
+        it = retired_.erase(it);
     }
+    while (sleeping_.size() > kMaxSleepingChains) {
+        listener_->chainEnded(describe(*sleeping_.front()));
+        absorbCounts(*sleeping_.front());
+        sleeping_.erase(sleeping_.begin());
+    }
+}
+
+void RecorderFleet::wake(const std::string& interfacePath) {
+    const auto it = std::find_if(sleeping_.begin(), sleeping_.end(),
+                                 [&](const auto& chain) { return chain->path == interfacePath; });
+    Chain& woken = **it;
+    active_.emplace(interfacePath, std::move(*it));
+    sleeping_.erase(it);
+    woken.acquisition.PollPresence();
+    sayPresence(woken);
 }
 
 void RecorderFleet::tick() {
@@ -221,12 +240,16 @@ void RecorderFleet::tick() {
         for (const std::string& path : listed) {
             // A retired chain of the same interface finishes first: two chains never serve one
             // recorder.
-            const bool retiring = std::any_of(retired_.begin(), retired_.end(),
-                                              [&](const auto& c) { return c->path == path; });
-            if (active_.count(path) == 0 && !retiring) {
-                startChain(path);
-                started.push_back(active_.at(path).get());
+            const auto here = [&](const auto& c) { return c->path == path; };
+            if (active_.count(path) != 0 || std::any_of(retired_.begin(), retired_.end(), here)) {
+                continue;
             }
+            if (std::any_of(sleeping_.begin(), sleeping_.end(), here)) {
+                wake(path);
+            } else {
+                startChain(path);
+            }
+            started.push_back(active_.at(path).get());
         }
     }
     for (auto& [path, chain] : active_) {
@@ -235,7 +258,7 @@ void RecorderFleet::tick() {
             sayPresence(*chain);
         }
     }
-    dropFinished();
+    sleepFinished();
     if (timeWindowDue_) {
         timeWindowDue_ = false;
         listener_->applyTimeWindow();
@@ -308,6 +331,11 @@ DataStore* RecorderFleet::storeOf(int32_t number) {
     return acquisition == nullptr ? nullptr : &acquisition->store();
 }
 
+DataStore* RecorderFleet::storeOfChain(uint64_t chain) {
+    Chain* found = find(chain);
+    return found == nullptr ? nullptr : &found->store;
+}
+
 FleetCounts RecorderFleet::counts() const {
     FleetCounts total = retiredCounts_;
     const auto add = [&total](const Chain& chain) {
@@ -319,8 +347,10 @@ FleetCounts RecorderFleet::counts() const {
     for (const auto& [path, chain] : active_) {
         add(*chain);
     }
-    for (const auto& chain : retired_) {
-        add(*chain);
+    for (const auto* list : {&retired_, &sleeping_}) {
+        for (const auto& chain : *list) {
+            add(*chain);
+        }
     }
     return total;
 }
