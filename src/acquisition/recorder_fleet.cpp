@@ -94,6 +94,8 @@ struct RecorderFleet::Chain {
     const std::string path;
     // Whether the listener has been told that its recorder is attached.
     bool announced = false;
+    // Whether its interface is listed (not retired, not asleep).
+    bool serving = true;
     LoggerLink link;
     IniFile ini;
     DataStore store;
@@ -160,7 +162,7 @@ RecorderFleet::Chain* RecorderFleet::find(uint64_t id) {
 
 FleetRecorder RecorderFleet::describe(const Chain& chain) const {
     return FleetRecorder{chain.id, chain.path, chain.link.currentRecorder.load(),
-                         chain.acquisition.recorderPresent()};
+                         chain.serving && chain.acquisition.recorderPresent()};
 }
 
 void RecorderFleet::startChain(const std::string& interfacePath) {
@@ -174,6 +176,7 @@ void RecorderFleet::startChain(const std::string& interfacePath) {
 // The recorder is said to be gone at once; the chain itself goes when its worker has finished
 // (a download in progress ends at its next failed read), its reports still handled meanwhile.
 void RecorderFleet::retire(Chain& chain) {
+    chain.serving = false;
     if (chain.announced) {
         chain.announced = false;
         FleetRecorder recorder = describe(chain);
@@ -217,6 +220,7 @@ void RecorderFleet::wake(const std::string& interfacePath) {
     Chain& woken = **it;
     active_.emplace(interfacePath, std::move(*it));
     sleeping_.erase(it);
+    woken.serving = true;
     woken.acquisition.PollPresence();
     sayPresence(woken);
 }

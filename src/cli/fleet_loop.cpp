@@ -55,13 +55,16 @@ std::string recorderLabel(const FleetRecorder& recorder) {
                                 : "recorder at " + recorder.interfacePath;
 }
 
+bool WatchConsole::several(const FleetRecorder& recorder) const {
+    return fleet_->attachedCount() + (recorder.attached ? 0 : 1) > 1;
+}
+
 void WatchConsole::statusText(const FleetRecorder& recorder, const std::u16string& text) {
     const std::string line = utf16ToUtf8(text);
-    printLine(several() ? recorderLabel(recorder) + ": " + line : line);
+    printLine(several(recorder) ? recorderLabel(recorder) + ": " + line : line);
 }
 
 void WatchConsole::recorderAttached(const FleetRecorder& recorder) {
-    served_.insert(recorder.chain);
     DataStore* store = fleet_->storeOfChain(recorder.chain);
     if (hook_ != nullptr && store != nullptr && alarms_.count(recorder.chain) == 0) {
         alarms_.emplace(recorder.chain,
@@ -81,7 +84,6 @@ void WatchConsole::chainEnded(const FleetRecorder& recorder) {
         it->second->check(); // what its last download brought
         alarms_.erase(it);
     }
-    served_.erase(recorder.chain);
 }
 
 void WatchConsole::problem(const FleetRecorder& /*recorder*/, const std::string& message) {

@@ -67,12 +67,11 @@ public:
     void noteAttached();
 
 private:
-    bool several() const { return served_.size() > 1; }
+    // Whether a line of this recorder needs its label: another recorder is attached besides it.
+    bool several(const FleetRecorder& recorder) const;
 
     RecorderFleet* fleet_ = nullptr;
     AlarmHook* hook_;
-    // The chains whose recorder was attached and that have not ended.
-    std::set<uint64_t> served_;
     std::map<uint64_t, std::unique_ptr<AlarmWatch>> alarms_;
     mutable std::mutex attachedMutex_;
     std::optional<std::set<int32_t>> attached_;
