@@ -145,7 +145,7 @@ TEST(RecorderFleet, ServesEveryRecorderAtOnceAndRetiresOnlyThePulledOne) {
     // Registered in one second, yet three numbers and three identities; each history whole.
     IniFile ini(rig.dir.file("main.ini"));
     ASSERT_EQ(readMaxId(ini), 3);
-    std::set<std::pair<uint16_t, uint16_t>> identities;
+    std::set<int64_t> seconds; // that each identity was made from
     for (std::size_t k = 0; k < 3; ++k) {
         const int32_t number = rig.heard.identified.at(sim::simInterfacePath(k));
         rig.expectWholeHistory(number, static_cast<int>(k));
@@ -153,11 +153,12 @@ TEST(RecorderFleet, ServesEveryRecorderAtOnceAndRetiresOnlyThePulledOne) {
         RecorderIdentity id;
         ASSERT_TRUE(registeredIdentity(ini, number, id));
         EXPECT_EQ(identityFromHeader(rig.recorders[k]->header()), id);
-        identities.insert({id.high, id.low});
+        seconds.insert(int64_t{id.high} << 16 | id.low);
         EXPECT_EQ(rig.fleet->acquisitionOf(number),
                   rig.fleet->acquisitionAt(sim::simInterfacePath(k)));
     }
-    EXPECT_EQ(identities.size(), 3u);
+    const int64_t t = testing::kChainStart; // all three registered in this second
+    EXPECT_EQ(seconds, (std::set<int64_t>{t, t + 1, t + 2}));
     EXPECT_EQ(rig.heard.texts.size(), 3u); // each chain spoke for itself
 
     // Pulled: said within the next step, the others stay.
