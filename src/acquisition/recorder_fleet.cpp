@@ -173,15 +173,13 @@ void RecorderFleet::startChain(const std::string& interfacePath) {
     sayPresence(made);
 }
 
-// The recorder is said to be gone at once; the chain itself goes when its worker has finished
-// (a download in progress ends at its next failed read), its reports still handled meanwhile.
+// The recorder is said to be gone at once; the chain sleeps once its worker has finished (a
+// download in progress ends at its next failed read), its reports still handled meanwhile.
 void RecorderFleet::retire(Chain& chain) {
     chain.serving = false;
     if (chain.announced) {
         chain.announced = false;
-        FleetRecorder recorder = describe(chain);
-        recorder.attached = false;
-        listener_->recorderVanished(recorder);
+        listener_->recorderVanished(describe(chain)); // no longer serving: not attached
     }
     auto node = active_.extract(chain.path);
     retired_.push_back(std::move(node.mapped()));

@@ -47,7 +47,6 @@ void FleetLoop::watch(const std::atomic<bool>& stop) {
     // The chains that run are finished (a download takes a few seconds), so that nothing is left
     // half-done; no step starts a new command.
     handleReportsUntil(now() + kFinishBoundMs, [this] { return !fleet_.busy(); });
-    fleet_.pump();
 }
 
 std::string recorderLabel(const FleetRecorder& recorder) {
