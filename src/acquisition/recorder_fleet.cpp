@@ -51,7 +51,7 @@ struct RecorderFleet::Queue {
 // The worker's reports of one chain, tagged on their way into the fleet's queue.
 class TaggedSink final : public ReportSink {
 public:
-    TaggedSink(std::function<void(int32_t, int)> post) : post_(std::move(post)) {}
+    explicit TaggedSink(std::function<void(int32_t, int)> post) : post_(std::move(post)) {}
     void postLoggerStatus(int32_t number, int code) override { post_(number, code); }
 
 private:
@@ -301,9 +301,9 @@ std::vector<FleetRecorder> RecorderFleet::recorders() const {
 }
 
 int RecorderFleet::attachedCount() const {
-    return static_cast<int>(std::count_if(active_.begin(), active_.end(), [](const auto& entry) {
-        return entry.second->acquisition.recorderPresent();
-    }));
+    return static_cast<int>(
+        std::count_if(active_.begin(), active_.end(),
+                      [this](const auto& entry) { return describe(*entry.second).attached; }));
 }
 
 bool RecorderFleet::busy() const {

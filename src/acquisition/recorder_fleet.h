@@ -57,7 +57,8 @@ public:
     virtual void recorderIdentified(const FleetRecorder& /*recorder*/, bool /*isNew*/) {}
     // The registry changed: numbers 0 .. maxId-1 exist.
     virtual void recordersChanged(int32_t /*maxId*/) {}
-    // A download or configuration of this recorder ended: its file holds new data.
+    // A command of this recorder's chain ended (a download, a clock setting, a reconnect; report
+    // 7): its file may hold new records. The window's own configuration writes are not said.
     virtual void newData(const FleetRecorder& /*recorder*/) {}
     // The 15-second step of some chain: re-apply the time window (at most once per step).
     virtual void applyTimeWindow() {}

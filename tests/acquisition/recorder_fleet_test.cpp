@@ -48,14 +48,16 @@ struct Heard final : FleetListener {
     void recorderAttached(const FleetRecorder& r) override {
         events.push_back("+" + r.interfacePath);
     }
+    // With how many others are attached as it goes: the one going is no longer counted.
     void recorderVanished(const FleetRecorder& r) override {
-        events.push_back("-" + r.interfacePath);
+        events.push_back("-" + r.interfacePath + " " + std::to_string(fleet->attachedCount()));
     }
     void recorderIdentified(const FleetRecorder& r, bool isNew) override {
         identified[r.interfacePath] = r.number;
         events.push_back((isNew ? "new " : "known ") + std::to_string(r.number));
     }
     void newData(const FleetRecorder& r) override { ++data[r.number]; }
+    RecorderFleet* fleet = nullptr;
     std::vector<std::string> events;
     std::map<uint64_t, int> texts;
     std::map<std::string, int32_t> identified;
@@ -70,6 +72,7 @@ struct FleetRig {
         }
         backend = sim::makeSimBackend(recorders);
         fleet = std::make_unique<RecorderFleet>(*backend, dir.path(), clock, &heard);
+        heard.fleet = fleet.get();
     }
     // Reports handed over until every worker is idle and nothing is queued.
     void drain() {
@@ -165,7 +168,7 @@ TEST(RecorderFleet, ServesEveryRecorderAtOnceAndRetiresOnlyThePulledOne) {
     rig.heard.events.clear();
     rig.recorders[1]->unplug();
     rig.second();
-    EXPECT_EQ(rig.heard.events, std::vector<std::string>{"-sim:1"});
+    EXPECT_EQ(rig.heard.events, std::vector<std::string>{"-sim:1 2"});
     EXPECT_EQ(rig.fleet->attachedCount(), 2);
     EXPECT_EQ(rig.fleet->acquisitionAt("sim:1"), nullptr);
     // Plugged in again: a chain of its own recognises it.
@@ -173,7 +176,7 @@ TEST(RecorderFleet, ServesEveryRecorderAtOnceAndRetiresOnlyThePulledOne) {
     rig.second();
     rig.drain();
     EXPECT_EQ(rig.heard.events, (std::vector<std::string>{
-                                    "-sim:1", "+sim:1",
+                                    "-sim:1 2", "+sim:1",
                                     "known " + std::to_string(rig.heard.identified.at("sim:1"))}));
     EXPECT_EQ(rig.fleet->counts().failedWrites, 0);
 }
@@ -252,7 +255,7 @@ TEST(RecorderFleet, ARecorderPulledWhileAnotherIsConfigured) {
         rig.drain();
         rig.heard.events.clear();
         rig.second();
-        EXPECT_EQ(rig.heard.events, std::vector<std::string>{"-sim:1"}) << pulledAt;
+        EXPECT_EQ(rig.heard.events, std::vector<std::string>{"-sim:1 1"}) << pulledAt;
         EXPECT_EQ(rig.recorders[0]->header()[1], 5);
         EXPECT_EQ(rig.fleet->acquisitionAt("sim:0"), &configured);
         EXPECT_EQ(rig.file(rig.heard.identified.at("sim:0")).settings.description, u"fridge");
