@@ -50,6 +50,7 @@ public:
     Acquisition& operator=(const Acquisition&) = delete;
 
     SharedState& shared() { return shared_; }
+    const SharedState& shared() const { return shared_; }
     LoggerLink& link() { return link_; }
     DataStore& store() { return store_; }
 
