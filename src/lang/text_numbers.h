@@ -160,4 +160,9 @@ inline constexpr int kVerdict = 273;
 inline constexpr int kRecordingInterval = 274;
 inline constexpr int kTimeBeyondLimit = 275; // every record beyond, delay or not
 
+// Several recorders attached at once.
+inline constexpr int kAttached = 316;            // a "Driver No." entry of an attached recorder
+inline constexpr int kRecordersAttached = 317;   // status pane 1, followed by the count
+inline constexpr int kRecorderNotAttached = 318; // Setting on a displayed recorder not attached
+
 } // namespace veldrin::text
