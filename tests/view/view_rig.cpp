@@ -69,7 +69,7 @@ bool ViewRig::pumpUntil(const std::function<bool()>& done) {
 }
 
 bool ViewRig::pumpUntilIdle() {
-    return pumpUntil([this] { return !view_->acquisition().workerBusy(); });
+    return pumpUntil([this] { return !view_->session().busy(); });
 }
 
 void ViewRig::tick() {

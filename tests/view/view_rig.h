@@ -41,6 +41,10 @@ public:
         expectWindowThread();
         attached = value;
     }
+    void setAttachedCount(int count) override {
+        attachedCount = count;
+        setRecorderAttached(count > 0);
+    }
     void applyLanguageToFrame() override { ++languageApplied; }
     void showDocumentName(const QString& fileName) override { documentName = fileName; }
     void setBackEnabled(bool enabled) override { backEnabled = enabled; }
@@ -48,6 +52,7 @@ public:
     QStringList statusTexts;
     int paneWidth = -1;
     bool attached = false;
+    int attachedCount = 0;
     int languageApplied = 0;
     QString documentName;
     bool backEnabled = false;
