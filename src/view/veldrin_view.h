@@ -70,7 +70,8 @@ public:
     // Command handlers of the view (menu and toolbar).
     void onExport();
     void onSetting();
-    void onClearPcData();
+    // `runDialog` answers the dialog (tests); by default it is shown modally.
+    void onClearPcData(const ClearDialogRunner& runDialog = {});
     void onLanguage();
     void onBack(); // the time window before the last one the chart moved to
     void onAlarmLimits();

@@ -79,13 +79,13 @@ void CVeldrinView::onSetting() {
     setListNeedsRefill();
 }
 
-void CVeldrinView::onClearPcData() {
+void CVeldrinView::onClearPcData(const ClearDialogRunner& runDialog) {
     ClearOutcome outcome = ClearOutcome::cancelled;
     {
         const ViewSession::FleetHold hold(*session_);
         outcome = runClearPcData(
             store(), [this](int32_t number) { return session_->acquisitionOf(number); },
-            session_->prompts(), this);
+            session_->prompts(), this, runDialog);
     }
     if (clearNeedsRepaint(outcome)) {
         // An attached recorder was cleared in its own chain: the display shows what it holds now.

@@ -74,7 +74,7 @@ public:
     // the next tick, or for as long as a FleetHold lives.
     Acquisition* acquisitionOf(int32_t number);
     // Whether any chain runs a command.
-    bool busy() const { return fleet_->busy(); }
+    bool busy() const { return fleet_ && fleet_->busy(); }
 
     // While one lives, the one-second step leaves the chains as they are (none started, none
     // retired, no periodic download), so that a command may use a chain's acquisition across
