@@ -535,6 +535,7 @@ void CVeldrinView::applyLanguage() {
     frame_.applyLanguageToFrame();
     fillDisplayCombo();
     fillSelectCombo();
+    markAttachedRecorders();
     showDisplayedTexts();
     onSelectChanged();
     // The latest progress and alarm texts, now in the new language.

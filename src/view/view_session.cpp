@@ -284,6 +284,12 @@ void ViewSession::followAttached() {
         return;
     }
     lastRecorders_ = std::move(now);
+    // What a retired chain said is forgotten, unless it is the latest text (a recorder pulled).
+    std::erase_if(said_, [this](const auto& entry) {
+        return entry.first != latestChain_ &&
+               std::none_of(lastRecorders_.begin(), lastRecorders_.end(),
+                            [&entry](const FleetRecorder& r) { return r.chain == entry.first; });
+    });
     std::vector<StatusTurns::Recorder> attached;
     for (const FleetRecorder& r : lastRecorders_) {
         if (r.attached) {
