@@ -51,7 +51,7 @@ struct RecorderFleet::Queue {
 // The worker's reports of one chain, tagged on their way into the fleet's queue.
 class TaggedSink final : public ReportSink {
 public:
-    TaggedSink(std::function<void(int32_t, int)> post) : post_(std::move(post)) {}
+    explicit TaggedSink(std::function<void(int32_t, int)> post) : post_(std::move(post)) {}
     void postLoggerStatus(int32_t number, int code) override { post_(number, code); }
 
 private:
@@ -94,6 +94,8 @@ struct RecorderFleet::Chain {
     const std::string path;
     // Whether the listener has been told that its recorder is attached.
     bool announced = false;
+    // Whether its interface is listed (not retired, not asleep).
+    bool serving = true;
     LoggerLink link;
     IniFile ini;
     DataStore store;
@@ -135,6 +137,7 @@ RecorderFleet::~RecorderFleet() {
     // Every worker ends before the queue it posts to goes.
     active_.clear();
     retired_.clear();
+    sleeping_.clear();
 }
 
 void RecorderFleet::setWakeUp(std::function<void()> wakeUp) {
@@ -147,9 +150,11 @@ RecorderFleet::Chain* RecorderFleet::find(uint64_t id) {
             return chain.get();
         }
     }
-    for (auto& chain : retired_) {
-        if (chain->id == id) {
-            return chain.get();
+    for (auto* list : {&retired_, &sleeping_}) {
+        for (auto& chain : *list) {
+            if (chain->id == id) {
+                return chain.get();
+            }
         }
     }
     return nullptr;
@@ -157,7 +162,7 @@ RecorderFleet::Chain* RecorderFleet::find(uint64_t id) {
 
 FleetRecorder RecorderFleet::describe(const Chain& chain) const {
     return FleetRecorder{chain.id, chain.path, chain.link.currentRecorder.load(),
-                         chain.acquisition.recorderPresent()};
+                         chain.serving && chain.acquisition.recorderPresent()};
 }
 
 void RecorderFleet::startChain(const std::string& interfacePath) {
@@ -168,14 +173,13 @@ void RecorderFleet::startChain(const std::string& interfacePath) {
     sayPresence(made);
 }
 
-// The recorder is said to be gone at once; the chain itself goes when its worker has finished
-// (a download in progress ends at its next failed read), its reports still handled meanwhile.
+// The recorder is said to be gone at once; the chain sleeps once its worker has finished (a
+// download in progress ends at its next failed read), its reports still handled meanwhile.
 void RecorderFleet::retire(Chain& chain) {
+    chain.serving = false;
     if (chain.announced) {
         chain.announced = false;
-        FleetRecorder recorder = describe(chain);
-        recorder.attached = false;
-        listener_->recorderVanished(recorder);
+        listener_->recorderVanished(describe(chain)); // no longer serving: not attached
     }
     auto node = active_.extract(chain.path);
     retired_.push_back(std::move(node.mapped()));
@@ -188,18 +192,35 @@ void RecorderFleet::absorbCounts(const Chain& chain) {
     retiredCounts_.endedWorkers += chain.acquisition.shared().endedWorkers.load();
 }
 
-void RecorderFleet::dropFinished() {
-    auto finished = [](const std::unique_ptr<Chain>& chain) {
-        return !chain->acquisition.workerBusy();
-    };
+// A retired chain whose worker has finished ends the worker and sleeps, its recorder counted as
+// gone, so that the presence poll of its waking connects whatever is there then.
+void RecorderFleet::sleepFinished() {
     for (auto it = retired_.begin(); it != retired_.end();) {
-        if (finished(*it)) {
-            absorbCounts(**it);
-            it = retired_.erase(it);
-        } else {
+        if ((*it)->acquisition.workerBusy()) {
             ++it;
+            continue;
         }
+        (*it)->acquisition.stopWorker();
+        (*it)->acquisition.shared().recorderPresent.store(0);
+        sleeping_.push_back(std::move(*it));
+        it = retired_.erase(it);
     }
+    while (sleeping_.size() > kMaxSleepingChains) {
+        listener_->chainEnded(describe(*sleeping_.front()));
+        absorbCounts(*sleeping_.front());
+        sleeping_.erase(sleeping_.begin());
+    }
+}
+
+void RecorderFleet::wake(const std::string& interfacePath) {
+    const auto it = std::find_if(sleeping_.begin(), sleeping_.end(),
+                                 [&](const auto& chain) { return chain->path == interfacePath; });
+    Chain& woken = **it;
+    active_.emplace(interfacePath, std::move(*it));
+    sleeping_.erase(it);
+    woken.serving = true;
+    woken.acquisition.PollPresence();
+    sayPresence(woken);
 }
 
 void RecorderFleet::tick() {
@@ -221,12 +242,16 @@ void RecorderFleet::tick() {
         for (const std::string& path : listed) {
             // A retired chain of the same interface finishes first: two chains never serve one
             // recorder.
-            const bool retiring = std::any_of(retired_.begin(), retired_.end(),
-                                              [&](const auto& c) { return c->path == path; });
-            if (active_.count(path) == 0 && !retiring) {
-                startChain(path);
-                started.push_back(active_.at(path).get());
+            const auto here = [&](const auto& c) { return c->path == path; };
+            if (active_.count(path) != 0 || std::any_of(retired_.begin(), retired_.end(), here)) {
+                continue;
             }
+            if (std::any_of(sleeping_.begin(), sleeping_.end(), here)) {
+                wake(path);
+            } else {
+                startChain(path);
+            }
+            started.push_back(active_.at(path).get());
         }
     }
     for (auto& [path, chain] : active_) {
@@ -235,7 +260,7 @@ void RecorderFleet::tick() {
             sayPresence(*chain);
         }
     }
-    dropFinished();
+    sleepFinished();
     if (timeWindowDue_) {
         timeWindowDue_ = false;
         listener_->applyTimeWindow();
@@ -276,9 +301,9 @@ std::vector<FleetRecorder> RecorderFleet::recorders() const {
 }
 
 int RecorderFleet::attachedCount() const {
-    return static_cast<int>(std::count_if(active_.begin(), active_.end(), [](const auto& entry) {
-        return entry.second->acquisition.recorderPresent();
-    }));
+    return static_cast<int>(
+        std::count_if(active_.begin(), active_.end(),
+                      [this](const auto& entry) { return describe(*entry.second).attached; }));
 }
 
 bool RecorderFleet::busy() const {
@@ -308,6 +333,11 @@ DataStore* RecorderFleet::storeOf(int32_t number) {
     return acquisition == nullptr ? nullptr : &acquisition->store();
 }
 
+DataStore* RecorderFleet::storeOfChain(uint64_t chain) {
+    Chain* found = find(chain);
+    return found == nullptr ? nullptr : &found->store;
+}
+
 FleetCounts RecorderFleet::counts() const {
     FleetCounts total = retiredCounts_;
     const auto add = [&total](const Chain& chain) {
@@ -319,8 +349,10 @@ FleetCounts RecorderFleet::counts() const {
     for (const auto& [path, chain] : active_) {
         add(*chain);
     }
-    for (const auto& chain : retired_) {
-        add(*chain);
+    for (const auto* list : {&retired_, &sleeping_}) {
+        for (const auto& chain : *list) {
+            add(*chain);
+        }
     }
     return total;
 }

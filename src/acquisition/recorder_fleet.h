@@ -47,21 +47,30 @@ public:
     virtual void statusText(const FleetRecorder& /*recorder*/, const std::u16string& /*text*/) {}
     // A recorder was found at an interface (its chain connects it now).
     virtual void recorderAttached(const FleetRecorder& /*recorder*/) {}
-    // A recorder went away: pulled, or no longer answering. Its chain is retired once its worker
-    // has finished (a later recorder at the same interface gets a chain of its own).
+    // A recorder went away: pulled, or no longer answering. When its interface is gone its chain
+    // is retired: its worker finishes, and the chain (with its store and what follows the store)
+    // sleeps until a recorder appears at that interface again, which it then serves as one chain
+    // serves a recorder pulled and plugged in again.
     virtual void recorderVanished(const FleetRecorder& /*recorder*/) {}
     // A recorder was registered (`isNew`: given a new number and identity) or recognised; its
     // number is in `recorder.number` (-1: the registry refused it, the store said why).
     virtual void recorderIdentified(const FleetRecorder& /*recorder*/, bool /*isNew*/) {}
     // The registry changed: numbers 0 .. maxId-1 exist.
     virtual void recordersChanged(int32_t /*maxId*/) {}
-    // A download or configuration of this recorder ended: its file holds new data.
+    // A command of this recorder's chain ended (a download, a clock setting, a reconnect; report
+    // 7): its file may hold new records. The window's own configuration writes are not said.
     virtual void newData(const FleetRecorder& /*recorder*/) {}
     // The 15-second step of some chain: re-apply the time window (at most once per step).
     virtual void applyTimeWindow() {}
+    // A sleeping chain is about to go for good (more interfaces have come and gone than are kept):
+    // whatever followed its store lets go of it now. Not called when the fleet itself ends.
+    virtual void chainEnded(const FleetRecorder& /*recorder*/) {}
     // A store failure or notice of this recorder's chain (complete text).
     virtual void problem(const FleetRecorder& /*recorder*/, const std::string& /*message*/) {}
 };
+
+// Chains kept asleep for interfaces that have gone, the longest asleep going first beyond this.
+constexpr std::size_t kMaxSleepingChains = 32;
 
 // Counts over every chain made so far, retired ones included.
 struct FleetCounts {
@@ -86,9 +95,10 @@ public:
     // call pump() soon (the window posts itself an event). Set before the first tick.
     void setWakeUp(std::function<void()> wakeUp);
 
-    // The one-second step: lists the interfaces, starts a chain for each new one (which polls its
-    // presence at once), retires chains whose interface is gone, runs each chain's periodic step,
-    // and drops retired chains whose worker has finished.
+    // The one-second step: lists the interfaces, starts a chain for each new one or wakes the
+    // sleeping chain of one that came back (which polls its presence at once), retires chains
+    // whose interface is gone, runs each chain's periodic step, and puts retired chains whose
+    // worker has finished to sleep.
     void tick();
     // Hands every queued report to its chain's reaction and every queued notice to the listener;
     // returns how many were handled.
@@ -107,6 +117,9 @@ public:
     Acquisition* acquisitionAt(const std::string& interfacePath);
     Acquisition* acquisitionOf(int32_t number);
     DataStore* storeOf(int32_t number);
+    // The store of a chain (FleetRecorder::chain), retired and sleeping ones included; valid until
+    // the listener hears chainEnded() for it or the fleet ends.
+    DataStore* storeOfChain(uint64_t chain);
 
     FleetCounts counts() const;
     IssuedIdentities& issuedIdentities() { return issued_; }
@@ -120,7 +133,8 @@ private:
     void startChain(const std::string& interfacePath);
     void retire(Chain& chain);
     void sayPresence(Chain& chain);
-    void dropFinished();
+    void sleepFinished();
+    void wake(const std::string& interfacePath);
     Chain* find(uint64_t id);
     FleetRecorder describe(const Chain& chain) const;
     void absorbCounts(const Chain& chain);
@@ -135,6 +149,8 @@ private:
     uint64_t nextChain_ = 1;
     std::map<std::string, std::unique_ptr<Chain>> active_;
     std::vector<std::unique_ptr<Chain>> retired_;
+    // Oldest asleep first.
+    std::vector<std::unique_ptr<Chain>> sleeping_;
     FleetCounts retiredCounts_;
     bool timeWindowDue_ = false;
 };

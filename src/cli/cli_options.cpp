@@ -735,7 +735,9 @@ std::string usageText() {
 #endif
     // Appended piece by piece: GCC 12 at -O3 takes a chain of temporaries for overlapping copies.
     text += '\n';
-    text += wrapped(std::string("presence poll every second, download every 15 seconds, until ") +
+    text += wrapped(std::string("every recorder attached at once (while several are, each line "
+                                "names its recorder): presence poll every second, download every "
+                                "15 seconds, until ") +
                     stopRequestWords() + watchDetails());
 #if VELDRIN_HAVE_MQTT
     text +=

@@ -4,6 +4,7 @@
 #include "cli/chain_loop.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/fleet_loop.h"
 #include "cli/stop_request.h"
 #include "cli/watch_publishing.h"
 #include "core/utf8_path.h"
@@ -47,31 +48,34 @@ int runWatch(const CliRequest& request, const Folders& folders) {
         return status;
     }
     const std::atomic<bool>& stopRequested = stopOnTermination();
-    ChainLoop loop(context->acquisition(), context->reports(), clock);
     std::unique_ptr<AlarmHook> hook;
-    std::unique_ptr<AlarmWatch> alarms;
     if (!program.empty()) {
         hook = std::make_unique<AlarmHook>(program, systemChildLauncher(), clock, printError);
-        alarms = std::make_unique<AlarmWatch>(context->store(), *hook, printError, printLine);
     }
-    loop.setTickObserver([&alarms, &publishing] {
+    // Every recorder attached, each on a chain of its own; the console and the alarm watches
+    // follow each chain.
+    WatchConsole console(hook.get());
+    RecorderFleet fleet(context->backend(), folders.data, clock, &console);
+    console.setFleet(fleet);
+    FleetLoop loop(fleet, clock);
+    loop.setTickObserver([&console, &publishing] {
+        console.noteAttached();
         publishing.noteTick();
-        if (alarms) {
-            alarms->check();
-        }
+        console.checkAlarms();
     });
-    publishing.start(*context);
+    publishing.start([&console] { return console.attachedNumbers(); });
     loop.watch(stopRequested);
     publishing.stop();
     if (hook) {
         hook->finish();
     }
     confirmStopped();
-    if (loop.savesFailed()) {
+    const FleetCounts counts = fleet.counts();
+    if (counts.failedWrites != 0) {
         printError(saveFailureText());
         return kExitInvalid;
     }
-    if (loop.filesMovedAside()) {
+    if (counts.filesMovedAside != 0) {
         printError(movedAsideText());
         return kExitInvalid;
     }

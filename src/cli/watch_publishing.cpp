@@ -182,25 +182,21 @@ bool WatchPublishing::prepare(const CliRequest& request, const Folders& folders,
     return true;
 }
 
-void WatchPublishing::start(AcquisitionContext& context) {
+void WatchPublishing::start(Attached attachedNow) {
     if (!running_) {
         return;
     }
-    Acquisition& acquisition = context.acquisition();
-    DataStore& store = context.store();
     const std::atomic<bool>& ticked = running_->ticked;
     // Not known before the first presence poll, nor while a recorder found is being identified.
-    auto attached = [&acquisition, &store, &ticked]() -> std::optional<int32_t> {
-        if (acquisition.recorderPresent()) {
-            const int32_t number = store.currentRecorder();
-            return number >= 0 ? std::optional<int32_t>(number) : std::nullopt;
-        }
-        return ticked.load() ? std::optional<int32_t>(-1) : std::nullopt;
+    publish::AttachedRecorders attached = [attachedNow = std::move(attachedNow),
+                                           &ticked]() -> std::optional<std::set<int32_t>> {
+        return ticked.load() ? attachedNow() : std::nullopt;
     };
     running_->client = std::make_unique<publish::MosquittoSession>(running_->session);
     running_->worker = std::make_unique<publish::Publisher>(running_->publisher, *running_->client,
-                                                            SystemClock::instance(), attached,
+                                                            SystemClock::instance(), nullptr,
                                                             printLine, printError);
+    running_->worker->followRecorders(std::move(attached));
     running_->thread = std::thread([this] {
         // The stop signals are the chain loop's to take; the network waits here stay whole.
         sigset_t signals;
@@ -272,7 +268,7 @@ WatchPublishing::~WatchPublishing() = default;
 bool WatchPublishing::prepare(const CliRequest&, const Folders&, int&) {
     return true;
 }
-void WatchPublishing::start(AcquisitionContext&) {}
+void WatchPublishing::start(Attached) {}
 void WatchPublishing::noteTick() {}
 void WatchPublishing::stop() {}
 int runMqttForget(const CliRequest&, const Folders&) {

@@ -5,7 +5,11 @@
 #include "cli/cli_context.h"
 #include "cli/cli_options.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 
 namespace veldrin::cli {
 
@@ -19,9 +23,12 @@ public:
     // Takes the request's broker and reads the password; false with the message printed and
     // `status` set. Nothing to do (true) without --mqtt.
     bool prepare(const CliRequest& request, const Folders& folders, int& status);
+    // The recorders attached now, or nothing while that is not known (asked from the publisher's
+    // thread).
+    using Attached = std::function<std::optional<std::set<int32_t>>()>;
     // Starts publishing (nothing without --mqtt).
-    void start(AcquisitionContext& context);
-    // The chain loop has ticked (its presence poll has been made): from now on a recorder not
+    void start(Attached attached);
+    // The loop has made a step (its presence poll has been made): from now on a recorder not
     // found is not attached, and its availability can be said without a flicker.
     void noteTick();
     // Says offline, keeps the acknowledged positions and disconnects.

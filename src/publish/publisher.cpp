@@ -21,11 +21,30 @@ std::string mainIniPath(const std::string& folder) {
 
 } // namespace
 
+namespace {
+
+// The one recorder attached (-1: none) as the set of those attached.
+AttachedRecorders asSet(AttachedRecorder attached) {
+    if (!attached) {
+        return {};
+    }
+    return [one = std::move(attached)]() -> std::optional<std::set<int32_t>> {
+        const std::optional<int32_t> number = one();
+        if (!number) {
+            return std::nullopt;
+        }
+        return *number < 0 ? std::set<int32_t>{} : std::set<int32_t>{*number};
+    };
+}
+
+} // namespace
+
 Publisher::Publisher(PublisherSettings settings, BrokerSession& session, Clock& clock,
                      AttachedRecorder attached, LogLine notice, LogLine problem)
     : settings_(std::move(settings)), topics_(settings_.prefix, settings_.machine),
-      session_(session), clock_(clock), attached_(std::move(attached)), notice_(std::move(notice)),
-      problem_(std::move(problem)), window_(settings_.window), saver_(settings_.saveInBackground) {}
+      session_(session), clock_(clock), attached_(asSet(std::move(attached))),
+      notice_(std::move(notice)), problem_(std::move(problem)), window_(settings_.window),
+      saver_(settings_.saveInBackground) {}
 
 void Publisher::run(const std::atomic<bool>& stop) {
     stop_ = &stop;
@@ -273,7 +292,8 @@ void Publisher::announce() {
         publishTracked(topics_.programAvailability(), kOnline, true);
         programOnlineSent_ = true;
     }
-    const std::optional<int32_t> attached = attached_ ? attached_() : std::optional<int32_t>(-1);
+    const std::optional<std::set<int32_t>> attached =
+        attached_ ? attached_() : std::optional<std::set<int32_t>>(std::set<int32_t>{});
     for (auto& [number, recorder] : recorders_) {
         if (recorder.valid && recorder.fileSize >= 0) {
             announceRecorder(recorder, attached);
@@ -281,7 +301,8 @@ void Publisher::announce() {
     }
 }
 
-void Publisher::announceRecorder(Recorder& recorder, std::optional<int32_t> attached) {
+void Publisher::announceRecorder(Recorder& recorder,
+                                 const std::optional<std::set<int32_t>>& attached) {
     if (recorder.clearDue) {
         clearDiscovery(recorder);
         sendState(recorder);
@@ -306,7 +327,7 @@ void Publisher::announceRecorder(Recorder& recorder, std::optional<int32_t> atta
     if (!attached) {
         return;
     }
-    const std::string wanted = recorder.number == *attached ? kOnline : kOffline;
+    const std::string wanted = attached->count(recorder.number) != 0 ? kOnline : kOffline;
     if (recorder.availabilitySent != wanted) {
         publishTracked(topics_.availability(recorder.info.identity), wanted, true);
         recorder.availabilitySent = wanted;

@@ -45,6 +45,9 @@ struct PublisherSettings {
 // The recorder attached now (-1 for none), or nothing while that is not known yet (the first
 // presence poll, a recorder being identified); asked from the publisher's thread.
 using AttachedRecorder = std::function<std::optional<int32_t>()>;
+// Every recorder attached now (none: an empty set), or nothing while that is not known yet (the
+// first presence step, a recorder found and being identified); asked from the publisher's thread.
+using AttachedRecorders = std::function<std::optional<std::set<int32_t>>()>;
 using LogLine = std::function<void(const std::string&)>;
 
 class Publisher final : private SessionEvents {
@@ -59,6 +62,9 @@ public:
 
     Publisher(PublisherSettings settings, BrokerSession& session, Clock& clock,
               AttachedRecorder attached, LogLine notice, LogLine problem);
+    // Several recorders attached at once, each online while attached: in place of the one
+    // recorder given at construction. Before the first step.
+    void followRecorders(AttachedRecorders attached) { attached_ = std::move(attached); }
 
     // One turn: connect when due, read the files that changed, send, move the network.
     void step();
@@ -104,7 +110,7 @@ private:
     Recorder& recorderFor(int32_t number);
     void readDataFile(Recorder& recorder);
     void announce();
-    void announceRecorder(Recorder& recorder, std::optional<int32_t> attached);
+    void announceRecorder(Recorder& recorder, const std::optional<std::set<int32_t>>& attached);
     void sendDiscovery(Recorder& recorder);
     void clearDiscovery(Recorder& recorder);
     void sendState(Recorder& recorder);
@@ -120,7 +126,7 @@ private:
     Topics topics_;
     BrokerSession& session_;
     Clock& clock_;
-    AttachedRecorder attached_;
+    AttachedRecorders attached_;
     LogLine notice_;
     LogLine problem_;
 

@@ -11,7 +11,11 @@ public:
         : recorder_(std::move(recorder)), session_(std::move(session)) {}
 
     int writeReport(const uint8_t (&report)[kReportSize]) override {
-        return session_->receive(report) ? 1 : 0;
+        if (!session_->receive(report)) {
+            return 0;
+        }
+        recorder_->waitAnswerDelay();
+        return 1;
     }
 
     int readReport(uint8_t (&report)[kReportSize]) override {

@@ -189,6 +189,10 @@ const std::map<std::string, Setter>& valueOptions() {
          [](const std::string& v, SimProgramOptions& o) {
              return parseAcceleration(v, o.config.acceleration);
          }},
+        {"--answer-delay-ms",
+         [](const std::string& v, SimProgramOptions& o) {
+             return parseInto(v, 0, 1000, o.config.answerDelayMs);
+         }},
         {"--slot",
          [](const std::string& v, SimProgramOptions& o) { return parseSlot(v, o.config.slots); }},
         {"--silent-frame",
@@ -332,6 +336,8 @@ Recorder:
   --release NUMBER          device release (default 0x0100; 0x0101 is not a recorder)
   --clock-offset SECONDS    recorder clock minus PC clock (negative: it lags)
   --acceleration FACTOR     records come FACTOR times as often (1 to 1e6; clock unaffected)
+  --answer-delay-ms MS      each host frame answered MS milliseconds later (0 to 1000;
+                            default 0)
   --slot "START,END"        a recording time slot, "YYYY-MM-DD HH:MM" each (up to 4)
   --series counting         record k has raw temperature k mod 1201 and humidity
                             1 + (k div 1201) mod 99 (default: a generated daily curve)

@@ -77,7 +77,7 @@ void flush(Connection& c) {
 }
 
 // Takes what the host sent, report by report.
-void receive(Connection& c) {
+void receive(Connection& c, SoftwareRecorder& recorder) {
     uint8_t buffer[512];
     for (;;) {
         const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, MSG_DONTWAIT);
@@ -101,6 +101,7 @@ void receive(Connection& c) {
                 c.dead = true;
                 return;
             }
+            recorder.waitAnswerDelay();
             collectAnswers(c);
         }
     }
@@ -209,7 +210,7 @@ void SocketServer::serve() {
                 continue;
             }
             if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-                receive(c);
+                receive(c, *recorder_);
             }
             if (!c.dead) {
                 flush(c);

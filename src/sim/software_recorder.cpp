@@ -712,4 +712,11 @@ void SoftwareRecorder::queueAnswer(RecorderSession& session, InputReport answer,
     }
 }
 
+void SoftwareRecorder::waitAnswerDelay() {
+    // Set at construction and never changed: read without the lock.
+    if (config_.answerDelayMs > 0) {
+        clock_.sleepMs(config_.answerDelayMs);
+    }
+}
+
 } // namespace veldrin::sim

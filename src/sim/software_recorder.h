@@ -94,6 +94,9 @@ struct RecorderConfig {
     double acceleration = 1.0;       // recording cadence factor (clock unaffected); >= 1
     std::vector<Measurement> series; // repeated; empty: a generated daily curve
     uint32_t preloadRecords = 0;     // history already in memory at start (see preloadHistory)
+    // Every host frame is answered this many milliseconds of the clock after it came (a real
+    // recorder's turnaround on the bus); 0: at once.
+    int64_t answerDelayMs = 0;
 };
 
 // Faults, each tied to a host frame number n (1 = the first output report after the plan was
@@ -218,6 +221,9 @@ public:
     // --- protocol and faults -------------------------------------------------------------------
     // A new handle; nullptr while unplugged.
     std::unique_ptr<RecorderSession> openSession();
+    // Waits the answer delay on the injected clock; a transport calls it after handing over a
+    // host frame, without holding anything another recorder needs.
+    void waitAnswerDelay();
     // Sets the faults and restarts the host frame count from 0.
     void setFaults(const FaultPlan& plan);
     uint64_t framesReceived() const;

@@ -2,6 +2,7 @@
 // tell it apart (its own humidity band) and number them (the raw temperature), so that a record
 // lost, doubled or saved in another recorder's file shows.
 
+#include "acquisition/configuration_write.h"
 #include "acquisition/recorder_fleet.h"
 #include "chain_rig.h"
 #include "sim/sim_backend.h"
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cmath>
 #include <map>
+#include <random>
 #include <set>
 
 namespace veldrin {
@@ -24,6 +26,7 @@ constexpr int kRawSteps = 1201;
 // 1201.
 sim::RecorderConfig numberedRecorder(int k, uint32_t records) {
     sim::RecorderConfig config = testing::ChainRig::blankRecorder(records);
+    config.acceleration = 60; // a record every second: each step brings new ones
     config.series.clear();
     for (int i = 0; i < 4 * kRawSteps; ++i) {
         config.series.push_back({(i % kRawSteps) * 0.1 - 40.0, 10 * k + 1 + i / kRawSteps});
@@ -45,14 +48,16 @@ struct Heard final : FleetListener {
     void recorderAttached(const FleetRecorder& r) override {
         events.push_back("+" + r.interfacePath);
     }
+    // With how many others are attached as it goes: the one going is no longer counted.
     void recorderVanished(const FleetRecorder& r) override {
-        events.push_back("-" + r.interfacePath);
+        events.push_back("-" + r.interfacePath + " " + std::to_string(fleet->attachedCount()));
     }
     void recorderIdentified(const FleetRecorder& r, bool isNew) override {
         identified[r.interfacePath] = r.number;
         events.push_back((isNew ? "new " : "known ") + std::to_string(r.number));
     }
     void newData(const FleetRecorder& r) override { ++data[r.number]; }
+    RecorderFleet* fleet = nullptr;
     std::vector<std::string> events;
     std::map<uint64_t, int> texts;
     std::map<std::string, int32_t> identified;
@@ -67,6 +72,7 @@ struct FleetRig {
         }
         backend = sim::makeSimBackend(recorders);
         fleet = std::make_unique<RecorderFleet>(*backend, dir.path(), clock, &heard);
+        heard.fleet = fleet.get();
     }
     // Reports handed over until every worker is idle and nothing is queued.
     void drain() {
@@ -101,6 +107,29 @@ struct FleetRig {
         EXPECT_EQ(content.records.size(), recorders[static_cast<std::size_t>(k)]->recordsMade());
     }
 
+    // Every recorder plugged in and connected, then downloads until each file has caught up with
+    // what its recorder made; each history must then be whole, once, in its own file.
+    void expectEveryHistoryWhole() {
+        for (auto& recorder : recorders) {
+            recorder->setFaults(sim::FaultPlan{});
+            recorder->plug();
+        }
+        for (int s = 0; s < 3; ++s) {
+            second();
+            drain();
+        }
+        for (int pass = 0; pass < 3; ++pass) {
+            for (const FleetRecorder& r : fleet->recorders()) {
+                fleet->acquisitionAt(r.interfacePath)->SendLoggerCommand(command::download);
+            }
+            drain();
+        }
+        for (std::size_t k = 0; k < recorders.size(); ++k) {
+            SCOPED_TRACE("recorder " + std::to_string(k));
+            expectWholeHistory(heard.identified.at(sim::simInterfacePath(k)), static_cast<int>(k));
+        }
+    }
+
     testing::ScopedTimeZone tz{"UTC0"};
     ManualClock clock{testing::kChainStart};
     testing::TempDir dir;
@@ -119,7 +148,7 @@ TEST(RecorderFleet, ServesEveryRecorderAtOnceAndRetiresOnlyThePulledOne) {
     // Registered in one second, yet three numbers and three identities; each history whole.
     IniFile ini(rig.dir.file("main.ini"));
     ASSERT_EQ(readMaxId(ini), 3);
-    std::set<std::pair<uint16_t, uint16_t>> identities;
+    std::set<int64_t> seconds; // that each identity was made from
     for (std::size_t k = 0; k < 3; ++k) {
         const int32_t number = rig.heard.identified.at(sim::simInterfacePath(k));
         rig.expectWholeHistory(number, static_cast<int>(k));
@@ -127,18 +156,19 @@ TEST(RecorderFleet, ServesEveryRecorderAtOnceAndRetiresOnlyThePulledOne) {
         RecorderIdentity id;
         ASSERT_TRUE(registeredIdentity(ini, number, id));
         EXPECT_EQ(identityFromHeader(rig.recorders[k]->header()), id);
-        identities.insert({id.high, id.low});
+        seconds.insert(int64_t{id.high} << 16 | id.low);
         EXPECT_EQ(rig.fleet->acquisitionOf(number),
                   rig.fleet->acquisitionAt(sim::simInterfacePath(k)));
     }
-    EXPECT_EQ(identities.size(), 3u);
+    const int64_t t = testing::kChainStart; // all three registered in this second
+    EXPECT_EQ(seconds, (std::set<int64_t>{t, t + 1, t + 2}));
     EXPECT_EQ(rig.heard.texts.size(), 3u); // each chain spoke for itself
 
     // Pulled: said within the next step, the others stay.
     rig.heard.events.clear();
     rig.recorders[1]->unplug();
     rig.second();
-    EXPECT_EQ(rig.heard.events, std::vector<std::string>{"-sim:1"});
+    EXPECT_EQ(rig.heard.events, std::vector<std::string>{"-sim:1 2"});
     EXPECT_EQ(rig.fleet->attachedCount(), 2);
     EXPECT_EQ(rig.fleet->acquisitionAt("sim:1"), nullptr);
     // Plugged in again: a chain of its own recognises it.
@@ -146,9 +176,91 @@ TEST(RecorderFleet, ServesEveryRecorderAtOnceAndRetiresOnlyThePulledOne) {
     rig.second();
     rig.drain();
     EXPECT_EQ(rig.heard.events, (std::vector<std::string>{
-                                    "-sim:1", "+sim:1",
+                                    "-sim:1 2", "+sim:1",
                                     "known " + std::to_string(rig.heard.identified.at("sim:1"))}));
     EXPECT_EQ(rig.fleet->counts().failedWrites, 0);
+}
+
+// Pulled at a random frame of whatever runs (a download, an identification, a clock setting) or
+// at once, plugged in again within the same second or later, in a seeded random order.
+TEST(RecorderFleet, PlugsAndPullsInAnyOrderLoseNoRecordDoubleNoneMixNone) {
+    for (const unsigned seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        FleetRig rig({900, 2500, 400});
+        std::mt19937 random(seed);
+        for (int step = 0; step < 40; ++step) {
+            auto& recorder = rig.recorders[random() % 3];
+            if (!recorder->plugged()) {
+                recorder->plug();
+            } else if (random() % 2 == 0) {
+                recorder->unplug();
+            } else {
+                sim::FaultPlan plan;
+                plan.unplugFrame = 1 + random() % 300;
+                recorder->setFaults(plan);
+            }
+            for (unsigned s = random() % 3; s > 0; --s) {
+                rig.second();
+            }
+            rig.fleet->pump();
+        }
+        rig.expectEveryHistoryWhole();
+        // Numbers given to a recorder pulled before its identity was written keep no record.
+        std::size_t stored = 0;
+        std::size_t made = 0;
+        for (int32_t n = 0; n < readMaxId(IniFile(rig.dir.file("main.ini"))); ++n) {
+            stored += rig.file(n).records.size();
+        }
+        for (auto& recorder : rig.recorders) {
+            made += recorder->recordsMade();
+        }
+        EXPECT_EQ(stored, made);
+    }
+}
+
+// One recorder's chain must never wait for another's store: with recorder 0's store held, the
+// others download and save all the same.
+TEST(RecorderFleet, OneStoreHeldBlocksNoOtherRecorder) {
+    FleetRig rig({50, 50});
+    rig.fleet->tick();
+    rig.drain();
+    const int32_t held = rig.heard.identified.at("sim:0");
+    rig.recorders[1]->preloadHistory(3000);
+    std::lock_guard lock(rig.fleet->storeOf(held)->mutex());
+    rig.fleet->acquisitionAt("sim:1")->SendLoggerCommand(command::download);
+    rig.drain();
+    rig.expectWholeHistory(rig.heard.identified.at("sim:1"), 1);
+}
+
+// A recorder pulled part-way through its download while another is being configured: the
+// configuration is written and read back, the pulled one is said gone at the next step, and both
+// histories stay whole.
+TEST(RecorderFleet, ARecorderPulledWhileAnotherIsConfigured) {
+    for (const uint64_t pulledAt : {1, 9, 40}) {
+        FleetRig rig({300, 300});
+        rig.fleet->tick();
+        rig.drain();
+        rig.recorders[1]->preloadHistory(3000);
+        sim::FaultPlan plan;
+        plan.unplugFrame = pulledAt;
+        rig.recorders[1]->setFaults(plan);
+        rig.fleet->acquisitionAt("sim:1")->SendLoggerCommand(command::download);
+        Acquisition& configured = *rig.fleet->acquisitionAt("sim:0");
+        configured.holdPeriodicCommands(true);
+        ConfigurationEdit edit = editFromSettings(configured.store().connectedSettings());
+        edit.interval = 5;
+        edit.description = u"fridge";
+        EXPECT_EQ(configured.writeConfiguration(edit), Acquisition::WriteResult::written);
+        configured.holdPeriodicCommands(false);
+        rig.drain();
+        rig.heard.events.clear();
+        rig.second();
+        EXPECT_EQ(rig.heard.events, std::vector<std::string>{"-sim:1 1"}) << pulledAt;
+        EXPECT_EQ(rig.recorders[0]->header()[1], 5);
+        EXPECT_EQ(rig.fleet->acquisitionAt("sim:0"), &configured);
+        EXPECT_EQ(rig.file(rig.heard.identified.at("sim:0")).settings.description, u"fridge");
+        rig.expectEveryHistoryWhole();
+    }
 }
 
 } // namespace

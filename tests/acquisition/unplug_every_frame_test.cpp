@@ -3,7 +3,9 @@
 // plugged in again. Each run must come to rest, leave only files that load, and end with a history
 // that holds every record of the recorder's memory exactly once.
 
+#include "acquisition/recorder_fleet.h"
 #include "chain_rig.h"
+#include "sim/sim_backend.h"
 #include "store/data_file.h"
 #include "store/registry.h"
 
@@ -22,12 +24,14 @@ using testing::ChainRig;
 constexpr int kRawSteps = 1201;
 constexpr uint32_t kPreloaded = 20000; // more than the 16,320 the memory holds: it has wrapped
 
-sim::RecorderConfig wrappedRecorder() {
+// A second recorder's humidity lies `humidityOffset` higher, so that its records are told apart.
+sim::RecorderConfig wrappedRecorder(int humidityOffset = 0) {
     sim::RecorderConfig config = ChainRig::blankRecorder(kPreloaded);
     config.clockOffsetSeconds = -3600; // late, so that the clock is set
     config.series.clear();
     for (int i = 0; i < 30000; ++i) {
-        config.series.push_back({(i % kRawSteps) * 0.1 - 40.0, 1 + (i / kRawSteps) % 99});
+        config.series.push_back(
+            {(i % kRawSteps) * 0.1 - 40.0, humidityOffset + 1 + (i / kRawSteps) % 99});
     }
     return config;
 }
@@ -98,16 +102,33 @@ void reconnect(ChainRig& rig) {
     rig.poll();
 }
 
-TEST(UnplugAtEveryFrame, EveryRunEndsWithEachRecordExactlyOnce) {
-    // A clean first connection gives the frames of the whole chain.
-    std::vector<Frame> reference;
-    {
-        ChainRig rig(wrappedRecorder(), folderRoot());
-        rig.poll();
-        ASSERT_TRUE(rig.acquisition->clockSetDone());
-        ASSERT_EQ(rig.recorder->clockSettings(), 1);
-        reference = rig.frames;
+// A clean first connection gives the frames of the whole chain.
+std::vector<Frame> referenceFrames() {
+    ChainRig rig(wrappedRecorder(), folderRoot());
+    rig.poll();
+    EXPECT_TRUE(rig.acquisition->clockSetDone());
+    EXPECT_EQ(rig.recorder->clockSettings(), 1);
+    return rig.frames;
+}
+
+// The history in the file: consecutive records (counted from `first`) up to the newest the
+// recorder has made, none twice.
+void expectWholeHistory(const std::string& path, int64_t first, sim::SoftwareRecorder& recorder) {
+    DataFileContent history;
+    std::string message;
+    ASSERT_TRUE(decodeDataFile(testing::readFile(path), history, message)) << message;
+    // A wrapped memory holds all but the erased rest of its newest block (64 records).
+    ASSERT_GE(history.records.size(), 16320u - 64u);
+    for (std::size_t i = 1; i < history.records.size(); ++i) {
+        ASSERT_EQ(recordIndex(history.records[i]), recordIndex(history.records[i - 1]) + 1)
+            << "record " << i << " of " << history.records.size();
     }
+    ASSERT_EQ(recordIndex(history.records.back()),
+              first + static_cast<int64_t>(recorder.recordsMade()) - 1);
+}
+
+TEST(UnplugAtEveryFrame, EveryRunEndsWithEachRecordExactlyOnce) {
+    const std::vector<Frame> reference = referenceFrames();
     ASSERT_GT(reference.size(), 4080u); // two reads of each of the 2,040 units, and more
     const std::vector<uint64_t> positions = framesToTry(reference, kShortStride, kDownloadStride);
 
@@ -138,23 +159,63 @@ TEST(UnplugAtEveryFrame, EveryRunEndsWithEachRecordExactlyOnce) {
             ASSERT_TRUE(decodeDataFile(testing::readFile(entry.path().string()), content, message))
                 << name << ": " << message;
         }
-        // The recorder's history: consecutive records up to its newest, none twice.
-        DataFileContent history;
-        std::string message;
-        const int32_t number = rig.store->currentRecorder();
-        ASSERT_TRUE(decodeDataFile(testing::readFile(rig.dataFile(number)), history, message));
-        // A wrapped memory holds all but the erased rest of its newest block (64 records).
-        ASSERT_GE(history.records.size(), 16320u - 64u);
-        for (std::size_t i = 1; i < history.records.size(); ++i) {
-            ASSERT_EQ(recordIndex(history.records[i]), recordIndex(history.records[i - 1]) + 1)
-                << "record " << i << " of " << history.records.size();
-        }
-        ASSERT_EQ(recordIndex(history.records.back()),
-                  static_cast<int64_t>(rig.recorder->recordsMade()) - 1);
+        ASSERT_NO_FATAL_FAILURE(
+            expectWholeHistory(rig.dataFile(rig.store->currentRecorder()), 0, *rig.recorder));
     }
     RecordProperty("positions", static_cast<int>(positions.size()));
     RecordProperty("frames", static_cast<int>(reference.size()));
     std::printf("unplugged at %zu of %zu frame positions\n", positions.size(), reference.size());
+}
+
+void settle(RecorderFleet& fleet) {
+    while (fleet.waitAndPump(std::chrono::milliseconds(fleet.busy() ? 10 : 0)) > 0 ||
+           fleet.busy()) {
+    }
+}
+
+// Two recorders connected side by side; the second is pulled when the first has taken frame n of
+// its whole first connection, then plugged in again. Both histories end whole, each in its file.
+TEST(UnplugAtEveryFrame, TwoRecordersOnePulledAtEachFrameOfTheOthersDownload) {
+    const std::vector<uint64_t> positions =
+        framesToTry(referenceFrames(), 2 * kShortStride, 5 * kDownloadStride);
+    constexpr int kSecondOffset = 30; // above every humidity of the first recorder's records
+    for (const uint64_t n : positions) {
+        SCOPED_TRACE("second pulled at frame " + std::to_string(n) + " of the first");
+        testing::ScopedTimeZone tz{"UTC0"};
+        ManualClock clock{testing::kChainStart};
+        testing::TempDir dir(folderRoot());
+        auto first = std::make_shared<sim::SoftwareRecorder>(wrappedRecorder(), clock);
+        auto second =
+            std::make_shared<sim::SoftwareRecorder>(wrappedRecorder(kSecondOffset), clock);
+        first->setFrameObserver([second, n, seen = uint64_t{0}](const Frame&) mutable {
+            if (++seen == n) {
+                second->unplug();
+            }
+        });
+        const std::unique_ptr<HidBackend> backend = sim::makeSimBackend({first, second});
+        RecorderFleet fleet(*backend, dir.path(), clock);
+        fleet.tick();
+        settle(fleet);
+        second->plug();
+        for (int s = 0; s < 3; ++s) {
+            clock.advanceMs(1000);
+            fleet.tick();
+            settle(fleet);
+        }
+        ASSERT_EQ(fleet.attachedCount(), 2);
+        for (const FleetRecorder& r : fleet.recorders()) {
+            fleet.acquisitionAt(r.interfacePath)->SendLoggerCommand(command::download);
+        }
+        settle(fleet);
+        for (const FleetRecorder& r : fleet.recorders()) {
+            const bool isFirst = r.interfacePath == sim::simInterfacePath(0);
+            ASSERT_NO_FATAL_FAILURE(expectWholeHistory(
+                dir.file(std::to_string(r.number) + ".dat"),
+                isFirst ? 0 : int64_t{kRawSteps} * kSecondOffset, isFirst ? *first : *second))
+                << r.interfacePath;
+        }
+    }
+    std::printf("second pulled at %zu frame positions of the first\n", positions.size());
 }
 
 } // namespace

@@ -415,6 +415,25 @@ TEST_P(RecorderProtocol, TwoHandlesAreServedIndependently) {
     EXPECT_EQ(std::memcmp(unit, data, 32), 0);
 }
 
+// The answer delay: every host frame waits for it on the recorder's clock, and nothing else does.
+TEST(AnswerDelay, EachHostFrameIsAnsweredThatMuchLater) {
+    for (const int64_t delay : {0, 1, 7}) {
+        ManualClock clock;
+        sim::RecorderConfig config;
+        config.answerDelayMs = delay;
+        auto recorder = std::make_shared<sim::SoftwareRecorder>(config, clock);
+        const std::unique_ptr<HidBackend> backend = sim::makeSimBackend(recorder);
+        LoggerLink link(*backend);
+        uint8_t unit[32] = {};
+        const int64_t before = clock.steadyMs();
+        ASSERT_EQ(link.ReadMemory(0x0100, unit), 1);
+        ASSERT_EQ(link.WriteByte(0x0101, 0x05), 1);
+        EXPECT_EQ(clock.steadyMs() - before,
+                  delay * static_cast<int64_t>(recorder->framesReceived()))
+            << delay;
+    }
+}
+
 #ifdef _WIN32
 INSTANTIATE_TEST_SUITE_P(Backends, RecorderProtocol, ::testing::Values(Kind::sim, Kind::fake),
                          kindName);

@@ -41,6 +41,8 @@ TEST(SimOptions, EveryOptionReachesTheConfiguration) {
                        "-3600",
                        "--acceleration",
                        "60",
+                       "--answer-delay-ms",
+                       "1",
                        "--slot",
                        "2011-07-01 08:00,2011-07-01 18:30",
                        "--silent-frame",
@@ -77,6 +79,7 @@ TEST(SimOptions, EveryOptionReachesTheConfiguration) {
     EXPECT_EQ(o.config.attributes.release, 0x0101);
     EXPECT_EQ(o.config.clockOffsetSeconds, -3600);
     EXPECT_DOUBLE_EQ(o.config.acceleration, 60.0);
+    EXPECT_EQ(o.config.answerDelayMs, 1);
     ASSERT_EQ(o.config.slots.size(), 1u);
     EXPECT_EQ(o.config.slots[0].end, DateTime::fromFields(2011, 7, 1, 18, 30));
     EXPECT_EQ(o.faults.silentFrame, 3u);
@@ -122,6 +125,7 @@ TEST(SimOptions, RejectsWhatItCannotUse) {
                                                {"--identity", "1/2/3/4"},
                                                {"--version", "3"},
                                                {"--acceleration", "0.5"},
+                                               {"--answer-delay-ms", "1001"},
                                                {"--silent-frame", "0"},
                                                {"--short-report-length", "9"},
                                                {"--slot", "2011-02-30 08:00,2011-03-01 08:00"},

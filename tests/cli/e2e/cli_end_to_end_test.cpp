@@ -223,6 +223,40 @@ TEST_F(CliEndToEnd, SyncServesEveryRecorderAttached) {
     }
 }
 
+// watch over three recorders in a socket folder: each is registered, downloaded and has its clock
+// checked, every line names its recorder, and one that goes is said while the others stay.
+TEST_F(CliEndToEnd, WatchServesEveryRecorderInAFolderAndSaysWhichOneWent) {
+    const std::string folder = dir_.file("recorders");
+    std::filesystem::create_directory(folder);
+    std::vector<std::unique_ptr<BackgroundProgram>> recorders;
+    for (int k = 0; k < 3; ++k) {
+        const std::string path = folder + "/r" + std::to_string(k) + ".sock";
+        recorders.push_back(std::make_unique<BackgroundProgram>(
+            std::vector<std::string>{testing::binaryPath("veldrin-recorder-sim"), "--socket", path,
+                                     "--records", "30"},
+            path + ".out"));
+        ASSERT_TRUE(recorders.back()->waitForOutput("listening on"));
+    }
+    std::vector<std::string> args = cliArgs({"watch"});
+    args[4] = "socket-dir:" + folder;
+    BackgroundProgram watch(args, dir_.file("watch.out"));
+    for (int32_t number = 0; number < 3; ++number) {
+        ASSERT_TRUE(
+            watch.waitForOutput("recorder " + std::to_string(number) + ": " + text(111), 20000))
+            << watch.output();
+    }
+    EXPECT_EQ(recorders[1]->stop(SIGTERM), 0);
+    ASSERT_TRUE(watch.waitForOutput(": no longer attached", 5000)) << watch.output();
+    EXPECT_EQ(watch.stop(SIGTERM), 0) << watch.output();
+    for (const std::string& line : lines(watch.output())) {
+        EXPECT_EQ(line.rfind("recorder ", 0), 0u) << line;
+    }
+    EXPECT_EQ(readMaxId(IniFile(data_ + "/main.ini")), 3);
+    for (int32_t number = 0; number < 3; ++number) {
+        EXPECT_EQ(dataFile(number).records.size(), 30u) << number;
+    }
+}
+
 // Two recorders on sockets: info and configure refuse to guess and list what is attached; with
 // --recorder they act on the one named, and only on it.
 TEST_F(CliEndToEnd, InfoAndConfigureNeedTheRecorderNamedWhenSeveralAreAttached) {
