@@ -139,6 +139,7 @@ public:
         Q_EMIT session_.recordersChanged(maxId, session_.displayed_);
     }
     void newData(const FleetRecorder& recorder) override { session_.newData(recorder); }
+    void chainEnded(const FleetRecorder& recorder) override { session_.chainEnded(recorder); }
     void problem(const FleetRecorder&, const std::string& message) override {
         session_.storeBridge_->problem(message);
     }
@@ -284,12 +285,18 @@ void ViewSession::followAttached() {
         return;
     }
     lastRecorders_ = std::move(now);
+    for (const FleetRecorder& r : lastRecorders_) {
+        if (std::find(chains_.begin(), chains_.end(), r.chain) == chains_.end()) {
+            chains_.push_back(r.chain);
+        }
+    }
     // What a retired chain said is forgotten, unless it is the latest text (a recorder pulled).
     std::erase_if(said_, [this](const auto& entry) {
         return entry.first != latestChain_ &&
                std::none_of(lastRecorders_.begin(), lastRecorders_.end(),
                             [&entry](const FleetRecorder& r) { return r.chain == entry.first; });
     });
+
     std::vector<StatusTurns::Recorder> attached;
     for (const FleetRecorder& r : lastRecorders_) {
         if (r.attached) {
@@ -322,10 +329,20 @@ void ViewSession::recorderIdentified(const FleetRecorder& recorder) {
     Q_EMIT recorderToShow(recorder.number);
 }
 
+// The chain's own store, also when its recorder has just gone: the records of a download that
+// ended with the recorder pulled are shown as well.
 void ViewSession::newData(const FleetRecorder& recorder) {
-    if (recorder.number >= 0 && recorder.number == displayed_ && !store_->displayedIsDocument()) {
-        refreshDisplayed();
+    if (recorder.number < 0 || recorder.number != displayed_ || store_->displayedIsDocument()) {
+        return;
     }
+    if (const DataStore* chain = fleet_->storeOfChain(recorder.chain)) {
+        store_->showConnectedOf(*chain);
+    }
+}
+
+void ViewSession::chainEnded(const FleetRecorder& recorder) {
+    std::erase(chains_, recorder.chain);
+    said_.erase(recorder.chain);
 }
 
 // ---- Loading what is shown --------------------------------------------------------------------
@@ -423,15 +440,16 @@ void ViewSession::limitsChanged(int32_t number) {
     Q_EMIT limitsStored();
 }
 
-// Every attached recorder is followed on its own chain's store; the status names the displayed
-// one only.
+// Every recorder is followed on its own chain's store, also while it is away (what it recorded
+// meanwhile is new when it comes back); the status names the displayed one only, while attached.
 void ViewSession::followAlarms() {
     std::vector<AlarmMonitor::Followed> followed;
-    for (const FleetRecorder& r : fleet_->recorders()) {
-        if (r.number >= 0) {
-            if (Acquisition* chain = fleet_->acquisitionOf(r.number)) {
-                followed.push_back({&chain->store(), r.attached});
-            }
+    for (const uint64_t chain : chains_) {
+        if (DataStore* store = fleet_->storeOfChain(chain)) {
+            const bool attached = std::any_of(
+                lastRecorders_.begin(), lastRecorders_.end(),
+                [chain](const FleetRecorder& r) { return r.chain == chain && r.attached; });
+            followed.push_back({store, attached});
         }
     }
     showAlarm(alarms_->follow(followed));

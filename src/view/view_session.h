@@ -154,6 +154,7 @@ private:
     void pump();
     void recorderIdentified(const FleetRecorder& recorder);
     void newData(const FleetRecorder& recorder);
+    void chainEnded(const FleetRecorder& recorder);
     void report(const FleetRecorder& recorder, const QString& text);
     void followAttached();
     void followAlarms();
@@ -203,6 +204,9 @@ private:
     std::map<uint64_t, Said> said_;
     uint64_t latestChain_ = 0;
     std::vector<FleetRecorder> lastRecorders_;
+    // Every chain made so far that has not ended for good: a recorder pulled keeps its chain
+    // asleep, and its alarms are followed on across its absence.
+    std::vector<uint64_t> chains_;
     int lastCount_ = -1;
     QString acquisitionStatus_;
     QString alarmStatus_;
