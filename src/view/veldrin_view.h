@@ -69,7 +69,7 @@ public:
 
     // Command handlers of the view (menu and toolbar).
     void onExport();
-    void onSetting();
+    void onSetting(const SettingsDialogRunner& runDialog = {});
     // `runDialog` answers the dialog (tests); by default it is shown modally.
     void onClearPcData(const ClearDialogRunner& runDialog = {});
     void onLanguage();

@@ -48,7 +48,7 @@ void CVeldrinView::onExport() {
 
 // Setting writes the displayed recorder, and only while it is attached: with several recorders
 // attached, the one whose settings are on screen is the one written.
-void CVeldrinView::onSetting() {
+void CVeldrinView::onSetting(const SettingsDialogRunner& runDialog) {
     const SettingTarget target = settingTarget(chosenRecorder(), session_->attachedNumbers());
     if (target.kind == SettingTarget::Kind::noneAttached) {
         session_->prompts().message(this, qlang(text::kNoRecorderAvailable), PromptIcon::None);
@@ -69,7 +69,8 @@ void CVeldrinView::onSetting() {
         if (chain == nullptr) {
             return;
         }
-        outcome = runSettingCommand(*chain, session_->prompts(), this, {}, &keptSettingEdits_);
+        outcome =
+            runSettingCommand(*chain, session_->prompts(), this, runDialog, &keptSettingEdits_);
     }
     if (!settingDialogRan(outcome)) {
         return;

@@ -4,6 +4,7 @@
 
 #include "view_rig.h"
 
+#include "device/logger_header.h"
 #include "lang/language_table.h"
 #include "settings/clear_data_dialog.h"
 #include "store/data_file.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -175,17 +177,26 @@ TEST(SeveralRecorders, ClearPcDataOfOneAttachedRecorderWhileAnotherDownloads) {
     EXPECT_EQ(view.store().displayedCount(), 300u);
 }
 
-TEST(SeveralRecorders, SettingOnADisplayedRecorderThatIsNotAttachedIsRefusedByName) {
+TEST(SeveralRecorders, SettingWritesTheDisplayedRecorderOnlyAndOnlyWhileItIsAttached) {
     EnglishOnly english;
     ViewRig rig(/*plugged=*/false, kWednesday, 2);
     CVeldrinView& view = rig.start();
     attach(rig, 0);
     attach(rig, 1);
-    pull(rig, 1);
     auto* combo = rig.control<QComboBox>(control_id::kRecorderCombo);
     combo->setCurrentIndex(1);
     Q_EMIT combo->activated(1);
-    // A dialog opened for the attached recorder 0 instead would fail here, not hang.
+    view.onSetting([](CSettingsDialog& dialog) {
+        dialog.intervalEdit()->setText("10");
+        return dialog.validateAndTake();
+    });
+    EXPECT_EQ(rig.recorders[1]->header()[header::interval], 10);
+    EXPECT_EQ(rig.recorders[0]->header()[header::interval], 1);
+    EXPECT_EQ(view.store().displayedSettings().interval, 10);
+
+    // Pulled, the displayed recorder is refused by its number; a dialog opened for the attached
+    // recorder 0 instead would fail here, not hang.
+    pull(rig, 1);
     QTimer::singleShot(0, [] {
         if (QWidget* dialog = QApplication::activeModalWidget()) {
             ADD_FAILURE() << "a settings dialog opened";
