@@ -157,6 +157,8 @@ TEST_F(AppEndToEnd,
 // Three software recorders attached at once: each registered and downloaded into its own file.
 TEST_F(AppEndToEnd, ThreeRecordersAttachedAtOnceAreEachServed) {
     const std::string data = dir_.file("data");
+    // The window's remembered size stays with this run, not with the tests after it.
+    const ScopedEnv config("XDG_CONFIG_HOME", dir_.file("config"));
     BackgroundProgram app(
         {testing::binaryPath("veldrin"), "--data-dir", data, "--device", "sim:3", "--lang", "0"},
         dir_.file("app.out"));
