@@ -264,7 +264,13 @@ void ViewSession::pump() {
 void ViewSession::report(const FleetRecorder& recorder, const QString& text) {
     latestChain_ = recorder.chain;
     turns_.report({recorder.chain, recorder.number}, text);
-    showStatus(turns_.paneText());
+    // One recorder's every report is shown, as it always was; while several take turns, a
+    // report of one whose turn it is not leaves the pane as it is.
+    if (turns_.turn() == 0) {
+        showStatus(turns_.paneText());
+    } else {
+        showTurn();
+    }
 }
 
 void ViewSession::showTurn() {
