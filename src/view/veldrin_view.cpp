@@ -401,6 +401,11 @@ void CVeldrinView::showConnectedRecorder(int32_t number) {
     if (number < 0 || number >= recorderCombo_->count()) {
         return;
     }
+    if (number == chosenRecorder() && !store().displayedIsDocument()) {
+        // The displayed recorder came back: its history follows, the window and Back stay.
+        session_->showRecorder(number);
+        return;
+    }
     {
         const QSignalBlocker block(recorderCombo_);
         recorderCombo_->setCurrentIndex(number);
