@@ -152,8 +152,7 @@ ClearOutcome runClearPcData(Acquisition& acquisition, CUserPrompts& prompts, QWi
 }
 
 ClearOutcome runClearPcData(DataStore& store, const ChainOfRecorder& chainOf, CUserPrompts& prompts,
-                            QWidget* parent, const ClearDialogRunner& runDialog,
-                            int32_t* chosenOut) {
+                            QWidget* parent, const ClearDialogRunner& runDialog) {
     CurrentLanguage::get();
     const int32_t maxId = readMaxId(store.ini());
     const int32_t preset = store.ini().readInt(kRegistrySection, kCurrentIdKey, 0);
@@ -163,9 +162,6 @@ ClearOutcome runClearPcData(DataStore& store, const ChainOfRecorder& chainOf, CU
         return ClearOutcome::cancelled;
     }
     const int32_t chosen = dialog.chosenRecorder();
-    if (chosenOut != nullptr) {
-        *chosenOut = chosen;
-    }
     if (maxId <= 0 || chosen < 0) {
         say(prompts, parent, text::kNoRecorderAvailable);
         return ClearOutcome::noRecorder;

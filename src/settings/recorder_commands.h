@@ -81,9 +81,8 @@ using ChainOfRecorder = std::function<Acquisition*(int32_t number)>;
 // recorder is cleared through its own chain (refused only while that chain runs a command, never
 // for another recorder's download), which then downloads it again from the start within a
 // second; a recorder not attached is cleared through `store`, which also gives the dialog the
-// descriptions. `chosenOut`, when given, learns the recorder chosen.
+// descriptions.
 ClearOutcome runClearPcData(DataStore& store, const ChainOfRecorder& chainOf, CUserPrompts& prompts,
-                            QWidget* parent, const ClearDialogRunner& runDialog = {},
-                            int32_t* chosenOut = nullptr);
+                            QWidget* parent, const ClearDialogRunner& runDialog = {});
 
 } // namespace veldrin
