@@ -1,6 +1,7 @@
 #include "app/app_options.h"
 
 #include "core/period_bound.h"
+#include "device/backend_registry.h"
 
 #include <QCommandLineParser>
 
@@ -52,10 +53,13 @@ QStringList withoutQtOptions(const QStringList& arguments) {
     return kept;
 }
 
+// The names of the device layer and those the program added at its start (sim:COUNT, several
+// sockets, a folder of sockets): whatever the window's recorders may be reached by.
 bool isKnownDevice(const QString& device) {
     const QString socketPrefix = QString::fromLatin1(kSocketPrefix);
     return device == QLatin1String("hid") || device == QLatin1String("sim") ||
-           (device.startsWith(socketPrefix) && device.size() > socketPrefix.size());
+           (device.startsWith(socketPrefix) && device.size() > socketPrefix.size()) ||
+           BackendRegistry::process().knows(device.toStdString());
 }
 
 AppOptionsOutcome parseAppOptions(const QStringList& arguments) {
@@ -74,8 +78,10 @@ AppOptionsOutcome parseAppOptions(const QStringList& arguments) {
         QStringLiteral("DIR"));
     const QCommandLineOption deviceOption(
         QStringLiteral("device"),
-        QStringLiteral("The recorder: hid (a USB recorder), sim (a software recorder with a few "
-                       "days of history) or socket:PATH (a software recorder program)."),
+        QStringLiteral("The recorder: hid (every USB recorder attached), sim (a software "
+                       "recorder with a few days of history), sim:COUNT (that many), "
+                       "socket:PATH[,PATH...] (software recorder programs) or socket-dir:DIR "
+                       "(every socket in a folder)."),
         QStringLiteral("hid|sim|socket:PATH"), QStringLiteral("hid"));
     const QCommandLineOption langOption(
         QStringLiteral("lang"),

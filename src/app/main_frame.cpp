@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -43,6 +44,8 @@ constexpr MenuText kMenuTexts[] = {
 };
 
 constexpr const char* kPositionKey = "window/position";
+// The count of attached recorders sits on a disc of the attached picture's green.
+const QColor kCountBadgeGreen(0x2e, 0x9e, 0x3e);
 constexpr const char* kSizeKey = "window/size";
 
 } // namespace
@@ -55,17 +58,41 @@ CConnectionPane::CConnectionPane(QWidget* parent)
     setMinimumHeight(16);
 }
 
-void CConnectionPane::setRecorderAttached(bool attached) {
-    if (attached != attached_) {
-        attached_ = attached;
+void CConnectionPane::setAttachedCount(int count) {
+    count = std::max(0, count);
+    if (count != count_) {
+        count_ = count;
+        applyLanguage();
         update();
     }
+}
+
+void CConnectionPane::applyLanguage() {
+    setToolTip(count_ > 0
+                   ? qlang(text::kRecordersAttached) + QLatin1Char(' ') + QString::number(count_)
+                   : QString());
 }
 
 void CConnectionPane::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect(), attached_ ? recorder_ : noRecorder_);
+    painter.drawImage(rect(), count_ > 0 ? recorder_ : noRecorder_);
+    // One recorder shows the picture alone, as it always did; several show how many.
+    if (count_ > 1) {
+        const QString number = QString::number(count_);
+        QFont bold = font();
+        bold.setBold(true);
+        painter.setFont(bold);
+        const int side =
+            std::max(rect().height(), QFontMetrics(bold).horizontalAdvance(number) + 4);
+        const QRect badge(rect().right() - side + 1, rect().top(), side, rect().height());
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kCountBadgeGreen);
+        painter.drawEllipse(badge.adjusted(1, 1, -1, -1));
+        painter.setPen(Qt::white);
+        painter.drawText(badge, Qt::AlignCenter, number);
+    }
 }
 
 // ----- the frame -----------------------------------------------------------------------------
@@ -223,6 +250,10 @@ void CMainFrame::setRecorderAttached(bool attached) {
     connectionPane_->setRecorderAttached(attached);
 }
 
+void CMainFrame::setAttachedCount(int count) {
+    connectionPane_->setAttachedCount(count);
+}
+
 QStringList withMnemonics(const QStringList& captions) {
     QStringList marked;
     QString used;
@@ -284,6 +315,7 @@ void CMainFrame::applyLanguageToFrame() {
         }
     }
     backButton_->setToolTip(qlang(text::kBackTip));
+    connectionPane_->applyLanguage();
     showTitle();
     menuBar()->update();
 }

@@ -27,19 +27,24 @@ constexpr int kInitialWidth = 900;
 constexpr int kInitialHeight = 660;
 } // namespace frame_id
 
-// Status pane 1: the picture of the attached or missing recorder, stretched over the pane.
+// Status pane 1: the picture of the attached or missing recorder, stretched over the pane, with
+// the number of recorders attached on it when there are several; its tooltip says how many.
 class CConnectionPane : public QWidget {
     Q_OBJECT
 public:
     explicit CConnectionPane(QWidget* parent = nullptr);
-    void setRecorderAttached(bool attached);
-    bool recorderAttached() const { return attached_; }
+    void setRecorderAttached(bool attached) { setAttachedCount(attached ? 1 : 0); }
+    bool recorderAttached() const { return count_ > 0; }
+    void setAttachedCount(int count);
+    int attachedCount() const { return count_; }
+    // The tooltip in the current language.
+    void applyLanguage();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    bool attached_ = false;
+    int count_ = 0;
     QImage noRecorder_;
     QImage recorder_;
 };
@@ -61,6 +66,7 @@ public:
     void setStatusPaneWidth(int width) override;
     void setBackEnabled(bool enabled) override;
     void setRecorderAttached(bool attached) override;
+    void setAttachedCount(int count) override;
     void applyLanguageToFrame() override;
     void showDocumentName(const QString& fileName) override;
 

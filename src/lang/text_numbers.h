@@ -166,4 +166,9 @@ inline constexpr int kGoesOnAfterPeriod = 289;
 inline constexpr int kTimeInEvents = 296;
 inline constexpr int kTimeBeyondColumn = 297;
 
+// Several recorders attached at once.
+inline constexpr int kAttached = 316;            // a "Driver No." entry of an attached recorder
+inline constexpr int kRecordersAttached = 317;   // status pane 1, followed by the count
+inline constexpr int kRecorderNotAttached = 318; // Setting on a displayed recorder not attached
+
 } // namespace veldrin::text

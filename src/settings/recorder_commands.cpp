@@ -139,8 +139,21 @@ SettingOutcome runSettingCommand(Acquisition& acquisition, CUserPrompts& prompts
 
 ClearOutcome runClearPcData(Acquisition& acquisition, CUserPrompts& prompts, QWidget* parent,
                             const ClearDialogRunner& runDialog) {
-    CurrentLanguage::get();
     DataStore& store = acquisition.store();
+    const ChainOfRecorder connected = [&](int32_t number) {
+        return number == store.currentRecorder() ? &acquisition : nullptr;
+    };
+    const ClearOutcome outcome = runClearPcData(store, connected, prompts, parent, runDialog);
+    // Whichever recorder was chosen, the connected one is looked at within a second.
+    if (outcome != ClearOutcome::cancelled && outcome != ClearOutcome::busy) {
+        acquisition.setTickCounter(kTickBeforeDownload);
+    }
+    return outcome;
+}
+
+ClearOutcome runClearPcData(DataStore& store, const ChainOfRecorder& chainOf, CUserPrompts& prompts,
+                            QWidget* parent, const ClearDialogRunner& runDialog) {
+    CurrentLanguage::get();
     const int32_t maxId = readMaxId(store.ini());
     const int32_t preset = store.ini().readInt(kRegistrySection, kCurrentIdKey, 0);
     ClearDataDialog dialog(store, maxId, preset, parent);
@@ -149,18 +162,23 @@ ClearOutcome runClearPcData(Acquisition& acquisition, CUserPrompts& prompts, QWi
         return ClearOutcome::cancelled;
     }
     const int32_t chosen = dialog.chosenRecorder();
-    ClearOutcome outcome = ClearOutcome::noRecorder;
     if (maxId <= 0 || chosen < 0) {
         say(prompts, parent, text::kNoRecorderAvailable);
-    } else if (chosen == store.currentRecorder() && acquisition.workerBusy()) {
+        return ClearOutcome::noRecorder;
+    }
+    Acquisition* chain = chainOf ? chainOf(chosen) : nullptr;
+    if (chain == nullptr) {
+        return store.clearRecorder(chosen) != 0 ? ClearOutcome::cleared : ClearOutcome::failed;
+    }
+    if (chain->workerBusy()) {
         // A download running now would append to the emptied history and move its next address
         // past records that then could never be fetched again.
         say(prompts, parent, text::kRecorderBusy);
         return ClearOutcome::busy;
-    } else {
-        outcome = store.clearRecorder(chosen) != 0 ? ClearOutcome::cleared : ClearOutcome::failed;
     }
-    acquisition.setTickCounter(kTickBeforeDownload);
+    const ClearOutcome outcome =
+        chain->store().clearRecorder(chosen) != 0 ? ClearOutcome::cleared : ClearOutcome::failed;
+    chain->setTickCounter(kTickBeforeDownload);
     return outcome;
 }
 

@@ -74,4 +74,15 @@ constexpr bool clearNeedsRepaint(ClearOutcome outcome) {
 ClearOutcome runClearPcData(Acquisition& acquisition, CUserPrompts& prompts, QWidget* parent,
                             const ClearDialogRunner& runDialog = {});
 
+// The acquisition serving a recorder that is attached now, by its number; null when it is not.
+using ChainOfRecorder = std::function<Acquisition*(int32_t number)>;
+
+// The same with several recorders attached, each on an acquisition of its own: an attached
+// recorder is cleared through its own chain (refused only while that chain runs a command, never
+// for another recorder's download), which then downloads it again from the start within a
+// second; a recorder not attached is cleared through `store`, which also gives the dialog the
+// descriptions.
+ClearOutcome runClearPcData(DataStore& store, const ChainOfRecorder& chainOf, CUserPrompts& prompts,
+                            QWidget* parent, const ClearDialogRunner& runDialog = {});
+
 } // namespace veldrin

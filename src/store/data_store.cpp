@@ -248,6 +248,28 @@ int DataStore::loadDisplayedDocument(const std::string& path, OpenFailure* failu
     return ok;
 }
 
+void DataStore::showConnectedOf(const DataStore& source) {
+    RecorderSettings settings;
+    RecordList records;
+    source.withConnected([&](const RecorderSettings& s, const RecordList& r) {
+        settings = s;
+        records.reserve(r.capacity()); // the same room to append into
+        records.assign(r.begin(), r.end());
+    });
+    Notices notices;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        displayedRecords_.swap(records);
+        displayedSettings_ = settings;
+        displayedIsDocument_ = false;
+        displayedMirrorsConnected_ = false;
+        notices.refill = true;
+        notices.interval = true;
+        notices.intervalMinutes = displayedSettings_.interval;
+    }
+    deliver(notices);
+}
+
 bool DataStore::displayedIsDocument() const {
     std::lock_guard<std::mutex> guard(mutex_);
     return displayedIsDocument_;

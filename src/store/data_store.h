@@ -109,6 +109,12 @@ public:
     // Whether the displayed set is such an opened file rather than a recorder's history.
     bool displayedIsDocument() const;
 
+    // The displayed set becomes a copy of what another store holds of its connected recorder:
+    // the window shows an attached recorder that the store of its own chain downloads. The
+    // source is read under its lock alone, before this store's lock is taken, so the two locks
+    // are never held together.
+    void showConnectedOf(const DataStore& source);
+
     // The settings of a recorder's file (for showing its description before clearing); no set
     // changes. 1 on success.
     int readFileSettings(int32_t number, RecorderSettings& out);

@@ -58,8 +58,10 @@ void AlarmMonitor::limitsChanged(int32_t number) {
     if (number == displayedNumber_) {
         displayed_ = limitsOf(number);
     }
-    if (number == followed_) {
-        retrack(limitsOf(number));
+    for (auto& [store, follower] : followers_) {
+        if (follower.number == number) {
+            retrack(*store, follower, limitsOf(number));
+        }
     }
 }
 
@@ -67,93 +69,113 @@ void AlarmMonitor::limitsChanged(int32_t number) {
 // limit begins at its first reading beyond the limit in force, not at the change, so raising a
 // limit during an event neither ends it nor lets it begin a second time once the delay has run
 // again. An event that is going on under the new limits and was not before is said now.
-void AlarmMonitor::retrack(const AlarmLimits& limits) {
-    followedLimits_ = limits;
-    if (!tracker_) {
+void AlarmMonitor::retrack(DataStore& store, Follower& follower, const AlarmLimits& limits) {
+    follower.limits = limits;
+    if (!follower.tracker) {
         return;
     }
-    auto fresh = std::make_unique<AlarmTracker>(limits, followedFahrenheit_);
-    store_.withConnected([&](const RecorderSettings&, const RecordList& records) {
-        const std::size_t followed = std::min(seen_, records.size());
+    auto fresh = std::make_unique<AlarmTracker>(limits, follower.fahrenheit);
+    store.withConnected([&](const RecorderSettings&, const RecordList& records) {
+        const std::size_t followed = std::min(follower.seen, records.size());
         for (std::size_t i = 0; i < followed; ++i) {
             fresh->feed(records[i]);
         }
     });
     std::vector<AlarmTransition> begun;
     for (const AlarmTransition& t : fresh->inProgress()) {
-        if (!tracker_->active(t.limit)) {
+        if (!follower.tracker->active(t.limit)) {
             begun.push_back(t);
         }
     }
-    tracker_ = std::move(fresh);
+    follower.tracker = std::move(fresh);
     for (const AlarmTransition& t : begun) {
-        notifyBegin(t, followed_, followedFahrenheit_);
+        notifyBegin(t, follower.number, follower.fahrenheit);
     }
 }
 
-QString AlarmMonitor::follow(bool attached) {
-    const int32_t number = store_.currentRecorder();
+QString AlarmMonitor::follow(const std::vector<Followed>& followed) {
+    // A recorder no longer attached (its chain retired) is followed afresh when it comes back.
+    std::erase_if(followers_, [&followed](const auto& entry) {
+        return std::none_of(followed.begin(), followed.end(),
+                            [&entry](const Followed& f) { return f.store == entry.first; });
+    });
+    for (const Followed& f : followed) {
+        if (f.store != nullptr) {
+            followOne(*f.store, f.attached, followers_[f.store]);
+        }
+    }
+    return statusText();
+}
+
+void AlarmMonitor::followOne(DataStore& store, bool attached, Follower& follower) {
+    const int32_t number = store.currentRecorder();
     if (number < 0) {
-        return QString();
+        follower.beyond.clear();
+        return;
     }
     bool history = false;
-    if (number != followed_) {
-        followed_ = number;
-        followedLimits_ = limitsOf(number);
-        tracker_.reset();
-        seen_ = 0;
+    if (number != follower.number) {
+        follower.number = number;
+        follower.limits = limitsOf(number);
+        follower.tracker.reset();
+        follower.seen = 0;
         history = true;
     }
     // New records: main.ini is read again, as veldrin-cli may have changed the limits meanwhile.
-    if (!history && store_.connectedCount() != seen_) {
+    if (!history && store.connectedCount() != follower.seen) {
         const AlarmLimits now = limitsOf(number);
-        if (!(now == followedLimits_)) {
-            retrack(now);
+        if (!(now == follower.limits)) {
+            retrack(store, follower, now);
         }
     }
     std::vector<AlarmTransition> begun;
     std::optional<HistoryRecord> newest;
-    store_.withConnected([&](const RecorderSettings& settings, const RecordList& records) {
+    store.withConnected([&](const RecorderSettings& settings, const RecordList& records) {
         const bool fahrenheit = settings.tempUnit != 0;
         // A cleared history, another unit: the records are followed again from the start, as
         // history.
-        if (!tracker_ || records.size() < seen_ || fahrenheit != followedFahrenheit_) {
-            followedFahrenheit_ = fahrenheit;
-            tracker_ = std::make_unique<AlarmTracker>(followedLimits_, fahrenheit);
-            history = history || seen_ == 0 || records.size() < seen_;
-            seen_ = 0;
+        if (!follower.tracker || records.size() < follower.seen ||
+            fahrenheit != follower.fahrenheit) {
+            follower.fahrenheit = fahrenheit;
+            follower.tracker = std::make_unique<AlarmTracker>(follower.limits, fahrenheit);
+            history = history || follower.seen == 0 || records.size() < follower.seen;
+            follower.seen = 0;
         }
-        for (std::size_t i = seen_; i < records.size(); ++i) {
-            for (const AlarmTransition& t : tracker_->feed(records[i])) {
+        for (std::size_t i = follower.seen; i < records.size(); ++i) {
+            for (const AlarmTransition& t : follower.tracker->feed(records[i])) {
                 if (!history && t.state == AlarmTransition::State::begin) {
                     begun.push_back(t);
                 }
             }
         }
-        seen_ = records.size();
+        follower.seen = records.size();
         if (!records.empty()) {
             newest = records.back();
         }
     });
     for (const AlarmTransition& t : begun) {
-        notifyBegin(t, number, followedFahrenheit_);
+        notifyBegin(t, number, follower.fahrenheit);
     }
-    beyond_.clear();
+    follower.beyond.clear();
     if (attached && newest) {
-        beyond_ = limitsBeyond(*newest, followedLimits_);
+        follower.beyond = limitsBeyond(*newest, follower.limits);
     }
-    return statusText();
 }
 
 QString AlarmMonitor::statusText() const {
     // Only while the recorder it is about is the one displayed.
-    if (beyond_.empty() || followed_ != displayedNumber_) {
+    const auto shown = std::find_if(followers_.begin(), followers_.end(), [this](const auto& e) {
+        return e.second.number == displayedNumber_ && !e.second.beyond.empty();
+    });
+    if (displayedNumber_ < 0 || shown == followers_.end()) {
         return QString();
     }
-    QString status = qlang(text::kRecorderNumber) + QLatin1Char(' ') + QString::number(followed_) +
-                     QStringLiteral("  ") + qlang(text::kAlarmStatus);
-    for (std::size_t i = 0; i < beyond_.size(); ++i) {
-        status += (i == 0 ? QStringLiteral(" ") : QStringLiteral(", ")) + limitTitle(beyond_[i]);
+    const std::vector<LimitKind>& beyond = shown->second.beyond;
+    QString status = qlang(text::kRecorderNumber) + QLatin1Char(' ') +
+                     QString::number(displayedNumber_) + QStringLiteral("  ") +
+                     qlang(text::kAlarmStatus);
+    for (std::size_t i = 0; i < beyond.size(); ++i) {
+        status += (i == 0 ? QStringLiteral(" ") : QStringLiteral(", ")) + limitTitle(beyond[i]);
     }
     return status;
 }
@@ -163,9 +185,8 @@ void AlarmMonitor::notifyBegin(const AlarmTransition& t, int32_t number, bool fa
     if (!notify_) {
         return;
     }
-    const QString value = isTemperature(t.limit)
-                              ? temperatureWithUnit(t.value, fahrenheit, Figure::reading)
-                              : humidityWithUnit(t.value, Figure::reading);
+    const QString value = isTemperature(t.limit) ? temperatureWithUnit(t.value, fahrenheit)
+                                                 : humidityWithUnit(t.value);
     notify_(qlang(text::kAlarmEventBegan),
             qlang(text::kRecorderNumber) + QLatin1Char(' ') + QString::number(number) +
                 QStringLiteral(" \u2013 ") + limitTitle(t.limit) + QStringLiteral(", ") + value +

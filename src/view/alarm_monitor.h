@@ -1,8 +1,9 @@
 #pragma once
 // The window's side of the alarm limits: the limits of the displayed recorder (for the chart, the
-// list and the statistics), and the connected recorder followed record by record, so that the
-// status bar says when its newest record is out of range and a desktop notification goes out
-// when an alarm event begins while the window runs.
+// list and the statistics), and every attached recorder followed record by record, each on its
+// own, so that the status bar says when the displayed one's newest record is out of range and a
+// desktop notification, naming the recorder, goes out when an alarm event of any of them begins
+// while the window runs.
 
 #include "analysis/statistics.h"
 #include "store/alarm_limits_store.h"
@@ -11,6 +12,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,17 +39,36 @@ public:
     // New limits were stored for `number`: whoever shows or follows it takes them.
     void limitsChanged(int32_t number);
 
-    // One step of the window: takes the connected recorder's records that arrived since the last
-    // step. Returns the status text for an attached recorder whose newest record is out of
-    // range, empty otherwise. The records present at the first step are history: they set the
+    // A recorder to follow: the connected set of a store (each attached recorder's chain has one).
+    struct Followed {
+        DataStore* store = nullptr;
+        bool attached = false;
+    };
+
+    // One step of the window: takes the records of each followed recorder that arrived since the
+    // last step; recorders no longer given are forgotten. Returns the status text for the
+    // displayed recorder when it is attached and its newest record is out of range, empty
+    // otherwise. The records a recorder has when it is first followed are history: they set the
     // state without notifying.
-    QString follow(bool attached);
-    // The status text of the last step, in the current language: the followed recorder and the
-    // limits its newest record is beyond; empty unless that recorder is the one displayed.
+    QString follow(const std::vector<Followed>& followed);
+    // The same for the store given at construction alone.
+    QString follow(bool attached) { return follow({Followed{&store_, attached}}); }
+    // The status text of the last step, in the current language: the displayed recorder and the
+    // limits its newest record is beyond; empty unless it is followed and out of range.
     QString statusText() const;
 
 private:
-    void retrack(const AlarmLimits& limits);
+    // What is known of one followed recorder.
+    struct Follower {
+        int32_t number = -1;
+        std::size_t seen = 0;
+        bool fahrenheit = false;
+        AlarmLimits limits;
+        std::unique_ptr<AlarmTracker> tracker;
+        std::vector<LimitKind> beyond;
+    };
+    void followOne(DataStore& store, bool attached, Follower& follower);
+    void retrack(DataStore& store, Follower& follower, const AlarmLimits& limits);
     void notifyBegin(const AlarmTransition& transition, int32_t number, bool fahrenheit);
 
     DataStore& store_;
@@ -58,12 +79,7 @@ private:
     AlarmLimits displayed_;
     int32_t displayedNumber_ = -1;
 
-    int32_t followed_ = -1;
-    std::size_t seen_ = 0;
-    bool followedFahrenheit_ = false;
-    AlarmLimits followedLimits_;
-    std::unique_ptr<AlarmTracker> tracker_;
-    std::vector<LimitKind> beyond_;
+    std::map<DataStore*, Follower> followers_;
 };
 
 } // namespace veldrin

@@ -21,9 +21,12 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QSignalBlocker>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace veldrin {
 
@@ -78,8 +81,10 @@ void CVeldrinView::connectSession() {
     connect(s, &ViewSession::statusText, this,
             [this](const QString& t) { frame_.setStatusText(t); });
     connect(s, &ViewSession::recordersChanged, this, &CVeldrinView::fillRecorderCombo);
-    connect(s, &ViewSession::recorderAttached, this,
-            [this](bool attached) { frame_.setRecorderAttached(attached); });
+    connect(s, &ViewSession::attachedCountChanged, this,
+            [this](int count) { frame_.setAttachedCount(count); });
+    connect(s, &ViewSession::attachedChanged, this, &CVeldrinView::markAttachedRecorders);
+    connect(s, &ViewSession::recorderToShow, this, &CVeldrinView::showConnectedRecorder);
     connect(s, &ViewSession::displayedDataChanged, this, &CVeldrinView::displayedDataChanged);
     connect(s, &ViewSession::intervalChanged, this, &CVeldrinView::showInterval);
     connect(s, &ViewSession::windowToApply, this, &CVeldrinView::applyTimeWindow);
@@ -184,8 +189,10 @@ bool CVeldrinView::initialUpdate() {
     applyLanguage();
 
     const int32_t number = store().loadAtStartUp();
+    // The display's store never downloads: a recorder not attached is cleared through its file,
+    // one attached through its own chain.
+    store().setCurrentRecorder(-1);
     if (number >= 0) {
-        acquisition().setCurrentRecorder(number);
         fillRecorderCombo(readMaxId(session_->ini()), number);
         displayedRecorderChanged(number);
         showInterval(store().displayedSettings().interval);
@@ -193,7 +200,7 @@ bool CVeldrinView::initialUpdate() {
     }
     showDisplayedTexts();
     applyTimeWindow();
-    acquisition().setTickCounter(0);
+    session_->setTicksBeforeWindow(0);
     frame_.setStatusPaneWidth(std::max(0, width() - kStatusPaneMargin));
     if (session_->startup().runTimer) {
         timer_->start();
@@ -292,8 +299,30 @@ void CVeldrinView::fillRecorderCombo(int32_t maxId, int32_t current) {
         recorderCombo_->addItem(QString::number(i));
     }
     recorderCombo_->setCurrentIndex(current >= 0 && current < maxId ? current : -1);
+    markAttachedRecorders();
     layoutControls();
     showDocumentState();
+}
+
+// An attached recorder's entry carries a green disc and says so in its tooltip; its text stays
+// the bare number, as every entry's does.
+void CVeldrinView::markAttachedRecorders() {
+    static const QIcon attachedMark = [] {
+        QPixmap disc(12, 12);
+        disc.fill(Qt::transparent);
+        QPainter painter(&disc);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x2e, 0x9e, 0x3e));
+        painter.drawEllipse(QRectF(1, 1, 10, 10));
+        return QIcon(disc);
+    }();
+    const std::vector<int32_t> attached = session_->attachedNumbers();
+    for (int i = 0; i < recorderCombo_->count(); ++i) {
+        const bool on = std::find(attached.begin(), attached.end(), i) != attached.end();
+        recorderCombo_->setItemIcon(i, on ? attachedMark : QIcon());
+        recorderCombo_->setItemData(i, on ? qlang(text::kAttached) : QVariant(), Qt::ToolTipRole);
+    }
 }
 
 void CVeldrinView::showDocumentState() {
@@ -363,10 +392,29 @@ void CVeldrinView::listValidSlots(const RecorderSettings& settings) {
 
 void CVeldrinView::onRecorderChosen() {
     const int number = recorderCombo_->currentIndex();
-    if (number < 0) {
+    if (number >= 0) {
+        displayRecorder(number);
+    }
+}
+
+void CVeldrinView::showConnectedRecorder(int32_t number) {
+    if (number < 0 || number >= recorderCombo_->count()) {
         return;
     }
-    store().loadDisplayedSet(number);
+    if (number == chosenRecorder() && !store().displayedIsDocument()) {
+        // The displayed recorder came back: its history follows, the window and Back stay.
+        session_->showRecorder(number);
+        return;
+    }
+    {
+        const QSignalBlocker block(recorderCombo_);
+        recorderCombo_->setCurrentIndex(number);
+    }
+    displayRecorder(number);
+}
+
+void CVeldrinView::displayRecorder(int number) {
+    session_->showRecorder(number);
     showDocumentState();
     displayedRecorderChanged(number);
     const RecorderSettings settings = store().displayedSettings();
@@ -492,6 +540,7 @@ void CVeldrinView::applyLanguage() {
     frame_.applyLanguageToFrame();
     fillDisplayCombo();
     fillSelectCombo();
+    markAttachedRecorders();
     showDisplayedTexts();
     onSelectChanged();
     // The latest progress and alarm texts, now in the new language.

@@ -42,7 +42,10 @@ public:
     setStatusText(const QString& text) = 0;         // status pane 0, replaces and redraws at once
     virtual void setStatusPaneWidth(int width) = 0; // pane 0 width (view client width - 150)
     virtual void
-    setRecorderAttached(bool attached) = 0;  // recorderAttached; repaints pane 1 picture
+    setRecorderAttached(bool attached) = 0; // recorderAttached; repaints pane 1 picture
+    // How many recorders are attached: pane 1 shows the attached picture for one or more, with
+    // the count on it when there are several.
+    virtual void setAttachedCount(int count) { setRecorderAttached(count > 0); }
     virtual void applyLanguageToFrame() = 0; // menu texts and toolbar after a language change
     // The file shown read-only instead of a recorder's history (its name), or empty for none.
     virtual void showDocumentName(const QString& fileName) = 0;
@@ -66,8 +69,9 @@ public:
 
     // Command handlers of the view (menu and toolbar).
     void onExport();
-    void onSetting();
-    void onClearPcData();
+    void onSetting(const SettingsDialogRunner& runDialog = {});
+    // `runDialog` answers the dialog (tests); by default it is shown modally.
+    void onClearPcData(const ClearDialogRunner& runDialog = {});
     void onLanguage();
     void onBack(); // the time window before the last one the chart moved to
     void onAlarmLimits();
@@ -88,7 +92,6 @@ public:
     // What is shown now, as the widgets have it: the snapshot every command takes.
     std::shared_ptr<const DisplaySnapshot> shownNow();
     DataStore& store() { return session_->store(); }
-    Acquisition& acquisition() { return session_->acquisition(); }
     AlarmMonitor& alarms() { return session_->alarms(); }
     const std::string& mainIniPath() const { return session_->mainIniPath(); }
     const QString& startupError() const { return session_->startupError(); }
@@ -138,6 +141,13 @@ private:
     void fillDisplayCombo();
     void fillSelectCombo();
     void fillRecorderCombo(int32_t maxId, int32_t current);
+    // Marks the "Driver No." entries of the recorders attached now.
+    void markAttachedRecorders();
+    // A recorder registered or recognised that the display rule lets show: chosen in "Driver No."
+    // and displayed as if the user had chosen it.
+    void showConnectedRecorder(int32_t number);
+    // Shows `number`'s history with its slots, interval and description.
+    void displayRecorder(int number);
     void onSelectChanged();
     void onPeriodChanged();
     void onRecorderChosen();

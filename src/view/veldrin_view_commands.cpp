@@ -4,9 +4,11 @@
 #include "view/veldrin_view.h"
 
 #include "chart/chart_area.h"
+#include "qlang/qlang.h"
 #include "settings/language_dialog.h"
 #include "settings/recorder_commands.h"
 #include "view/alarm_commands.h"
+#include "view/attached_recorders.h"
 #include "view/export_command.h"
 #include "view/record_list_model.h"
 #include "view/record_list_pane.h"
@@ -26,6 +28,10 @@ constexpr const char* kSelectKey = "view/select";
 constexpr const char* kPeriodKey = "view/period";
 constexpr const char* kColumnsKey = "view/columnWidths";
 
+// After Clear PC Data the 15-second step comes at the next tick, as the download of a cleared
+// attached recorder does.
+constexpr int kTicksBeforeWindow = 14;
+
 } // namespace
 
 // ---- Commands ---------------------------------------------------------------------------------
@@ -40,17 +46,52 @@ void CVeldrinView::onExport() {
     runExportCommand(*session_, *shownNow(), this, sources);
 }
 
-void CVeldrinView::onSetting() {
-    if (!settingDialogRan(
-            runSettingCommand(acquisition(), session_->prompts(), this, {}, &keptSettingEdits_))) {
+// Setting writes the displayed recorder, and only while it is attached: with several recorders
+// attached, the one whose settings are on screen is the one written.
+void CVeldrinView::onSetting(const SettingsDialogRunner& runDialog) {
+    const SettingTarget target = settingTarget(chosenRecorder(), session_->attachedNumbers());
+    if (target.kind == SettingTarget::Kind::noneAttached) {
+        session_->prompts().message(this, qlang(text::kNoRecorderAvailable), PromptIcon::None);
         return;
     }
+    if (target.kind == SettingTarget::Kind::notAttached) {
+        session_->prompts().message(this,
+                                    textOfRecorder(target.number, QString()) + QLatin1Char('\n') +
+                                        qlang(text::kRecorderNotAttached),
+                                    PromptIcon::None);
+        return;
+    }
+    SettingOutcome outcome = SettingOutcome::noRecorder;
+    {
+        // The chain stays while its dialog is open, whatever the other recorders do meanwhile.
+        const ViewSession::FleetHold hold(*session_);
+        Acquisition* chain = session_->acquisitionOf(target.number);
+        if (chain == nullptr) {
+            return;
+        }
+        outcome =
+            runSettingCommand(*chain, session_->prompts(), this, runDialog, &keptSettingEdits_);
+    }
+    if (!settingDialogRan(outcome)) {
+        return;
+    }
+    session_->refreshDisplayed();
     listValidSlots(store().displayedSettings());
     setListNeedsRefill();
 }
 
-void CVeldrinView::onClearPcData() {
-    if (clearNeedsRepaint(runClearPcData(acquisition(), session_->prompts(), this))) {
+void CVeldrinView::onClearPcData(const ClearDialogRunner& runDialog) {
+    ClearOutcome outcome = ClearOutcome::cancelled;
+    {
+        const ViewSession::FleetHold hold(*session_);
+        outcome = runClearPcData(
+            store(), [this](int32_t number) { return session_->acquisitionOf(number); },
+            session_->prompts(), this, runDialog);
+    }
+    if (clearNeedsRepaint(outcome)) {
+        // An attached recorder was cleared in its own chain: the display shows what it holds now.
+        session_->refreshDisplayed();
+        session_->setTicksBeforeWindow(kTicksBeforeWindow);
         setListNeedsRefill();
         displayedDataChanged();
     }

@@ -154,6 +154,25 @@ TEST_F(AppEndToEnd,
     }
 }
 
+// Three software recorders attached at once: each registered and downloaded into its own file.
+TEST_F(AppEndToEnd, ThreeRecordersAttachedAtOnceAreEachServed) {
+    const std::string data = dir_.file("data");
+    // The window's remembered size stays with this run, not with the tests after it.
+    const ScopedEnv config("XDG_CONFIG_HOME", dir_.file("config"));
+    BackgroundProgram app(
+        {testing::binaryPath("veldrin"), "--data-dir", data, "--device", "sim:3", "--lang", "0"},
+        dir_.file("app.out"));
+    const auto downloaded = [&](int number) {
+        DataFileContent content;
+        return readDataFile(data + "/" + std::to_string(number) + ".dat", content) &&
+               content.records.size() >= sim::kDemoHistoryRecords;
+    };
+    EXPECT_TRUE(within(30, [&] { return downloaded(0) && downloaded(1) && downloaded(2); }))
+        << app.output();
+    EXPECT_NE(testing::readFile(data + "/main.ini").find("MaxID=3"), std::string::npos);
+    EXPECT_EQ(app.stop(SIGTERM), 0) << app.output();
+}
+
 TEST_F(AppEndToEnd, AFolderWatchedByTheCommandLineToolIsRefusedWithItsHolderNamed) {
     const std::string data = dir_.file("data");
     BackgroundProgram watch({testing::binaryPath("veldrin-cli"), "--data-dir", data, "--device",

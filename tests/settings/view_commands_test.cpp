@@ -82,7 +82,7 @@ TEST(ViewCommands, SettingWithoutRecorderAndClearingTheShownHistory) {
     EXPECT_TRUE(content.records.empty());
     EXPECT_EQ(content.settings.description, u"cellar");
     EXPECT_EQ(view.store().displayedCount(), 0u);
-    EXPECT_EQ(view.acquisition().tickCounter(), 14);
+    EXPECT_EQ(view.session().ticksBeforeWindow(), 14);
     view.shutdown();
 }
 

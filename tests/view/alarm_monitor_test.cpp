@@ -4,6 +4,7 @@
 
 #include "view_rig.h"
 
+#include "qlang/qlang.h"
 #include "store/data_store.h"
 #include "view/alarm_monitor.h"
 
@@ -109,6 +110,35 @@ TEST_F(AlarmFollowing, ALimitChangedDuringAnExcursionCountsTheDelayFromTheFirstR
             EXPECT_TRUE(notified.back().contains(c.beganAt)) << c.what;
         }
     }
+}
+
+// Two recorders followed at once, each on the store of its own chain: an event of either
+// notifies, naming its recorder, and the status speaks of the displayed one only.
+TEST_F(AlarmFollowing, EachRecorderIsFollowedOnItsOwnAndTheStatusNamesTheDisplayedOne) {
+    testing::writeFile(dir.file("main.ini"), "[Drive ID]\nMaxID=2\nID0000000=6,2,3\n"
+                                             "ID0000001=6,3,2\n[Alarm Limits 1]\nTempHigh=25\n");
+    IniFile otherIni{dir.file("main.ini")};
+    DataStore other{dir.path(), otherIni, clock};
+    const auto follow = [&](const std::vector<double>& temperatures) {
+        RecordList records;
+        for (std::size_t i = 0; i < temperatures.size(); ++i) {
+            records.push_back(recordAt(
+                DateTime::fromFields(2011, 6, 15, 10, 0).plusMinutes(10 * static_cast<int64_t>(i)),
+                temperatures[i], 50));
+        }
+        testing::writeDataFile(dir.file("1.dat"), RecorderSettings{}, records);
+        EXPECT_EQ(other.loadBothSets(1), 1);
+        other.setCurrentRecorder(1);
+        return monitor.follow({{&store, true}, {&other, true}});
+    };
+    recorded({20, 21});
+    EXPECT_TRUE(follow({20}).isEmpty());
+    EXPECT_TRUE(follow({20, 30}).isEmpty()); // recorder 0 is displayed
+    ASSERT_EQ(notified.size(), 1);
+    EXPECT_TRUE(notified[0].startsWith(qlang(text::kRecorderNumber) + " 1 "))
+        << notified[0].toStdString();
+    monitor.setDisplayedRecorder(1);
+    EXPECT_TRUE(monitor.statusText().startsWith(qlang(text::kRecorderNumber) + " 1 "));
 }
 
 } // namespace

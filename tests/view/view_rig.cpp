@@ -23,10 +23,15 @@ constexpr qint64 kPumpBoundMs = 60000;
 
 } // namespace
 
-ViewRig::ViewRig(bool plugged, int64_t start)
+ViewRig::ViewRig(bool plugged, int64_t start, int count)
     : clock(start), recorder(std::make_shared<sim::SoftwareRecorder>(blankRecorder(), clock)) {
     if (!plugged) {
         recorder->unplug();
+    }
+    recorders.push_back(recorder);
+    while (static_cast<int>(recorders.size()) < count) {
+        recorders.push_back(std::make_shared<sim::SoftwareRecorder>(blankRecorder(), clock));
+        recorders.back()->unplug();
     }
 }
 
@@ -40,7 +45,8 @@ CVeldrinView& ViewRig::start() {
     startup.dataFolder = dir.path();
     startup.clock = &clock;
     startup.prompts = &prompts;
-    startup.backend = std::shared_ptr<HidBackend>(sim::makeSimBackend(recorder));
+    startup.backend = std::shared_ptr<HidBackend>(
+        recorders.size() == 1 ? sim::makeSimBackend(recorder) : sim::makeSimBackend(recorders));
     startup.runTimer = false;
     view_ = std::make_unique<CVeldrinView>(startup, frame);
     view_->resize(900, 600);
@@ -69,7 +75,7 @@ bool ViewRig::pumpUntil(const std::function<bool()>& done) {
 }
 
 bool ViewRig::pumpUntilIdle() {
-    return pumpUntil([this] { return !view_->acquisition().workerBusy(); });
+    return pumpUntil([this] { return !view_->session().busy(); });
 }
 
 void ViewRig::tick() {

@@ -41,6 +41,10 @@ public:
         expectWindowThread();
         attached = value;
     }
+    void setAttachedCount(int count) override {
+        attachedCount = count;
+        setRecorderAttached(count > 0);
+    }
     void applyLanguageToFrame() override { ++languageApplied; }
     void showDocumentName(const QString& fileName) override { documentName = fileName; }
     void setBackEnabled(bool enabled) override { backEnabled = enabled; }
@@ -48,6 +52,7 @@ public:
     QStringList statusTexts;
     int paneWidth = -1;
     bool attached = false;
+    int attachedCount = 0;
     int languageApplied = 0;
     QString documentName;
     bool backEnabled = false;
@@ -77,8 +82,9 @@ public:
 
 class ViewRig {
 public:
-    // `plugged`: whether the blank recorder (300 records at 1 minute) is attached at start.
-    explicit ViewRig(bool plugged = false, int64_t start = kWednesday);
+    // `plugged`: whether the blank recorder (300 records at 1 minute) is attached at start;
+    // `count` such recorders behind one backend, the others unplugged at start.
+    explicit ViewRig(bool plugged = false, int64_t start = kWednesday, int count = 1);
     ~ViewRig();
 
     // Builds the view (a new program start on the same folder) and runs its start-up.
@@ -99,6 +105,7 @@ public:
     ManualClock clock;
     TempDir dir;
     std::shared_ptr<sim::SoftwareRecorder> recorder;
+    std::vector<std::shared_ptr<sim::SoftwareRecorder>> recorders; // recorders[0] is `recorder`
     RecordingFrame frame;
     RecordingPrompts prompts;
 

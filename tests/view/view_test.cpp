@@ -140,7 +140,7 @@ TEST(ViewStartUp, WithMaxIdThreeTheNewestRecorderIsShownBeforeAnyIsAttached) {
     auto* recorders = rig.control<QComboBox>(control_id::kRecorderCombo);
     EXPECT_EQ(entries(recorders), QStringList({"0", "1", "2"}));
     EXPECT_EQ(view.chosenRecorder(), 2);
-    EXPECT_EQ(view.acquisition().link().currentRecorder.load(), 2);
+    EXPECT_EQ(view.store().displayedSettings().recorderNumber, 2);
     EXPECT_EQ(view.store().displayedCount(), 5u);
     EXPECT_EQ(rig.control<QLineEdit>(control_id::kIntervalEdit)->text(), "7");
     auto* description = rig.control<QLabel>(control_id::kDescription);
@@ -428,7 +428,8 @@ TEST(ViewChain, ABlankRecorderIsRegisteredDownloadedClockCheckedAndListed) {
     EXPECT_NE(readFile(rig.file("main.ini")).find("MaxID=1"), std::string::npos);
     EXPECT_EQ(view.store().displayedCount(), 300u);
     EXPECT_EQ(rig.control<QLineEdit>(control_id::kIntervalEdit)->text(), "1");
-    EXPECT_TRUE(view.acquisition().clockSetDone());
+    ASSERT_NE(view.session().acquisitionOf(0), nullptr);
+    EXPECT_TRUE(view.session().acquisitionOf(0)->clockSetDone());
 
     // The list shows the current hour of what was downloaded.
     choose(rig.control<QComboBox>(control_id::kDisplayCombo), 1);
