@@ -160,4 +160,11 @@ inline constexpr int kVerdict = 273;
 inline constexpr int kRecordingInterval = 274;
 inline constexpr int kTimeBeyondLimit = 275; // every record beyond, delay or not
 
+// Several recorders' curves compared in one chart.
+inline constexpr int kCompareRecorders = 308;  // the command
+inline constexpr int kComparedRecorders = 309; // over the list of recorders to choose
+inline constexpr int kBackToChart = 310;
+inline constexpr int kRecorderNumbered = 311; // a format with the recorder's number
+inline constexpr int kTooManyCompared = 312;
+
 } // namespace veldrin::text
