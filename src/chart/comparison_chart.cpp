@@ -11,9 +11,9 @@ namespace veldrin::chart {
 namespace {
 
 constexpr int kTickLength = 5;
-// The legend: up to four entries a row below the time axis, each a sample of its curve's pen
-// and its label.
-constexpr int kLegendColumns = 4;
+// The legend below the time axis: each entry a sample of its curve's pen and its label, one after
+// another, a row full going on in the next.
+constexpr int kLegendEntryGap = 16;
 constexpr int kLegendTop = 8;
 constexpr int kLegendRowGap = 6;
 constexpr int kSampleLength = 24;
@@ -111,6 +111,25 @@ const QImage& ComparisonChart::render(const std::vector<ComparedCurve>& curves,
     return image_;
 }
 
+void ComparisonChart::drawLegend(QPainter& painter, const QFontMetrics& fm, const PlotRect& p,
+                                 const std::vector<ComparedCurve>& curves) {
+    const int lh = fm.height();
+    QPoint at(p.x0, p.y1 + lh + kLegendTop);
+    for (std::size_t i = 0; i < curves.size(); ++i) {
+        const int room = p.x1 - p.x0 - kSampleLength - kSampleGap;
+        const QString label = fm.elidedText(qstr(curves[i].label), Qt::ElideRight, room);
+        const int width = kSampleLength + kSampleGap + fm.horizontalAdvance(label);
+        if (at.x() > p.x0 && at.x() + width > p.x1) {
+            at = QPoint(p.x0, at.y() + lh + kLegendRowGap);
+        }
+        painter.setPen(curvePen(comparisonColor(i)));
+        painter.drawLine(at.x(), at.y() + lh / 2, at.x() + kSampleLength, at.y() + lh / 2);
+        drawTextAt(painter, fm, QPoint(at.x() + kSampleLength + kSampleGap, at.y()), label, kBlack);
+        legend_.push_back(QRect(at, QSize(width, lh)));
+        at.rx() += width + kLegendEntryGap;
+    }
+}
+
 void ComparisonChart::draw(const std::vector<ComparedCurve>& curves, const ComparisonInput& input) {
     legend_.clear();
     if (input.size.width() <= 0 || input.size.height() <= 0) {
@@ -146,21 +165,7 @@ void ComparisonChart::draw(const std::vector<ComparedCurve>& curves, const Compa
         painter.setPen(curvePen(comparisonColor(i)));
         drawCurveRuns(painter, data_[i].runs, input.quantity, comparisonColor(i), p);
     }
-    const int lh = fm.height();
-    const int columnWidth = std::max(1, (p.x1 - p.x0) / kLegendColumns);
-    for (std::size_t i = 0; i < curves.size(); ++i) {
-        const int column = static_cast<int>(i) % kLegendColumns;
-        const int row = static_cast<int>(i) / kLegendColumns;
-        const QPoint at(p.x0 + column * columnWidth,
-                        p.y1 + lh + kLegendTop + row * (lh + kLegendRowGap));
-        painter.setPen(curvePen(comparisonColor(i)));
-        painter.drawLine(at.x(), at.y() + lh / 2, at.x() + kSampleLength, at.y() + lh / 2);
-        const int textLeft = at.x() + kSampleLength + kSampleGap;
-        const QString label = fm.elidedText(qstr(curves[i].label), Qt::ElideRight,
-                                            columnWidth - kSampleLength - 2 * kSampleGap);
-        drawTextAt(painter, fm, QPoint(textLeft, at.y()), label, kBlack);
-        legend_.push_back(QRect(at, QPoint(textLeft + fm.horizontalAdvance(label), at.y() + lh)));
-    }
+    drawLegend(painter, fm, p, curves);
 }
 
 } // namespace veldrin::chart

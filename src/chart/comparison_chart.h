@@ -51,6 +51,8 @@ private:
         bool operator==(const Key&) const = default;
     };
     void draw(const std::vector<ComparedCurve>& curves, const ComparisonInput& input);
+    void drawLegend(QPainter& painter, const QFontMetrics& fm, const PlotRect& plot,
+                    const std::vector<ComparedCurve>& curves);
 
     bool drawn_ = false;
     Key key_;
