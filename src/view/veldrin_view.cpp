@@ -241,6 +241,7 @@ std::shared_ptr<const DisplaySnapshot> CVeldrinView::shownNow() {
 
 void CVeldrinView::showSelection() {
     chart_->setSnapshot(selection_->snapshot());
+    followComparison();
     loadShownIfEmpty();
 }
 
@@ -292,6 +293,7 @@ void CVeldrinView::fillRecorderCombo(int32_t maxId, int32_t current) {
         recorderCombo_->addItem(QString::number(i));
     }
     recorderCombo_->setCurrentIndex(current >= 0 && current < maxId ? current : -1);
+    followComparison();
     layoutControls();
     showDocumentState();
 }
@@ -378,6 +380,7 @@ void CVeldrinView::onRecorderChosen() {
 }
 
 void CVeldrinView::onDisplayChanged() {
+    leaveComparison();
     const bool list = displayMode() == DisplayMode::list;
     if (list) {
         fillRecordList();
