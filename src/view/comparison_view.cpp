@@ -96,20 +96,22 @@ QString CComparisonView::nameOf(int32_t number) const {
     return name;
 }
 
+// Recorders registered meanwhile are added; the list is otherwise kept as the user left it.
 void CComparisonView::offerRecorders(int32_t count, int32_t displayed) {
-    const std::vector<int32_t> ticked = chosen();
     {
         const QSignalBlocker block(list_);
-        list_->clear();
-        for (int32_t n = 0; n < count; ++n) {
-            auto* item = new QListWidgetItem(qlangFormatted(text::kRecorderNumbered, {n}), list_);
+        while (list_->count() > std::max(0, count)) {
+            delete list_->takeItem(list_->count() - 1);
+            loaded_.erase(list_->count());
+        }
+        for (int32_t n = list_->count(); n < count; ++n) {
+            auto* item = new QListWidgetItem(nameOf(n), list_);
             item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
             item->setData(Qt::UserRole, n);
-            const bool on = std::find(ticked.begin(), ticked.end(), n) != ticked.end();
-            item->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+            item->setCheckState(Qt::Unchecked);
         }
     }
-    if (ticked.empty() && displayed >= 0 && displayed < count) {
+    if (chosen().empty() && displayed >= 0 && displayed < count) {
         choose(displayed, true);
     }
 }

@@ -148,6 +148,14 @@ TEST(ComparisonView, ExportWritesTheComparisonAsPngOrAsOneCsv) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 61);
     EXPECT_NE(text.find("\"2011-6-15 14:01:00\",10.5,\n"), std::string::npos);
     EXPECT_NE(text.find("\"2011-6-15 14:03:00\",10.0,12.0\n"), std::string::npos);
+    // The comparison follows the window chosen in the form, with the same recorders ticked.
+    r.view->showFreeWindow(TimeWindow{DateTime::fromFields(2011, 6, 15, 14, 0),
+                                      DateTime::fromFields(2011, 6, 15, 14, 10)});
+    EXPECT_EQ(c.chosen(), (std::vector<int32_t>{0, 2}));
+    r.rig.prompts.chosenFiles << QString::fromStdString(csv);
+    r.view->onExport();
+    const std::string narrower = readFile(csv);
+    EXPECT_EQ(std::count(narrower.begin(), narrower.end(), '\n'), 12);
 }
 
 } // namespace
