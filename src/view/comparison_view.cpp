@@ -59,20 +59,20 @@ CComparisonView::CComparisonView(const std::string& dataFolder, CUserPrompts& pr
     panel->setMaximumWidth(kPanelWidth);
     auto* side = new QVBoxLayout(panel);
     side->setContentsMargins(0, 0, 0, 0);
-    auto* title = new QLabel(qlang(text::kComparedRecorders), panel);
-    title->setTextFormat(Qt::PlainText);
+    title_ = new QLabel(panel);
+    title_->setTextFormat(Qt::PlainText);
     list_ = new QListWidget(panel);
     quantity_ = new QComboBox(panel);
-    quantity_->addItem(qlang(text::kTemperature));
-    quantity_->addItem(qlang(text::kHumidity));
-    auto* back = new QPushButton(qlang(text::kBackToChart), panel);
-    loading_ = new QLabel(qlangFormatted(text::kLoading), panel);
+    quantity_->addItem(QString());
+    quantity_->addItem(QString());
+    back_ = new QPushButton(panel);
+    loading_ = new QLabel(panel);
     loading_->setTextFormat(Qt::PlainText);
     loading_->hide();
-    side->addWidget(title);
+    side->addWidget(title_);
     side->addWidget(list_, 1);
     side->addWidget(quantity_);
-    side->addWidget(back);
+    side->addWidget(back_);
     side->addWidget(loading_);
     area_ = new CComparisonChartArea(this);
     auto* layout = new QHBoxLayout(this);
@@ -82,9 +82,25 @@ CComparisonView::CComparisonView(const std::string& dataFolder, CUserPrompts& pr
 
     connect(list_, &QListWidget::itemChanged, this, &CComparisonView::itemChanged);
     connect(quantity_, &QComboBox::activated, this, &CComparisonView::redraw);
-    connect(back, &QPushButton::clicked, this, &CComparisonView::leaveRequested);
+    connect(back_, &QPushButton::clicked, this, &CComparisonView::leaveRequested);
     connect(&loader_, &ComparisonLoader::loaded, this, &CComparisonView::loaded);
     connect(area_, &CComparisonChartArea::resized, this, &CComparisonView::redraw);
+    applyLanguage();
+}
+
+void CComparisonView::applyLanguage() {
+    title_->setText(qlang(text::kComparedRecorders));
+    quantity_->setItemText(0, qlang(text::kTemperature));
+    quantity_->setItemText(1, qlang(text::kHumidity));
+    back_->setText(qlang(text::kBackToChart));
+    loading_->setText(qlangFormatted(text::kLoading));
+    {
+        const QSignalBlocker block(list_);
+        for (int i = 0; i < list_->count(); ++i) {
+            list_->item(i)->setText(nameOf(list_->item(i)->data(Qt::UserRole).toInt()));
+        }
+    }
+    redraw();
 }
 
 QString CComparisonView::nameOf(int32_t number) const {

@@ -63,6 +63,8 @@ public:
     bool complete() const;
     // Leaves the comparison: the records read are let go.
     void release();
+    // The texts of the language chosen now.
+    void applyLanguage();
 
     // The chart as shown, and the same as one CSV file (a column per recorder).
     QImage image() const { return image_; }
@@ -85,7 +87,9 @@ private:
 
     CUserPrompts& prompts_;
     ComparisonLoader loader_;
+    QLabel* title_ = nullptr;
     QListWidget* list_ = nullptr;
+    QPushButton* back_ = nullptr;
     QComboBox* quantity_ = nullptr;
     QLabel* loading_ = nullptr;
     CComparisonChartArea* area_ = nullptr;

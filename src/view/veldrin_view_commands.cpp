@@ -110,6 +110,9 @@ void CVeldrinView::onLanguage() {
     // The dialog makes its choice current and stores it; the view and the frame then show it.
     if (runLanguageCommand(this, session_->ini())) {
         applyLanguage();
+        if (comparison_ != nullptr) {
+            comparison_->applyLanguage();
+        }
         redrawDisplay();
     }
 }

@@ -110,6 +110,12 @@ TEST(ComparisonView, LegendNamesEachRecorderAndEachCurveHasItsColour) {
               (QStringList{QStringLiteral("Recorder 0"), QStringLiteral("Recorder 1: Cold room"),
                            QStringLiteral("Recorder 3")}));
     EXPECT_EQ(c.chart().legendBounds().size(), 3U);
+    // In another language the list and the legend name the recorders in it.
+    CurrentLanguage::set(kGerman);
+    c.applyLanguage();
+    EXPECT_EQ(c.legendNames().front(), QStringLiteral("Rekorder 0"));
+    CurrentLanguage::set(kEnglish);
+    c.applyLanguage();
     for (const chart::Curve quantity : {chart::Curve::temperature, chart::Curve::humidity}) {
         c.setQuantity(quantity);
         const std::set<QRgb> colours = coloursIn(c.image());
