@@ -80,6 +80,7 @@ void CVeldrinView::onCompareRecorders() {
                 &CVeldrinView::leaveComparison);
     }
     displayArea_->showPage(comparison_);
+    syncSelection(); // the window as the pickers hold it now
     followComparison();
 }
 
