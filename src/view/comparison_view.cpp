@@ -197,6 +197,13 @@ void CComparisonView::loaded(const LoadedRecorder& result) {
     redraw();
 }
 
+void CComparisonView::recorderChanged(int32_t number) {
+    const std::vector<int32_t> ticked = chosen();
+    if (std::find(ticked.begin(), ticked.end(), number) != ticked.end()) {
+        loader_.load(number);
+    }
+}
+
 bool CComparisonView::complete() const {
     for (const int32_t n : chosen()) {
         if (loaded_.count(n) == 0) {

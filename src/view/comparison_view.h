@@ -65,6 +65,8 @@ public:
     void release();
     // The texts of the language chosen now.
     void applyLanguage();
+    // The recorder's file changed (a download was saved): read again when it is ticked.
+    void recorderChanged(int32_t number);
 
     // The chart as shown, and the same as one CSV file (a column per recorder).
     QImage image() const { return image_; }

@@ -9,6 +9,7 @@
 #include "settings/fitting_layout.h"
 #include "store/registry.h"
 #include "view/command_ids.h"
+#include "view/comparison_view.h"
 #include "view/display_area.h"
 #include "view/record_list_model.h"
 #include "view/record_list_pane.h"
@@ -214,6 +215,9 @@ void CVeldrinView::displayedDataChanged() {
         listModel_->setLimits(alarms().displayedLimits());
     }
     selection_->dataChanged();
+    if (comparing()) {
+        comparison_->recorderChanged(store().currentRecorder());
+    }
     showDisplayedTexts();
     if (displayMode() == DisplayMode::list) {
         fillRecordList();

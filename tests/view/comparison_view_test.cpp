@@ -164,5 +164,29 @@ TEST(ComparisonView, ExportWritesTheComparisonAsPngOrAsOneCsv) {
     EXPECT_EQ(std::count(narrower.begin(), narrower.end(), '\n'), 12);
 }
 
+TEST(ComparisonView, ARecorderTickedIsReadAgainAfterEachDownload) {
+    ViewRig rig(/*plugged=*/true);
+    CVeldrinView& view = rig.start();
+    rig.tick();
+    ASSERT_TRUE(rig.pumpUntilIdle());
+    view.onCompareRecorders();
+    CComparisonView& c = *view.comparison();
+    ASSERT_TRUE(rig.pumpUntil([&c] { return c.complete() && !c.legendNames().isEmpty(); }));
+    const auto rows = [&] {
+        const std::string csv = rig.file("rows.csv");
+        std::string error;
+        EXPECT_TRUE(c.writeCsv(csv, error)) << error;
+        const std::string text = readFile(csv);
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    const auto before = rows();
+    // A minute on: the recorder has one record more, downloaded at the fourth 15-second step.
+    for (int i = 0; i < 60; ++i) {
+        rig.tick();
+        ASSERT_TRUE(rig.pumpUntilIdle());
+    }
+    EXPECT_TRUE(rig.pumpUntil([&] { return rows() > before; }));
+}
+
 } // namespace
 } // namespace veldrin::testing
