@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 namespace veldrin::testing {
@@ -133,6 +134,16 @@ TEST(ComparisonView, ANinthRecorderIsRefusedWithAMessage) {
     EXPECT_EQ(c.chosen().size(), 8U);
     ASSERT_EQ(r.rig.prompts.messages.size(), 1U);
     EXPECT_EQ(r.rig.prompts.messages.front(), QString::fromStdU16String(languageString(312)));
+}
+
+TEST(ComparisonView, ARecorderWhoseFileCannotBeReadIsUntickedWithTheCause) {
+    ComparisonRig r(3);
+    std::filesystem::remove(r.rig.file("1.dat"));
+    CComparisonView& c = r.compare({1});
+    EXPECT_EQ(c.chosen(), std::vector<int32_t>{2});
+    ASSERT_EQ(r.rig.prompts.messages.size(), 1U);
+    EXPECT_TRUE(r.rig.prompts.messages.front().contains(QStringLiteral("1.dat")));
+    EXPECT_EQ(c.legendNames(), QStringList{QStringLiteral("Recorder 2")});
 }
 
 TEST(ComparisonView, ExportWritesTheComparisonAsPngOrAsOneCsv) {
