@@ -41,6 +41,7 @@ constexpr MenuText kMenuTexts[] = {
     {command_id::kAbout, text::kAboutTitle},
     {command_id::kAlarmLimits, text::kAlarmLimitsMenu},
     {command_id::kStatistics, text::kStatisticsMenu},
+    {command_id::kCompareRecorders, text::kCompareRecorders},
 };
 
 constexpr const char* kPositionKey = "window/position";
@@ -136,6 +137,8 @@ void CMainFrame::createMenu() {
     setting->addAction(makeAction(command_id::kSetting, QStringLiteral("Recorder settings...")));
     setting->addAction(makeAction(command_id::kAlarmLimits, QStringLiteral("Alarm limits...")));
     setting->addAction(makeAction(command_id::kStatistics, QStringLiteral("Statistics...")));
+    setting->addAction(
+        makeAction(command_id::kCompareRecorders, QStringLiteral("Compare recorders")));
     settingMenuAction_ = setting->menuAction();
     // The menu stands where the Setting command stood; the toolbar button still runs it at once.
     settingMenuAction_->setData(command_id::kSetting);
@@ -305,7 +308,7 @@ void CMainFrame::applyLanguageToFrame() {
                     item(command_id::kLanguage),
                     {helpMenuAction_, text::kHelpMenu}});
     applyMnemonics({item(command_id::kSetting), item(command_id::kAlarmLimits),
-                    item(command_id::kStatistics)});
+                    item(command_id::kStatistics), item(command_id::kCompareRecorders)});
     applyMnemonics({item(command_id::kAbout)});
     // The toolbar's buttons are named by the texts of their menu items.
     for (QAction* action : toolBar_->actions()) {

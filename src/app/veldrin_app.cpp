@@ -169,6 +169,9 @@ void CVeldrinApp::dispatch(int commandId) {
     case command_id::kStatistics:
         view_->onStatistics();
         break;
+    case command_id::kCompareRecorders:
+        view_->onCompareRecorders();
+        break;
     case command_id::kAbout:
         onAbout();
         break;

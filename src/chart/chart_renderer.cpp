@@ -330,6 +330,10 @@ void buildPlotData(const RecordList& records, const ChartInput& input, PlotData&
     d.temperature = temperatureScale(ex.tMin(), ex.tMax());
     d.humidity = humidityScale(ex.hMin(), ex.hMax());
     d.drawsPoints = !d.runs.empty();
+    mapRuns(d, plot);
+}
+
+void mapRuns(PlotData& d, const PlotRect& plot) {
     for (PlotData::Run& each : d.runs) {
         const int a = mapTemperature(each.lowT, d.temperature, plot);
         const int b = mapTemperature(each.highT, d.temperature, plot);
@@ -556,15 +560,13 @@ void ChartRenderer::buildOps(const ChartInput& input) {
     line(frame, p.x1, p.y0, p.x1, p.y1);
 
     // Time axis: a label that would start left of the end of the previous one is left out.
-    double previous = firstPreviousLabelDate(input.start, input.end);
-    int labelEnd = 0;
+    TimeAxisLabels labels(input.start, input.end);
     for (const TimeTick& tick : timeTicks(input.start, input.end, p)) {
         drawTick(kBlack, QPoint(tick.x, p.y1), QPoint(0, -1));
-        if (tick.x >= labelEnd) {
-            const QString label = qstr(timeLabel(tick.time, previous));
-            text(QPoint(tick.x, p.y1), label);
-            previous = tick.time;
-            labelEnd = tick.x + fm.horizontalAdvance(label);
+        const std::u16string label = labels.next(
+            tick, [&fm](const std::u16string& l) { return fm.horizontalAdvance(qstr(l)); });
+        if (!label.empty()) {
+            text(QPoint(tick.x, p.y1), qstr(label));
         }
     }
 
@@ -751,11 +753,21 @@ const SegmentShape& segmentShape(int dx, int dy) {
 void ChartRenderer::drawRuns(QPainter& painter, Curve curve, int first, int last,
                              const Vertical& firstVertical, const Vertical& lastVertical,
                              const QRegion* clip) const {
+    drawCurveRuns(painter, data_.runs, curve,
+                  curve == Curve::temperature ? kTemperatureColor : kHumidityColor, plot_,
+                  {first, last, firstVertical, lastVertical}, clip);
+}
+
+void drawCurveRuns(QPainter& painter, const std::vector<PlotData::Run>& runs, Curve curve,
+                   const QColor& color, const PlotRect& plot, const CurvePart& part,
+                   const QRegion* clip) {
     const bool isT = curve == Curve::temperature;
-    const auto& runs = data_.runs;
+    const int first = part.first;
+    const int last = part.last < 0 ? static_cast<int>(runs.size()) - 1 : part.last;
+    const auto& firstVertical = part.firstVertical;
+    const auto& lastVertical = part.lastVertical;
     // A run whose points all lie on one pixel is made of zero-length segments only.
     const VerticalShape& shape = verticalShape();
-    const QColor color = isT ? kTemperatureColor : kHumidityColor;
     auto verticalOf = [&](int j) -> const PlotData::Run::Pixels& {
         const PlotData::Run& run = runs[static_cast<std::size_t>(j)];
         if (j == first && firstVertical) {
@@ -777,7 +789,7 @@ void ChartRenderer::drawRuns(QPainter& painter, Curve curve, int first, int last
     // segment is ever made (a damaged record time or value gives segments millions of pixels
     // long, clamped to kPixelLimit).
     const int widestCovered = 2 * shape.relative.width();
-    const int tallestLearnt = std::abs(plot_.y1 - plot_.y0) + 2 * shape.relative.height();
+    const int tallestLearnt = std::abs(plot.y1 - plot.y0) + 2 * shape.relative.height();
     // Whether the segment between two runs lies wholly on their verticals.
     auto covered = [&](int ja, QPoint a, QPoint b) {
         if (!shape.usable || std::abs(b.x() - a.x()) > widestCovered ||

@@ -57,6 +57,23 @@ void buildPlotData(const RecordList& records, const ChartInput& input, PlotData&
 
 enum class Curve { temperature, humidity };
 
+// The pixels of the runs from the scales in `data` (buildPlotData does it with the scales of its
+// own records; a chart of several histories maps them again on scales common to all).
+void mapRuns(PlotData& data, const PlotRect& plot);
+
+// Which runs of a curve to draw, and the vertical extents that stand in for those of its first and
+// last run (a readout drawn between two parts of one run). `last` -1: up to the last run.
+struct CurvePart {
+    int first = 0;
+    int last = -1;
+    std::optional<PlotData::Run::Pixels> firstVertical, lastVertical;
+};
+// Draws one curve of mapped runs with the pen set on `painter` (curvePen of `color`): each run as
+// its vertical, joined to the next by one segment. Only what touches `clip`, when given.
+void drawCurveRuns(QPainter& painter, const std::vector<PlotData::Run>& runs, Curve curve,
+                   const QColor& color, const PlotRect& plot, const CurvePart& part = {},
+                   const QRegion* clip = nullptr);
+
 // A limit in force that falls inside its curve's scale, at its pixel row. Limits outside the
 // scale are not drawn; they never widen it, so that the curves keep their place.
 struct LimitLine {

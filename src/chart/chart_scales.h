@@ -82,6 +82,27 @@ std::vector<TimeTick> timeTicks(double start, double end, const PlotRect& plot);
 std::u16string timeLabel(double tick, double previous);
 double firstPreviousLabelDate(double start, double end);
 
+// The labels drawn along the time axis, tick by tick from the left: a label that would start left
+// of the end of the previous one is left out (its tick is still drawn).
+class TimeAxisLabels {
+public:
+    TimeAxisLabels(double start, double end) : previous_(firstPreviousLabelDate(start, end)) {}
+    // The label of `tick`, or empty when it is left out; `width(label)` gives a label's pixels.
+    template <class Width> std::u16string next(const TimeTick& tick, Width&& width) {
+        if (tick.x < labelEnd_) {
+            return {};
+        }
+        std::u16string label = timeLabel(tick.time, previous_);
+        previous_ = tick.time;
+        labelEnd_ = tick.x + width(label);
+        return label;
+    }
+
+private:
+    double previous_;
+    int labelEnd_ = 0;
+};
+
 // Mapping of values to pixels; only meaningful for a window with a positive span.
 int mapTime(double time, double start, double end, const PlotRect& plot);
 int mapTemperature(double t, const TemperatureScale& scale, const PlotRect& plot);

@@ -171,4 +171,11 @@ inline constexpr int kAttached = 316;            // a "Driver No." entry of an a
 inline constexpr int kRecordersAttached = 317;   // status pane 1, followed by the count
 inline constexpr int kRecorderNotAttached = 318; // Setting on a displayed recorder not attached
 
+// Several recorders' curves compared in one chart.
+inline constexpr int kCompareRecorders = 308;  // the command
+inline constexpr int kComparedRecorders = 309; // over the list of recorders to choose
+inline constexpr int kBackToChart = 310;
+inline constexpr int kRecorderNumbered = 311; // a format with the recorder's number
+inline constexpr int kTooManyCompared = 312;
+
 } // namespace veldrin::text

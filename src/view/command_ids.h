@@ -17,6 +17,8 @@ constexpr int kBack = 32820; // back to the time window before the chart moved i
 // The Setting menu's alarm commands.
 constexpr int kAlarmLimits = 32800;
 constexpr int kStatistics = 32801;
+// Several recorders' curves in one chart, in place of the chart (and back).
+constexpr int kCompareRecorders = 32830;
 } // namespace command_id
 
 // Controls of the main view's form.

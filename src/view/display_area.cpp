@@ -47,6 +47,17 @@ void DisplayArea::showList(bool list) {
     }
 }
 
+void DisplayArea::showPage(QWidget* page) {
+    if (stack_->indexOf(page) < 0) {
+        stack_->addWidget(page);
+    }
+    stack_->setCurrentWidget(page);
+}
+
+bool DisplayArea::showsPage(const QWidget* page) const {
+    return page != nullptr && stack_->currentWidget() == page;
+}
+
 bool DisplayArea::showsList() const {
     return stack_->currentWidget() == list_;
 }

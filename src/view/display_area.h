@@ -24,6 +24,9 @@ public:
     QWidget* chartWidget() const { return chart_; }
     void showList(bool list);
     bool showsList() const;
+    // Shows `page` (owned from now on) in place of the chart and the list, until showList().
+    void showPage(QWidget* page);
+    bool showsPage(const QWidget* page) const;
 
 private:
     QStackedLayout* stack_;

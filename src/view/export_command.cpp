@@ -43,8 +43,12 @@ QString reportFilter() {
     return qlang(text::kReportFilter) + QStringLiteral(" (*.pdf)");
 }
 
-// The endings this display may be exported as, the first being the default.
-QStringList offeredEndings(DisplayMode mode) {
+// The endings this display may be exported as, the first being the default. A comparison of
+// recorders is an image or one CSV file; it has no report.
+QStringList offeredEndings(DisplayMode mode, const ExportSources& sources) {
+    if (sources.comparisonCsv) {
+        return {QStringLiteral("png"), QStringLiteral("csv")};
+    }
     if (mode == DisplayMode::list) {
         return {QStringLiteral("csv"), QStringLiteral("pdf")};
     }
@@ -70,7 +74,8 @@ QString screenPngFilter() {
 // The screen's device pixel ratio when the chart is shown at more than one device pixel per
 // pixel: PNG is then offered at that resolution as well.
 qreal screenRatio(const ExportContext& at, const ExportSources& sources) {
-    return sources.atScreenResolution && at.shown.mode != DisplayMode::list
+    return sources.atScreenResolution && at.shown.mode != DisplayMode::list &&
+                   !sources.comparisonCsv
                ? sources.atScreenResolution(at.parent)
                : 1.0;
 }
@@ -89,8 +94,8 @@ QString exportDirectory(const ExportContext& at) {
     return directory;
 }
 
-QString chooseTarget(const ExportContext& at, qreal ratio, QString* chosenFilter) {
-    const QStringList endings = offeredEndings(at.shown.mode);
+QString chooseTarget(const ExportContext& at, const QStringList& endings, qreal ratio,
+                     QString* chosenFilter) {
     FileDialogRequest request;
     request.defaultSuffix = endings.front();
     request.directory = exportDirectory(at);
@@ -160,7 +165,14 @@ void exportReport(const ExportContext& at, const std::string& path) {
 // The rows the list shows, written as the command-line export writes them for the same recorder
 // and window. The records are copied under the lock and written without it, so that the worker
 // is not held up by the disk.
-void exportList(const ExportContext& at, const std::string& path) {
+void exportList(const ExportContext& at, const ExportSources& sources, const std::string& path) {
+    if (sources.comparisonCsv) {
+        std::string error;
+        if (!sources.comparisonCsv(path, error)) {
+            failed(at, text::kFileNotWritten, error);
+        }
+        return;
+    }
     const auto [settings, records] = at.shown.copyRecords();
     std::string error;
     if (!writeRecordCsvFile(path, settings, records, at.shown.from, at.shown.to, error)) {
@@ -191,15 +203,14 @@ int failureMessage(const QString& ending) {
 // The data folder's own files and the file shown read-only are never export targets; neither is
 // a name whose ending this display cannot be written as.
 bool refuseTarget(const ExportContext& at, const ExportSources& sources, const ExportTarget& target,
-                  DisplayMode mode) {
+                  const QStringList& endings) {
     const std::string path = target.path.toStdString();
     const bool opened = !sources.openedDocument.empty() && sameFile(sources.openedDocument, path);
     if (!target.ending.isEmpty() && !opened &&
         !isDataFolderFile(at.session.store().dataFolder(), path)) {
         return false;
     }
-    const int message =
-        failureMessage(target.ending.isEmpty() ? offeredEndings(mode).front() : target.ending);
+    const int message = failureMessage(target.ending.isEmpty() ? endings.front() : target.ending);
     at.session.prompts().message(at.parent, qlang(message) + QLatin1Char('\n') + target.path,
                                  PromptIcon::Warning);
     return true;
@@ -214,13 +225,14 @@ void runExportCommand(ViewSession& session, const DisplaySnapshot& shown, QWidge
         return;
     }
     const qreal ratio = screenRatio(at, sources);
+    const QStringList endings = offeredEndings(shown.mode, sources);
     QString filter;
-    const QString chosen = chooseTarget(at, ratio, &filter);
+    const QString chosen = chooseTarget(at, endings, ratio, &filter);
     if (chosen.isEmpty()) {
         return;
     }
-    const ExportTarget target = resolveExportTarget(chosen, filter, offeredEndings(shown.mode));
-    if (refuseTarget(at, sources, target, shown.mode)) {
+    const ExportTarget target = resolveExportTarget(chosen, filter, endings);
+    if (refuseTarget(at, sources, target, endings)) {
         return;
     }
     session.setLastExportFolder(QFileInfo(target.path).absolutePath());
@@ -228,7 +240,7 @@ void runExportCommand(ViewSession& session, const DisplaySnapshot& shown, QWidge
     if (target.ending == QLatin1String("pdf")) {
         exportReport(at, path);
     } else if (target.ending == QLatin1String("csv")) {
-        exportList(at, path);
+        exportList(at, sources, path);
     } else {
         exportImage(at, sources, path, target.ending == QLatin1String("png"),
                     filter == screenPngFilter() ? ratio : 1.0);

@@ -27,6 +27,9 @@ struct ExportSources {
     std::function<qreal(QWidget*)> atScreenResolution;
     // The file shown read-only, if any: never overwritten by an export.
     std::string openedDocument;
+    // Set while recorders are compared: the comparison is exported instead, as its chart
+    // (chartImage) or as one CSV file written by this function (false with a message).
+    std::function<bool(const std::string& path, std::string& error)> comparisonCsv;
 };
 
 void runExportCommand(ViewSession& session, const DisplaySnapshot& shown, QWidget* parent,

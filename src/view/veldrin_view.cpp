@@ -9,6 +9,7 @@
 #include "settings/fitting_layout.h"
 #include "store/registry.h"
 #include "view/command_ids.h"
+#include "view/comparison_view.h"
 #include "view/display_area.h"
 #include "view/record_list_model.h"
 #include "view/record_list_pane.h"
@@ -221,6 +222,9 @@ void CVeldrinView::displayedDataChanged() {
         listModel_->setLimits(alarms().displayedLimits());
     }
     selection_->dataChanged();
+    if (comparing()) {
+        comparison_->recorderChanged(store().currentRecorder());
+    }
     showDisplayedTexts();
     if (displayMode() == DisplayMode::list) {
         fillRecordList();
@@ -248,6 +252,7 @@ std::shared_ptr<const DisplaySnapshot> CVeldrinView::shownNow() {
 
 void CVeldrinView::showSelection() {
     chart_->setSnapshot(selection_->snapshot());
+    followComparison();
     loadShownIfEmpty();
 }
 
@@ -300,6 +305,7 @@ void CVeldrinView::fillRecorderCombo(int32_t maxId, int32_t current) {
     }
     recorderCombo_->setCurrentIndex(current >= 0 && current < maxId ? current : -1);
     markAttachedRecorders();
+    followComparison();
     layoutControls();
     showDocumentState();
 }
@@ -426,6 +432,7 @@ void CVeldrinView::displayRecorder(int number) {
 }
 
 void CVeldrinView::onDisplayChanged() {
+    leaveComparison();
     const bool list = displayMode() == DisplayMode::list;
     if (list) {
         fillRecordList();

@@ -28,6 +28,7 @@ namespace chart {
 class ChartArea;
 }
 
+class CComparisonView;
 class CWindowNavigation;
 class DisplayArea;
 class CRecordListPane;
@@ -76,6 +77,10 @@ public:
     void onBack(); // the time window before the last one the chart moved to
     void onAlarmLimits();
     void onStatistics();
+    // Shows the comparison of several recorders in place of the chart, or leaves it.
+    void onCompareRecorders();
+    void leaveComparison();
+    bool comparing() const;
     // Open, a file on the command line or a dropped file: shows the data file read-only as the
     // displayed data; no recorder's file is touched.
     void openDocumentReadOnly(const QString& path);
@@ -105,6 +110,8 @@ public:
     // The display area below the control band, and the chart in it.
     DisplayArea& displayArea() { return *displayArea_; }
     chart::ChartArea& chartArea() { return *chart_; }
+    // The comparison of several recorders; null until it was first shown.
+    CComparisonView* comparison() { return comparison_; }
 
     // Puts the current language's texts on the view's controls and asks the frame to do the same
     // for its menu and title; does nothing when that language is already shown.
@@ -170,6 +177,8 @@ private:
     // Loads the chosen recorder's records while the chart is visible and shows none, with a
     // message and a progress bar meanwhile; never from inside a paint.
     void loadShownIfEmpty();
+    // The comparison, while shown, follows the window and the recorders registered.
+    void followComparison();
 
     CFrameServices& frame_;
     std::unique_ptr<ViewSession> session_;
@@ -194,6 +203,7 @@ private:
     CRecordListPane* listPane_ = nullptr;
     RecordListModel* listModel_ = nullptr;
     CWindowNavigation* navigation_ = nullptr;
+    CComparisonView* comparison_ = nullptr;
     QTimer* timer_ = nullptr;
 };
 

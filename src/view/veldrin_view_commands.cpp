@@ -7,8 +7,11 @@
 #include "qlang/qlang.h"
 #include "settings/language_dialog.h"
 #include "settings/recorder_commands.h"
+#include "store/registry.h"
 #include "view/alarm_commands.h"
 #include "view/attached_recorders.h"
+#include "view/comparison_view.h"
+#include "view/display_area.h"
 #include "view/export_command.h"
 #include "view/record_list_model.h"
 #include "view/record_list_pane.h"
@@ -38,6 +41,14 @@ constexpr int kTicksBeforeWindow = 14;
 
 void CVeldrinView::onExport() {
     ExportSources sources;
+    if (comparing()) {
+        sources.chartImage = [this](qreal) { return comparison_->image(); };
+        sources.comparisonCsv = [this](const std::string& path, std::string& error) {
+            return comparison_->writeCsv(path, error);
+        };
+        runExportCommand(*session_, *shownNow(), this, sources);
+        return;
+    }
     sources.chartImage = [this](qreal ratio) { return chart_->imageAtRatio(ratio); };
     sources.atScreenResolution = [](QWidget* window) { return window->devicePixelRatioF(); };
     if (store().displayedIsDocument()) {
@@ -97,10 +108,53 @@ void CVeldrinView::onClearPcData(const ClearDialogRunner& runDialog) {
     }
 }
 
+// The command shows the comparison, or leaves it when it is shown. The recorder displayed is
+// ticked at first; the records are read when a recorder is ticked.
+void CVeldrinView::onCompareRecorders() {
+    if (comparing()) {
+        leaveComparison();
+        return;
+    }
+    if (comparison_ == nullptr) {
+        comparison_ = new CComparisonView(store().dataFolder(), session_->prompts());
+        connect(comparison_, &CComparisonView::leaveRequested, this,
+                &CVeldrinView::leaveComparison);
+    }
+    displayArea_->showPage(comparison_);
+    syncSelection(); // the window as the pickers hold it now
+    followComparison();
+}
+
+bool CVeldrinView::comparing() const {
+    return displayArea_->showsPage(comparison_);
+}
+
+// The chart (or the list) as before; the records read for the comparison are let go.
+void CVeldrinView::leaveComparison() {
+    if (!comparing()) {
+        return;
+    }
+    comparison_->release();
+    displayArea_->showList(displayMode() == DisplayMode::list);
+    redrawDisplay();
+}
+
+void CVeldrinView::followComparison() {
+    if (!comparing()) {
+        return;
+    }
+    const std::shared_ptr<const DisplaySnapshot> shown = selection_->snapshot();
+    comparison_->offerRecorders(readMaxId(session_->ini()), chosenRecorder());
+    comparison_->setWindow(shown->from, shown->to, shown->fahrenheit);
+}
+
 void CVeldrinView::onLanguage() {
     // The dialog makes its choice current and stores it; the view and the frame then show it.
     if (runLanguageCommand(this, session_->ini())) {
         applyLanguage();
+        if (comparison_ != nullptr) {
+            comparison_->applyLanguage();
+        }
         redrawDisplay();
     }
 }

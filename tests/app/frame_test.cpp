@@ -106,8 +106,9 @@ TEST_F(FrameTest, MenuHasSixItemsTheFirstEmptyAndDisabledAndFollowsTheLanguage) 
     for (QAction* action : items[2]->menu()->actions()) {
         settingCommands << action->data().toInt();
     }
-    EXPECT_EQ(settingCommands, QList<int>({command_id::kSetting, command_id::kAlarmLimits,
-                                           command_id::kStatistics}));
+    EXPECT_EQ(settingCommands,
+              QList<int>({command_id::kSetting, command_id::kAlarmLimits, command_id::kStatistics,
+                          command_id::kCompareRecorders}));
     ASSERT_NE(items[5]->menu(), nullptr);
     ASSERT_EQ(items[5]->menu()->actions().size(), 1);
     EXPECT_EQ(items[5]->menu()->actions()[0]->data().toInt(), command_id::kAbout);

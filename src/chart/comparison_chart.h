@@ -1,0 +1,64 @@
+#pragma once
+// Several recorders' curves of one quantity (temperature or humidity) over the same time window
+// in one chart, each in its own colour, with a legend naming them. The geometry, scales, time axis
+// and curves are the time chart's own (chart_scales.h, chart_renderer.h); the value scale is made
+// from the extremes of every curve, so that all share it.
+
+#include "chart/chart_renderer.h"
+
+#include <QImage>
+#include <QRect>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace veldrin::chart {
+
+// One recorder's curve: its name in the legend and its records, which nobody changes while the
+// chart holds them.
+struct ComparedCurve {
+    std::u16string label;
+    std::shared_ptr<const RecordList> records;
+};
+
+struct ComparisonInput {
+    double start = 0.0; // time window, date values, both ends inclusive
+    double end = 0.0;
+    bool fahrenheit = false; // every curve in the same unit
+    Curve quantity = Curve::temperature;
+    QSize size; // as the time chart's surface
+    QFont font;
+    bool operator==(const ComparisonInput&) const = default;
+};
+
+// The colour of the curve at `position` (0..7; later positions repeat them).
+QColor comparisonColor(std::size_t position);
+
+class ComparisonChart {
+public:
+    // The chart of `curves`; drawn again only when the curves or the input changed.
+    const QImage& render(const std::vector<ComparedCurve>& curves, const ComparisonInput& input);
+
+    // Where the legend named each curve in the chart last rendered (its sample and its text).
+    const std::vector<QRect>& legendBounds() const { return legend_; }
+
+private:
+    struct Key {
+        std::vector<std::pair<const RecordList*, std::size_t>> records;
+        std::vector<std::u16string> labels;
+        ComparisonInput input;
+        bool operator==(const Key&) const = default;
+    };
+    void draw(const std::vector<ComparedCurve>& curves, const ComparisonInput& input);
+    void drawLegend(QPainter& painter, const QFontMetrics& fm, const PlotRect& plot,
+                    const std::vector<ComparedCurve>& curves);
+
+    bool drawn_ = false;
+    Key key_;
+    std::vector<PlotData> data_;
+    std::vector<QRect> legend_;
+    QImage image_;
+};
+
+} // namespace veldrin::chart
