@@ -160,4 +160,7 @@ inline constexpr int kVerdict = 273;
 inline constexpr int kRecordingInterval = 274;
 inline constexpr int kTimeBeyondLimit = 275; // every record beyond, delay or not
 
+// The status pane before anything has been reported there.
+inline constexpr int kStatusIdle = 328;
+
 } // namespace veldrin::text
