@@ -48,14 +48,8 @@ constexpr int kSidebarRoom = 48;
 void fitFileDialogTexts(QFileDialog& dialog) {
     if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
         QHeaderView* header = tree->header();
-        const QStyle* style = header->style();
-        const int room = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
-                         style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
         for (int i = 0; i < header->count(); ++i) {
-            const QString heading = header->model()->headerData(i, Qt::Horizontal).toString();
-            header->resizeSection(
-                i, std::max(header->sectionSize(i),
-                            header->fontMetrics().horizontalAdvance(heading) + room));
+            header->resizeSection(i, std::max(header->sectionSize(i), header->sectionSizeHint(i)));
         }
     }
     auto* sidebar = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
