@@ -174,6 +174,8 @@ TimeAxis timeAxis(double start, double end, const PlotRect& plot, const TextWidt
     if (axis.labels.size() >= 2 || !(span > 0) || !std::isfinite(span)) {
         return axis;
     }
+    // Two labels are enough to read the axis by; a third, where one fits, spares counting.
+    std::optional<TimeAxis> two;
     const double tableSeconds = timeTickMinutes(span * kMinutesPerDay) * 60.0;
     for (const int64_t seconds : kFallbackIntervals) {
         if (static_cast<double>(seconds) >= tableSeconds) {
@@ -181,11 +183,14 @@ TimeAxis timeAxis(double start, double end, const PlotRect& plot, const TextWidt
         }
         TimeAxis finer =
             laidOut(start, end, timeTicksEvery(start, end, plot, seconds), seconds < 60, widthOf);
-        if (finer.labels.size() >= 2) {
+        if (finer.labels.size() >= 3) {
             return finer;
         }
+        if (!two && finer.labels.size() == 2) {
+            two = std::move(finer);
+        }
     }
-    return axis;
+    return two ? *two : axis;
 }
 
 std::u16string timeLabel(double tick, double previous, bool withSeconds) {

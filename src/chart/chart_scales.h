@@ -88,8 +88,9 @@ double firstPreviousLabelDate(double start, double end);
 
 // The time axis as drawn: every tick, and the labels that do not start left of the end of the
 // previous one. The table's interval is used whenever it gives at least two labels; otherwise
-// (a window of a minute or two, or of one to two months) the largest finer interval that does,
-// labelled to the second below a minute, so that every window can be read off its axis.
+// (a window of a minute or two, or of one to two months) the largest finer interval that gives
+// three (or, failing that, two), labelled to the second below a minute, so that every window can
+// be read off its axis.
 struct TimeLabel {
     int x = 0;
     std::u16string text;
