@@ -6,6 +6,7 @@
 #include "app/about_dialog.h"
 #include "app/main_frame.h"
 #include "app/veldrin_app.h"
+#include "chart/chart_area.h"
 #include "lang/language_table.h"
 #include "settings/clear_data_dialog.h"
 #include "settings/language_dialog.h"
@@ -21,6 +22,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QTimer>
 
 #include <functional>
@@ -115,6 +117,16 @@ TEST(WindowScreenshots, MainWindowAndEveryDialogInGermanAndFrench) {
         saveModalOf([&] { view.onStatistics(); }, folder, QStringLiteral("statistics") + suffix);
         saveModalOf([&] { view.onExport(); }, folder, QStringLiteral("export") + suffix);
         saveModalOf([&] { view.onSetting(); }, folder, QStringLiteral("message") + suffix);
+
+        // The chart zoomed in to one minute around the lowest temperature: its one record.
+        for (const int key : {int(Qt::Key_Home), 0, 1, 2, 3, 4, 5, 6, 7}) {
+            QKeyEvent press(QEvent::KeyPress, key == Qt::Key_Home ? key : int(Qt::Key_Plus),
+                            Qt::NoModifier);
+            QApplication::sendEvent(&view.chartArea(), &press);
+        }
+        QApplication::processEvents();
+        save(*app.frame(), folder, QStringLiteral("main-one-minute") + suffix);
+        view.onBack();
     }
     CurrentLanguage::set(kEnglish);
 }
