@@ -164,8 +164,25 @@ std::vector<TimeTick> timeTicks(double start, double end, const PlotRect& plot) 
 
 std::vector<TimeTick> timeTicksEvery(double start, double end, const PlotRect& plot,
                                      int64_t intervalSeconds) {
-    return ticksEveryDays(start, end, plot,
-                          static_cast<double>(intervalSeconds) * (1 / (kMinutesPerDay * 60)));
+    std::vector<TimeTick> ticks;
+    const double span = end - start;
+    const auto interval = static_cast<double>(intervalSeconds);
+    constexpr double kSecondsPerDay = kMinutesPerDay * 60;
+    if (!(span > 0) || !std::isfinite(span) || !(interval > 0) ||
+        span * kSecondsPerDay / interval > kMaxTimeTicks) {
+        return ticks;
+    }
+    // Counted in whole intervals, so that a window starting or ending on a tick (a window of
+    // whole seconds does) has it, which the rounding of a day's fraction would lose.
+    constexpr double kSlack = 1e-6;
+    const double first = std::ceil(start * kSecondsPerDay / interval - kSlack);
+    const double last = std::floor(end * kSecondsPerDay / interval + kSlack);
+    for (double n = first; n <= last; ++n) {
+        const double t = n * interval / kSecondsPerDay;
+        const double offset = std::max(0.0, t - start); // within the slack of the start
+        ticks.push_back({toPixel(plot.x0 + offset * (plot.x1 - plot.x0) / span), t});
+    }
+    return ticks;
 }
 
 TimeAxis timeAxis(double start, double end, const PlotRect& plot, const TextWidth& widthOf) {

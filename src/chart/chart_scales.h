@@ -76,7 +76,8 @@ struct TimeTick {
 // Ticks of the window [start, end]: none when the window is empty or reversed, or so long that
 // the ticks could not be told apart anyway.
 std::vector<TimeTick> timeTicks(double start, double end, const PlotRect& plot);
-// The same every `intervalSeconds`, counted from the zero date.
+// The same every `intervalSeconds`, counted from the zero date; a tick on either end of the
+// window is kept.
 std::vector<TimeTick> timeTicksEvery(double start, double end, const PlotRect& plot,
                                      int64_t intervalSeconds);
 

@@ -114,6 +114,12 @@ TEST(ChartShortWindows, TheTimeAxisShowsAtLeastTwoLabelsAtEverySpan) {
     ASSERT_EQ(minute.labels.size(), 4u);
     EXPECT_EQ(minute.labels[0].text, u"14:37:30");
     EXPECT_EQ(minute.labels[1].text, u"14:37:45");
+    // A window that starts on a tick has it, at the plot's left edge.
+    const double half = from + 10 * kSecond;
+    const TimeAxis onTick = timeAxis(half, half + 60 * kSecond, plotRect(700, 400), widthOf);
+    EXPECT_EQ(onTick.labels.front().text, u"14:37:30");
+    EXPECT_EQ(onTick.labels.front().x, plotRect(700, 400).x0);
+    EXPECT_EQ(onTick.labels.back().text, u"14:38:30");
 }
 
 // Whether a date value is a whole second exactly as the pickers and the calendar build it.
