@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QTimer>
 
@@ -45,8 +46,14 @@ RecordList dayOfRecords() {
     return records;
 }
 
+// The image, and the window title (which the image lacks) in titles.txt.
 void save(QWidget& widget, const QString& folder, const QString& name) {
     widget.grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+    QFile titles(QDir(folder).filePath(QStringLiteral("titles.txt")));
+    if (titles.open(QIODevice::Append | QIODevice::Text)) {
+        titles.write(
+            (name + QStringLiteral(": ") + widget.window()->windowTitle() + '\n').toUtf8());
+    }
 }
 
 // Saves the next modal dialog that `command` opens and closes it.
@@ -71,6 +78,7 @@ TEST(WindowScreenshots, MainWindowAndEveryDialogInGermanAndFrench) {
         GTEST_SKIP() << "VELDRIN_SCREENSHOT_DIR names no folder";
     }
     QDir().mkpath(folder);
+    QFile::remove(QDir(folder).filePath(QStringLiteral("titles.txt")));
     ManualClock clock;
     CWidgetPrompts prompts;
     testing::TempDir runtime;
