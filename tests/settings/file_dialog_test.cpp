@@ -1,5 +1,4 @@
-// Qt's own file dialog as the prompts open it: its headings and its side bar's places whole in
-// each language, at the size it opens with.
+// Qt's own file dialog as the prompts open it: its headings and places whole in each language.
 
 #include "lang/language_table.h"
 #include "settings/qt_translations.h"
@@ -9,7 +8,6 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QListView>
-#include <QSplitter>
 #include <QTimer>
 #include <QTreeView>
 
@@ -18,21 +16,20 @@
 namespace veldrin {
 namespace {
 
-// What the open dialog cuts: each heading or place wider than its room, one per line.
+// Each heading or place of the open dialog wider than its room, one per line.
 QString cutTexts(const QFileDialog& dialog) {
     QStringList cut;
     const QHeaderView* header = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))->header();
     for (int i = 0; i < header->count(); ++i) {
-        const QString heading = header->model()->headerData(i, Qt::Horizontal).toString();
         if (header->sectionSizeHint(i) > header->sectionSize(i)) {
-            cut << heading;
+            cut << header->model()->headerData(i, Qt::Horizontal).toString();
         }
     }
-    const auto* sidebar = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
-    for (int row = 0; row < sidebar->model()->rowCount(); ++row) {
-        const QString place = sidebar->model()->index(row, 0).data().toString();
-        if (sidebar->fontMetrics().horizontalAdvance(place) + sidebar->iconSize().width() >
-            sidebar->viewport()->width()) {
+    const auto* places = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
+    for (int row = 0; row < places->model()->rowCount(); ++row) {
+        const QString place = places->model()->index(row, 0).data().toString();
+        if (places->fontMetrics().horizontalAdvance(place) + places->iconSize().width() >
+            places->viewport()->width()) {
             cut << place;
         }
     }
@@ -44,18 +41,14 @@ TEST(FileDialog, HeadingsAndPlacesShowWholeInEachLanguage) {
         CurrentLanguage::set(language);
         useQtTranslations(language);
         QString cut = QStringLiteral("not opened");
-        // After the dialog's own first step, which fits it.
-        QTimer::singleShot(0, [&cut] {
+        QTimer::singleShot(0, [&cut] { // after the dialog's own first step, which fits it
             QTimer::singleShot(0, [&cut] {
                 auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                ASSERT_NE(dialog, nullptr);
                 cut = cutTexts(*dialog);
                 dialog->reject();
             });
         });
-        FileDialogRequest request;
-        request.filters << QStringLiteral("csv file(*.csv)");
-        CWidgetPrompts().chooseFile(nullptr, request);
+        CWidgetPrompts().chooseFile(nullptr, FileDialogRequest{});
         EXPECT_EQ(cut.toStdString(), "") << language;
     }
     CurrentLanguage::set(kEnglish);
