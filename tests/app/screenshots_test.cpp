@@ -16,11 +16,13 @@
 #include "sim/software_recorder.h"
 #include "store/data_file.h"
 #include "support/test_support.h"
+#include "view/command_ids.h"
 #include "view/veldrin_view.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -106,6 +108,13 @@ TEST(WindowScreenshots, MainWindowAndEveryDialogInGermanAndFrench) {
         const QString suffix = QLatin1Char('-') + QLatin1String(code);
         QApplication::processEvents();
         save(*app.frame(), folder, QStringLiteral("main") + suffix);
+        auto* display = qobject_cast<QComboBox*>(view.control(control_id::kDisplayCombo));
+        display->setCurrentIndex(1); // the list
+        Q_EMIT display->activated(1);
+        QApplication::processEvents();
+        save(*app.frame(), folder, QStringLiteral("main-list") + suffix);
+        display->setCurrentIndex(0);
+        Q_EMIT display->activated(0);
 
         RecorderSettings settings;
         settings.slots[1].inUse = 1;
@@ -134,7 +143,9 @@ TEST(WindowScreenshots, MainWindowAndEveryDialogInGermanAndFrench) {
         }
         QApplication::processEvents();
         save(*app.frame(), folder, QStringLiteral("main-one-minute") + suffix);
-        view.onBack();
+        for (int step = 0; step < 8; ++step) { // back to the window before the zoom
+            view.onBack();
+        }
     }
     CurrentLanguage::set(kEnglish);
 }
