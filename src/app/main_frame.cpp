@@ -189,7 +189,8 @@ void CMainFrame::createToolBar() {
 void CMainFrame::createStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setProperty("controlId", frame_id::kStatusBar);
-    statusText_ = QStringLiteral("Ready");
+    statusText_ = qlang(text::kStatusIdle);
+    statusIdle_ = true;
     statusPane_ = new QLabel(statusText_, bar);
     statusPane_->setTextFormat(Qt::PlainText);
     statusPane_->setProperty("indicatorId", frame_id::kIndicator);
@@ -223,6 +224,7 @@ void CMainFrame::createKeyboardCommands() {
 }
 
 void CMainFrame::setStatusText(const QString& text) {
+    statusIdle_ = false;
     statusText_ = text;
     showStatusText();
     statusPane_->repaint();
@@ -297,6 +299,10 @@ static void applyMnemonics(const QList<std::pair<QAction*, int>>& items) {
 
 void CMainFrame::applyLanguageToFrame() {
     useQtTranslations(CurrentLanguage::get());
+    if (statusIdle_) { // nothing reported yet: the idle text in the new language
+        statusText_ = qlang(text::kStatusIdle);
+        showStatusText();
+    }
     // Alt and a letter opens every item of the menu bar, and of each of its menus, in every
     // language.
     const auto item = [this](int commandId) {

@@ -107,7 +107,8 @@ private:
     void showStatusText();
 
     QLabel* statusPane_ = nullptr;
-    QString statusText_; // whole, however narrow the pane
+    QString statusText_;     // whole, however narrow the pane
+    bool statusIdle_ = true; // nothing reported yet: the idle text, in the current language
     CConnectionPane* connectionPane_ = nullptr;
     QString documentName_;
 };

@@ -560,13 +560,16 @@ void ChartRenderer::buildOps(const ChartInput& input) {
     line(frame, p.x1, p.y0, p.x1, p.y1);
 
     // Time axis: a label that would start left of the end of the previous one is left out.
-    TimeAxisLabels labels(input.start, input.end);
-    for (const TimeTick& tick : timeTicks(input.start, input.end, p)) {
+    const TimeAxis axis = timeAxis(input.start, input.end, p, [&](const std::u16string& t) {
+        return fm.horizontalAdvance(qstr(t));
+    });
+    // Each label is drawn right after its tick.
+    auto label = axis.labels.begin();
+    for (const TimeTick& tick : axis.ticks) {
         drawTick(kBlack, QPoint(tick.x, p.y1), QPoint(0, -1));
-        const std::u16string label = labels.next(
-            tick, [&fm](const std::u16string& l) { return fm.horizontalAdvance(qstr(l)); });
-        if (!label.empty()) {
-            text(QPoint(tick.x, p.y1), qstr(label));
+        if (label != axis.labels.end() && label->x == tick.x) {
+            text(QPoint(tick.x, p.y1), qstr(label->text));
+            ++label;
         }
     }
 
@@ -843,6 +846,19 @@ void drawCurveRuns(QPainter& painter, const std::vector<PlotData::Run>& runs, Cu
     }
 }
 
+// A curve of one run on one pixel has no segment of any length: its point is marked instead.
+std::optional<QRect> ChartRenderer::lonePoint(Curve curve) const {
+    if (data_.runs.size() != 1) {
+        return std::nullopt;
+    }
+    const PlotData::Run& run = data_.runs.front();
+    const PlotData::Run::Pixels& px = curve == Curve::temperature ? run.t : run.h;
+    if (px.low != px.high) {
+        return std::nullopt;
+    }
+    return lonePointMark(QPoint(run.x, px.low));
+}
+
 void ChartRenderer::execute(QPainter& painter, const Readouts& readouts,
                             const QRegion* clip) const {
     const int last = static_cast<int>(data_.runs.size()) - 1;
@@ -866,6 +882,9 @@ void ChartRenderer::execute(QPainter& painter, const Readouts& readouts,
             const QPen pen = curvePen(isT ? kTemperatureColor : kHumidityColor);
             const std::optional<HoverHit>& hit = isT ? readouts.temperature : readouts.humidity;
             painter.setPen(pen);
+            if (const auto mark = lonePoint(op.curve); mark && touches(clip, *mark)) {
+                painter.fillRect(*mark, isT ? kTemperatureColor : kHumidityColor);
+            }
             if (!hit) {
                 drawRuns(painter, op.curve, 0, last, std::nullopt, std::nullopt, clip);
                 break;

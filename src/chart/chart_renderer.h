@@ -156,6 +156,7 @@ private:
     void drawRuns(QPainter& painter, Curve curve, int first, int last,
                   const Vertical& firstVertical, const Vertical& lastVertical,
                   const QRegion* clip) const;
+    std::optional<QRect> lonePoint(Curve curve) const;
     QRegion readoutRegion(const Readouts& readouts) const;
     QRect bandRect(const std::optional<std::pair<int, int>>& band) const;
 

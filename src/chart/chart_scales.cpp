@@ -115,14 +115,12 @@ int timeTickMinutes(double m) {
                         : 525960;
 }
 
-std::vector<TimeTick> timeTicks(double start, double end, const PlotRect& plot) {
+namespace {
+
+std::vector<TimeTick> ticksEveryDays(double start, double end, const PlotRect& plot, double d) {
     std::vector<TimeTick> ticks;
     const double span = end - start;
-    if (!(span > 0) || !std::isfinite(span)) {
-        return ticks;
-    }
-    const double d = timeTickMinutes(span * kMinutesPerDay) * (1 / kMinutesPerDay);
-    if (span / d > kMaxTimeTicks) {
+    if (!(span > 0) || !std::isfinite(span) || span / d > kMaxTimeTicks) {
         return ticks;
     }
     for (double t = std::ceil(start / d) * d; t <= end; t += d) {
@@ -131,13 +129,97 @@ std::vector<TimeTick> timeTicks(double start, double end, const PlotRect& plot) 
     return ticks;
 }
 
-std::u16string timeLabel(double tick, double previous) {
+// Intervals the axis may fall back to, in seconds, coarsest first; each finer than the one
+// before, down to a second.
+constexpr int64_t kFallbackIntervals[] = {
+    30 * 86400, 86400, 43200, 21600, 14400, 7200, 3600, 1800, 600, 300, 60, 30, 15, 10, 5, 2, 1};
+
+TimeAxis laidOut(double start, double end, std::vector<TimeTick> ticks, bool withSeconds,
+                 const TextWidth& widthOf) {
+    TimeAxis axis;
+    double previous = firstPreviousLabelDate(start, end);
+    int labelEnd = 0;
+    for (const TimeTick& tick : ticks) {
+        if (tick.x >= labelEnd) {
+            std::u16string text = timeLabel(tick.time, previous, withSeconds);
+            previous = tick.time;
+            labelEnd = tick.x + widthOf(text);
+            axis.labels.push_back({tick.x, std::move(text)});
+        }
+    }
+    axis.ticks = std::move(ticks);
+    return axis;
+}
+
+} // namespace
+
+std::vector<TimeTick> timeTicks(double start, double end, const PlotRect& plot) {
+    const double span = end - start;
+    if (!(span > 0) || !std::isfinite(span)) {
+        return {};
+    }
+    return ticksEveryDays(start, end, plot,
+                          timeTickMinutes(span * kMinutesPerDay) * (1 / kMinutesPerDay));
+}
+
+std::vector<TimeTick> timeTicksEvery(double start, double end, const PlotRect& plot,
+                                     int64_t intervalSeconds) {
+    std::vector<TimeTick> ticks;
+    const double span = end - start;
+    const auto interval = static_cast<double>(intervalSeconds);
+    constexpr double kSecondsPerDay = kMinutesPerDay * 60;
+    if (!(span > 0) || !std::isfinite(span) || !(interval > 0) ||
+        span * kSecondsPerDay / interval > kMaxTimeTicks) {
+        return ticks;
+    }
+    // Counted in whole intervals, so that a window starting or ending on a tick (a window of
+    // whole seconds does) has it, which the rounding of a day's fraction would lose.
+    constexpr double kSlack = 1e-6;
+    const double first = std::ceil(start * kSecondsPerDay / interval - kSlack);
+    const double last = std::floor(end * kSecondsPerDay / interval + kSlack);
+    for (double n = first; n <= last; ++n) {
+        const double t = n * interval / kSecondsPerDay;
+        const double offset = std::max(0.0, t - start); // within the slack of the start
+        ticks.push_back({toPixel(plot.x0 + offset * (plot.x1 - plot.x0) / span), t});
+    }
+    return ticks;
+}
+
+TimeAxis timeAxis(double start, double end, const PlotRect& plot, const TextWidth& widthOf) {
+    TimeAxis axis = laidOut(start, end, timeTicks(start, end, plot), false, widthOf);
+    const double span = end - start;
+    if (axis.labels.size() >= 2 || !(span > 0) || !std::isfinite(span)) {
+        return axis;
+    }
+    // Two labels are enough to read the axis by; a third, where one fits, spares counting.
+    std::optional<TimeAxis> two;
+    const double tableSeconds = timeTickMinutes(span * kMinutesPerDay) * 60.0;
+    for (const int64_t seconds : kFallbackIntervals) {
+        if (static_cast<double>(seconds) >= tableSeconds) {
+            continue;
+        }
+        TimeAxis finer =
+            laidOut(start, end, timeTicksEvery(start, end, plot, seconds), seconds < 60, widthOf);
+        if (finer.labels.size() >= 3) {
+            return finer;
+        }
+        if (!two && finer.labels.size() == 2) {
+            two = std::move(finer);
+        }
+    }
+    return two ? *two : axis;
+}
+
+std::u16string timeLabel(double tick, double previous, bool withSeconds) {
     const CalendarFields t = fieldsOf(tick);
     const CalendarFields p = fieldsOf(previous);
     char buffer[64];
-    const int n = t.year == p.year && t.month == p.month && t.day == p.day
-                      ? std::snprintf(buffer, sizeof buffer, "%d:%02d", t.hour, t.minute)
-                      : std::snprintf(buffer, sizeof buffer, "%d-%2d-%2d", t.year, t.month, t.day);
+    const bool sameDay = t.year == p.year && t.month == p.month && t.day == p.day;
+    const int n =
+        !sameDay ? std::snprintf(buffer, sizeof buffer, "%d-%2d-%2d", t.year, t.month, t.day)
+        : withSeconds
+            ? std::snprintf(buffer, sizeof buffer, "%d:%02d:%02d", t.hour, t.minute, t.second)
+            : std::snprintf(buffer, sizeof buffer, "%d:%02d", t.hour, t.minute);
     return ascii(buffer, n);
 }
 

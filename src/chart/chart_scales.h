@@ -6,6 +6,7 @@
 #include "core/date_time.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,33 +76,32 @@ struct TimeTick {
 // Ticks of the window [start, end]: none when the window is empty or reversed, or so long that
 // the ticks could not be told apart anyway.
 std::vector<TimeTick> timeTicks(double start, double end, const PlotRect& plot);
+// The same every `intervalSeconds`, counted from the zero date; a tick on either end of the
+// window is kept.
+std::vector<TimeTick> timeTicksEvery(double start, double end, const PlotRect& plot,
+                                     int64_t intervalSeconds);
 
-// Labels of the time axis: "%d:%02d" when the tick is on the same day as the previous label,
-// otherwise "%d-%2d-%2d". `previous` is the date of the previous label; it starts as the zero
-// date, or as the start when the window lies within one day.
-std::u16string timeLabel(double tick, double previous);
+// Labels of the time axis: "%d:%02d" when the tick is on the same day as the previous label
+// ("%d:%02d:%02d" when `withSeconds`), otherwise "%d-%2d-%2d". `previous` is the date of the
+// previous label; it starts as the zero date, or as the start when the window lies within one day.
+std::u16string timeLabel(double tick, double previous, bool withSeconds = false);
 double firstPreviousLabelDate(double start, double end);
 
-// The labels drawn along the time axis, tick by tick from the left: a label that would start left
-// of the end of the previous one is left out (its tick is still drawn).
-class TimeAxisLabels {
-public:
-    TimeAxisLabels(double start, double end) : previous_(firstPreviousLabelDate(start, end)) {}
-    // The label of `tick`, or empty when it is left out; `width(label)` gives a label's pixels.
-    template <class Width> std::u16string next(const TimeTick& tick, Width&& width) {
-        if (tick.x < labelEnd_) {
-            return {};
-        }
-        std::u16string label = timeLabel(tick.time, previous_);
-        previous_ = tick.time;
-        labelEnd_ = tick.x + width(label);
-        return label;
-    }
-
-private:
-    double previous_;
-    int labelEnd_ = 0;
+// The time axis as drawn: every tick, and the labels that do not start left of the end of the
+// previous one. The table's interval is used whenever it gives at least two labels; otherwise
+// (a window of a minute or two, or of one to two months) the largest finer interval that gives
+// three (or, failing that, two), labelled to the second below a minute, so that every window can
+// be read off its axis.
+struct TimeLabel {
+    int x = 0;
+    std::u16string text;
 };
+struct TimeAxis {
+    std::vector<TimeTick> ticks;
+    std::vector<TimeLabel> labels;
+};
+using TextWidth = std::function<int(const std::u16string&)>;
+TimeAxis timeAxis(double start, double end, const PlotRect& plot, const TextWidth& widthOf);
 
 // Mapping of values to pixels; only meaningful for a window with a positive span.
 int mapTime(double time, double start, double end, const PlotRect& plot);

@@ -66,6 +66,11 @@ QRect textBounds(const QFontMetrics& metrics, QPoint topLeft, const QString& tex
     return ink.united(cell).adjusted(-2, -2, 2, 2);
 }
 
+QRect lonePointMark(QPoint at) {
+    constexpr int kHalf = 2;
+    return QRect(at.x() - kHalf, at.y() - kHalf, 2 * kHalf + 1, 2 * kHalf + 1);
+}
+
 QRegion drawReadout(QPainter* painter, const QFontMetrics& metrics, const PlotRect& plot, QPoint at,
                     const ChartPoint& point, char16_t unit) {
     const QRect marker(at.x() - kMarkerHalf, at.y() - kMarkerHalf, 2 * kMarkerHalf,

@@ -91,6 +91,10 @@ void drawTextAt(QPainter& painter, const QFontMetrics& metrics, QPoint topLeft, 
 // Pixels a text at `topLeft` may touch.
 QRect textBounds(const QFontMetrics& metrics, QPoint topLeft, const QString& text);
 
+// The mark of a point that no segment of its curve reaches (the only point of the window, or
+// several on one pixel): a square of five pixels around it, in the curve's colour.
+QRect lonePointMark(QPoint at);
+
 // The readout of one point at (x, y): its marker and the time, temperature and humidity along
 // the top of the plot. `painter` may be null to only measure; returns every pixel it may touch.
 QRegion drawReadout(QPainter* painter, const QFontMetrics& metrics, const PlotRect& plot, QPoint at,

@@ -61,13 +61,15 @@ void drawFrameAndTimeAxis(QPainter& painter, const QFontMetrics& fm, const PlotR
     painter.drawLine(p.x0, p.y0, p.x0, p.y1);
     painter.drawLine(p.x0, p.y1, p.x1, p.y1);
     painter.drawLine(p.x1, p.y0, p.x1, p.y1);
-    TimeAxisLabels labels(input.start, input.end);
-    for (const TimeTick& tick : timeTicks(input.start, input.end, p)) {
+    const TimeAxis axis = timeAxis(input.start, input.end, p, [&fm](const std::u16string& t) {
+        return fm.horizontalAdvance(qstr(t));
+    });
+    auto label = axis.labels.begin();
+    for (const TimeTick& tick : axis.ticks) {
         drawTick(painter, QPoint(tick.x, p.y1), QPoint(0, -1));
-        const std::u16string label = labels.next(
-            tick, [&fm](const std::u16string& l) { return fm.horizontalAdvance(qstr(l)); });
-        if (!label.empty()) {
-            drawTextAt(painter, fm, QPoint(tick.x, p.y1), qstr(label), kBlack);
+        if (label != axis.labels.end() && label->x == tick.x) {
+            drawTextAt(painter, fm, QPoint(tick.x, p.y1), qstr(label->text), kBlack);
+            ++label;
         }
     }
 }

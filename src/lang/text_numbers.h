@@ -178,4 +178,7 @@ inline constexpr int kBackToChart = 310;
 inline constexpr int kRecorderNumbered = 311; // a format with the recorder's number
 inline constexpr int kTooManyCompared = 312;
 
+// The status pane before anything has been reported there.
+inline constexpr int kStatusIdle = 328;
+
 } // namespace veldrin::text

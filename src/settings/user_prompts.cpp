@@ -2,9 +2,16 @@
 
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QHeaderView>
+#include <QListView>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeView>
+
+#include <algorithm>
 
 namespace veldrin {
 
@@ -31,6 +38,37 @@ QMessageBox::Icon toBoxIcon(PromptIcon icon) {
 
 QString captionOrDefault(const QString& caption) {
     return caption.isEmpty() ? QStringLiteral("Veldrin") : caption;
+}
+
+// Room beside an entry of the side bar for its icon and the view's margins.
+constexpr int kSidebarRoom = 48;
+
+// Qt's own file dialog sizes its columns and its side bar for English texts: each column is
+// widened to show its heading whole, and the side bar its places, in the language in use.
+void fitFileDialogTexts(QFileDialog& dialog) {
+    if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = tree->header();
+        for (int i = 0; i < header->count(); ++i) {
+            header->resizeSection(i, std::max(header->sectionSize(i), header->sectionSizeHint(i)));
+        }
+    }
+    auto* sidebar = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
+    auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter"));
+    if (sidebar == nullptr || splitter == nullptr || splitter->count() != 2) {
+        return;
+    }
+    int widest = 0;
+    for (int row = 0; row < sidebar->model()->rowCount(); ++row) {
+        const QString place = sidebar->model()->index(row, 0).data().toString();
+        widest = std::max(widest, sidebar->fontMetrics().horizontalAdvance(place));
+    }
+    QList<int> sizes = splitter->sizes();
+    const int wanted = widest + sidebar->iconSize().width() + kSidebarRoom;
+    if (sizes[0] < wanted && sizes[1] > wanted - sizes[0]) {
+        sizes[1] -= wanted - sizes[0];
+        sizes[0] = wanted;
+        splitter->setSizes(sizes);
+    }
 }
 
 } // namespace
@@ -76,6 +114,8 @@ QString CWidgetPrompts::chooseFile(QWidget* parent, const FileDialogRequest& req
     const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
     const QSize roomy = dialog.sizeHint().expandedTo(QSize(kFileDialogWidth, kFileDialogHeight));
     dialog.resize(screen != nullptr ? roomy.boundedTo(screen->availableSize()) : roomy);
+    // Once shown, when the side bar and the columns have their sizes.
+    QTimer::singleShot(0, &dialog, [&dialog] { fitFileDialogTexts(dialog); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     if (chosenFilter)

@@ -87,6 +87,11 @@ QString exportDirectory(const ExportContext& at) {
     if (directory.isEmpty()) {
         directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     }
+    // A folder that is not there (no Documents folder, the last one removed) would be offered
+    // as the file's name.
+    if (!QFileInfo(directory).isDir()) {
+        directory = QDir::homePath();
+    }
     if (isDataFolderFile(at.session.store().dataFolder(),
                          joinPath(directory.toStdString(), "main.ini"))) {
         directory = QDir::homePath();

@@ -70,21 +70,29 @@ void CRecordListPane::fill(const std::shared_ptr<const DisplaySnapshot>& shown,
 }
 
 void CRecordListPane::fitColumns() {
-    // Columns only grow here: a width the user chose stays unless a text would be cut.
+    // A width the user chose stays unless a text would be cut.
     QHeaderView* header = table_->horizontalHeader();
     const int cellMargin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 1;
     int widestRemark = 0;
     for (const QString& remark : model_->remarks()) {
         widestRemark = std::max(widestRemark, table_->fontMetrics().horizontalAdvance(remark));
     }
-    for (int column = 0; column < kRecordListColumns; ++column) {
-        int needed = header->sectionSizeHint(column);
-        if (column == kRecordListColumns - 1) {
-            needed = std::max(needed, widestRemark + cellMargin);
-        }
+    constexpr int kRemarks = kRecordListColumns - 1;
+    for (int column = 0; column < kRemarks; ++column) {
+        const int needed = header->sectionSizeHint(column);
         if (header->sectionSize(column) < needed) {
             header->resizeSection(column, needed);
         }
+    }
+    // The remarks are centred: a width left over from longer remarks (one record that is every
+    // extreme at once) would put them out of view. A width this pane gave therefore follows the
+    // remarks shown, narrower too; one the user chose only grows.
+    const int needed =
+        std::max({kListColumnWidth, header->sectionSizeHint(kRemarks), widestRemark + cellMargin});
+    const int now = header->sectionSize(kRemarks);
+    if (now < needed || (now == remarksFitted_ && now != needed)) {
+        header->resizeSection(kRemarks, needed);
+        remarksFitted_ = needed;
     }
 }
 

@@ -44,6 +44,7 @@ public:
 private:
     QTableView* table_;
     RecordListModel* model_;
+    int remarksFitted_ = -1; // the width fitColumns() last gave the remarks column
     // The window and the recorder the list was last filled for.
     std::optional<std::tuple<DateTime, DateTime, int32_t>> listed_;
 };

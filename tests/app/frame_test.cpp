@@ -188,6 +188,15 @@ TEST_F(FrameTest, StatusPanesKeepTheirWidthsAndTexts) {
     CMainFrame frame;
     frame.show();
     EXPECT_EQ(frame.statusPane()->text(), "Ready");
+    // The idle text follows a language switch until something is reported there.
+    CurrentLanguage::set(kGerman);
+    frame.applyLanguageToFrame();
+    EXPECT_EQ(frame.statusPane()->text(), "Bereit");
+    frame.setStatusText("Download");
+    CurrentLanguage::set(kFrench);
+    frame.applyLanguageToFrame();
+    EXPECT_EQ(frame.statusPane()->text(), "Download");
+    CurrentLanguage::set(kEnglish);
     EXPECT_EQ(frame.statusPane()->textFormat(), Qt::PlainText);
     EXPECT_EQ(frame.statusPane()->width(), 900 - 150);
     EXPECT_EQ(frame.connectionPane()->width(), 80);

@@ -5,6 +5,7 @@
 #include "app/veldrin_app.h"
 #include "app_test_support.h"
 #include "lang/language_table.h"
+#include "settings/alarm_limits_dialog.h"
 #include "settings/clear_data_dialog.h"
 #include "settings/language_dialog.h"
 #include "settings/settings_dialog.h"
@@ -13,6 +14,7 @@
 #include "support/test_support.h"
 #include "view/command_ids.h"
 #include "view/display_area.h"
+#include "view/statistics_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -162,6 +164,19 @@ protected:
         made.push_back(std::make_unique<LanguageDialog>(app->frame()));
         made.push_back(
             std::make_unique<AboutDialog>(app->view()->mainIniPath(), prompts, app->frame()));
+        AlarmLimits limits;
+        limits.tempHigh = 25.5;
+        limits.humLow = 30;
+        made.push_back(
+            std::make_unique<CAlarmLimitsDialog>(limits, false, 1, prompts, app->frame()));
+        RecordList records(3);
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            records[i].setTime(DateTime::fromFields(2011, 6, 15, 12, static_cast<int>(10 * i)));
+            records[i].temperature = 24.0 + static_cast<double>(i);
+        }
+        made.push_back(
+            std::make_unique<CStatisticsDialog>(computeStatistics(records, false, limits), limits,
+                                                QStringLiteral("2011-06-15"), app->frame()));
         return made;
     }
 
@@ -185,6 +200,7 @@ TEST_F(WindowTest, EveryTextFitsItsControlInEachLanguage) {
         }
         EXPECT_EQ(app->view()->displayArea().geometry().top(), 135);
         for (const auto& dialog : dialogs()) {
+            dialog->show(); // at the size it opens with, its layout done
             EXPECT_EQ(cutOrOverlapping(*dialog), "") << dialog->windowTitle().toStdString();
         }
     }

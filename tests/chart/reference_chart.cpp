@@ -5,6 +5,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <vector>
@@ -102,15 +103,15 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
     const TemperatureScale ts = temperatureScale(tMin, tMax);
     const HumidityScale hs = humidityScale(hMin, hMax);
 
-    double previous = firstPreviousLabelDate(input.start, input.end);
-    int labelEnd = 0;
-    for (const TimeTick& tick : timeTicks(input.start, input.end, r)) {
+    const TimeAxis axis = timeAxis(input.start, input.end, r, [&](const std::u16string& t) {
+        return fm.horizontalAdvance(qstr(t));
+    });
+    auto label = axis.labels.begin();
+    for (const TimeTick& tick : axis.ticks) {
         drawTick(kBlack, tick.x, r.y1, 0, -1);
-        if (tick.x >= labelEnd) {
-            const QString label = qstr(timeLabel(tick.time, previous));
-            text(tick.x, r.y1, label);
-            previous = tick.time;
-            labelEnd = tick.x + fm.horizontalAdvance(label);
+        if (label != axis.labels.end() && label->x == tick.x) {
+            text(tick.x, r.y1, qstr(label->text));
+            ++label;
         }
     }
 
@@ -133,6 +134,10 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
             return QPoint(mapTime(c.time, input.start, input.end, r), yOf(c));
         };
         QPoint prev = pointOf(plotSet.front());
+        if (std::all_of(plotSet.begin(), plotSet.end(),
+                        [&](const ChartPoint& c) { return pointOf(c) == prev; })) {
+            p.fillRect(lonePointMark(prev), color);
+        }
         for (const ChartPoint& c : plotSet) {
             const QPoint cur = pointOf(c);
             if (cur != prev) {

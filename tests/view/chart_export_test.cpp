@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QFileInfo>
 #include <QMouseEvent>
 
 #include <gtest/gtest.h>
@@ -224,8 +225,10 @@ TEST(ExportCommand, TheEndingFollowsTheChosenFilterOrTheTypedFormat) {
             EXPECT_TRUE(c.rig.prompts.messages.isEmpty()) << written;
         }
         c.rig.prompts.messages.clear();
-        // The dialog never opens in the live data folder.
+        // The dialog never opens in the live data folder, nor in one that is not there (whose
+        // name it would offer as the file's).
         EXPECT_NE(c.rig.prompts.fileRequests.back().directory.toStdString(), c.rig.dir.path());
+        EXPECT_TRUE(QFileInfo(c.rig.prompts.fileRequests.back().directory).isDir());
     }
 }
 

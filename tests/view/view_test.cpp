@@ -359,6 +359,30 @@ TEST(ViewLanguage, EveryTextOnScreenFollowsASwitchAtOnce) {
     }
 }
 
+// The centred remarks stay in view: a column widened for one row holding every remark narrows
+// again for shorter ones, unless the user sized it.
+TEST(ViewList, TheRemarksColumnFollowsTheRemarksItWasWidenedFor) {
+    ViewRig rig;
+    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
+                                    "[Alarm Limits 0]\nTempHigh=24\n");
+    writeDataFile(rig.file("0.dat"), RecorderSettings{},
+                  {recordAt(DateTime::fromFields(2011, 6, 15, 14, 0), 20.0, 50),
+                   recordAt(DateTime::fromFields(2011, 6, 15, 14, 10), 25.0, 40)});
+    rig.start();
+    choose(rig.control<QComboBox>(control_id::kDisplayCombo), 1);
+    choose(rig.control<QComboBox>(control_id::kSelectCombo), 2);
+    auto* start = rig.control<QDateTimeEdit>(control_id::kStartDate);
+    QHeaderView* header = rig.view().findChild<QTableView*>()->horizontalHeader();
+    start->setDateTime(at(2011, 6, 15, 14, 5)); // 14:10 alone, every remark on its row
+    const int everyRemark = header->sectionSize(5);
+    start->setDateTime(at(2011, 6, 15, 13));
+    EXPECT_LT(header->sectionSize(5), everyRemark);
+    header->resizeSection(5, everyRemark + 50);
+    start->setDateTime(at(2011, 6, 15, 14, 5));
+    start->setDateTime(at(2011, 6, 15, 13));
+    EXPECT_EQ(header->sectionSize(5), everyRemark + 50);
+}
+
 TEST(ViewLanguage, SwitchingRetextsEveryControlAndKeepsPositions) {
     LanguageGuard language;
     ViewRig rig;
