@@ -185,8 +185,9 @@ void AlarmMonitor::notifyBegin(const AlarmTransition& t, int32_t number, bool fa
     if (!notify_) {
         return;
     }
-    const QString value = isTemperature(t.limit) ? temperatureWithUnit(t.value, fahrenheit)
-                                                 : humidityWithUnit(t.value);
+    const QString value = isTemperature(t.limit)
+                              ? temperatureWithUnit(t.value, fahrenheit, Figure::reading)
+                              : humidityWithUnit(t.value, Figure::reading);
     notify_(qlang(text::kAlarmEventBegan),
             qlang(text::kRecorderNumber) + QLatin1Char(' ') + QString::number(number) +
                 QStringLiteral(" \u2013 ") + limitTitle(t.limit) + QStringLiteral(", ") + value +

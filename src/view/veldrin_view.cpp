@@ -87,6 +87,11 @@ void CVeldrinView::connectSession() {
     connect(s, &ViewSession::attachedChanged, this, &CVeldrinView::markAttachedRecorders);
     connect(s, &ViewSession::recorderToShow, this, &CVeldrinView::showConnectedRecorder);
     connect(s, &ViewSession::displayedDataChanged, this, &CVeldrinView::displayedDataChanged);
+    connect(s, &ViewSession::recorderDataSaved, this, [this](int32_t number) {
+        if (comparing()) {
+            comparison_->recorderChanged(number);
+        }
+    });
     connect(s, &ViewSession::intervalChanged, this, &CVeldrinView::showInterval);
     connect(s, &ViewSession::windowToApply, this, &CVeldrinView::applyTimeWindow);
     connect(s, &ViewSession::limitsStored, this, &CVeldrinView::limitsStored);
@@ -222,9 +227,6 @@ void CVeldrinView::displayedDataChanged() {
         listModel_->setLimits(alarms().displayedLimits());
     }
     selection_->dataChanged();
-    if (comparing()) {
-        comparison_->recorderChanged(store().currentRecorder());
-    }
     showDisplayedTexts();
     if (displayMode() == DisplayMode::list) {
         fillRecordList();

@@ -342,6 +342,9 @@ void ViewSession::recorderIdentified(const FleetRecorder& recorder) {
 // The chain's own store, also when its recorder has just gone: the records of a download that
 // ended with the recorder pulled are shown as well.
 void ViewSession::newData(const FleetRecorder& recorder) {
+    if (recorder.number >= 0) {
+        Q_EMIT recorderDataSaved(recorder.number);
+    }
     if (recorder.number < 0 || recorder.number != displayed_ || store_->displayedIsDocument()) {
         return;
     }

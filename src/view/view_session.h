@@ -139,6 +139,9 @@ Q_SIGNALS:
     void recorderToShow(int32_t number);
     // The displayed records, settings or limits changed: what shows them follows.
     void displayedDataChanged();
+    // A recorder's file got new records (a download, a clock setting or a reconnect ended), whether
+    // it is displayed or not: the comparison reads a ticked recorder again.
+    void recorderDataSaved(int32_t number);
     void intervalChanged(int32_t minutes);
     // The 15-second step: the preset or slot window is computed again.
     void windowToApply();
