@@ -181,6 +181,29 @@ TEST(RecorderFleet, ServesEveryRecorderAtOnceAndRetiresOnlyThePulledOne) {
     EXPECT_EQ(rig.fleet->counts().failedWrites, 0);
 }
 
+// Pulled right after frame 37 or 5 of the first download, in the second all three were found, and
+// plugged in again: still one number and one identity per recorder, each history whole in its file.
+TEST(RecorderFleet, PulledDuringTheFirstDownloadKeepsOneNumberAndIdentityPerRecorder) {
+    FleetRig rig({300, 200, 130});
+    const uint64_t pulledAt[] = {0, 37, 5}; // 0: never
+    for (std::size_t k = 0; k < 3; ++k) {
+        sim::FaultPlan plan;
+        plan.unplugFrame = pulledAt[k];
+        rig.recorders[k]->setFaults(plan);
+    }
+    rig.fleet->tick();
+    rig.drain();
+    ASSERT_FALSE(rig.recorders[1]->plugged() || rig.recorders[2]->plugged()); // pulled as planned
+    rig.expectEveryHistoryWhole();
+    IniFile ini(rig.dir.file("main.ini"));
+    EXPECT_EQ(readMaxId(ini), 3);
+    for (std::size_t k = 0; k < 3; ++k) {
+        RecorderIdentity id;
+        ASSERT_TRUE(registeredIdentity(ini, rig.heard.identified.at(sim::simInterfacePath(k)), id));
+        EXPECT_EQ(identityFromHeader(rig.recorders[k]->header()), id) << k;
+    }
+}
+
 // Pulled at a random frame of whatever runs (a download, an identification, a clock setting) or
 // at once, plugged in again within the same second or later, in a seeded random order.
 TEST(RecorderFleet, PlugsAndPullsInAnyOrderLoseNoRecordDoubleNoneMixNone) {
