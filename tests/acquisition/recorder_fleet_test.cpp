@@ -64,6 +64,10 @@ struct Heard final : FleetListener {
     std::map<int32_t, int> data;
 };
 
+// Three recorders registered in the second the fleet starts take its next free seconds.
+const std::set<int64_t> kFirstSecondIdentities{testing::kChainStart, testing::kChainStart + 1,
+                                               testing::kChainStart + 2};
+
 struct FleetRig {
     explicit FleetRig(const std::vector<uint32_t>& counts) {
         for (std::size_t k = 0; k < counts.size(); ++k) {
@@ -130,6 +134,21 @@ struct FleetRig {
         }
     }
 
+    // One number per recorder, registered with the recorder's own identity; returns the seconds
+    // the identities were made from.
+    std::set<int64_t> expectOwnIdentities() {
+        IniFile ini(dir.file("main.ini"));
+        EXPECT_EQ(readMaxId(ini), static_cast<int32_t>(recorders.size()));
+        std::set<int64_t> seconds;
+        for (std::size_t k = 0; k < recorders.size(); ++k) {
+            RecorderIdentity id;
+            EXPECT_TRUE(registeredIdentity(ini, heard.identified.at(sim::simInterfacePath(k)), id));
+            EXPECT_EQ(identityFromHeader(recorders[k]->header()), id) << k;
+            seconds.insert(int64_t{id.high} << 16 | id.low);
+        }
+        return seconds;
+    }
+
     testing::ScopedTimeZone tz{"UTC0"};
     ManualClock clock{testing::kChainStart};
     testing::TempDir dir;
@@ -146,22 +165,14 @@ TEST(RecorderFleet, ServesEveryRecorderAtOnceAndRetiresOnlyThePulledOne) {
     rig.drain();
 
     // Registered in one second, yet three numbers and three identities; each history whole.
-    IniFile ini(rig.dir.file("main.ini"));
-    ASSERT_EQ(readMaxId(ini), 3);
-    std::set<int64_t> seconds; // that each identity was made from
     for (std::size_t k = 0; k < 3; ++k) {
         const int32_t number = rig.heard.identified.at(sim::simInterfacePath(k));
         rig.expectWholeHistory(number, static_cast<int>(k));
         EXPECT_GT(rig.heard.data[number], 0) << number;
-        RecorderIdentity id;
-        ASSERT_TRUE(registeredIdentity(ini, number, id));
-        EXPECT_EQ(identityFromHeader(rig.recorders[k]->header()), id);
-        seconds.insert(int64_t{id.high} << 16 | id.low);
         EXPECT_EQ(rig.fleet->acquisitionOf(number),
                   rig.fleet->acquisitionAt(sim::simInterfacePath(k)));
     }
-    const int64_t t = testing::kChainStart; // all three registered in this second
-    EXPECT_EQ(seconds, (std::set<int64_t>{t, t + 1, t + 2}));
+    EXPECT_EQ(rig.expectOwnIdentities(), kFirstSecondIdentities);
     EXPECT_EQ(rig.heard.texts.size(), 3u); // each chain spoke for itself
 
     // Pulled: said within the next step, the others stay.
@@ -195,13 +206,7 @@ TEST(RecorderFleet, PulledDuringTheFirstDownloadKeepsOneNumberAndIdentityPerReco
     rig.drain();
     ASSERT_FALSE(rig.recorders[1]->plugged() || rig.recorders[2]->plugged()); // pulled as planned
     rig.expectEveryHistoryWhole();
-    IniFile ini(rig.dir.file("main.ini"));
-    EXPECT_EQ(readMaxId(ini), 3);
-    for (std::size_t k = 0; k < 3; ++k) {
-        RecorderIdentity id;
-        ASSERT_TRUE(registeredIdentity(ini, rig.heard.identified.at(sim::simInterfacePath(k)), id));
-        EXPECT_EQ(identityFromHeader(rig.recorders[k]->header()), id) << k;
-    }
+    EXPECT_EQ(rig.expectOwnIdentities(), kFirstSecondIdentities);
 }
 
 // Pulled at a random frame of whatever runs (a download, an identification, a clock setting) or
