@@ -120,31 +120,10 @@ TEST(AlarmLimitsCommand, TheDecimalCommaOfGermanAndFrench) {
     }
 }
 
-// At its default size the Statistics dialog shows every row of its figures and limits, in each
-// language.
-TEST(StatisticsCommand, EveryFigureRowShowsAtTheDefaultSize) {
-    ViewRig rig;
-    fahrenheitRecorderWithLimit(rig);
-    CVeldrinView& view = rig.start();
-    for (const Language language : {kEnglish, kGerman, kFrench}) {
-        CurrentLanguage::set(language);
-        runStatisticsCommand(*view.shownNow(), &view, [](CStatisticsDialog& dialog) {
-            dialog.show();
-            for (QTableWidget* table : {dialog.statisticsView(), dialog.limitsView()}) {
-                ASSERT_GT(table->rowCount(), 3);
-                const int last = table->rowCount() - 1;
-                EXPECT_LE(table->visualRect(table->model()->index(last, 0)).bottom(),
-                          table->viewport()->height());
-            }
-        });
-    }
-    CurrentLanguage::set(kEnglish);
-}
-
 // The figures in the language's decimal sign, each with the places it has: a reading as the
 // recorder resolves it, a mean two places, a limit as entered; the time beyond a limit in all
-// beside the time in events.
-TEST(StatisticsCommand, FiguresInTheLanguagesDecimalSignWithTheirOwnPlaces) {
+// beside the time in events; at the default size every row of figures and limits shows.
+TEST(StatisticsCommand, FiguresInTheLanguagesDecimalSignWithTheirOwnPlacesAllRowsShown) {
     const struct {
         Language language;
         const char* minimum; // a reading: tenths of a degree, whole percent
@@ -169,6 +148,13 @@ TEST(StatisticsCommand, FiguresInTheLanguagesDecimalSignWithTheirOwnPlaces) {
             EXPECT_EQ(limits->item(0, 3)->text(), QStringLiteral("10"));
             EXPECT_EQ(limits->item(0, 4)->text(), QStringLiteral("10"));
             EXPECT_EQ(limits->horizontalHeaderItem(4)->text(), lang(text::kTimeBeyondColumn));
+            dialog.show();
+            for (const QTableWidget* table : {figures, limits}) {
+                ASSERT_GT(table->rowCount(), 3);
+                const int last = table->rowCount() - 1;
+                EXPECT_LE(table->visualRect(table->model()->index(last, 0)).bottom(),
+                          table->viewport()->height());
+            }
         });
     }
     CurrentLanguage::set(kEnglish);

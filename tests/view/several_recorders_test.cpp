@@ -89,15 +89,10 @@ TEST(StatusTurns, OneIsHeardAsBeforeSeveralTakeTurnsTheOneLeftIsHeardAgain) {
     EXPECT_EQ(turns.paneText(), "c");
 }
 
-// Plugs recorder `index` in and lets its chain finish: it registers with the next number.
-void attach(ViewRig& rig, std::size_t index) {
-    rig.recorders[index]->plug();
-    rig.tick();
-    ASSERT_TRUE(rig.pumpUntilIdle());
-}
-
-void pull(ViewRig& rig, std::size_t index) {
-    rig.recorders[index]->unplug();
+// Plugs recorder `index` in (it registers with the next number) or pulls it, and lets the
+// chains finish.
+void plug(ViewRig& rig, std::size_t index, bool in = true) {
+    in ? rig.recorders[index]->plug() : rig.recorders[index]->unplug();
     rig.tick();
     ASSERT_TRUE(rig.pumpUntilIdle());
 }
@@ -121,7 +116,7 @@ TEST(SeveralRecorders, ThreeAreMarkedCountedHeardInTurnAndTheFirstKeepsTheDispla
     CVeldrinView& view = rig.start();
     auto* combo = rig.control<QComboBox>(control_id::kRecorderCombo);
     for (std::size_t i = 0; i < 3; ++i) {
-        attach(rig, i);
+        plug(rig, i);
         EXPECT_EQ(rig.frame.attachedCount, static_cast<int>(i + 1));
         EXPECT_EQ(view.chosenRecorder(), 0) << "recorder " << i << " took the display";
     }
@@ -140,10 +135,10 @@ TEST(SeveralRecorders, ThreeAreMarkedCountedHeardInTurnAndTheFirstKeepsTheDispla
 
     // Pulled, it is neither marked nor counted; plugged in again (recognised), it does not take
     // the display either.
-    pull(rig, 1);
+    plug(rig, 1, false);
     EXPECT_EQ(rig.frame.attachedCount, 2);
     EXPECT_TRUE(marked(combo, 0) && !marked(combo, 1) && marked(combo, 2));
-    attach(rig, 1);
+    plug(rig, 1);
     EXPECT_TRUE(marked(combo, 1));
     EXPECT_EQ(view.chosenRecorder(), 0);
 }
@@ -151,8 +146,8 @@ TEST(SeveralRecorders, ThreeAreMarkedCountedHeardInTurnAndTheFirstKeepsTheDispla
 TEST(SeveralRecorders, ClearPcDataOfOneAttachedRecorderWhileAnotherDownloads) {
     ViewRig rig(/*plugged=*/false, kWednesday, 2);
     CVeldrinView& view = rig.start();
-    attach(rig, 0);
-    attach(rig, 1);
+    plug(rig, 0);
+    plug(rig, 1);
     // Recorder 1 downloads: its chain stays busy until its reports are handled.
     Acquisition* other = view.session().acquisitionOf(1);
     ASSERT_NE(other, nullptr);
@@ -181,8 +176,8 @@ TEST(SeveralRecorders, SettingWritesTheDisplayedRecorderOnlyAndOnlyWhileItIsAtta
     EnglishOnly english;
     ViewRig rig(/*plugged=*/false, kWednesday, 2);
     CVeldrinView& view = rig.start();
-    attach(rig, 0);
-    attach(rig, 1);
+    plug(rig, 0);
+    plug(rig, 1);
     auto* combo = rig.control<QComboBox>(control_id::kRecorderCombo);
     combo->setCurrentIndex(1);
     Q_EMIT combo->activated(1);
@@ -196,7 +191,7 @@ TEST(SeveralRecorders, SettingWritesTheDisplayedRecorderOnlyAndOnlyWhileItIsAtta
 
     // Pulled, the displayed recorder is refused by its number; a dialog opened for the attached
     // recorder 0 instead would fail here, not hang.
-    pull(rig, 1);
+    plug(rig, 1, false);
     QTimer::singleShot(0, [] {
         if (QWidget* dialog = QApplication::activeModalWidget()) {
             ADD_FAILURE() << "a settings dialog opened";
@@ -205,7 +200,7 @@ TEST(SeveralRecorders, SettingWritesTheDisplayedRecorderOnlyAndOnlyWhileItIsAtta
     });
     view.onSetting();
     EXPECT_EQ(rig.prompts.messages, QStringList{textOfRecorder(1, QString()) + '\n' + lang(318)});
-    pull(rig, 0);
+    plug(rig, 0, false);
     rig.prompts.messages.clear();
     view.onSetting();
     EXPECT_EQ(rig.prompts.messages, QStringList{lang(57)});
