@@ -326,10 +326,8 @@ QStringList textsOnScreen(ViewRig& rig) {
     return texts;
 }
 
-// After a switch to French, no English text that French words differently is left anywhere.
-TEST(ViewLanguage, EveryTextOnScreenFollowsASwitchAtOnce) {
-    LanguageGuard language;
-    ViewRig rig;
+// Recorder 0 with an upper limit of 24 and two records, the second beyond it, shown as a list.
+void showListWithOneRecordBeyond(ViewRig& rig) {
     writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
                                     "[Alarm Limits 0]\nTempHigh=24\n");
     writeDataFile(rig.file("0.dat"), RecorderSettings{},
@@ -337,6 +335,13 @@ TEST(ViewLanguage, EveryTextOnScreenFollowsASwitchAtOnce) {
                    recordAt(DateTime::fromFields(2011, 6, 15, 14, 10), 25.0, 40)});
     rig.start();
     choose(rig.control<QComboBox>(control_id::kDisplayCombo), 1);
+}
+
+// After a switch to French, no English text that French words differently is left anywhere.
+TEST(ViewLanguage, EveryTextOnScreenFollowsASwitchAtOnce) {
+    LanguageGuard language;
+    ViewRig rig;
+    showListWithOneRecordBeyond(rig);
     ASSERT_TRUE(textsOnScreen(rig).join('|').contains(lang(194))); // "Out of range" is shown
     QStringList english;
     for (int index = 0; index < kLanguageStringCount; ++index) {
@@ -363,13 +368,7 @@ TEST(ViewLanguage, EveryTextOnScreenFollowsASwitchAtOnce) {
 // again for shorter ones, unless the user sized it.
 TEST(ViewList, TheRemarksColumnFollowsTheRemarksItWasWidenedFor) {
     ViewRig rig;
-    writeFile(rig.file("main.ini"), "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
-                                    "[Alarm Limits 0]\nTempHigh=24\n");
-    writeDataFile(rig.file("0.dat"), RecorderSettings{},
-                  {recordAt(DateTime::fromFields(2011, 6, 15, 14, 0), 20.0, 50),
-                   recordAt(DateTime::fromFields(2011, 6, 15, 14, 10), 25.0, 40)});
-    rig.start();
-    choose(rig.control<QComboBox>(control_id::kDisplayCombo), 1);
+    showListWithOneRecordBeyond(rig);
     choose(rig.control<QComboBox>(control_id::kSelectCombo), 2);
     auto* start = rig.control<QDateTimeEdit>(control_id::kStartDate);
     QHeaderView* header = rig.view().findChild<QTableView*>()->horizontalHeader();
