@@ -4,11 +4,15 @@
 //   usbvm-check run --timeout S --out FILE --err FILE -- PROGRAM ARGS...
 //       runs PROGRAM, its standard output into FILE with each line prefixed by the milliseconds
 //       since the start, its standard error into the other FILE; kills it after S seconds; prints
-//       "exit E wall W user U sys Y" (milliseconds) and exits with its status (124: killed)
-//   usbvm-check history FILE [--records N] [--at-least N] [--first-index K] [--recorder N]
-//                            [--prefix OLD]
+//       "exit E wall W user U sys Y" (milliseconds) and exits with its status (124: killed); an
+//       interrupt or termination signal it receives is passed on to PROGRAM
+//   usbvm-check history FILE [--records N] [--at-least N] [--at-most N] [--first-index K]
+//                            [--recorder N] [--prefix OLD]
 //       a recorder's data file as the counting recorder left it (see sim_options.h)
 //   usbvm-check registry INI --count N --current K
+//   usbvm-check owner --ini INI --trace TRACE [--from-line L]
+//       the number main.ini registers the recorder of TRACE under, found by the identity the host
+//       wrote into its header; prints "number K" after the check
 //   usbvm-check identity --ini INI --number K --trace TRACE --from-line L --info INFO
 //   usbvm-check clock --info INFO --within SECONDS [--trace TRACE --from-line L]
 //   usbvm-check appended --trace TRACE --from-line L --before OLD --after NEW
@@ -126,6 +130,23 @@ std::vector<std::string> lines(const std::string& text) {
 
 // ----- run ------------------------------------------------------------------------------------
 
+// The signal `run` received and has to pass on to its program (0: none yet).
+volatile std::sig_atomic_t gPassOn = 0;
+
+void notePassOn(int signal) {
+    gPassOn = signal;
+}
+
+// Stopping a long-running program (veldrin-cli watch) the way a user does: the signal goes to the
+// program, and `run` still reports how it ended.
+void passSignalsOn() {
+    struct sigaction action {};
+    action.sa_handler = notePassOn;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
 int64_t nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -161,6 +182,7 @@ int run(const Arguments& a) {
     }
     const int64_t start = nowMs();
     const int64_t deadline = start + a.number("--timeout", 60) * 1000;
+    passSignalsOn(); // the program's own handlers are reset by exec
     const pid_t child = ::fork();
     if (child == 0) {
         ::dup2(pipeFds[1], STDOUT_FILENO);
@@ -178,7 +200,12 @@ int run(const Arguments& a) {
     ::close(err);
     std::string pending;
     bool killed = false;
+    bool passedOn = false;
     for (;;) {
+        if (gPassOn != 0 && !passedOn) {
+            ::kill(child, gPassOn);
+            passedOn = true;
+        }
         const int64_t left = deadline - nowMs();
         if (left <= 0 && !killed) {
             ::kill(child, SIGKILL);
@@ -397,6 +424,11 @@ int history(const Arguments& a) {
                       name + " holds at least " + a.text("--at-least") + " records",
                       std::to_string(count));
     }
+    if (a.has("--at-most")) {
+        checks.expect(count <= a.number("--at-most"),
+                      name + " holds at most " + a.text("--at-most") + " records",
+                      std::to_string(count));
+    }
     if (a.has("--recorder")) {
         checks.expect(file.content.settings.recorderNumber == a.number("--recorder"),
                       name + " belongs to recorder " + a.text("--recorder"),
@@ -556,6 +588,51 @@ int identity(const Arguments& a) {
     return checks.status();
 }
 
+// The identity the host wrote into header bytes 8 to 15 as main.ini spells it ("P,H,L"); empty
+// when a byte was not written.
+std::string writtenIdentity(const std::map<int, uint8_t>& writes) {
+    uint64_t bytes = 0;
+    for (int address = 8; address < 16; ++address) {
+        const auto w = writes.find(address);
+        if (w == writes.end()) {
+            return {};
+        }
+        bytes = (bytes << 8) | w->second;
+    }
+    return std::to_string(bytes >> 32) + "," + std::to_string((bytes >> 16) & 0xFFFF) + "," +
+           std::to_string(bytes & 0xFFFF);
+}
+
+// Which registered number belongs to the recorder of this trace: with several recorders
+// registered in one run, the order of their numbers is the host's choice.
+int owner(const Arguments& a) {
+    Checks checks;
+    bool ok = false;
+    const auto values = registryValues(a.text("--ini"), ok);
+    const std::string written =
+        writtenIdentity(byteWrites(traceFrames(a.text("--trace"), a.number("--from-line"))));
+    std::vector<std::string> numbers;
+    for (const auto& [key, value] : values) {
+        const bool entry = key.size() == 9 && key.rfind("ID", 0) == 0 &&
+                           std::all_of(key.begin() + 2, key.end(), [](char c) {
+                               return std::isdigit(static_cast<unsigned char>(c)) != 0;
+                           });
+        if (entry && !written.empty() && value == written) {
+            numbers.push_back(std::to_string(std::atoi(key.c_str() + 2)));
+        }
+    }
+    const std::string trace = a.text("--trace").substr(a.text("--trace").find_last_of('/') + 1);
+    checks.expect(numbers.size() == 1,
+                  "main.ini registers the identity written into the recorder of " + trace +
+                      " under one number",
+                  (written.empty() ? std::string("no identity written") : written) + ", " +
+                      std::to_string(numbers.size()) + " entries");
+    if (numbers.size() == 1) {
+        std::printf("number %s\n", numbers.front().c_str());
+    }
+    return checks.status();
+}
+
 int clockCheck(const Arguments& a) {
     Checks checks;
     if (a.has("--trace")) {
@@ -653,8 +730,8 @@ int span(const Arguments& a) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: usbvm-check run|history|registry|identity|clock|appended|"
-                             "unplugged|span ...\n");
+        std::fprintf(stderr, "usage: usbvm-check run|history|registry|owner|identity|clock|"
+                             "appended|unplugged|span ...\n");
         return kUsage;
     }
     const std::string command = argv[1];
@@ -667,6 +744,9 @@ int main(int argc, char** argv) {
     }
     if (command == "registry") {
         return registry(a);
+    }
+    if (command == "owner") {
+        return owner(a);
     }
     if (command == "identity") {
         return identity(a);
