@@ -169,14 +169,16 @@ protected:
         limits.humLow = 30;
         made.push_back(
             std::make_unique<CAlarmLimitsDialog>(limits, false, 1, prompts, app->frame()));
-        RecordList records(3);
+        // Beyond the limit throughout, shown from 12:10 to 12:20: an event cut at both edges,
+        // with both notes under the events.
+        RecordList records(4);
         for (std::size_t i = 0; i < records.size(); ++i) {
             records[i].setTime(DateTime::fromFields(2011, 6, 15, 12, static_cast<int>(10 * i)));
-            records[i].temperature = 24.0 + static_cast<double>(i);
+            records[i].temperature = 26.0;
         }
-        made.push_back(
-            std::make_unique<CStatisticsDialog>(computeStatistics(records, false, limits), limits,
-                                                QStringLiteral("2011-06-15"), app->frame()));
+        made.push_back(std::make_unique<CStatisticsDialog>(
+            computeStatistics(records, records[1].time(), records[2].time(), false, limits), limits,
+            QStringLiteral("2011-06-15"), app->frame()));
         return made;
     }
 
