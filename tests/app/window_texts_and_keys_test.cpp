@@ -26,6 +26,8 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 
+#include <algorithm>
+
 namespace veldrin {
 namespace {
 
@@ -204,6 +206,13 @@ TEST_F(WindowTest, EveryTextFitsItsControlInEachLanguage) {
         for (const auto& dialog : dialogs()) {
             dialog->show(); // at the size it opens with, its layout done
             EXPECT_EQ(cutOrOverlapping(*dialog), "") << dialog->windowTitle().toStdString();
+            if (qobject_cast<CStatisticsDialog*>(dialog.get()) != nullptr) {
+                const auto labels = dialog->findChildren<QLabel*>();
+                EXPECT_EQ(
+                    std::count_if(labels.begin(), labels.end(),
+                                  [](const QLabel* l) { return l->text().startsWith(cutMark()); }),
+                    2); // the notes on the marks of the cut event
+            }
         }
     }
 }

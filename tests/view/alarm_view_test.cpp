@@ -14,7 +14,6 @@
 #include "view/statistics_dialog.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -159,37 +158,6 @@ TEST(StatisticsCommand, FiguresInTheLanguagesDecimalSignWithTheirOwnPlacesAllRow
         });
     }
     CurrentLanguage::set(kEnglish);
-}
-
-// An event cut by the window's edge carries the mark; the dialog says what it means under the
-// events, one note per edge that cuts one, as the report does.
-TEST(StatisticsDialog, NotesForEventsCutByTheWindowsEdges) {
-    // Beyond 25 °C from 12:00 to 12:10 and from 12:30 to 12:40.
-    RecordList records;
-    for (const double celsius : {30.0, 30.0, 20.0, 30.0, 30.0}) {
-        const int minute = 10 * static_cast<int>(records.size());
-        records.push_back(recordAt(DateTime::fromFields(2011, 6, 15, 12, minute), celsius, 50));
-    }
-    const struct {
-        int fromMinute, toMinute;
-        QStringList notes;
-    } cases[] = {{10, 30, {lang(text::kBeganBeforePeriod), lang(text::kGoesOnAfterPeriod)}},
-                 {20, 30, {lang(text::kGoesOnAfterPeriod)}},
-                 {0, 40, {}}};
-    const AlarmLimits limits = onlyUpperTemperature(25.0);
-    for (const auto& c : cases) {
-        const WindowStatistics stats =
-            computeStatistics(records, DateTime::fromFields(2011, 6, 15, 12, c.fromMinute),
-                              DateTime::fromFields(2011, 6, 15, 12, c.toMinute), false, limits);
-        const CStatisticsDialog dialog(stats, limits, QString());
-        QStringList notes;
-        for (const QLabel* label : dialog.findChildren<QLabel*>()) {
-            if (label->text().startsWith(cutMark())) {
-                notes << label->text();
-            }
-        }
-        EXPECT_EQ(notes, c.notes) << c.fromMinute << "-" << c.toMinute;
-    }
 }
 
 // Values of main.ini that cannot be used, found at start, are said in one box listing them all.
