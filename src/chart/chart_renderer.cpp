@@ -581,9 +581,10 @@ void ChartRenderer::buildOps(const ChartInput& input) {
     }
 
     const char16_t unit = unit_;
+    const char16_t sign = input.texts.decimalSign;
     for (const Tick& tick : temperatureTicks(data_.temperature, p)) {
         drawTick(kTemperatureColor, QPoint(p.x0, tick.position), QPoint(-1, 0));
-        const QString label = qstr(temperatureText(tick.value, unit));
+        const QString label = qstr(temperatureText(tick.value, unit, sign));
         textColor = kTemperatureColor;
         text(QPoint(p.x0 - fm.horizontalAdvance(label) - kTickLength, tick.position), label);
     }
@@ -603,7 +604,7 @@ void ChartRenderer::buildOps(const ChartInput& input) {
     text(QPoint(328, p.y1 + lh), qstr(input.texts.humidityLegend));
 
     auto temperatureLine = [&](const ChartPoint& r) {
-        return qstr(temperatureText(r.temperature, unit) + u' ' + dateTimeText(r.time));
+        return qstr(temperatureText(r.temperature, unit, sign) + u' ' + dateTimeText(r.time));
     };
     auto humidityLine = [&](const ChartPoint& r) {
         return qstr(humidityText(r.humidity) + u' ' + dateTimeText(r.time));
@@ -635,8 +636,8 @@ void ChartRenderer::buildOps(const ChartInput& input) {
         const ChartPoint& r = *data_.latest;
         textColor = kBlack;
         text(QPoint(kLatestLeft, top), qstr(input.texts.latest));
-        text(QPoint(kLatestLeft, top + lh),
-             qstr(input.texts.latestTemperature + u' ' + temperatureText(r.temperature, unit)));
+        text(QPoint(kLatestLeft, top + lh), qstr(input.texts.latestTemperature + u' ' +
+                                                 temperatureText(r.temperature, unit, sign)));
         valueOf(r);
         text(QPoint(kLatestLeft, top + 2 * lh),
              qstr(input.texts.latestHumidity + u' ' + humidityText(r.humidity)));
@@ -891,7 +892,7 @@ void ChartRenderer::execute(QPainter& painter, const Readouts& readouts,
             }
             // The readout lies over the segments up to its point and under the later ones.
             drawRuns(painter, op.curve, 0, hit->run, std::nullopt, hit->before, clip);
-            drawReadout(&painter, metrics_, plot_, hit->at, hit->point, unit_);
+            drawReadout(&painter, metrics_, plot_, hit->at, hit->point, unit_, decimalSign_);
             painter.setPen(pen);
             drawRuns(painter, op.curve, hit->run, last, hit->after, std::nullopt, clip);
             break;
@@ -904,7 +905,8 @@ QRegion ChartRenderer::readoutRegion(const Readouts& readouts) const {
     QRegion region;
     for (const auto* hit : {&readouts.temperature, &readouts.humidity}) {
         if (*hit) {
-            region += drawReadout(nullptr, metrics_, plot_, (*hit)->at, (*hit)->point, unit_);
+            region += drawReadout(nullptr, metrics_, plot_, (*hit)->at, (*hit)->point, unit_,
+                                  decimalSign_);
         }
     }
     return region.intersected(QRect(QPoint(0, 0), base_.size()));
@@ -937,6 +939,7 @@ const QImage& ChartRenderer::render(const ChartInput& input) {
         metrics_ = QFontMetrics(font_);
         plot_ = plotRect(input.size.width(), input.size.height());
         unit_ = input.fahrenheit ? u'F' : u'C';
+        decimalSign_ = input.texts.decimalSign;
         buildOps(input);
         base_ = QImage(input.size, QImage::Format_RGB32);
         if (drawObserver_) {

@@ -187,6 +187,7 @@ private:
     QFontMetrics metrics_;
     PlotRect plot_;
     char16_t unit_ = u'C';
+    char16_t decimalSign_ = u'.';
     std::function<void()> drawObserver_;
 };
 

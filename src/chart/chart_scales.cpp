@@ -240,8 +240,10 @@ int mapHumidity(int h, const HumidityScale& scale, const PlotRect& plot) {
     return divisor == 0 ? plot.y0 : plot.y0 + ((h - scale.max) * (plot.y1 - plot.y0)) / divisor;
 }
 
-std::u16string temperatureText(double value, char16_t unit) {
-    return recordListTemperature(value, false) + u'\u00B0' + unit;
+std::u16string temperatureText(double value, char16_t unit, char16_t decimalSign) {
+    std::u16string text = recordListTemperature(value, false);
+    std::replace(text.begin(), text.end(), u'.', decimalSign);
+    return text + u'\u00B0' + unit;
 }
 
 std::u16string humidityText(int value) {

@@ -109,8 +109,9 @@ int mapTemperature(double t, const TemperatureScale& scale, const PlotRect& plot
 int mapHumidity(int h, const HumidityScale& scale, const PlotRect& plot);
 
 // Texts of the chart.
-std::u16string temperatureText(double value, char16_t unit); // "%4.1f°C"
-std::u16string humidityText(int value);                      // "%d%"
-std::u16string dateTimeText(double time);                    // "%d-%d-%d %d:%02d"
+// "%4.1f°C" with `decimalSign` in place of the point.
+std::u16string temperatureText(double value, char16_t unit, char16_t decimalSign = u'.');
+std::u16string humidityText(int value);   // "%d%"
+std::u16string dateTimeText(double time); // "%d-%d-%d %d:%02d"
 
 } // namespace veldrin::chart

@@ -30,6 +30,7 @@ ChartTexts chartTextsFromLanguage() {
     t.highest = formattedLanguageString(text::kMaximum);
     t.lowest = formattedLanguageString(text::kMinimum);
     t.temperatureLegend = languageString(text::kTemperature);
+    t.decimalSign = qdecimalSign().unicode();
     return t;
 }
 
@@ -72,11 +73,12 @@ QRect lonePointMark(QPoint at) {
 }
 
 QRegion drawReadout(QPainter* painter, const QFontMetrics& metrics, const PlotRect& plot, QPoint at,
-                    const ChartPoint& point, char16_t unit) {
+                    const ChartPoint& point, char16_t unit, char16_t decimalSign) {
     const QRect marker(at.x() - kMarkerHalf, at.y() - kMarkerHalf, 2 * kMarkerHalf,
                        2 * kMarkerHalf);
     const QString time = qstr(dateTimeText(point.time));
-    const QString temperature = QLatin1Char(' ') + qstr(temperatureText(point.temperature, unit));
+    const QString temperature =
+        QLatin1Char(' ') + qstr(temperatureText(point.temperature, unit, decimalSign));
     QString humidity = QString::number(point.humidity);
     humidity = QLatin1Char(' ') + humidity.rightJustified(2, QLatin1Char(' ')) + QLatin1Char('%');
 

@@ -36,10 +36,12 @@ struct ChartTexts {
     std::u16string highest;           // 50
     std::u16string lowest;            // 53
     std::u16string temperatureLegend; // 89
+    // The decimal sign of every number drawn (scales, extremes, latest reading, readout).
+    char16_t decimalSign = u'.';
     friend bool operator==(const ChartTexts&, const ChartTexts&) = default;
 };
 
-// The texts of the current language.
+// The texts of the current language, with its decimal sign (the comma in German and French).
 ChartTexts chartTextsFromLanguage();
 
 // "Arial" 10 pt at a screen's vertical resolution: its character height in pixels.
@@ -98,6 +100,6 @@ QRect lonePointMark(QPoint at);
 // The readout of one point at (x, y): its marker and the time, temperature and humidity along
 // the top of the plot. `painter` may be null to only measure; returns every pixel it may touch.
 QRegion drawReadout(QPainter* painter, const QFontMetrics& metrics, const PlotRect& plot, QPoint at,
-                    const ChartPoint& point, char16_t unit);
+                    const ChartPoint& point, char16_t unit, char16_t decimalSign = u'.');
 
 } // namespace veldrin::chart

@@ -83,7 +83,7 @@ void drawValueAxis(QPainter& painter, const QFontMetrics& fm, const PlotRect& p,
     const char16_t unit = input.fahrenheit ? u'F' : u'C';
     for (const Tick& tick : ticks) {
         drawTick(painter, QPoint(p.x0, tick.position), QPoint(-1, 0));
-        const QString label = qstr(isT ? temperatureText(tick.value, unit)
+        const QString label = qstr(isT ? temperatureText(tick.value, unit, input.decimalSign)
                                        : humidityText(static_cast<int>(tick.value)));
         drawTextAt(painter, fm,
                    QPoint(p.x0 - fm.horizontalAdvance(label) - kTickLength, tick.position), label,

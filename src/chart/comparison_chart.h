@@ -29,6 +29,7 @@ struct ComparisonInput {
     Curve quantity = Curve::temperature;
     QSize size; // as the time chart's surface
     QFont font;
+    char16_t decimalSign = u'.'; // of the value scale's labels
     bool operator==(const ComparisonInput&) const = default;
 };
 

@@ -132,7 +132,6 @@ inline constexpr int kPage = 202;
 inline constexpr int kOff = 203;
 inline constexpr int kNoRecords = 204;
 inline constexpr int kNoEvents = 205;
-inline constexpr int kTimeOutOfRange = 206;
 inline constexpr int kFirstEvent = 207;
 inline constexpr int kReportNotWritten = 208;
 inline constexpr int kNoRecorderDisplayed = 209;

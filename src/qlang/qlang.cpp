@@ -34,4 +34,9 @@ QString qdecimal(double value, int decimals) {
     return text.replace(QLatin1Char('.'), qdecimalSign());
 }
 
+QString qpunctuation(QChar mark) {
+    const QString before = CurrentLanguage::get() == kFrench ? QStringLiteral(" ") : QString();
+    return before + mark + QLatin1Char(' ');
+}
+
 } // namespace veldrin

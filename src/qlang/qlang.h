@@ -26,5 +26,9 @@ QChar qdecimalSign();
 // A number shown to the user with `decimals` places and the language's decimal sign; a value that
 // rounds to zero never shows as "-0".
 QString qdecimal(double value, int decimals);
+// A colon or semicolon that joins a label to its value, or two clauses of one line, in code, as
+// the current language writes it: ": " in English and German, " : " in French, which sets a space
+// before the marks of two strokes (as its texts that end in a colon already do).
+QString qpunctuation(QChar mark);
 
 } // namespace veldrin

@@ -60,6 +60,7 @@ QImage chartImage(const ReportContent& content, const QFont& screenFont) {
     input.fahrenheit = content.settings.tempUnit != 0;
     input.size = QSize(kChartWidth, kChartHeight);
     input.font = screenFont;
+    // The report's language, its decimal sign with it: the comma in German and French.
     input.texts = chart::chartTextsFromLanguage();
     input.limits = content.limits;
     chart::ChartRenderer renderer;
@@ -468,10 +469,10 @@ void verdictLines(PageFlow& flow, const WindowStatistics& stats, const AlarmLimi
         }
         const LimitSummary& summary = stats.perLimit[static_cast<std::size_t>(kind)];
         flow.line(qlang(text::kVerdict) + QStringLiteral(" ") + limitTitle(kind) +
-                  QStringLiteral(": ") +
+                  qpunctuation(QLatin1Char(':')) +
                   qlang(summary.events == 0 ? text::kWithinLimits : text::kExcursions) +
-                  QStringLiteral("; ") + qlang(text::kTimeBeyondLimit) + QLatin1Char(' ') +
-                  QString::number(summary.minutesBeyond));
+                  qpunctuation(QLatin1Char(';')) + qlang(text::kTimeBeyondLimit) +
+                  QLatin1Char(' ') + QString::number(summary.minutesBeyond));
     }
     flow.line(qlang(text::kLimitsInForce));
 }
@@ -539,7 +540,7 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
     flow.line(qlang(text::kAlarmLimits));
     flow.setFont(fonts.body);
     flow.table(tables.limits, {1, 1, 1, 1, 1, 1});
-    flow.line(qlang(text::kDelay) + QStringLiteral(": ") +
+    flow.line(qlang(text::kDelay) + qpunctuation(QLatin1Char(':')) +
               QString::number(content.limits.delayMinutes));
     verdictLines(flow, stats, content.limits);
     flow.gap();
@@ -550,12 +551,8 @@ void layOut(PageFlow& flow, const ReportContent& content, const WindowStatistics
         flow.line(qlang(text::kNoEvents));
     } else {
         flow.table(tables.events, {1, 1, 1, 1, 1});
-        // What the mark of an event cut by the period's edge means.
-        for (const auto& [atStart, note] : {std::pair{true, text::kBeganBeforePeriod},
-                                            std::pair{false, text::kGoesOnAfterPeriod}}) {
-            if (anyCut(stats, atStart)) {
-                flow.line(qlang(note));
-            }
+        for (const QString& note : cutNotes(stats)) {
+            flow.line(note);
         }
     }
     flow.gap();

@@ -59,6 +59,17 @@ bool anyCut(const WindowStatistics& stats, bool atStart) {
     });
 }
 
+QStringList cutNotes(const WindowStatistics& stats) {
+    QStringList notes;
+    if (anyCut(stats, true)) {
+        notes << qlang(text::kBeganBeforePeriod);
+    }
+    if (anyCut(stats, false)) {
+        notes << qlang(text::kGoesOnAfterPeriod);
+    }
+    return notes;
+}
+
 QString statisticsTime(const DateTime& time) {
     return QString::fromStdString(calendarText(time));
 }

@@ -42,5 +42,7 @@ inline QString cutMark() {
 }
 // Whether an event of the window began before it (`atStart`) or goes on after it.
 bool anyCut(const WindowStatistics& stats, bool atStart);
+// What the mark means, under the events: a note for each edge of the window that cuts one.
+QStringList cutNotes(const WindowStatistics& stats);
 
 } // namespace veldrin

@@ -107,7 +107,7 @@ QString CComparisonView::nameOf(int32_t number) const {
     QString name = qlangFormatted(text::kRecorderNumbered, {number});
     const auto found = loaded_.find(number);
     if (found != loaded_.end() && !found->second.settings.description.empty()) {
-        name += QStringLiteral(": ") + qstr(found->second.settings.description);
+        name += qpunctuation(QLatin1Char(':')) + qstr(found->second.settings.description);
     }
     return name;
 }
@@ -276,6 +276,7 @@ void CComparisonView::redraw() {
     input.quantity = quantity();
     input.size = area_->size();
     input.font = chart::chartFont(logicalDpiY());
+    input.decimalSign = qdecimalSign().unicode();
     image_ = chart_.render(curves(), input);
     area_->setImage(image_);
 }

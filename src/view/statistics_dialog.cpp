@@ -74,6 +74,12 @@ CStatisticsDialog::CStatisticsDialog(const WindowStatistics& stats, const AlarmL
     layout->addWidget(plainLabel(qlang(text::kEvents), this));
     events_ = tableOf(eventsTable(stats), this);
     layout->addWidget(events_, 1); // the events take what is left, and scroll
+    // What the mark of an event cut by the window's edge means, as under the report's events.
+    for (const QString& note : cutNotes(stats)) {
+        QLabel* label = plainLabel(note, this);
+        label->setWordWrap(true); // long sentences
+        layout->addWidget(label);
+    }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

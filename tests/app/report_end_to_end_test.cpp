@@ -247,15 +247,15 @@ TEST(ReportEndToEnd, WrittenWithoutDisplayInTheChosenLanguage) {
         const char* language;
         const char* mktTitle;
         const char* extremeRule; // which of equal readings an extreme's time names
-        const char* verdict;     // of the high temperature limit
+        const char* verdict;     // of the high temperature limit; French sets off its colons
         const char* reviewedBy;
         char decimalSign;
     } runs[] = {{"0", "Mean kinetic temperature", "the latest reading at that value",
-                 "Upper temperature limit: excursions", "Reviewed by:", '.'},
+                 "Upper temperature limit: excursions; time", "Reviewed by:", '.'},
                 {"1", "Mittlere kinetische Temperatur", "die letzte Messung mit diesem Wert",
-                 "Obere Temperaturgrenze: Überschreitungen", "Geprüft von:", ','},
+                 "Obere Temperaturgrenze: Überschreitungen; Zeit", "Geprüft von:", ','},
                 {"2", "Température cinétique moyenne", "la dernière mesure à cette valeur",
-                 "Seuil haut de température: dépassements", "Vérifié par :", ','}};
+                 "Seuil haut de température : dépassements ; durée", "Vérifié par :", ','}};
     for (const auto& run : runs) {
         const std::string pdf = dir.file(std::string("report") + run.language + ".pdf");
         // No display of any kind: the program chooses its platform itself.

@@ -26,6 +26,8 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 
+#include <algorithm>
+
 namespace veldrin {
 namespace {
 
@@ -169,14 +171,16 @@ protected:
         limits.humLow = 30;
         made.push_back(
             std::make_unique<CAlarmLimitsDialog>(limits, false, 1, prompts, app->frame()));
-        RecordList records(3);
+        // Beyond the limit throughout, shown from 12:10 to 12:20: an event cut at both edges,
+        // with both notes under the events.
+        RecordList records(4);
         for (std::size_t i = 0; i < records.size(); ++i) {
             records[i].setTime(DateTime::fromFields(2011, 6, 15, 12, static_cast<int>(10 * i)));
-            records[i].temperature = 24.0 + static_cast<double>(i);
+            records[i].temperature = 26.0;
         }
-        made.push_back(
-            std::make_unique<CStatisticsDialog>(computeStatistics(records, false, limits), limits,
-                                                QStringLiteral("2011-06-15"), app->frame()));
+        made.push_back(std::make_unique<CStatisticsDialog>(
+            computeStatistics(records, records[1].time(), records[2].time(), false, limits), limits,
+            QStringLiteral("2011-06-15"), app->frame()));
         return made;
     }
 
@@ -202,6 +206,13 @@ TEST_F(WindowTest, EveryTextFitsItsControlInEachLanguage) {
         for (const auto& dialog : dialogs()) {
             dialog->show(); // at the size it opens with, its layout done
             EXPECT_EQ(cutOrOverlapping(*dialog), "") << dialog->windowTitle().toStdString();
+            if (qobject_cast<CStatisticsDialog*>(dialog.get()) != nullptr) {
+                const auto labels = dialog->findChildren<QLabel*>();
+                EXPECT_EQ(
+                    std::count_if(labels.begin(), labels.end(),
+                                  [](const QLabel* l) { return l->text().startsWith(cutMark()); }),
+                    2); // the notes on the marks of the cut event
+            }
         }
     }
 }

@@ -24,6 +24,12 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
     const int lh = fm.height();
     const PlotRect r = plotRect(w, h);
     const char16_t unit = input.fahrenheit ? u'F' : u'C';
+    // Every temperature drawn in the texts' decimal sign.
+    const auto temperatureText = [&input](double value, char16_t u) {
+        std::u16string text = chart::temperatureText(value, u);
+        std::replace(text.begin(), text.end(), u'.', input.texts.decimalSign);
+        return text;
+    };
     QColor textColor = kBlack;
     auto text = [&](int x, int y, const QString& t) { drawTextAt(p, fm, {x, y}, t, textColor); };
     // Ticks from the axis outward, five pixels, the axis pixel first (not the pixel 5 away).
@@ -145,7 +151,7 @@ QImage renderReferenceChart(const RecordList& records, const ChartInput& input) 
             }
             if (input.hover && !shown && std::abs(input.hover->x() - cur.x()) < 2 &&
                 std::abs(input.hover->y() - cur.y()) < 2) {
-                drawReadout(&p, fm, r, cur, c, unit);
+                drawReadout(&p, fm, r, cur, c, unit, input.texts.decimalSign);
                 p.setPen(pen);
                 textColor = color;
                 shown = true;
