@@ -220,11 +220,32 @@ void CComparisonView::loaded(const LoadedRecorder& result) {
     redraw();
 }
 
+bool CComparisonView::ticked(int32_t number) const {
+    const std::vector<int32_t> numbers = chosen();
+    return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+}
+
 void CComparisonView::recorderChanged(int32_t number) {
-    const std::vector<int32_t> ticked = chosen();
-    if (std::find(ticked.begin(), ticked.end(), number) != ticked.end()) {
+    if (ticked(number)) {
         loader_.load(number);
     }
+}
+
+// The records go without waiting for the file; it is read again all the same, after any read
+// already on its way, so that the last word is what the file holds (a chain may have downloaded
+// into it meanwhile).
+void CComparisonView::recorderCleared(int32_t number) {
+    if (!ticked(number)) {
+        return;
+    }
+    const auto found = loaded_.find(number);
+    if (found != loaded_.end()) {
+        found->second.records = std::make_shared<const RecordList>();
+        found->second.order = std::make_shared<const TimeOrder>();
+        redraw();
+    }
+    loader_.load(number);
+    loading_->show();
 }
 
 bool CComparisonView::complete() const {

@@ -77,6 +77,8 @@ public:
     void applyLanguage();
     // The recorder's file changed (a download was saved): read again when it is ticked.
     void recorderChanged(int32_t number);
+    // Clear PC Data emptied the recorder's file: when it is ticked its curve goes at once.
+    void recorderCleared(int32_t number);
 
     // The chart as shown, and the same as one CSV file (a column per recorder).
     QImage image() const { return image_; }
@@ -95,6 +97,7 @@ private:
     void redraw();
     void hover(std::optional<QPoint> cursor);
     void showReadout();
+    bool ticked(int32_t number) const;
     std::vector<chart::ComparedCurve> curves() const;
     std::vector<ComparedSeries> series() const;
     QString nameOf(int32_t number) const;
