@@ -131,6 +131,15 @@ void ComparisonChart::takeCurves(const std::vector<ComparedCurve>& curves) {
     curves_ = std::move(taken);
 }
 
+void ComparisonChart::letGo() {
+    curves_.clear();
+    data_.clear();
+    legend_.clear();
+    image_ = QImage();
+    key_ = Key{};
+    drawn_ = false;
+}
+
 ComparisonReadout ComparisonChart::readoutAt(QPoint cursor) const {
     ComparisonReadout out;
     const PlotRect& p = plot_;

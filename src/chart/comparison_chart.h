@@ -63,6 +63,9 @@ public:
     // The chart of `curves`; drawn again only when the curves or the input changed.
     const QImage& render(const std::vector<ComparedCurve>& curves, const ComparisonInput& input);
 
+    // Lets the curves drawn go (their records and orders); the next render draws afresh.
+    void letGo();
+
     // Where the legend named each curve in the chart last rendered (its sample and its text).
     const std::vector<QRect>& legendBounds() const { return legend_; }
 

@@ -264,6 +264,7 @@ void CComparisonView::release() {
     for (int i = 0; i < list_->count(); ++i) {
         list_->item(i)->setCheckState(Qt::Unchecked);
     }
+    chart_.letGo();
     image_ = QImage();
     area_->setImage(image_);
     area_->setReadout({});
