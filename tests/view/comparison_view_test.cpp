@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QListWidget>
+#include <QMouseEvent>
 
 #include <gtest/gtest.h>
 
@@ -125,6 +126,16 @@ TEST(ComparisonView, LegendNamesEachRecorderAndEachCurveHasItsColour) {
             EXPECT_EQ(colours.count(chart::comparisonColor(i).rgb()), i < 3 ? 1U : 0U) << i;
         }
     }
+    // The mouse over the plot shows the time and the three values; gone, they go.
+    CComparisonChartArea& area = c.chartArea();
+    const QPointF middle(area.width() / 2.0, area.height() / 3.0);
+    QMouseEvent move(QEvent::MouseMove, middle, area.mapToGlobal(middle), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&area, &move);
+    EXPECT_EQ(area.readout().texts.size(), 4U);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&area, &leave);
+    EXPECT_TRUE(area.readout().texts.empty());
 }
 
 TEST(ComparisonView, ANinthRecorderIsRefusedWithAMessage) {
