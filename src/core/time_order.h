@@ -25,8 +25,9 @@ public:
         return index_.empty() ? position : index_[position];
     }
 
-    // Of the records `window` holds, the one nearest in time to `time`; of two equally near the
-    // later. None when the window holds none. `records` are those the order was made from.
+    // Of the records `window` holds, the one nearest in time to `time` (a time the window spans);
+    // of two equally near the later. None when the window holds none. `records` are those the
+    // order was made from.
     std::optional<std::size_t> nearest(const std::vector<HistoryRecord>& records,
                                        const RecordWindow& window, double time) const;
 
