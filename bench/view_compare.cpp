@@ -4,6 +4,8 @@
 //   overlay_ratio = the comparison chart of 8 histories / the time chart of one.
 //   load_8_ms     = reading the 8 data files off the window thread until the last is handed back
 //                   (wall time: the window thread only waits).
+//   hover_ratio   = the comparison's readout of 8 histories laid out and painted at a mouse move
+//                   / the time chart's readout of one at the same move (both over every column).
 // The phases alternate in each iteration and are measured in processor time of the whole process
 // (the loads run on a thread of their own), so that a busy machine slows all alike.
 
@@ -17,6 +19,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QPainter>
 
 #include "wandering_history.h"
 
@@ -150,8 +153,8 @@ void BM_OverlayRatio(benchmark::State& state) {
     overlay.font = single.font;
     std::vector<chart::ComparedCurve> curves;
     for (int n = 0; n < kMany; ++n) {
-        curves.push_back(
-            {u"Recorder " + std::u16string(1, static_cast<char16_t>(u'0' + n)), f.history});
+        curves.push_back({u"Recorder " + std::u16string(1, static_cast<char16_t>(u'0' + n)),
+                          f.history, nullptr});
     }
     double one = 0, many = 0;
     for (auto _ : state) {
@@ -171,6 +174,51 @@ void BM_OverlayRatio(benchmark::State& state) {
     state.counters["overlay_ratio"] = many / one;
 }
 BENCHMARK(BM_OverlayRatio)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+// The mouse moved along the plot, one column at a time, on its middle row.
+void BM_HoverRatio(benchmark::State& state) {
+    Fixture& f = fixture();
+    chart::ChartInput single;
+    single.start = f.history->front().timeValue;
+    single.end = f.history->back().timeValue;
+    single.size = kSurface;
+    single.font = chart::chartFont(96);
+    chart::ComparisonInput overlay;
+    overlay.start = single.start;
+    overlay.end = single.end;
+    overlay.size = kSurface;
+    overlay.font = single.font;
+    const auto order = std::make_shared<const TimeOrder>(*f.history);
+    std::vector<chart::ComparedCurve> curves(kMany, {u"Recorder", f.history, order});
+    chart::ChartRenderer renderer;
+    renderer.render(*f.history, single);
+    chart::ComparisonChart comparison;
+    QImage shown = comparison.render(curves, overlay);
+    const chart::PlotRect plot = chart::plotRect(kSurface.width(), kSurface.height());
+    const int y = (plot.y0 + plot.y1) / 2;
+    double one = 0, many = 0;
+    for (auto _ : state) {
+        const double t0 = cpuNow();
+        for (int x = plot.x0; x <= plot.x1; ++x) {
+            single.hover = QPoint(x, y);
+            benchmark::DoNotOptimize(renderer.render(*f.history, single).width());
+        }
+        const double t1 = cpuNow();
+        for (int x = plot.x0; x <= plot.x1; ++x) {
+            const chart::ComparisonReadout readout = comparison.readoutAt(QPoint(x, y));
+            QPainter painter(&shown);
+            chart::drawComparisonReadout(painter, readout);
+        }
+        const double t2 = cpuNow();
+        one += t1 - t0;
+        many += t2 - t1;
+    }
+    const double moves = static_cast<double>(state.iterations()) * (plot.x1 - plot.x0 + 1);
+    state.counters["hover_1_us"] = one / moves * 1e6;
+    state.counters["hover_8_us"] = many / moves * 1e6;
+    state.counters["hover_ratio"] = many / one;
+}
+BENCHMARK(BM_HoverRatio)->Unit(benchmark::kMillisecond)->MinTime(3);
 
 void BM_Load8(benchmark::State& state) {
     Fixture& f = fixture();

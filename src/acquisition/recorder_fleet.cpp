@@ -72,6 +72,8 @@ public:
     void problem(const std::string& message) override {
         fleet_.queue_->post(Queue::Item{chain_, 0, 0, true, message});
     }
+    // Said on the driving thread: only its commands clear a chain's store.
+    void recordsCleared(int32_t number) override { fleet_.listener_->recordsCleared(number); }
 
 private:
     RecorderFleet& fleet_;

@@ -67,6 +67,9 @@ public:
     virtual void chainEnded(const FleetRecorder& /*recorder*/) {}
     // A store failure or notice of this recorder's chain (complete text).
     virtual void problem(const FleetRecorder& /*recorder*/, const std::string& /*message*/) {}
+    // Clear PC Data emptied recorder `number`'s file through a chain's store (a command of the
+    // driving thread).
+    virtual void recordsCleared(int32_t /*number*/) {}
 };
 
 // Chains kept asleep for interfaces that have gone, the longest asleep going first beyond this.

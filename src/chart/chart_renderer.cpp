@@ -1,5 +1,7 @@
 #include "chart/chart_renderer.h"
 
+#include "chart/hover_rule.h"
+
 #include "core/latest_extreme.h"
 #include "core/record_window.h"
 #include "core/temperature_unit.h"
@@ -391,12 +393,12 @@ std::optional<HoverHit> hoveredPoint(const RecordList& records, const ChartInput
     auto yOf = [&](double t, int h) {
         return isT ? mapTemperature(t, d.temperature, plot) : mapHumidity(h, d.humidity, plot);
     };
-    auto near = [](int a, int b) { return std::abs(a - b) < 2; };
     // Runs in list order: the first run holding a point within reach holds the first such point.
     for (std::size_t j = 0; j < d.runs.size(); ++j) {
         const PlotData::Run& run = d.runs[j];
         const PlotData::Run::Pixels& px = isT ? run.t : run.h;
-        if (!near(run.x, cursor.x()) || cursor.y() < px.low - 1 || cursor.y() > px.high + 1) {
+        if (!withinHoverReach(run.x, cursor.x()) || cursor.y() < px.low - kHoverReach ||
+            cursor.y() > px.high + kHoverReach) {
             continue;
         }
         for (std::size_t i = run.firstRecord; i <= run.lastRecord; ++i) {
@@ -405,7 +407,7 @@ std::optional<HoverHit> hoveredPoint(const RecordList& records, const ChartInput
                 continue;
             }
             const int y = yOf(t, records[i].humidity);
-            if (!near(y, cursor.y())) {
+            if (!withinHoverReach(y, cursor.y())) {
                 continue;
             }
             HoverHit hit{

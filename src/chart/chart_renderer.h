@@ -82,7 +82,7 @@ struct LimitLine {
 };
 std::vector<LimitLine> limitLines(const PlotData& data, const ChartInput& input);
 
-// The first point (list order) of a curve within one pixel of the cursor in both directions:
+// The first point (list order) of a curve under the cursor (within reach, hover_rule.h):
 // its run, its record, its pixel, and the vertical extents of its run before and after it.
 struct HoverHit {
     int run = 0;

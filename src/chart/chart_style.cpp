@@ -72,10 +72,13 @@ QRect lonePointMark(QPoint at) {
     return QRect(at.x() - kHalf, at.y() - kHalf, 2 * kHalf + 1, 2 * kHalf + 1);
 }
 
+QRect readoutMarker(QPoint at) {
+    return QRect(at.x() - kMarkerHalf, at.y() - kMarkerHalf, 2 * kMarkerHalf, 2 * kMarkerHalf);
+}
+
 QRegion drawReadout(QPainter* painter, const QFontMetrics& metrics, const PlotRect& plot, QPoint at,
                     const ChartPoint& point, char16_t unit, char16_t decimalSign) {
-    const QRect marker(at.x() - kMarkerHalf, at.y() - kMarkerHalf, 2 * kMarkerHalf,
-                       2 * kMarkerHalf);
+    const QRect marker = readoutMarker(at);
     const QString time = qstr(dateTimeText(point.time));
     const QString temperature =
         QLatin1Char(' ') + qstr(temperatureText(point.temperature, unit, decimalSign));

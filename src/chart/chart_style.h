@@ -97,6 +97,9 @@ QRect textBounds(const QFontMetrics& metrics, QPoint topLeft, const QString& tex
 // several on one pixel): a square of five pixels around it, in the curve's colour.
 QRect lonePointMark(QPoint at);
 
+// The marker of a point a readout names, around its pixel.
+QRect readoutMarker(QPoint at);
+
 // The readout of one point at (x, y): its marker and the time, temperature and humidity along
 // the top of the plot. `painter` may be null to only measure; returns every pixel it may touch.
 QRegion drawReadout(QPainter* painter, const QFontMetrics& metrics, const PlotRect& plot, QPoint at,

@@ -1,5 +1,8 @@
 #include "chart/comparison_chart.h"
 
+#include "chart/chart_navigation.h"
+#include "chart/hover_rule.h"
+#include "core/temperature_unit.h"
 #include "qlang/qlang.h"
 
 #include <QPainter>
@@ -97,6 +100,93 @@ QColor comparisonColor(std::size_t position) {
     return QColor(kCurveColours[position % kCurveColours.size()]);
 }
 
+void drawComparisonReadout(QPainter& painter, const ComparisonReadout& readout) {
+    if (readout.texts.empty()) {
+        return;
+    }
+    for (const QRect& marker : readout.markers) {
+        painter.fillRect(marker, kMarkerColor);
+    }
+    painter.setFont(readout.font);
+    const QFontMetrics fm(readout.font);
+    for (const ComparisonReadout::Text& t : readout.texts) {
+        drawTextAt(painter, fm, t.at, t.text, t.color);
+    }
+}
+
+// The curves with their time orders: an order given is taken, one made before for the same
+// records is kept, any other is made once here.
+void ComparisonChart::takeCurves(const std::vector<ComparedCurve>& curves) {
+    std::vector<ComparedCurve> taken = curves;
+    for (ComparedCurve& c : taken) {
+        if (c.order || !c.records) {
+            continue;
+        }
+        const auto made = std::find_if(curves_.begin(), curves_.end(),
+                                       [&c](const auto& old) { return old.records == c.records; });
+        c.order = made != curves_.end() && made->order
+                      ? made->order
+                      : std::make_shared<const TimeOrder>(*c.records);
+    }
+    curves_ = std::move(taken);
+}
+
+void ComparisonChart::letGo() {
+    curves_.clear();
+    data_.clear();
+    legend_.clear();
+    image_ = QImage();
+    key_ = Key{};
+    drawn_ = false;
+}
+
+ComparisonReadout ComparisonChart::readoutAt(QPoint cursor) const {
+    ComparisonReadout out;
+    const PlotRect& p = plot_;
+    const ComparisonInput& in = key_.input;
+    if (!drawn_ || image_.isNull() || cursor.x() < p.x0 || cursor.x() > p.x1 || cursor.y() < p.y0 ||
+        cursor.y() > p.y1 || !(in.end > in.start)) {
+        return out;
+    }
+    out.font = in.font;
+    const QFontMetrics fm(in.font);
+    const bool isT = in.quantity == Curve::temperature;
+    const char16_t unit = in.fahrenheit ? u'F' : u'C';
+    int width = 0;
+    const auto add = [&](const QString& text, const QColor& color) {
+        out.texts.push_back({QPoint(width, p.y0), text, color});
+        width += fm.horizontalAdvance(text);
+    };
+    add(qstr(dateTimeText(timeAtPixel(cursor.x(), in.start, in.end, p))), kBlack);
+    for (std::size_t i = 0; i < curves_.size(); ++i) {
+        const ComparedCurve& c = curves_[i];
+        const std::optional<std::size_t> found =
+            c.records ? recordAtColumn(*c.records, *c.order, in.start, in.end, p, cursor.x())
+                      : std::nullopt;
+        if (!found) {
+            continue;
+        }
+        const HistoryRecord& r = (*c.records)[*found];
+        const double t = displayTemperature(r.temperature, in.fahrenheit);
+        add(QLatin1Char(' ') +
+                qstr(isT ? temperatureText(t, unit, in.decimalSign) : humidityText(r.humidity)),
+            comparisonColor(i));
+        const int y = isT ? mapTemperature(t, scales_.temperature, p)
+                          : mapHumidity(r.humidity, scales_.humidity, p);
+        out.markers.push_back(readoutMarker(QPoint(mapTime(r.timeValue, in.start, in.end, p), y)));
+    }
+    // From the cursor on, moved left as far as the line needs to end inside the plot.
+    const int left = std::max(p.x0, std::min(cursor.x(), p.x1 - width));
+    for (ComparisonReadout::Text& t : out.texts) {
+        t.at.rx() += left;
+        out.touched += textBounds(fm, t.at, t.text);
+    }
+    for (const QRect& marker : out.markers) {
+        out.touched += marker;
+    }
+    return out;
+}
+
 const QImage& ComparisonChart::render(const std::vector<ComparedCurve>& curves,
                                       const ComparisonInput& input) {
     Key key;
@@ -106,6 +196,7 @@ const QImage& ComparisonChart::render(const std::vector<ComparedCurve>& curves,
         key.labels.push_back(c.label);
     }
     if (!drawn_ || !(key == key_)) {
+        takeCurves(curves);
         draw(curves, input);
         key_ = std::move(key);
         drawn_ = true;
@@ -150,6 +241,8 @@ void ComparisonChart::draw(const std::vector<ComparedCurve>& curves, const Compa
     }
     const PlotData scales = sharedScales(data_);
     const PlotRect p = plotRect(input.size.width(), input.size.height());
+    scales_ = scales;
+    plot_ = p;
     for (PlotData& d : data_) {
         d.temperature = scales.temperature;
         d.humidity = scales.humidity;

@@ -11,6 +11,7 @@ struct DataStore::Notices {
     bool refill = false;
     bool interval = false;
     int32_t intervalMinutes = 0;
+    int32_t cleared = -1; // the recorder whose file was emptied
     std::vector<std::string> problems;
     // Data files that could not be read: the front end may name the cause in its own words.
     struct OpenProblem {
@@ -82,6 +83,9 @@ void DataStore::deliver(const Notices& notices) {
     }
     if (notices.interval) {
         listener_->intervalChanged(notices.intervalMinutes);
+    }
+    if (notices.cleared >= 0) {
+        listener_->recordsCleared(notices.cleared);
     }
 }
 
@@ -569,6 +573,7 @@ int DataStore::clearRecorder(int32_t chosen) {
         if (!registryRefusesLocked(notices)) {
             ok = clearLocked(chosen, notices);
             notices.refill = true;
+            notices.cleared = ok != 0 ? chosen : -1;
         }
     }
     deliver(notices);

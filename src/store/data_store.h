@@ -41,6 +41,9 @@ public:
                             const std::string& message) {
         problem(message);
     }
+    // Clear PC Data emptied this recorder's file (whatever this store displays or holds), so that
+    // whoever shows it from elsewhere lets its records go.
+    virtual void recordsCleared(int32_t /*number*/) {}
 };
 
 // One batch of downloaded records, as the download hands it over.

@@ -65,6 +65,7 @@ LoadedRecorder ComparisonLoader::read(int32_t number) const {
     }
     result.settings = std::move(content.settings);
     result.records = std::make_shared<const RecordList>(std::move(content.records));
+    result.order = std::make_shared<const TimeOrder>(*result.records);
     return result;
 }
 

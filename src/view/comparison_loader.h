@@ -1,9 +1,11 @@
 #pragma once
 // Reads recorders' data files for the comparison of several recorders, off the window thread: a
 // history of a million records takes a noticeable time to read and decode, and the window must
-// stay responsive meanwhile. Each file read is handed to the window thread through `loaded`.
+// stay responsive meanwhile. Each file read is handed to the window thread through `loaded`, with
+// the records' time order (made here too: a pass over every record).
 
 #include "core/recorder_types.h"
+#include "core/time_order.h"
 #include "store/data_file.h"
 
 #include <QObject>
@@ -22,6 +24,7 @@ struct LoadedRecorder {
     int32_t number = -1;
     RecorderSettings settings;
     std::shared_ptr<const RecordList> records; // null when the file could not be read
+    std::shared_ptr<const TimeOrder> order;    // of `records`, for the readout
     std::string path;
     OpenFailure failure = OpenFailure::none;
 };

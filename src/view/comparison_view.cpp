@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -29,11 +30,21 @@ constexpr int kPanelWidth = 220;
 
 CComparisonChartArea::CComparisonChartArea(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
 }
 
 void CComparisonChartArea::setImage(const QImage& image) {
     image_ = image;
     update();
+}
+
+// Only the pixels of the readout shown and of the one to show are painted again.
+void CComparisonChartArea::setReadout(chart::ComparisonReadout readout) {
+    if (readout == readout_) {
+        return;
+    }
+    update(readout_.touched + readout.touched);
+    readout_ = std::move(readout);
 }
 
 void CComparisonChartArea::paintEvent(QPaintEvent* /*event*/) {
@@ -43,6 +54,17 @@ void CComparisonChartArea::paintEvent(QPaintEvent* /*event*/) {
         return;
     }
     painter.drawImage(0, 0, image_);
+    chart::drawComparisonReadout(painter, readout_);
+}
+
+void CComparisonChartArea::mouseMoveEvent(QMouseEvent* event) {
+    Q_EMIT hovered(event->position().toPoint());
+    QWidget::mouseMoveEvent(event);
+}
+
+void CComparisonChartArea::leaveEvent(QEvent* event) {
+    Q_EMIT hovered(std::nullopt);
+    QWidget::leaveEvent(event);
 }
 
 void CComparisonChartArea::resizeEvent(QResizeEvent* event) {
@@ -85,6 +107,7 @@ CComparisonView::CComparisonView(const std::string& dataFolder, CUserPrompts& pr
     connect(back_, &QPushButton::clicked, this, &CComparisonView::leaveRequested);
     connect(&loader_, &ComparisonLoader::loaded, this, &CComparisonView::loaded);
     connect(area_, &CComparisonChartArea::resized, this, &CComparisonView::redraw);
+    connect(area_, &CComparisonChartArea::hovered, this, &CComparisonView::hover);
     applyLanguage();
 }
 
@@ -197,11 +220,32 @@ void CComparisonView::loaded(const LoadedRecorder& result) {
     redraw();
 }
 
+bool CComparisonView::ticked(int32_t number) const {
+    const std::vector<int32_t> numbers = chosen();
+    return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+}
+
 void CComparisonView::recorderChanged(int32_t number) {
-    const std::vector<int32_t> ticked = chosen();
-    if (std::find(ticked.begin(), ticked.end(), number) != ticked.end()) {
+    if (ticked(number)) {
         loader_.load(number);
     }
+}
+
+// The records go without waiting for the file; it is read again all the same, after any read
+// already on its way, so that the last word is what the file holds (a chain may have downloaded
+// into it meanwhile).
+void CComparisonView::recorderCleared(int32_t number) {
+    if (!ticked(number)) {
+        return;
+    }
+    const auto found = loaded_.find(number);
+    if (found != loaded_.end()) {
+        found->second.records = std::make_shared<const RecordList>();
+        found->second.order = std::make_shared<const TimeOrder>();
+        redraw();
+    }
+    loader_.load(number);
+    loading_->show();
 }
 
 bool CComparisonView::complete() const {
@@ -220,8 +264,10 @@ void CComparisonView::release() {
     for (int i = 0; i < list_->count(); ++i) {
         list_->item(i)->setCheckState(Qt::Unchecked);
     }
+    chart_.letGo();
     image_ = QImage();
     area_->setImage(image_);
+    area_->setReadout({});
 }
 
 void CComparisonView::setWindow(const DateTime& from, const DateTime& to, bool fahrenheit) {
@@ -247,7 +293,7 @@ void CComparisonView::setQuantity(chart::Curve quantity) {
 std::vector<chart::ComparedCurve> CComparisonView::curves() const {
     std::vector<chart::ComparedCurve> out;
     for (const auto& [number, result] : loaded_) {
-        out.push_back({nameOf(number).toStdU16String(), result.records});
+        out.push_back({nameOf(number).toStdU16String(), result.records, result.order});
     }
     return out;
 }
@@ -279,6 +325,17 @@ void CComparisonView::redraw() {
     input.decimalSign = qdecimalSign().unicode();
     image_ = chart_.render(curves(), input);
     area_->setImage(image_);
+    showReadout();
+}
+
+void CComparisonView::hover(std::optional<QPoint> cursor) {
+    cursor_ = cursor;
+    showReadout();
+}
+
+// Laid out here, on the mouse's move or a new image, never in a paint.
+void CComparisonView::showReadout() {
+    area_->setReadout(cursor_ ? chart_.readoutAt(*cursor_) : chart::ComparisonReadout{});
 }
 
 bool CComparisonView::writeCsv(const std::string& path, std::string& error) const {

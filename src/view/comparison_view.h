@@ -3,7 +3,8 @@
 // of the registered recorders to tick (at most eight), the quantity, a button back to the chart,
 // and the chart of the ticked recorders' curves over the window chosen in the form. The records
 // of each recorder are read from its data file off the window thread (comparison_loader.h) and
-// drawn once they are there; a paint only paints the image made when something changed.
+// drawn once they are there; a paint only paints the image made when something changed and the
+// readout under the mouse, laid out when the mouse moved or the image changed.
 
 #include "chart/comparison_chart.h"
 #include "export/comparison_csv.h"
@@ -13,6 +14,7 @@
 #include <QWidget>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -25,22 +27,30 @@ namespace veldrin {
 
 class CUserPrompts;
 
-// The chart side of the comparison: paints the image it was given.
+// The chart side of the comparison: paints the image and the readout it was given, and says where
+// the mouse is.
 class CComparisonChartArea : public QWidget {
     Q_OBJECT
 public:
     explicit CComparisonChartArea(QWidget* parent = nullptr);
     void setImage(const QImage& image);
+    void setReadout(chart::ComparisonReadout readout);
+    const chart::ComparisonReadout& readout() const { return readout_; }
 
 Q_SIGNALS:
     void resized();
+    // The mouse over the area, or gone (none).
+    void hovered(std::optional<QPoint> cursor);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     QImage image_;
+    chart::ComparisonReadout readout_;
 };
 
 class CComparisonView : public QWidget {
@@ -67,6 +77,8 @@ public:
     void applyLanguage();
     // The recorder's file changed (a download was saved): read again when it is ticked.
     void recorderChanged(int32_t number);
+    // Clear PC Data emptied the recorder's file: when it is ticked its curve goes at once.
+    void recorderCleared(int32_t number);
 
     // The chart as shown, and the same as one CSV file (a column per recorder).
     QImage image() const { return image_; }
@@ -83,6 +95,9 @@ private:
     void itemChanged(QListWidgetItem* item);
     void loaded(const LoadedRecorder& result);
     void redraw();
+    void hover(std::optional<QPoint> cursor);
+    void showReadout();
+    bool ticked(int32_t number) const;
     std::vector<chart::ComparedCurve> curves() const;
     std::vector<ComparedSeries> series() const;
     QString nameOf(int32_t number) const;
@@ -100,6 +115,7 @@ private:
     DateTime from_;
     DateTime to_;
     bool fahrenheit_ = false;
+    std::optional<QPoint> cursor_; // over the chart
     // What was read of each ticked recorder.
     std::map<int32_t, LoadedRecorder> loaded_;
 };

@@ -92,6 +92,11 @@ void CVeldrinView::connectSession() {
             comparison_->recorderChanged(number);
         }
     });
+    connect(s, &ViewSession::recorderDataCleared, this, [this](int32_t number) {
+        if (comparing()) {
+            comparison_->recorderCleared(number);
+        }
+    });
     connect(s, &ViewSession::intervalChanged, this, &CVeldrinView::showInterval);
     connect(s, &ViewSession::windowToApply, this, &CVeldrinView::applyTimeWindow);
     connect(s, &ViewSession::limitsStored, this, &CVeldrinView::limitsStored);

@@ -86,6 +86,11 @@ public:
             Qt::QueuedConnection);
     }
     void problem(const std::string& message) override { show(QString::fromStdString(message)); }
+    void recordsCleared(int32_t number) override {
+        QMetaObject::invokeMethod(
+            session_, [session = session_, number] { Q_EMIT session->recorderDataCleared(number); },
+            Qt::QueuedConnection);
+    }
     void openFailed(const std::string& path, OpenFailure failure, const std::string&) override {
         show(openFailureMessage(QString::fromStdString(path), failure));
     }
@@ -144,6 +149,7 @@ public:
     }
     void newData(const FleetRecorder& recorder) override { session_.newData(recorder); }
     void chainEnded(const FleetRecorder& recorder) override { session_.chainEnded(recorder); }
+    void recordsCleared(int32_t number) override { Q_EMIT session_.recorderDataCleared(number); }
     void problem(const FleetRecorder&, const std::string& message) override {
         session_.storeBridge_->problem(message);
     }

@@ -142,6 +142,9 @@ Q_SIGNALS:
     // A recorder's file got new records (a download, a clock setting or a reconnect ended), whether
     // it is displayed or not: the comparison reads a ticked recorder again.
     void recorderDataSaved(int32_t number);
+    // Clear PC Data emptied a recorder's file, through the display's store or its chain's: the
+    // comparison lets a ticked recorder's records go at once.
+    void recorderDataCleared(int32_t number);
     void intervalChanged(int32_t minutes);
     // The 15-second step: the preset or slot window is computed again.
     void windowToApply();

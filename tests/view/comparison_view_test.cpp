@@ -1,5 +1,5 @@
 // The comparison of several recorders in the main view: shown in place of the chart and left
-// again, the legend, the limit of eight, and its export as PNG and CSV.
+// again, the legend, the limit of eight, its export as PNG and CSV, and the records it follows.
 
 #include "view_rig.h"
 
@@ -7,6 +7,7 @@
 #include "chart/comparison_chart.h"
 #include "export/csv_export.h"
 #include "lang/language_table.h"
+#include "settings/clear_data_dialog.h"
 #include "view/command_ids.h"
 #include "view/comparison_view.h"
 #include "view/display_area.h"
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QListWidget>
+#include <QMouseEvent>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +126,16 @@ TEST(ComparisonView, LegendNamesEachRecorderAndEachCurveHasItsColour) {
             EXPECT_EQ(colours.count(chart::comparisonColor(i).rgb()), i < 3 ? 1U : 0U) << i;
         }
     }
+    // The mouse over the plot shows the time and the three values; gone, they go.
+    CComparisonChartArea& area = c.chartArea();
+    const QPointF middle(area.width() / 2.0, area.height() / 3.0);
+    QMouseEvent move(QEvent::MouseMove, middle, area.mapToGlobal(middle), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&area, &move);
+    EXPECT_EQ(area.readout().texts.size(), 4U);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&area, &leave);
+    EXPECT_TRUE(area.readout().texts.empty());
 }
 
 TEST(ComparisonView, ANinthRecorderIsRefusedWithAMessage) {
@@ -197,6 +209,49 @@ TEST(ComparisonView, ARecorderTickedIsReadAgainAfterEachDownload) {
         ASSERT_TRUE(rig.pumpUntilIdle());
     }
     EXPECT_TRUE(rig.pumpUntil([&] { return rows() > before; }));
+}
+
+// Clear PC Data of a ticked recorder takes its curve away without ticking it again and without a
+// download: through the display's store when it is not attached, through its chain's when it is.
+TEST(ComparisonView, ARecorderTickedLosesItsCurveAtOnceWhenItsDataAreCleared) {
+    struct Case {
+        const char* what;
+        bool attached;
+        long rowsAfter; // lines of the comparison's CSV, heading included
+    };
+    for (const Case& c : {Case{"not attached", false, 21}, Case{"attached", true, 1}}) {
+        std::unique_ptr<ComparisonRig> files;
+        std::unique_ptr<ViewRig> plugged;
+        CVeldrinView* view = nullptr;
+        if (c.attached) {
+            plugged = std::make_unique<ViewRig>(/*plugged=*/true);
+            view = &plugged->start();
+            plugged->tick();
+            ASSERT_TRUE(plugged->pumpUntilIdle());
+        } else {
+            files = std::make_unique<ComparisonRig>(3); // recorder 2 displayed, 0 ticked too
+            view = files->view;
+        }
+        ViewRig& rig = c.attached ? *plugged : files->rig;
+        view->onCompareRecorders();
+        CComparisonView& compare = *view->comparison();
+        compare.choose(0, true);
+        ASSERT_TRUE(rig.pumpUntil([&] { return compare.complete(); })) << c.what;
+        const auto rows = [&] {
+            std::string error;
+            EXPECT_TRUE(compare.writeCsv(rig.file("rows.csv"), error)) << error;
+            const std::string text = readFile(rig.file("rows.csv"));
+            return std::count(text.begin(), text.end(), '\n');
+        };
+        ASSERT_GT(rows(), c.rowsAfter) << c.what;
+        view->onClearPcData([](ClearDataDialog& dialog) {
+            dialog.recorderList()->setCurrentIndex(0);
+            return true;
+        });
+        EXPECT_TRUE(rig.pumpUntil([&] { return compare.complete() && rows() == c.rowsAfter; }))
+            << c.what << ": " << rows();
+        EXPECT_EQ(compare.chosen().front(), 0) << c.what; // still ticked
+    }
 }
 
 } // namespace
