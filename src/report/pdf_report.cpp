@@ -6,7 +6,6 @@
 #include "analysis/statistics.h"
 #include "chart/chart_renderer.h"
 #include "core/export_file.h"
-#include "core/record_window.h"
 #include "lang/language_table.h"
 #include "report/statistics_tables.h"
 #include "store/data_file.h"
@@ -53,7 +52,8 @@ QString identityText(const std::optional<RecorderIdentity>& identity) {
     return QStringLiteral("%1,%2,%3").arg(identity->product).arg(identity->high).arg(identity->low);
 }
 
-QImage chartImage(const ReportContent& content, const QFont& screenFont) {
+// `held`: how many of the records the period holds.
+QImage chartImage(const ReportContent& content, const QFont& screenFont, std::size_t held) {
     chart::ChartInput input;
     input.start = content.from.value;
     input.end = content.to.value;
@@ -67,12 +67,8 @@ QImage chartImage(const ReportContent& content, const QFont& screenFont) {
     // Shares the renderer's own image, which outlives the renderer: no copy of its pixels. A
     // period that holds every record (the whole history, the usual report) is drawn without
     // copying a million records first.
-    const RecordWindow window(content.from, content.to);
-    const bool everyRecord =
-        std::all_of(content.records.begin(), content.records.end(),
-                    [&window](const HistoryRecord& r) { return window.holds(r); });
-    return everyRecord ? renderer.render(content.records, input)
-                       : renderer.render(periodRecords(content), input);
+    return held == content.records.size() ? renderer.render(content.records, input)
+                                          : renderer.render(periodRecords(content), input);
 }
 
 // Lays the report out top to bottom, opening a new page where the next block does not fit. Run
@@ -687,8 +683,8 @@ QRect bodyOf(const QPdfWriter& writer) {
 QByteArray renderPdfReport(const ReportContent& content) {
     // The chart as the window draws it on a screen of ordinary resolution.
     constexpr int kScreenDpi = 96;
-    const QImage chart = chartImage(content, chart::chartFont(kScreenDpi));
     const ReportParts parts = reportParts(content);
+    const QImage chart = chartImage(content, chart::chartFont(kScreenDpi), parts.stats.records);
 
     QByteArray bytes;
     // The document grows in small writes; room made at once saves copying it again and again.
