@@ -103,10 +103,9 @@ void drawChart(const RecordList& records, const AlarmLimits& limits) {
     benchmark::DoNotOptimize(renderer.render(records, input).constBits());
 }
 
-// Export > Report: the records the window holds, copied under the store's lock.
+// Export > Report: the figures worked out under the store's lock from the records it holds.
 QByteArray windowReport(const Shown& shown) {
-    return renderPdfReport(assembleReport(
-        reportSource(shown.snapshot, SystemClock::instance().nowLocal()), shown.registry));
+    return renderShownReport(shown.snapshot, SystemClock::instance().nowLocal(), shown.registry);
 }
 
 // `veldrin --report`: the file loaded by the report itself.
