@@ -73,11 +73,13 @@ public:
     struct Step {
         unsigned ended = 0;   // runs this record ended by being in range
         unsigned reached = 0; // runs that reached the delay with this record: events begin
+        unsigned beyond = 0;  // the limits this record lies beyond, delay or not
     };
     // The next record, one the window holds.
     Step feed(const HistoryRecord& record, std::size_t index) {
         const unsigned beyond = beyondBits(record);
         Step step;
+        step.beyond = beyond;
         if (beyond != open_) [[unlikely]] {
             step.ended = change(record, index, beyond);
         }

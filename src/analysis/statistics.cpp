@@ -120,14 +120,6 @@ WindowStatistics statisticsOf(std::span<const HistoryRecord> records, const Reco
             }
         }
     };
-    // The limits in force, for the time beyond each.
-    std::array<LimitKind, 4> active{};
-    std::size_t activeCount = 0;
-    for (const LimitKind kind : kLimitKinds) {
-        if (limits[kind]) {
-            active[activeCount++] = kind;
-        }
-    }
     std::size_t count = 0;
     std::size_t last = first;
     for (std::size_t i = first; i < records.size(); ++i) {
@@ -149,16 +141,14 @@ WindowStatistics statisticsOf(std::span<const HistoryRecord> records, const Reco
         } else {
             kineticValid = false;
         }
-        for (std::size_t k = 0; k < activeCount; ++k) {
-            const LimitKind kind = active[k];
-            const double value = isTemperatureLimit(kind) ? t : static_cast<double>(r.humidity);
-            if (isBeyondLimit(kind, *limits[kind], value)) {
-                out.perLimit[static_cast<std::size_t>(kind)].minutesBeyond +=
-                    std::max(0, r.interval);
-            }
+        const AlarmRuns::Step step = runs.feed(r, i);
+        // The time beyond each limit, however short the run.
+        for (unsigned beyond = step.beyond; beyond != 0; beyond &= beyond - 1) {
+            out.perLimit[static_cast<std::size_t>(std::countr_zero(beyond))].minutesBeyond +=
+                std::max(0, r.interval);
         }
-        if (const unsigned ended = runs.feed(r, i).ended; ended != 0) {
-            takeEvents(ended);
+        if (step.ended != 0) {
+            takeEvents(step.ended);
         }
     }
     takeEvents(runs.finish(runsOutside(records, last, true, limits)));

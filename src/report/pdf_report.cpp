@@ -6,7 +6,6 @@
 #include "analysis/statistics.h"
 #include "chart/chart_renderer.h"
 #include "core/export_file.h"
-#include "core/record_window.h"
 #include "lang/language_table.h"
 #include "report/statistics_tables.h"
 #include "store/data_file.h"
@@ -53,7 +52,9 @@ QString identityText(const std::optional<RecorderIdentity>& identity) {
     return QStringLiteral("%1,%2,%3").arg(identity->product).arg(identity->high).arg(identity->low);
 }
 
-QImage chartImage(const ReportContent& content, const QFont& screenFont) {
+// `held`: how many of the records the period holds.
+QImage chartImage(const ReportContent& content, const RecordList& records, const QFont& screenFont,
+                  std::size_t held) {
     chart::ChartInput input;
     input.start = content.from.value;
     input.end = content.to.value;
@@ -68,12 +69,9 @@ QImage chartImage(const ReportContent& content, const QFont& screenFont) {
     // Shares the renderer's own image, which outlives the renderer: no copy of its pixels. A
     // period that holds every record (the whole history, the usual report) is drawn without
     // copying a million records first.
-    const RecordWindow window(content.from, content.to);
-    const bool everyRecord =
-        std::all_of(content.records.begin(), content.records.end(),
-                    [&window](const HistoryRecord& r) { return window.holds(r); });
-    return everyRecord ? renderer.render(content.records, input)
-                       : renderer.render(periodRecords(content), input);
+    return held == records.size()
+               ? renderer.render(records, input)
+               : renderer.render(periodRecords(records, content.from, content.to), input);
 }
 
 // Lays the report out top to bottom, opening a new page where the next block does not fit. Run
@@ -644,26 +642,20 @@ QByteArray xmpMetadata(const QString& title, const QString& program, const QStri
 
 namespace {
 
-// What both passes of the layout draw from, worked out once.
-struct ReportParts {
-    WindowStatistics stats;
-    RecordCoverage coverage;
-    ReportTables tables;
-    QString fingerprint;
-};
-
-ReportParts reportParts(const ReportContent& content) {
+// The figures the tables are made of.
+ReportFigures tabledFigures(const ReportContent& content, const RecordList& records) {
     const bool fahrenheit = content.settings.tempUnit != 0;
-    ReportParts parts;
-    parts.stats =
-        computeStatistics(content.records, content.from, content.to, fahrenheit, content.limits);
-    parts.coverage = recordCoverage(content.records, content.from, content.to);
-    parts.fingerprint =
-        QString::fromStdString(recordFingerprint(content.records, content.from, content.to));
-    parts.tables =
-        ReportTables{statisticsTable(parts.stats), limitsTable(parts.stats, content.limits),
-                     eventsTable(parts.stats), gapsTable(parts.coverage)};
-    return parts;
+    ReportFigures figures;
+    figures.stats =
+        computeStatistics(records, content.from, content.to, fahrenheit, content.limits);
+    figures.coverage = recordCoverage(records, content.from, content.to);
+    return figures;
+}
+
+// What both passes of the layout draw from, worked out once.
+ReportTables reportTables(const ReportFigures& figures, const AlarmLimits& limits) {
+    return ReportTables{statisticsTable(figures.stats), limitsTable(figures.stats, limits),
+                        eventsTable(figures.stats), gapsTable(figures.coverage)};
 }
 
 void setA4(QPdfWriter& writer) {
@@ -681,12 +673,34 @@ QRect bodyOf(const QPdfWriter& writer) {
 
 } // namespace
 
-QByteArray renderPdfReport(const ReportContent& content) {
+ReportFigures reportFigures(const ReportContent& content, const RecordList& records) {
+    ReportFigures figures = tabledFigures(content, records);
+    figures.fingerprint =
+        QString::fromStdString(recordFingerprint(records, content.from, content.to));
     // The chart as the window draws it on a screen of ordinary resolution.
     constexpr int kScreenDpi = 96;
-    const QImage chart = chartImage(content, chart::chartFont(kScreenDpi));
-    const ReportParts parts = reportParts(content);
+    figures.chart =
+        chartImage(content, records, chart::chartFont(kScreenDpi), figures.stats.records);
+    return figures;
+}
 
+QByteArray renderPdfReport(const ReportContent& content) {
+    return renderPdfReport(content, reportFigures(content, content.records));
+}
+
+QByteArray renderShownReport(const DisplaySnapshot& shown, const DateTime& madeAt,
+                             const IniSnapshot& ini) {
+    ReportContent content = assembleReport(reportSource(shown, madeAt), ini);
+    const ReportFigures figures =
+        shown.withRecords([&content](const RecorderSettings& settings, const RecordList& records) {
+            content.settings = settings;
+            return reportFigures(content, records);
+        });
+    return renderPdfReport(content, figures);
+}
+
+QByteArray renderPdfReport(const ReportContent& content, const ReportFigures& figures) {
+    const ReportTables tables = reportTables(figures, content.limits);
     QByteArray bytes;
     // The document grows in small writes; room made at once saves copying it again and again.
     constexpr qsizetype kExpectedBytes = qsizetype{1} << 22;
@@ -708,27 +722,33 @@ QByteArray renderPdfReport(const ReportContent& content) {
     const QRect body = bodyOf(writer);
     const QFont footerFont = reportFonts().body;
     PageFlow dry(nullptr, writer, body, 0, footerFont);
-    layOut(dry, content, parts.stats, parts.coverage, parts.tables, chart, parts.fingerprint);
+    layOut(dry, content, figures.stats, figures.coverage, tables, figures.chart,
+           figures.fingerprint);
     PageFlow flow(&painter, writer, body, dry.pageCount(), footerFont);
-    layOut(flow, content, parts.stats, parts.coverage, parts.tables, chart, parts.fingerprint);
+    layOut(flow, content, figures.stats, figures.coverage, tables, figures.chart,
+           figures.fingerprint);
     painter.end();
     return bytes;
 }
 
 QStringList reportHeadingsCut(const ReportContent& content) {
-    const ReportParts parts = reportParts(content);
+    const ReportFigures figures = tabledFigures(content, content.records);
     QBuffer nowhere;
     nowhere.open(QIODevice::WriteOnly);
     QPdfWriter writer(&nowhere);
     setA4(writer);
     PageFlow dry(nullptr, writer, bodyOf(writer), 0, reportFonts().body);
     const QImage chart(kChartWidth, kChartHeight, QImage::Format_RGB32);
-    layOut(dry, content, parts.stats, parts.coverage, parts.tables, chart, parts.fingerprint);
+    layOut(dry, content, figures.stats, figures.coverage, reportTables(figures, content.limits),
+           chart, figures.fingerprint);
     return dry.cutHeadings();
 }
 
 bool writePdfReport(const std::string& path, const ReportContent& content, std::string& error) {
-    const QByteArray bytes = renderPdfReport(content);
+    return writeReportFile(path, renderPdfReport(content), error);
+}
+
+bool writeReportFile(const std::string& path, const QByteArray& bytes, std::string& error) {
     if (bytes.isEmpty()) {
         error = "the report could not be made";
         return false;

@@ -7,15 +7,18 @@
 
 #include <algorithm>
 #include <iterator>
-#include <tuple>
 #include <utility>
 
 namespace veldrin {
 
 RecordList periodRecords(const ReportContent& content) {
-    const RecordWindow window(content.from, content.to);
+    return periodRecords(content.records, content.from, content.to);
+}
+
+RecordList periodRecords(const RecordList& records, const DateTime& from, const DateTime& to) {
+    const RecordWindow window(from, to);
     RecordList inside;
-    std::copy_if(content.records.begin(), content.records.end(), std::back_inserter(inside),
+    std::copy_if(records.begin(), records.end(), std::back_inserter(inside),
                  [&window](const HistoryRecord& r) { return window.holds(r); });
     return inside;
 }
@@ -23,7 +26,7 @@ RecordList periodRecords(const ReportContent& content) {
 ReportSource reportSource(const DisplaySnapshot& shown, const DateTime& madeAt) {
     ReportSource source;
     source.number = shown.recorder;
-    std::tie(source.settings, source.records) = shown.copyRecords();
+    source.settings = shown.settings;
     source.from = shown.from;
     source.to = shown.to;
     source.limits = shown.limits;

@@ -30,6 +30,8 @@ struct ReportContent {
 
 // The records the report covers: those of [from, to] (core/record_window.h), in file order.
 RecordList periodRecords(const ReportContent& content);
+// The same out of `records`.
+RecordList periodRecords(const RecordList& records, const DateTime& from, const DateTime& to);
 
 // What the report of recorder `number` is made from; `ini` names its identity.
 struct ReportSource {
@@ -42,8 +44,8 @@ struct ReportSource {
     DateTime madeAt;
 };
 
-// The report of what the window shows: its recorder, records (copied under the store's lock),
-// window and limits.
+// The report of what the window shows: its recorder, settings, window and limits, without its
+// records, which stay in the store (renderShownReport(), report/pdf_report.h).
 ReportSource reportSource(const DisplaySnapshot& shown, const DateTime& madeAt);
 
 // The report's content: the source, the identity registered for its recorder in `ini` and the

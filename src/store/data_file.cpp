@@ -346,23 +346,22 @@ void encodeRecordEntry(char* entry, const HistoryRecord& record) {
 std::string recordFingerprint(const RecordList& records, const DateTime& from, const DateTime& to) {
     const RecordWindow window(from, to);
     Sha256 digest;
-    // Fed in chunks: a call per record would cost more than the hashing.
-    constexpr std::size_t kChunkRecords = 4096;
-    std::string chunk;
-    chunk.reserve(kChunkRecords * kRecordOnDisk);
-    char entry[kRecordOnDisk];
+    // The entries are encoded straight into a chunk and hashed a chunk at a time: a call per
+    // record, or a copy per entry, would cost more than the hashing.
+    const auto chunk = std::make_unique<char[]>(kChunkRecords * kRecordOnDisk);
+    const std::string_view whole(chunk.get(), kChunkRecords * kRecordOnDisk);
+    std::size_t held = 0;
     for (const HistoryRecord& r : records) {
         if (!window.holds(r)) {
             continue;
         }
-        encodeRecord(entry, r);
-        chunk.append(entry, kRecordOnDisk);
-        if (chunk.size() >= kChunkRecords * kRecordOnDisk) {
-            digest.update(chunk);
-            chunk.clear();
+        encodeRecord(chunk.get() + held * kRecordOnDisk, r);
+        if (++held == kChunkRecords) {
+            digest.update(whole);
+            held = 0;
         }
     }
-    digest.update(chunk);
+    digest.update(whole.substr(0, held * kRecordOnDisk));
     return digest.hexDigest();
 }
 

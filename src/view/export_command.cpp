@@ -156,13 +156,13 @@ bool sameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error) && !error;
 }
 
-// The report of what is shown. The records are copied under the lock; the report is made
-// without it.
+// The report of what is shown. Its figures are worked out under the lock from the records the
+// store holds, without copying them; the document is written without the lock.
 void exportReport(const ExportContext& at, const std::string& path) {
-    const ReportContent content = assembleReport(
-        reportSource(at.shown, at.session.clock().nowLocal()), at.session.ini().snapshot());
+    const QByteArray report =
+        renderShownReport(at.shown, at.session.clock().nowLocal(), at.session.ini().snapshot());
     std::string error;
-    if (!writePdfReport(path, content, error)) {
+    if (!writeReportFile(path, report, error)) {
         failed(at, text::kReportNotWritten, error);
     }
 }

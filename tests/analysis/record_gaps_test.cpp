@@ -30,6 +30,8 @@ TEST(RecordCoverage, GapsAndExpectedRecords) {
         {{0, 10, 20, 30}, 4, {}},
         {{0, 10, 30}, 4, {}},                  // twice the interval is no gap yet
         {{0, 10, 31, 40}, 5, {21}},            // longer is
+        {{0, 14, 28}, 3, {}},                  // less than one and a half intervals: one step
+        {{0, 15, 30}, 5, {}},                  // one and a half: two
         {{0, 10, 10 + 3 * 1440}, 434, {4320}}, // three days without records
         {{}, 0, {}},
     };
@@ -46,6 +48,18 @@ TEST(RecordCoverage, GapsAndExpectedRecords) {
         }
         EXPECT_EQ(gaps, c.gaps);
     }
+}
+
+// Every interval the records name is found, also one met again after another.
+TEST(RecordCoverage, IntervalsFound) {
+    std::vector<HistoryRecord> records = recordsAt({0, 10, 20, 25, 30, 40, 50}, 10);
+    for (const std::size_t i : {3u, 4u}) {
+        records[i].interval = 5;
+    }
+    records[6].interval = 0; // none stored: not an interval
+    const RecordCoverage coverage = recordCoverage(records, DateTime::fromFields(2026, 11, 27),
+                                                   DateTime::fromFields(2026, 12, 31));
+    EXPECT_EQ(coverage.intervals, (std::set<int32_t>{5, 10}));
 }
 
 } // namespace

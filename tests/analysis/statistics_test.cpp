@@ -272,6 +272,14 @@ WindowStatistics plainStatistics(const std::vector<HistoryRecord>& records, cons
         }
     }
     for (const LimitKind kind : kLimitKinds) {
+        for (const std::size_t i : taken) {
+            const HistoryRecord& r = records[i];
+            const double value = isTemperatureLimit(kind) ? r.temperature : r.humidity;
+            if (limits[kind] && isBeyondLimit(kind, *limits[kind], value)) {
+                out.perLimit[static_cast<std::size_t>(kind)].minutesBeyond +=
+                    std::max(0, r.interval);
+            }
+        }
         std::optional<AlarmEvent> run;
         int64_t wholeMinutes = 0;
         const auto close = [&] {
@@ -335,8 +343,8 @@ std::vector<double> fields(const WindowStatistics& s) {
         }
     }
     for (const LimitSummary& l : s.perLimit) {
-        f.insert(f.end(),
-                 {double(l.events), double(l.minutes), l.firstStart ? l.firstStart->value : kNone});
+        f.insert(f.end(), {double(l.events), double(l.minutes), double(l.minutesBeyond),
+                           l.firstStart ? l.firstStart->value : kNone});
     }
     for (const AlarmEvent& e : s.events) {
         f.insert(f.end(), {double(e.limit), e.start.value, e.end.value, double(e.firstIndex),

@@ -4,11 +4,15 @@
 
 #include "e2e/programs.h"
 
+#include "core/clock.h"
 #include "core/date_time.h"
+#include "core/export_file.h"
 #include "lang/language_table.h"
 #include "report/pdf_report.h"
 #include "report/report_content.h"
 #include "store/data_file.h"
+#include "store/data_store.h"
+#include "store/ini_file.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +89,36 @@ TEST(ReportContent, ThePeriodsRecordsOnly) {
             EXPECT_EQ(inside.back().time(), c.to);
         }
     }
+}
+
+// Export > Report works its figures out from the records the window's store holds, not from a
+// copy in the report: the period's fingerprint and record count are those of the store's records,
+// and the description is the store's.
+TEST(ReportContent, TheWindowsReportIsMadeFromTheStoresRecords) {
+    testing::TempDir dir;
+    RecorderSettings settings;
+    settings.description = u"Cellar";
+    std::string error;
+    ASSERT_TRUE(
+        writeExportFile(dir.file("0.dat"), encodeDataFile(settings, cellarRecords(), 0), error))
+        << error;
+    IniFile ini(dir.file("main.ini"));
+    ManualClock clock;
+    DataStore store(dir.path(), ini, clock);
+    ASSERT_EQ(store.loadDisplayedDocument(dir.file("0.dat")), 1);
+    DisplaySnapshot shown;
+    shown.store = &store;
+    shown.from = DateTime::fromFields(2011, 6, 15, 10, 5);
+    shown.to = DateTime::fromFields(2011, 6, 15, 10, 9);
+    const QByteArray pdf = renderShownReport(shown, clock.nowLocal(), ini.snapshot());
+    ASSERT_TRUE(writeReportFile(dir.file("r.pdf"), pdf, error)) << error;
+    const std::string text =
+        runProgram({"/usr/bin/pdftotext", "-layout", dir.file("r.pdf"), "-"}, dir.path()).out;
+    EXPECT_NE(text.find(recordFingerprint(cellarRecords(), shown.from, shown.to)),
+              std::string::npos)
+        << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex("\\b5 ?/ ?5\\b"))) << text; // present / expected
+    EXPECT_NE(text.find("Cellar"), std::string::npos) << text;
 }
 
 std::set<std::string> folderEntries(const std::string& folder) {

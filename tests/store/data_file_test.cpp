@@ -78,7 +78,8 @@ bool sameRecord(const HistoryRecord& a, const HistoryRecord& b) {
 // The fingerprint is the digest of the window's entries exactly as the file stores them, in file
 // order: anyone can compute it from the file's bytes alone.
 TEST(RecordFingerprint, IsTheDigestOfTheWindowsEntriesAsStored) {
-    const RecordList records = sampleRecords(10);
+    // Long enough for the entries to be hashed in several pieces: two of 4096 and one left over.
+    const RecordList records = sampleRecords(2 * 4096 + 1);
     const std::string file = encodeDataFile(sampleSettings(), records, 0);
     // The entries end 4 bytes (the next address) before the file does.
     const std::size_t firstEntry = file.size() - 4 - records.size() * datafile::kRecordOnDisk;
@@ -92,7 +93,8 @@ TEST(RecordFingerprint, IsTheDigestOfTheWindowsEntriesAsStored) {
         DateTime from, to;
         std::size_t first, count;
     } cases[] = {
-        {records.front().time(), records.back().time(), 0, 10},
+        {records.front().time(), records.back().time(), 0, records.size()},
+        {records[1].time(), records[4096].time(), 1, 4096},
         {records[3].time(), records[5].time().plusSeconds(59), 3, 3},
         {records.back().time().plusMinutes(1), records.back().time().plusMinutes(9), 0, 0},
     };
