@@ -233,7 +233,9 @@ TEST(RecorderFleet, PlugsAndPullsInAnyOrderLoseNoRecordDoubleNoneMixNone) {
             rig.fleet->pump();
         }
         rig.expectEveryHistoryWhole();
-        // Numbers given to a recorder pulled before its identity was written keep no record.
+        // A recorder pulled (or pulled and plugged in again) while it was given its identity
+        // leaves no number behind that no recorder carries, and no record in such a number.
+        rig.expectOwnIdentities();
         std::size_t stored = 0;
         std::size_t made = 0;
         for (int32_t n = 0; n < readMaxId(IniFile(rig.dir.file("main.ini"))); ++n) {

@@ -5,6 +5,7 @@
 
 #include "acquisition/recorder_fleet.h"
 #include "chain_rig.h"
+#include "device/logger_header.h"
 #include "sim/sim_backend.h"
 #include "store/data_file.h"
 #include "store/registry.h"
@@ -161,6 +162,11 @@ TEST(UnplugAtEveryFrame, EveryRunEndsWithEachRecordExactlyOnce) {
         }
         ASSERT_NO_FATAL_FAILURE(
             expectWholeHistory(rig.dataFile(rig.store->currentRecorder()), 0, *rig.recorder));
+        // Pulled while it was given its identity, it leaves no number behind that nobody carries.
+        RecorderIdentity registered;
+        ASSERT_EQ(readMaxId(*rig.ini), 1);
+        ASSERT_TRUE(registeredIdentity(*rig.ini, 0, registered));
+        ASSERT_EQ(registered, identityFromHeader(rig.recorder->header()));
     }
     RecordProperty("positions", static_cast<int>(positions.size()));
     RecordProperty("frames", static_cast<int>(reference.size()));
