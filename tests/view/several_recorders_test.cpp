@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace veldrin::testing {
 namespace {
 
@@ -170,6 +172,35 @@ TEST(SeveralRecorders, ClearPcDataOfOneAttachedRecorderWhileAnotherDownloads) {
     ASSERT_TRUE(rig.pumpUntilIdle());
     EXPECT_EQ(recordsInFile(rig, 0), 300u);
     EXPECT_EQ(view.store().displayedCount(), 300u);
+}
+
+// Clear PC Data of a recorder pulled during a download, before the chain it left has finished:
+// refused as for a recorder at work (that chain may still save the records back), later cleared.
+TEST(SeveralRecorders, ClearPcDataOfARecorderJustPulledWaitsForItsChain) {
+    ViewRig rig(/*plugged=*/false, kWednesday, 2);
+    CVeldrinView& view = rig.start();
+    plug(rig, 0);
+    plug(rig, 1);
+    sim::FaultPlan pulled;
+    pulled.unplugFrame = 5; // in the download's header read
+    rig.recorders[1]->setFaults(pulled);
+    view.session().acquisitionOf(1)->SendLoggerCommand(command::download);
+    while (rig.recorders[1]->plugged()) {
+        std::this_thread::yield();
+    }
+    view.session().fleet().tick(); // its chain retired, its last reports not yet handled
+    const auto clear = [&view] {
+        view.onClearPcData([](ClearDataDialog& dialog) {
+            dialog.recorderList()->setCurrentIndex(1);
+            return true;
+        });
+    };
+    clear();
+    EXPECT_EQ(rig.prompts.messages, QStringList{lang(100)});
+    EXPECT_EQ(recordsInFile(rig, 1), 300u);
+    ASSERT_TRUE(rig.pumpUntilIdle());
+    clear();
+    EXPECT_EQ(recordsInFile(rig, 1), 0u);
 }
 
 TEST(SeveralRecorders, SettingWritesTheDisplayedRecorderOnlyAndOnlyWhileItIsAttached) {
