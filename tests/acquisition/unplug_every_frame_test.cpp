@@ -162,11 +162,10 @@ TEST(UnplugAtEveryFrame, EveryRunEndsWithEachRecordExactlyOnce) {
         }
         ASSERT_NO_FATAL_FAILURE(
             expectWholeHistory(rig.dataFile(rig.store->currentRecorder()), 0, *rig.recorder));
-        // Pulled while it was given its identity, it leaves no number behind that nobody carries.
-        RecorderIdentity registered;
+        RecorderIdentity registered; // one number, never one left to an identity nobody took
         ASSERT_EQ(readMaxId(*rig.ini), 1);
-        ASSERT_TRUE(registeredIdentity(*rig.ini, 0, registered));
-        ASSERT_EQ(registered, identityFromHeader(rig.recorder->header()));
+        ASSERT_TRUE(registeredIdentity(*rig.ini, 0, registered) &&
+                    registered == identityFromHeader(rig.recorder->header()));
     }
     RecordProperty("positions", static_cast<int>(positions.size()));
     RecordProperty("frames", static_cast<int>(reference.size()));

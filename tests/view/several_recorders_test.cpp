@@ -145,7 +145,7 @@ TEST(SeveralRecorders, ThreeAreMarkedCountedHeardInTurnAndTheFirstKeepsTheDispla
     EXPECT_EQ(view.chosenRecorder(), 0);
 }
 
-TEST(SeveralRecorders, ClearPcDataOfOneAttachedRecorderWhileAnotherDownloads) {
+TEST(SeveralRecorders, ClearPcDataOfOneRecorderWhileAnotherDownloadsOrAfterItWasPulled) {
     ViewRig rig(/*plugged=*/false, kWednesday, 2);
     CVeldrinView& view = rig.start();
     plug(rig, 0);
@@ -172,35 +172,23 @@ TEST(SeveralRecorders, ClearPcDataOfOneAttachedRecorderWhileAnotherDownloads) {
     ASSERT_TRUE(rig.pumpUntilIdle());
     EXPECT_EQ(recordsInFile(rig, 0), 300u);
     EXPECT_EQ(view.store().displayedCount(), 300u);
-}
 
-// Clear PC Data of a recorder pulled during a download, before the chain it left has finished:
-// refused as for a recorder at work (that chain may still save the records back), later cleared.
-TEST(SeveralRecorders, ClearPcDataOfARecorderJustPulledWaitsForItsChain) {
-    ViewRig rig(/*plugged=*/false, kWednesday, 2);
-    CVeldrinView& view = rig.start();
-    plug(rig, 0);
-    plug(rig, 1);
-    sim::FaultPlan pulled;
-    pulled.unplugFrame = 5; // in the download's header read
-    rig.recorders[1]->setFaults(pulled);
+    // Pulled during a download: refused while the chain it left may still save, then cleared.
+    rig.recorders[1]->setFaults(sim::FaultPlan{.unplugFrame = 5}); // in the header read
     view.session().acquisitionOf(1)->SendLoggerCommand(command::download);
     while (rig.recorders[1]->plugged()) {
         std::this_thread::yield();
     }
     view.session().fleet().tick(); // its chain retired, its last reports not yet handled
-    const auto clear = [&view] {
+    for (const std::size_t records : {300u, 0u}) {
         view.onClearPcData([](ClearDataDialog& dialog) {
             dialog.recorderList()->setCurrentIndex(1);
             return true;
         });
-    };
-    clear();
+        EXPECT_EQ(recordsInFile(rig, 1), records);
+        ASSERT_TRUE(rig.pumpUntilIdle());
+    }
     EXPECT_EQ(rig.prompts.messages, QStringList{lang(100)});
-    EXPECT_EQ(recordsInFile(rig, 1), 300u);
-    ASSERT_TRUE(rig.pumpUntilIdle());
-    clear();
-    EXPECT_EQ(recordsInFile(rig, 1), 0u);
 }
 
 TEST(SeveralRecorders, SettingWritesTheDisplayedRecorderOnlyAndOnlyWhileItIsAttached) {
