@@ -148,22 +148,57 @@ bool Acquisition::refused(const RegistryOutcome& outcome) {
     return true;
 }
 
-void Acquisition::registerUnknownRecorder() {
+// The worker pauses until registration is done, so the recorder is free for these writes.
+bool Acquisition::writeIdentity(const RecorderIdentity& identity) {
+    int taken = 1;
+    for (const auto& [address, value] : identityWrites(identity)) {
+        taken &= link_.WriteByte(address, value);
+    }
+    return taken != 0;
+}
+
+// Whether the recorder may be registered. When a write failed, the recorder may have gone: then it
+// is not registered at all. If it is there (pulled and plugged in again since its header was read,
+// the old handle dead), the writes are made once more on a fresh handle; a recorder that refuses
+// them even so is registered all the same, as it always was, and registered again at its next
+// connection.
+bool Acquisition::giveIdentity(const RecorderIdentity& identity) {
+    if (writeIdentity(identity)) {
+        return true;
+    }
+    if (link_.CheckPresence() == 0) {
+        return false;
+    }
+    writeIdentity(identity);
+    return true;
+}
+
+// The identity goes into the recorder before main.ini names it, so that a recorder pulled in
+// between leaves no registered number that no recorder carries. Returns whether the recorder's
+// number is settled (registered, or refused by a damaged registry).
+bool Acquisition::registerUnknownRecorder() {
     const RegistryOutcome outcome =
-        registerNewRecorder(store_.ini(), clock_.unixSeconds(), *issued_);
+        registerNewRecorder(store_.ini(), clock_.unixSeconds(), *issued_,
+                            [this](const RecorderIdentity& id) { return giveIdentity(id); });
+    if (outcome.number < 0 && outcome.error.empty()) {
+        setCurrentRecorder(-1); // gone before it took its identity: registered when it is back
+        return false;
+    }
     if (refused(outcome)) {
-        return;
+        return true;
     }
     setCurrentRecorder(outcome.number);
     shared_.setConnectedIdentity(outcome.identity);
-    // The worker pauses until registration is done, so the recorder is free for these writes.
-    for (const auto& [address, value] : identityWrites(outcome.identity)) {
-        link_.WriteByte(address, value);
-    }
     refillRecorders();
     store_.startNewRecorder(outcome.number);
     listener_->repaint(true);
     clockSetDone_ = false;
+    return true;
+}
+
+void Acquisition::abandonIdentification() {
+    setCurrentRecorder(-1);
+    shared_.registrationDone(false);
 }
 
 void Acquisition::recogniseKnownRecorder() {
@@ -185,8 +220,7 @@ void Acquisition::HandleLoggerStatus(int32_t number, int code) {
     CurrentLanguage::get(); // clamps an out-of-range language
     switch (code) {
     case status::unknownRecorder:
-        registerUnknownRecorder();
-        shared_.registrationDone();
+        shared_.registrationDone(registerUnknownRecorder());
         break;
     case status::knownRecorder:
         recogniseKnownRecorder();

@@ -69,6 +69,10 @@ public:
     bool periodicCommandsHeld() const { return periodicHeld_; }
     // The reaction to one worker report.
     void HandleLoggerStatus(int32_t number, int code);
+    // In place of the reaction to report 1 or 2, for a recorder that has gone from where it was
+    // identified: no number, nothing registered or loaded, and the worker, told that the
+    // registration did not settle, writes no file.
+    void abandonIdentification();
 
     bool workerBusy() const { return shared_.workerBusy.load() != 0; }
     bool recorderPresent() const { return shared_.recorderPresent.load() != 0; }
@@ -113,7 +117,9 @@ private:
     void startWorker();
     void watchPresence();
     void afterConfigurationWrite();
-    void registerUnknownRecorder();
+    bool registerUnknownRecorder();
+    bool writeIdentity(const RecorderIdentity& identity);
+    bool giveIdentity(const RecorderIdentity& identity);
     void recogniseKnownRecorder();
     bool refused(const RegistryOutcome& outcome);
     void refillRecorders();

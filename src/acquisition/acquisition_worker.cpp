@@ -108,8 +108,9 @@ void AcquisitionWorker::connect() {
         registered = pauseAfterIdentity(ticket);
         store.setNextAddress(0);
     }
-    // A receiver that has not registered the recorder in time leaves its number unsettled: no
-    // file is written under a number that may belong to another recorder.
+    // A receiver that has not registered the recorder in time, or that gave it no number (it
+    // went before it took its identity), leaves its number unsettled: no file is written under a
+    // number that may belong to another recorder, and the next command connects it anew.
     identified_ = registered;
     const int32_t number = context_.link.currentRecorder.load();
     if (registered && number >= 0) {

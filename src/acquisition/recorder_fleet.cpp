@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <iterator>
 #include <mutex>
 #include <set>
 
@@ -46,6 +47,9 @@ struct RecorderFleet::Queue {
     std::deque<Item> items;
     // Set before any worker runs; called on the posting thread.
     std::function<void()> wakeUp;
+    // Taken but held back by the driving thread (its own, no lock), oldest first: every report of
+    // a chain from its first held one on.
+    std::deque<Item> held;
 };
 
 // The worker's reports of one chain, tagged on their way into the fleet's queue.
@@ -273,25 +277,80 @@ int RecorderFleet::pump() {
     return waitAndPump(std::chrono::milliseconds(0));
 }
 
-int RecorderFleet::waitAndPump(std::chrono::milliseconds timeout) {
-    std::deque<Queue::Item> items = queue_->takeAll(timeout);
-    for (const Queue::Item& item : items) {
-        Chain* chain = find(item.chain);
-        if (chain == nullptr) {
-            continue; // a chain already gone
-        }
-        if (item.notice) {
-            listener_->problem(describe(*chain), item.text);
-            continue;
-        }
-        chain->acquisition.HandleLoggerStatus(item.number, item.code);
-        if (item.code == status::unknownRecorder || item.code == status::knownRecorder) {
-            listener_->recorderIdentified(describe(*chain), item.code == status::unknownRecorder);
-        } else if (item.code == status::commandDone) {
-            listener_->newData(describe(*chain));
-        }
+// A recorder recognised here while a retired chain that served the same recorder elsewhere (it
+// was pulled and plugged in at another interface at once) may still save its file: the
+// recognition, which loads that file, waits until that chain has finished, so that the file read
+// is the one it left and no save of it lands after the load. A chain whose own reports are held
+// is not waited for: it writes nothing while held, and no two chains wait for each other.
+bool RecorderFleet::waitsForOtherChain(const Chain& chain, int code,
+                                       const std::set<uint64_t>& holding) const {
+    if (code != status::knownRecorder) {
+        return false;
     }
-    return static_cast<int>(items.size());
+    const RecorderIdentity identity = chain.acquisition.shared().connectedIdentity();
+    return std::any_of(retired_.begin(), retired_.end(), [&](const auto& other) {
+        return other.get() != &chain && holding.count(other->id) == 0 &&
+               other->acquisition.workerBusy() &&
+               other->acquisition.shared().connectedIdentity() == identity;
+    });
+}
+
+void RecorderFleet::handle(Chain& chain, int32_t number, int code, bool held) {
+    const bool identification = code == status::unknownRecorder || code == status::knownRecorder;
+    if (identification && held && !chain.serving) {
+        // Its recorder has moved on while the recognition waited: whoever serves it now loads
+        // its file, and this chain finishes without writing it.
+        chain.acquisition.abandonIdentification();
+        return;
+    }
+    chain.acquisition.HandleLoggerStatus(number, code);
+    if (identification) {
+        listener_->recorderIdentified(describe(chain), code == status::unknownRecorder);
+    } else if (code == status::commandDone) {
+        listener_->newData(describe(chain));
+    }
+}
+
+int RecorderFleet::waitAndPump(std::chrono::milliseconds timeout) {
+    std::deque<Queue::Item> items;
+    items.swap(queue_->held);
+    std::set<uint64_t> wereHeld;
+    for (const Queue::Item& item : items) {
+        wereHeld.insert(item.chain);
+    }
+    std::deque<Queue::Item> taken = queue_->takeAll(timeout);
+    std::move(taken.begin(), taken.end(), std::back_inserter(items));
+    int handled = 0;
+    // Again while something was handled: a chain waited for may have finished meanwhile.
+    for (bool progress = true; progress && !items.empty();) {
+        progress = false;
+        std::set<uint64_t> holding;
+        std::deque<Queue::Item> left;
+        for (Queue::Item& item : items) {
+            Chain* chain = find(item.chain);
+            if (chain != nullptr && !item.notice &&
+                (holding.count(item.chain) != 0 ||
+                 waitsForOtherChain(*chain, item.code, holding))) {
+                holding.insert(item.chain);
+                wereHeld.insert(item.chain);
+                left.push_back(std::move(item));
+                continue;
+            }
+            ++handled;
+            progress = true;
+            if (chain == nullptr) {
+                continue; // a chain already gone
+            }
+            if (item.notice) {
+                listener_->problem(describe(*chain), item.text);
+            } else {
+                handle(*chain, item.number, item.code, wereHeld.count(item.chain) != 0);
+            }
+        }
+        items.swap(left);
+    }
+    queue_->held = std::move(items);
+    return handled;
 }
 
 std::vector<FleetRecorder> RecorderFleet::recorders() const {
@@ -314,6 +373,16 @@ bool RecorderFleet::busy() const {
                        [&](const auto& entry) { return working(*entry.second); }) ||
            std::any_of(retired_.begin(), retired_.end(),
                        [&](const auto& chain) { return working(*chain); });
+}
+
+bool RecorderFleet::isBusy(int32_t number) const {
+    const auto working = [number](const Chain& chain) {
+        return chain.link.currentRecorder.load() == number && chain.acquisition.workerBusy();
+    };
+    return number >= 0 && (std::any_of(active_.begin(), active_.end(),
+                                       [&](const auto& entry) { return working(*entry.second); }) ||
+                           std::any_of(retired_.begin(), retired_.end(),
+                                       [&](const auto& chain) { return working(*chain); }));
 }
 
 Acquisition* RecorderFleet::acquisitionAt(const std::string& interfacePath) {

@@ -9,7 +9,10 @@
 //
 // Each chain's store saves its own recorder's file under its own lock, so one recorder's save
 // never waits for another's; main.ini is read afresh by each and written under one lock for the
-// whole program, and identities issued within one second are shared by every chain.
+// whole program, and identities issued within one second are shared by every chain. One
+// recorder's file is written by one chain at a time: a recorder that turns up at another
+// interface while the chain it left is still saving is recognised (and its file loaded) only once
+// that chain has finished.
 
 #include "acquisition/acquisition.h"
 #include "core/clock.h"
@@ -22,6 +25,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,7 +57,8 @@ public:
     // serves a recorder pulled and plugged in again.
     virtual void recorderVanished(const FleetRecorder& /*recorder*/) {}
     // A recorder was registered (`isNew`: given a new number and identity) or recognised; its
-    // number is in `recorder.number` (-1: the registry refused it, the store said why).
+    // number is in `recorder.number` (-1: the registry refused it and the store said why, or the
+    // recorder went before it took its identity).
     virtual void recorderIdentified(const FleetRecorder& /*recorder*/, bool /*isNew*/) {}
     // The registry changed: numbers 0 .. maxId-1 exist.
     virtual void recordersChanged(int32_t /*maxId*/) {}
@@ -115,6 +120,10 @@ public:
     int attachedCount() const;
     // Whether any chain (retired ones included) has a command running.
     bool busy() const;
+    // Whether a chain serving recorder `number`, or one that served it and is retired but still
+    // finishing (a recorder pulled during a download), has a command running: its file may still
+    // be written. Clearing the file must wait until this is false.
+    bool isBusy(int32_t number) const;
     // The acquisition of a chain, by its interface or by its recorder's number; null when there is
     // none. Valid until the next tick().
     Acquisition* acquisitionAt(const std::string& interfacePath);
@@ -138,6 +147,8 @@ private:
     void sayPresence(Chain& chain);
     void sleepFinished();
     void wake(const std::string& interfacePath);
+    void handle(Chain& chain, int32_t number, int code, bool held);
+    bool waitsForOtherChain(const Chain& chain, int code, const std::set<uint64_t>& holding) const;
     Chain* find(uint64_t id);
     FleetRecorder describe(const Chain& chain) const;
     void absorbCounts(const Chain& chain);

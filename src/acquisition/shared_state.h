@@ -53,19 +53,25 @@ public:
 
     // Handshake of a recognition or registration: the worker takes a ticket before it posts
     // status 1 or 2 and waits until the window side has finished registering, so that its header
-    // refresh sees the registry and the recorder number as they are meant to be.
+    // refresh sees the registry and the recorder number as they are meant to be. `settled` false:
+    // the window side gave the recorder no number (it went before it took its identity, or before
+    // it was recognised), and the worker treats it as not yet identified.
     uint64_t expectRegistration() {
         std::lock_guard lock(mutex_);
         return ++expected_;
     }
-    void registrationDone() {
+    void registrationDone(bool settled = true) {
         std::lock_guard lock(mutex_);
         done_ = expected_;
+        settled_ = settled;
         registered_.notify_all();
     }
+    // True once the window side has settled the recorder's number; false when it said it did not
+    // or took longer than the bound.
     bool waitRegistration(uint64_t ticket) {
         std::unique_lock lock(mutex_);
-        return registered_.wait_for(lock, registrationBound_, [&] { return done_ >= ticket; });
+        return registered_.wait_for(lock, registrationBound_, [&] { return done_ >= ticket; }) &&
+               settled_;
     }
     void setRegistrationBound(std::chrono::milliseconds bound) {
         std::lock_guard lock(mutex_);
@@ -81,6 +87,7 @@ private:
     std::chrono::milliseconds registrationBound_{5000};
     uint64_t expected_ = 0;
     uint64_t done_ = 0;
+    bool settled_ = true;
 };
 
 } // namespace veldrin

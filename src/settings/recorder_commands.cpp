@@ -143,7 +143,8 @@ ClearOutcome runClearPcData(Acquisition& acquisition, CUserPrompts& prompts, QWi
     const ChainOfRecorder connected = [&](int32_t number) {
         return number == store.currentRecorder() ? &acquisition : nullptr;
     };
-    const ClearOutcome outcome = runClearPcData(store, connected, prompts, parent, runDialog);
+    const ClearOutcome outcome =
+        runClearPcData(store, connected, RecorderBusy{}, prompts, parent, runDialog);
     // Whichever recorder was chosen, the connected one is looked at within a second.
     if (outcome != ClearOutcome::cancelled && outcome != ClearOutcome::busy) {
         acquisition.setTickCounter(kTickBeforeDownload);
@@ -151,8 +152,9 @@ ClearOutcome runClearPcData(Acquisition& acquisition, CUserPrompts& prompts, QWi
     return outcome;
 }
 
-ClearOutcome runClearPcData(DataStore& store, const ChainOfRecorder& chainOf, CUserPrompts& prompts,
-                            QWidget* parent, const ClearDialogRunner& runDialog) {
+ClearOutcome runClearPcData(DataStore& store, const ChainOfRecorder& chainOf,
+                            const RecorderBusy& busy, CUserPrompts& prompts, QWidget* parent,
+                            const ClearDialogRunner& runDialog) {
     CurrentLanguage::get();
     const int32_t maxId = readMaxId(store.ini());
     const int32_t preset = store.ini().readInt(kRegistrySection, kCurrentIdKey, 0);
@@ -167,14 +169,15 @@ ClearOutcome runClearPcData(DataStore& store, const ChainOfRecorder& chainOf, CU
         return ClearOutcome::noRecorder;
     }
     Acquisition* chain = chainOf ? chainOf(chosen) : nullptr;
-    if (chain == nullptr) {
-        return store.clearRecorder(chosen) != 0 ? ClearOutcome::cleared : ClearOutcome::failed;
-    }
-    if (chain->workerBusy()) {
+    if ((chain != nullptr && chain->workerBusy()) || (busy && busy(chosen))) {
         // A download running now would append to the emptied history and move its next address
-        // past records that then could never be fetched again.
+        // past records that then could never be fetched again; one ending in a chain whose
+        // recorder has just been pulled would save the records back into the emptied file.
         say(prompts, parent, text::kRecorderBusy);
         return ClearOutcome::busy;
+    }
+    if (chain == nullptr) {
+        return store.clearRecorder(chosen) != 0 ? ClearOutcome::cleared : ClearOutcome::failed;
     }
     const ClearOutcome outcome =
         chain->store().clearRecorder(chosen) != 0 ? ClearOutcome::cleared : ClearOutcome::failed;

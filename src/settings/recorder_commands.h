@@ -76,13 +76,18 @@ ClearOutcome runClearPcData(Acquisition& acquisition, CUserPrompts& prompts, QWi
 
 // The acquisition serving a recorder that is attached now, by its number; null when it is not.
 using ChainOfRecorder = std::function<Acquisition*(int32_t number)>;
+// Whether a command runs for a recorder anywhere, also in a chain that served it and is still
+// finishing after the recorder went: its file may still be written.
+using RecorderBusy = std::function<bool(int32_t number)>;
 
 // The same with several recorders attached, each on an acquisition of its own: an attached
-// recorder is cleared through its own chain (refused only while that chain runs a command, never
-// for another recorder's download), which then downloads it again from the start within a
-// second; a recorder not attached is cleared through `store`, which also gives the dialog the
-// descriptions.
-ClearOutcome runClearPcData(DataStore& store, const ChainOfRecorder& chainOf, CUserPrompts& prompts,
-                            QWidget* parent, const ClearDialogRunner& runDialog = {});
+// recorder is cleared through its own chain (refused only while a command runs for that
+// recorder, never for another recorder's download), which then downloads it again from the start
+// within a second; a recorder not attached is cleared through `store`, which also gives the
+// dialog the descriptions, and is refused in the same words while `busy` says that a chain it
+// left (pulled during a download) still saves its file: that save would put the records back.
+ClearOutcome runClearPcData(DataStore& store, const ChainOfRecorder& chainOf,
+                            const RecorderBusy& busy, CUserPrompts& prompts, QWidget* parent,
+                            const ClearDialogRunner& runDialog = {});
 
 } // namespace veldrin

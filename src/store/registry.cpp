@@ -260,6 +260,12 @@ RegistryOutcome recognizeRecorder(IniFile& ini, const RecorderIdentity& identity
 }
 
 RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds, IssuedIdentities& issued) {
+    return registerNewRecorder(ini, unixSeconds, issued,
+                               [](const RecorderIdentity&) { return true; });
+}
+
+RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds, IssuedIdentities& issued,
+                                    const std::function<bool(const RecorderIdentity&)>& carry) {
     RegistryOutcome outcome;
     const IniSnapshot snapshot = ini.snapshot();
     const RegistryCount registry = registeredCount(snapshot);
@@ -272,6 +278,11 @@ RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds, IssuedIde
     const int64_t seconds = freeSecond(snapshot, unixSeconds, issued);
     issued.add(seconds);
     outcome.identity = RecorderIdentity::fromUnixTime(seconds);
+    if (!carry(outcome.identity)) {
+        outcome.number = -1;
+        outcome.isNew = false;
+        return outcome;
+    }
     writeAll(ini,
              {{kLastIdKey, std::to_string(outcome.number)},
               {kMaxIdKey, std::to_string(outcome.number + 1)},

@@ -9,6 +9,7 @@
 #include "store/ini_file.h"
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -75,6 +76,12 @@ private:
 // seconds whose high x low is 0. A negative MaxID (edited by hand) counts as 0. In a damaged
 // registry nothing is written and the number is -1.
 RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds, IssuedIdentities& issued);
+// The same, with the identity given to the recorder before main.ini names it: `carry` writes it
+// into the recorder and says whether the recorder may be registered. When it says no (the recorder
+// went before it took the identity), nothing is written, the number is -1 and `error` is empty,
+// so that no number is ever left registered to an identity that no recorder carries.
+RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds, IssuedIdentities& issued,
+                                    const std::function<bool(const RecorderIdentity&)>& carry);
 RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds);
 RegistryOutcome registerNewRecorder(IniFile& ini, Clock& clock);
 

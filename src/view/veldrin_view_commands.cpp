@@ -97,7 +97,8 @@ void CVeldrinView::onClearPcData(const ClearDialogRunner& runDialog) {
         const ViewSession::FleetHold hold(*session_);
         outcome = runClearPcData(
             store(), [this](int32_t number) { return session_->acquisitionOf(number); },
-            session_->prompts(), this, runDialog);
+            [this](int32_t number) { return session_->busy(number); }, session_->prompts(), this,
+            runDialog);
     }
     if (clearNeedsRepaint(outcome)) {
         // An attached recorder was cleared in its own chain: the display shows what it holds now.

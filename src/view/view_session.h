@@ -75,6 +75,8 @@ public:
     Acquisition* acquisitionOf(int32_t number);
     // Whether any chain runs a command.
     bool busy() const { return fleet_ && fleet_->busy(); }
+    // Whether a command runs for recorder `number`, also in the chain of a recorder just pulled.
+    bool busy(int32_t number) const { return fleet_ && fleet_->isBusy(number); }
 
     // While one lives, the one-second step leaves the chains as they are (none started, none
     // retired, no periodic download), so that a command may use a chain's acquisition across

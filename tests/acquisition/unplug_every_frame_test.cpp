@@ -5,6 +5,7 @@
 
 #include "acquisition/recorder_fleet.h"
 #include "chain_rig.h"
+#include "device/logger_header.h"
 #include "sim/sim_backend.h"
 #include "store/data_file.h"
 #include "store/registry.h"
@@ -161,6 +162,10 @@ TEST(UnplugAtEveryFrame, EveryRunEndsWithEachRecordExactlyOnce) {
         }
         ASSERT_NO_FATAL_FAILURE(
             expectWholeHistory(rig.dataFile(rig.store->currentRecorder()), 0, *rig.recorder));
+        RecorderIdentity registered; // one number, never one left to an identity nobody took
+        ASSERT_EQ(readMaxId(*rig.ini), 1);
+        ASSERT_TRUE(registeredIdentity(*rig.ini, 0, registered) &&
+                    registered == identityFromHeader(rig.recorder->header()));
     }
     RecordProperty("positions", static_cast<int>(positions.size()));
     RecordProperty("frames", static_cast<int>(reference.size()));

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace veldrin::testing {
 namespace {
 
@@ -143,7 +145,7 @@ TEST(SeveralRecorders, ThreeAreMarkedCountedHeardInTurnAndTheFirstKeepsTheDispla
     EXPECT_EQ(view.chosenRecorder(), 0);
 }
 
-TEST(SeveralRecorders, ClearPcDataOfOneAttachedRecorderWhileAnotherDownloads) {
+TEST(SeveralRecorders, ClearPcDataOfOneRecorderWhileAnotherDownloadsOrAfterItWasPulled) {
     ViewRig rig(/*plugged=*/false, kWednesday, 2);
     CVeldrinView& view = rig.start();
     plug(rig, 0);
@@ -170,6 +172,23 @@ TEST(SeveralRecorders, ClearPcDataOfOneAttachedRecorderWhileAnotherDownloads) {
     ASSERT_TRUE(rig.pumpUntilIdle());
     EXPECT_EQ(recordsInFile(rig, 0), 300u);
     EXPECT_EQ(view.store().displayedCount(), 300u);
+
+    // Pulled during a download: refused while the chain it left may still save, then cleared.
+    rig.recorders[1]->setFaults(sim::FaultPlan{.unplugFrame = 5}); // in the header read
+    view.session().acquisitionOf(1)->SendLoggerCommand(command::download);
+    while (rig.recorders[1]->plugged()) {
+        std::this_thread::yield();
+    }
+    view.session().fleet().tick(); // its chain retired, its last reports not yet handled
+    for (const std::size_t records : {300u, 0u}) {
+        view.onClearPcData([](ClearDataDialog& dialog) {
+            dialog.recorderList()->setCurrentIndex(1);
+            return true;
+        });
+        EXPECT_EQ(recordsInFile(rig, 1), records);
+        ASSERT_TRUE(rig.pumpUntilIdle());
+    }
+    EXPECT_EQ(rig.prompts.messages, QStringList{lang(100)});
 }
 
 TEST(SeveralRecorders, SettingWritesTheDisplayedRecorderOnlyAndOnlyWhileItIsAttached) {
