@@ -175,7 +175,8 @@ bool Acquisition::giveIdentity(const RecorderIdentity& identity) {
 
 // The identity goes into the recorder before main.ini names it, so that a recorder pulled in
 // between leaves no registered number that no recorder carries. Returns whether the recorder's
-// number is settled (registered, or refused by a damaged registry).
+// number is settled (registered, or refused: a damaged registry, a main.ini that cannot be
+// written).
 bool Acquisition::registerUnknownRecorder() {
     const RegistryOutcome outcome =
         registerNewRecorder(store_.ini(), clock_.unixSeconds(), *issued_,

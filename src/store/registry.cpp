@@ -143,6 +143,15 @@ void writeAll(IniFile& ini, const std::vector<std::pair<std::string, std::string
     }
 }
 
+// A new number that main.ini does not hold is no number: records saved under it would belong to
+// whichever recorder main.ini names there next. The recorder is registered at its next connection.
+void forgetUnwrittenNumber(RegistryOutcome& outcome) {
+    if (outcome.isNew && !outcome.error.empty()) {
+        outcome.number = -1;
+        outcome.isNew = false;
+    }
+}
+
 bool sameIdentity(const IniSnapshot& snapshot, const std::string& key,
                   const RecorderIdentity& identity) {
     const std::string entry = snapshot.readString(kRegistrySection, key, "", kEntryLength);
@@ -256,6 +265,7 @@ RegistryOutcome recognizeRecorder(IniFile& ini, const RecorderIdentity& identity
     entries.emplace_back(kLastIdKey, std::to_string(outcome.number));
     entries.emplace_back(registryKey(outcome.number), recognisedForm(identity));
     writeAll(ini, entries, outcome.error);
+    forgetUnwrittenNumber(outcome);
     return outcome;
 }
 
@@ -288,6 +298,7 @@ RegistryOutcome registerNewRecorder(IniFile& ini, int64_t unixSeconds, IssuedIde
               {kMaxIdKey, std::to_string(outcome.number + 1)},
               {registryKey(outcome.number), registeredForm(outcome.identity)}},
              outcome.error);
+    forgetUnwrittenNumber(outcome);
     return outcome;
 }
 

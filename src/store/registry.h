@@ -44,7 +44,7 @@ void writeMaxId(IniFile& ini, int32_t value);
 std::string registryKey(int32_t number); // "ID0000003"
 
 struct RegistryOutcome {
-    int32_t number = -1; // -1: nothing registered (a damaged registry)
+    int32_t number = -1; // -1: nothing registered (a damaged registry, main.ini not written)
     bool isNew = false;
     RecorderIdentity identity;
     // Empty when every write of main.ini succeeded; otherwise the first failure, or why a damaged

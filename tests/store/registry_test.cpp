@@ -95,7 +95,9 @@ TEST_F(RegistryTest, ProductZeroHeaderIsUnknownAndRegisteredAgain) {
 TEST_F(RegistryTest, SameSecondGivesEachRecorderItsOwnIdentity) {
     IssuedIdentities issued;
     IniFile unwritable(dir.file("missing/main.ini"));
-    EXPECT_FALSE(registerNewRecorder(unwritable, 0x1FFFF, issued).error.empty());
+    const RegistryOutcome unwritten = registerNewRecorder(unwritable, 0x1FFFF, issued);
+    EXPECT_FALSE(unwritten.error.empty());
+    EXPECT_EQ(unwritten.number, -1); // no data is kept under a number main.ini does not hold
     EXPECT_EQ(registerNewRecorder(ini, 0x1FFFF, issued).identity, identity(2, 1));
     EXPECT_EQ(registerNewRecorder(ini, 0x20001).identity, identity(2, 2)); // another run
     EXPECT_EQ(readMaxId(ini), 2);
