@@ -12,7 +12,7 @@ class StoreTarget final : public DownloadTarget {
 public:
     StoreTarget(DataStore& store, ReportSink& reports) : store_(store), reports_(reports) {}
     void progress(int count) override;
-    void handOver(const DownloadBatch& batch) override;
+    void handOver(const DownloadedBatch& batch) override;
 
 private:
     DataStore& store_;

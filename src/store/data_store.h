@@ -45,10 +45,9 @@ public:
 
 // One batch of downloaded records, as the download hands it over.
 struct DownloadedBatch {
-    // Oldest first. Of each record only three fields are filled: `temperature` holds the raw
-    // value r of the recorder (scaled here to r x 0.1 - 40), `humidity` and `interval`; times
-    // are set here.
-    RecordList records;
+    // Oldest first, as the recorder holds them: the store scales the raw temperature r to
+    // r x 0.1 - 40 and sets the times as it appends them.
+    std::vector<RawRecord> records;
 
     enum class Mode { continuous, slot };
     Mode mode = Mode::continuous;
@@ -232,7 +231,7 @@ private:
     void noteRefusalLocked(const std::string& why, Notices& notices);
     bool displayedIsConnected() const;
     void mirrorConnectedIntoDisplayed();
-    void stampBatch(const DownloadedBatch& batch, const DateTime& now, RecordList& stamped) const;
+    void appendStamped(const DownloadedBatch& batch, const DateTime& now);
     void retimeConnected(const DateTime& now);
     void collectDocumentNotice(Notices& notices);
     void noteOpenFailure(Notices& notices, const std::string& path) const;

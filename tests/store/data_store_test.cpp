@@ -63,11 +63,7 @@ struct StoreTest : ::testing::Test {
     static DownloadedBatch batch(std::vector<int> intervals, bool continues, int32_t next) {
         DownloadedBatch b;
         for (int minutes : intervals) {
-            HistoryRecord r;
-            r.temperature = 650; // raw: 25.0 degrees
-            r.humidity = 50;
-            r.interval = minutes;
-            b.records.push_back(r);
+            b.records.push_back(RawRecord{650, 50, minutes}); // raw 650: 25.0 degrees
         }
         b.continues = continues;
         b.newNextAddress = next;
