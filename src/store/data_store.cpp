@@ -130,7 +130,7 @@ void DataStore::refuseRecorder(const std::string& why) {
 }
 
 bool DataStore::displayedIsConnected() const {
-    return !displayedIsDocument_ &&
+    return displayFollowsConnected_ && !displayedIsDocument_ &&
            displayedSettings_.recorderNumber == connectedSettings_.recorderNumber;
 }
 
@@ -158,7 +158,9 @@ int DataStore::loadBothLocked(int32_t number, Notices& notices) {
     nextAddress_ = document_.nextAddress;
     // The same file read twice gives the same records; a copy is cheaper than a second read.
     displayedMirrorsConnected_ = false;
-    mirrorConnectedIntoDisplayed();
+    if (displayFollowsConnected_) {
+        mirrorConnectedIntoDisplayed();
+    }
     return 1;
 }
 

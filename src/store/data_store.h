@@ -73,6 +73,11 @@ public:
 
     // Set before the first operation; not guarded.
     void setListener(DataStoreListener* listener) { listener_ = listener; }
+    // Whether the displayed set follows the connected recorder (loads, downloads and header
+    // refreshes of the connected recorder copied into it); on by default. A store whose displayed
+    // set nobody reads turns it off, so that it holds its records once. Set before the first
+    // operation; not guarded.
+    void setDisplayFollowsConnected(bool follows) { displayFollowsConnected_ = follows; }
 
     const std::string& dataFolder() const { return folder_; }
     std::string dataFilePath(int32_t number) const;
@@ -253,6 +258,7 @@ private:
     bool displayedMirrorsConnected_ = true;
     // True while the displayed set shows a file the user opened rather than a recorder's.
     bool displayedIsDocument_ = false;
+    bool displayFollowsConnected_ = true;
     int32_t nextAddress_ = 0;
     std::atomic<int32_t> currentRecorder_{-1};
     std::atomic<int> failedWrites_{0};
