@@ -31,9 +31,9 @@ constexpr bool kPackedTail =
     offsetof(HistoryRecord, downloadTimeStatus) == 30 && sizeof(HistoryRecord) == 32;
 // Records are read from a file in chunks of this many.
 constexpr std::size_t kChunkRecords = 4096;
-// A save encodes records in chunks this small on the stack and lets the file writer's own buffer
-// gather them into large writes: saving a history allocates nothing beyond that buffer.
-constexpr std::size_t kSaveChunkRecords = 256;
+// A save encodes its records on the stack, this many at a time, and hands each chunk to the file
+// writer as one write: saving a history allocates nothing of its own.
+constexpr std::size_t kSaveChunkRecords = 1024;
 
 // ---- Little-endian fields --------------------------------------------------------------------
 
