@@ -7,6 +7,7 @@ void StoreTarget::progress(int count) {
 }
 
 void StoreTarget::handOver(const DownloadedBatch& batch) {
+    handedOver_ += batch.records.size();
     store_.appendDownloaded(batch);
 }
 
