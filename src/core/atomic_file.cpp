@@ -2,6 +2,7 @@
 
 #include "core/file_system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -87,7 +88,9 @@ bool readWholeFile(const std::string& path, std::string& out, std::string& error
     }
     out.clear();
     out.reserve(static_cast<std::size_t>(st.size));
-    std::vector<char> buffer(kReadChunk);
+    // Most files read so are small (main.ini is read before every save): no larger buffer than
+    // the file needs, one byte more to meet its end.
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<uint64_t>(st.size + 1, kReadChunk)));
     for (;;) {
         const auto n = ::read(fd, buffer.data(), static_cast<unsigned>(buffer.size()));
         if (n < 0) {
