@@ -37,7 +37,7 @@ class TimedTarget final : public DownloadTarget {
 public:
     explicit TimedTarget(StoreTarget& inner) : inner_(inner) {}
     void progress(int count) override { inner_.progress(count); }
-    void handOver(const DownloadBatch& batch) override {
+    void handOver(const DownloadedBatch& batch) override {
         const auto t0 = std::chrono::steady_clock::now();
         inner_.handOver(batch);
         appendSeconds +=

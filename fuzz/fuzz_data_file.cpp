@@ -137,13 +137,7 @@ void appendOnto(const std::string& bytes, const DataFileContent* decoded) {
     FUZZ_REQUIRE(store.connectedCount() == loaded);
 
     DownloadedBatch batch;
-    for (int i = 0; i < 2; ++i) {
-        HistoryRecord r;
-        r.temperature = 650;
-        r.humidity = 50;
-        r.interval = 10;
-        batch.records.push_back(r);
-    }
+    batch.records.assign(2, RawRecord{650, 50, 10});
     batch.continues = true;
     batch.newNextAddress = 520;
     FUZZ_REQUIRE(store.appendDownloaded(batch) == 1);

@@ -1,6 +1,7 @@
 #include "acquisition/acquisition_worker.h"
 
 #include "acquisition/store_target.h"
+#include "core/freed_memory.h"
 #include "store/registry.h"
 
 namespace veldrin {
@@ -150,6 +151,9 @@ void AcquisitionWorker::download() {
     const bool complete =
         DownloadHistory(context_.link, store.connectedSettings(), store.nextAddress(),
                         context_.clock.nowLocal(), target) != 0;
+    if (target.recordsHandedOver() >= kReleaseAfterRecords) {
+        releaseFreedMemory();
+    }
     context_.shared.lastDownloadFailed.store(!complete);
     if (!complete) {
         context_.shared.failedDownloads.fetch_add(1);

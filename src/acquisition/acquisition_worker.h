@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <mutex>
 #include <thread>
 
@@ -38,6 +39,10 @@ constexpr int64_t kClockToleranceSeconds = 5;
 // Recorder reads that failed in a row (header, clock) before a reconnect ends the worker even when
 // the recorder is still on the bus.
 constexpr int kMaxFailedInARow = 3;
+// A download that brought at least this many records (a recorder's first, or one after a long
+// absence) gives the memory its batches took back to the system once they are freed; the few
+// records of a 15-second cycle leave blocks that the thread's next download uses again.
+constexpr std::size_t kReleaseAfterRecords = 1024;
 
 class AcquisitionWorker {
 public:

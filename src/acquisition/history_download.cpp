@@ -11,6 +11,15 @@ namespace {
 // the partial unit it may start with.
 constexpr int kMaxUnitsPerRange = (kMemorySize - kRecordAreaStart) / kMemoryUnit + 1;
 
+// The records from n up to (not including) end, wrapping at the end of memory: at most one pass
+// over the record area, whatever the header says, so this never asks for more room than the
+// recorder's memory holds.
+std::size_t recordsInRange(int n, int end) {
+    constexpr int kArea = kMemorySize - kRecordAreaStart;
+    const int bytes = ((end - n) % kArea + kArea) % kArea;
+    return static_cast<std::size_t>(bytes == 0 ? kArea : bytes) / kRecordSize;
+}
+
 class RangeReader {
 public:
     RangeReader(LoggerLink& link, DownloadTarget& target) : link_(link), target_(target) {}
@@ -18,6 +27,7 @@ public:
     // Reads from n up to (not including) end, wrapping at the end of memory. Appends the plausible
     // records to `out` and counts the dropped ones. False when a recorder read failed.
     bool read(int n, int end, std::vector<RawRecord>& out, int& dropped) {
+        out.reserve(out.size() + recordsInRange(n, end)); // one allocation, as large as needed
         for (int units = 0; units < kMaxUnitsPerRange; ++units) {
             n = wrapAddress(n);
             uint8_t unit[kMemoryUnit];
@@ -92,10 +102,9 @@ int continuousDownload(RangeReader& reader, const RecorderSettings& s, int32_t d
     }
     const int start = continued ? d : completeDownloadStart(s.lastBlock, s.wrapMarker);
 
-    DownloadBatch batch;
-    batch.continued = continued;
+    DownloadedBatch batch;
+    batch.continues = continued;
     int dropped = 0;
-    batch.records.reserve(static_cast<std::size_t>(kRecordCapacity));
     if (!reader.read(start, end, batch.records, dropped)) {
         return 0;
     }
@@ -138,9 +147,9 @@ int slotDownload(RangeReader& reader, const RecorderSettings& s, int32_t d, cons
         if (d >= slotEnd) {
             continue;
         }
-        DownloadBatch batch;
-        batch.slotMode = true;
-        batch.beganAtFirstBlock = d == first;
+        DownloadedBatch batch;
+        batch.mode = DownloadedBatch::Mode::slot;
+        batch.beganAtSlotStart = d == first;
         batch.slotStart = slot.start;
         int dropped = 0;
         if (!reader.read(d, slotEnd, batch.records, dropped)) {

@@ -1,41 +1,24 @@
 #pragma once
 // The history download: reads from the recorder the records the PC does not have yet, from the
 // stored next address up to the end of the newest block (or per time slot), reading every 32-byte
-// unit twice until both reads agree, drops implausible records and hands the rest over as batches.
+// unit twice until both reads agree, drops implausible records and hands the rest over as batches
+// in the form the store takes them.
 
 #include "core/date_time.h"
 #include "core/recorder_types.h"
 #include "device/logger_link.h"
+#include "store/data_store.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace veldrin {
-
-struct RawRecord {
-    int raw = 0; // raw temperature; degrees Celsius = raw x 0.1 - 40
-    int humidity = 0;
-    int interval = 0;
-};
-
-struct DownloadBatch {
-    std::vector<RawRecord> records; // oldest first
-    // Continuous mode: whether the download continued a previous one.
-    bool continued = false;
-    // Slot mode: the batch belongs to a time slot; whether it began at the slot's first block,
-    // and the slot's start.
-    bool slotMode = false;
-    bool beganAtFirstBlock = false;
-    DateTime slotStart;
-    int32_t newNextAddress = 0;
-};
 
 class DownloadTarget {
 public:
     virtual ~DownloadTarget() = default;
     // Records decoded so far in this download, after each complete 32-byte unit.
     virtual void progress(int count) = 0;
-    virtual void handOver(const DownloadBatch& batch) = 0;
+    virtual void handOver(const DownloadedBatch& batch) = 0;
 };
 
 // Two reads of a unit that keep disagreeing end the download as a failed read after this many

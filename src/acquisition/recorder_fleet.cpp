@@ -93,6 +93,9 @@ struct RecorderFleet::Chain {
           }),
           listener(fleet, id), acquisition(link, store, fleet.clock_, sink, &listener) {
         store.setListener(&listener);
+        // What a chain downloads is read from its connected set (the window shows a copy in a
+        // store of its own): a displayed set following it would hold every record twice.
+        store.setDisplayFollowsConnected(false);
         acquisition.shareIssuedIdentities(fleet.issued_);
     }
 

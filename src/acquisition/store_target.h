@@ -6,17 +6,22 @@
 #include "acquisition/logger_messages.h"
 #include "store/data_store.h"
 
+#include <cstddef>
+
 namespace veldrin {
 
 class StoreTarget final : public DownloadTarget {
 public:
     StoreTarget(DataStore& store, ReportSink& reports) : store_(store), reports_(reports) {}
     void progress(int count) override;
-    void handOver(const DownloadBatch& batch) override;
+    void handOver(const DownloadedBatch& batch) override;
+    // Records handed to the store so far.
+    std::size_t recordsHandedOver() const { return handedOver_; }
 
 private:
     DataStore& store_;
     ReportSink& reports_;
+    std::size_t handedOver_ = 0;
 };
 
 } // namespace veldrin

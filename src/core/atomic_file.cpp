@@ -2,6 +2,7 @@
 
 #include "core/file_system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -13,7 +14,7 @@
 namespace veldrin {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 16;
+constexpr std::size_t kReadChunk = 1 << 16;
 
 } // namespace
 
@@ -24,9 +25,7 @@ void AtomicFileWriter::keepAttributesOf(unsigned mode, unsigned owner, unsigned 
     keptGroup_ = group;
 }
 
-bool AtomicFileWriter::flushBuffer() {
-    const char* p = buffer_.data();
-    std::size_t left = buffer_.size();
+bool AtomicFileWriter::writeAll(const char* p, std::size_t left) {
     while (left > 0) {
         const ssize_t n = ::write(fd_, p, left);
         if (n < 0) {
@@ -38,6 +37,13 @@ bool AtomicFileWriter::flushBuffer() {
         }
         p += n;
         left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool AtomicFileWriter::flushBuffer() {
+    if (!writeAll(buffer_.data(), buffer_.size())) {
+        return false;
     }
     buffer_.clear();
     return true;
@@ -52,8 +58,7 @@ bool AtomicFileWriter::write(const void* data, std::size_t size) {
         return false;
     }
     if (size >= kBufferSize) {
-        buffer_.assign(bytes, size);
-        return flushBuffer();
+        return writeAll(bytes, size); // not copied into the buffer first
     }
     buffer_.append(bytes, size);
     return true;
@@ -83,7 +88,9 @@ bool readWholeFile(const std::string& path, std::string& out, std::string& error
     }
     out.clear();
     out.reserve(static_cast<std::size_t>(st.size));
-    std::vector<char> buffer(kBufferSize);
+    // Most files read so are small (main.ini is read before every save): no larger buffer than
+    // the file needs, one byte more to meet its end.
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<uint64_t>(st.size + 1, kReadChunk)));
     for (;;) {
         const auto n = ::read(fd, buffer.data(), static_cast<unsigned>(buffer.size()));
         if (n < 0) {

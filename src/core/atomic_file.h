@@ -36,6 +36,11 @@ public:
     int createError() const { return createError_; }
 
 private:
+    // Small writes are gathered up to this many bytes; larger ones go to the file as they come.
+    // Kept small: the thread that saves a file keeps what its allocator once held, and a program
+    // that follows several recorders saves on a thread per recorder.
+    static constexpr std::size_t kBufferSize = 16 * 1024;
+    bool writeAll(const char* data, std::size_t size);
     bool flushBuffer();
     bool createTemporary();
     std::string path_;

@@ -13,8 +13,6 @@
 namespace veldrin {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 16;
-
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);

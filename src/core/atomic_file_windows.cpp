@@ -15,7 +15,6 @@
 namespace veldrin {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 16;
 constexpr const char* kTemporaryMark = ".tmp-";
 constexpr int kReplaceAttempts = 20;
 constexpr DWORD kReplacePauseMs = 50;

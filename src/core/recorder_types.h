@@ -83,4 +83,11 @@ struct HistoryRecord {
 };
 static_assert(sizeof(HistoryRecord) == 32);
 
+// A record as a download reads it from the recorder, before the store gives it its times.
+struct RawRecord {
+    int raw = 0; // raw temperature; degrees Celsius = raw x 0.1 - 40
+    int humidity = 0;
+    int interval = 0;
+};
+
 } // namespace veldrin

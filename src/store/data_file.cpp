@@ -29,8 +29,11 @@ constexpr bool kPackedTail =
     std::endian::native == std::endian::little && offsetof(HistoryRecord, interval) == 24 &&
     offsetof(HistoryRecord, humidity) == 28 && offsetof(HistoryRecord, timeStatus) == 29 &&
     offsetof(HistoryRecord, downloadTimeStatus) == 30 && sizeof(HistoryRecord) == 32;
-// Records are moved between file and memory in chunks of this many.
+// Records are read from a file in chunks of this many.
 constexpr std::size_t kChunkRecords = 4096;
+// A save encodes its records on the stack, this many at a time, and hands each chunk to the file
+// writer as one write: saving a history allocates nothing of its own.
+constexpr std::size_t kSaveChunkRecords = 1024;
 
 // ---- Little-endian fields --------------------------------------------------------------------
 
@@ -540,14 +543,14 @@ int CVeldrinDoc::writeBytes(const std::string& path, const RecorderSettings& s,
     bool ok = writer.open();
     const std::string head = encodeHead(s, list.size());
     ok = ok && writer.write(head.data(), head.size());
-    auto chunk = std::make_unique<char[]>(kChunkRecords * kRecordOnDisk);
+    char chunk[kSaveChunkRecords * kRecordOnDisk];
     for (std::size_t done = 0; ok && done < list.size();) {
-        const std::size_t n = std::min(kChunkRecords, list.size() - done);
-        char* p = chunk.get();
+        const std::size_t n = std::min(kSaveChunkRecords, list.size() - done);
+        char* p = chunk;
         for (std::size_t i = 0; i < n; ++i, p += kRecordOnDisk) {
             encodeRecord(p, list[done + i]);
         }
-        ok = writer.write(chunk.get(), n * kRecordOnDisk);
+        ok = writer.write(chunk, n * kRecordOnDisk);
         done += n;
     }
     char tail[4];

@@ -28,14 +28,18 @@ void freeRecords(RecordList& list) {
     RecordList().swap(list);
 }
 
-// Appends with a little headroom, so that a download every few seconds does not reallocate a
-// million records each time, while the list never carries the slack of doubling.
-void appendRecords(RecordList& list, const RecordList& more) {
-    const std::size_t needed = list.size() + more.size();
+// Room for `more` records with a little headroom, so that a download every few seconds does not
+// reallocate a million records each time, while the list never carries the slack of doubling.
+void makeRoom(RecordList& list, std::size_t more) {
+    const std::size_t needed = list.size() + more;
     if (needed > list.capacity()) {
         list.reserve(needed + std::max<std::size_t>(64, needed / 32));
     }
-    list.insert(list.end(), more.begin(), more.end());
+}
+
+void appendRecords(RecordList& list, const HistoryRecord* first, std::size_t count) {
+    makeRoom(list, count);
+    list.insert(list.end(), first, first + count);
 }
 
 // Walking from the newest record back: the newest gets `newest`, each older one the time of its
@@ -130,7 +134,7 @@ void DataStore::refuseRecorder(const std::string& why) {
 }
 
 bool DataStore::displayedIsConnected() const {
-    return !displayedIsDocument_ &&
+    return displayFollowsConnected_ && !displayedIsDocument_ &&
            displayedSettings_.recorderNumber == connectedSettings_.recorderNumber;
 }
 
@@ -158,7 +162,9 @@ int DataStore::loadBothLocked(int32_t number, Notices& notices) {
     nextAddress_ = document_.nextAddress;
     // The same file read twice gives the same records; a copy is cheaper than a second read.
     displayedMirrorsConnected_ = false;
-    mirrorConnectedIntoDisplayed();
+    if (displayFollowsConnected_) {
+        mirrorConnectedIntoDisplayed();
+    }
     return 1;
 }
 
@@ -435,16 +441,24 @@ int DataStore::refreshFromHeader(const HeaderImage& header, int32_t currentRecor
     return ok;
 }
 
-void DataStore::stampBatch(const DownloadedBatch& batch, const DateTime& now,
-                           RecordList& stamped) const {
-    stamped = batch.records;
-    HistoryRecord* first = stamped.data();
-    const std::size_t count = stamped.size();
+// The batch goes straight into the connected records, scaled, and is time-stamped there: a
+// download of a whole recorder is not copied on its way into the history.
+void DataStore::appendStamped(const DownloadedBatch& batch, const DateTime& now) {
     const bool haveStoredTime =
         !connectedRecords_.empty() && connectedRecords_.back().time().isValid();
-    auto afterStored = [&] {
-        return connectedRecords_.back().time().plusMinutes(first[0].interval);
-    };
+    const DateTime stored = haveStoredTime ? connectedRecords_.back().time() : DateTime{};
+    makeRoom(connectedRecords_, batch.records.size());
+    const std::size_t start = connectedRecords_.size();
+    for (const RawRecord& raw : batch.records) {
+        HistoryRecord& r = connectedRecords_.emplace_back();
+        r.temperature = raw.raw * 0.1 - 40.0;
+        r.humidity = static_cast<int8_t>(raw.humidity);
+        r.interval = raw.interval;
+        r.setDownloadTime(now);
+    }
+    HistoryRecord* first = connectedRecords_.data() + start;
+    const std::size_t count = batch.records.size();
+    auto afterStored = [&] { return stored.plusMinutes(first[0].interval); };
     if (batch.mode == DownloadedBatch::Mode::continuous) {
         if (batch.continues && haveStoredTime) {
             stampForwards(first, count, afterStored());
@@ -457,10 +471,6 @@ void DataStore::stampBatch(const DownloadedBatch& batch, const DateTime& now,
         stampForwards(first, count, afterStored());
     } else {
         stampBackwards(first, count, now);
-    }
-    for (HistoryRecord& r : stamped) {
-        r.temperature = r.temperature * 0.1 - 40.0;
-        r.setDownloadTime(now);
     }
 }
 
@@ -477,11 +487,11 @@ int DataStore::appendDownloaded(const DownloadedBatch& batch) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         const DateTime now = clock_.nowLocal();
-        RecordList stamped;
-        stampBatch(batch, now, stamped);
-        appendRecords(connectedRecords_, stamped);
+        const std::size_t before = connectedRecords_.size();
+        appendStamped(batch, now);
         if (displayedIsConnected()) {
-            appendRecords(displayedRecords_, stamped);
+            appendRecords(displayedRecords_, connectedRecords_.data() + before,
+                          batch.records.size());
         } else {
             displayedMirrorsConnected_ = false;
         }

@@ -48,10 +48,9 @@ public:
 
 // One batch of downloaded records, as the download hands it over.
 struct DownloadedBatch {
-    // Oldest first. Of each record only three fields are filled: `temperature` holds the raw
-    // value r of the recorder (scaled here to r x 0.1 - 40), `humidity` and `interval`; times
-    // are set here.
-    RecordList records;
+    // Oldest first, as the recorder holds them: the store scales the raw temperature r to
+    // r x 0.1 - 40 and sets the times as it appends them.
+    std::vector<RawRecord> records;
 
     enum class Mode { continuous, slot };
     Mode mode = Mode::continuous;
@@ -77,6 +76,11 @@ public:
 
     // Set before the first operation; not guarded.
     void setListener(DataStoreListener* listener) { listener_ = listener; }
+    // Whether the displayed set follows the connected recorder (loads, downloads and header
+    // refreshes of the connected recorder copied into it); on by default. A store whose displayed
+    // set nobody reads turns it off, so that it holds its records once. Set before the first
+    // operation; not guarded.
+    void setDisplayFollowsConnected(bool follows) { displayFollowsConnected_ = follows; }
 
     const std::string& dataFolder() const { return folder_; }
     std::string dataFilePath(int32_t number) const;
@@ -235,7 +239,7 @@ private:
     void noteRefusalLocked(const std::string& why, Notices& notices);
     bool displayedIsConnected() const;
     void mirrorConnectedIntoDisplayed();
-    void stampBatch(const DownloadedBatch& batch, const DateTime& now, RecordList& stamped) const;
+    void appendStamped(const DownloadedBatch& batch, const DateTime& now);
     void retimeConnected(const DateTime& now);
     void collectDocumentNotice(Notices& notices);
     void noteOpenFailure(Notices& notices, const std::string& path) const;
@@ -257,6 +261,7 @@ private:
     bool displayedMirrorsConnected_ = true;
     // True while the displayed set shows a file the user opened rather than a recorder's.
     bool displayedIsDocument_ = false;
+    bool displayFollowsConnected_ = true;
     int32_t nextAddress_ = 0;
     std::atomic<int32_t> currentRecorder_{-1};
     std::atomic<int> failedWrites_{0};

@@ -65,9 +65,9 @@ struct MemoryDevice {
 
 struct Collected final : DownloadTarget {
     std::vector<int> counts;
-    std::vector<DownloadBatch> batches;
+    std::vector<DownloadedBatch> batches;
     void progress(int count) override { counts.push_back(count); }
-    void handOver(const DownloadBatch& batch) override { batches.push_back(batch); }
+    void handOver(const DownloadedBatch& batch) override { batches.push_back(batch); }
 };
 
 class Download : public ::testing::Test {
@@ -111,8 +111,8 @@ TEST_F(Download, FirstDownloadOfOneBlockReadsEveryUnitTwice) {
     EXPECT_EQ(device.readAddresses.back(), 480);
     EXPECT_EQ(collected.counts, (std::vector<int>{8, 16, 24, 32, 40, 48, 56, 64}));
     ASSERT_EQ(collected.batches.size(), 1u);
-    const DownloadBatch& b = collected.batches[0];
-    EXPECT_FALSE(b.continued);
+    const DownloadedBatch& b = collected.batches[0];
+    EXPECT_FALSE(b.continues);
     EXPECT_EQ(b.records.size(), 64u);
     EXPECT_EQ(b.records.front().raw, 64); // oldest first: address 256
     EXPECT_EQ(b.records.back().raw, 127);
@@ -144,8 +144,8 @@ TEST_F(Download, ContinuingFromAnUnalignedAddressUsesThePartialUnit) {
     EXPECT_EQ(device.readAddresses[4], 1056);
     EXPECT_EQ(device.readAddresses.back(), endAddress(5) - 32);
     ASSERT_EQ(collected.batches.size(), 1u);
-    const DownloadBatch& b = collected.batches[0];
-    EXPECT_TRUE(b.continued);
+    const DownloadedBatch& b = collected.batches[0];
+    EXPECT_TRUE(b.continues);
     EXPECT_EQ(b.records.size(), 6u + (endAddress(5) - 1024) / 4);
     EXPECT_EQ(b.records.front().raw, 1000 / 4);
     // The partial unit posts no progress; the first report counts its 6 records and 8 more.
@@ -156,7 +156,7 @@ TEST_F(Download, StoredAddressBelowTheThresholdStartsOver) {
     device.fill(256, endAddress(5));
     ASSERT_EQ(run(settings(5, 1), 1000), 1); // T = 1280
     EXPECT_EQ(device.readAddresses.front(), 256);
-    EXPECT_FALSE(collected.batches[0].continued);
+    EXPECT_FALSE(collected.batches[0].continues);
 }
 
 TEST_F(Download, StoredAddressFromADamagedFileCountsAsNothing) {
@@ -166,7 +166,7 @@ TEST_F(Download, StoredAddressFromADamagedFileCountsAsNothing) {
         device.readAddresses.clear();
         ASSERT_EQ(run(settings(2, 2), bogus), 1) << bogus;
         EXPECT_EQ(device.readAddresses.front(), 256) << bogus;
-        EXPECT_FALSE(collected.batches[0].continued);
+        EXPECT_FALSE(collected.batches[0].continues);
     }
 }
 
@@ -240,14 +240,14 @@ TEST_F(SlotDownload, EachSlotIsItsOwnBatch) {
     device.fill(256, endAddress(9));
     ASSERT_EQ(run(slotted(), 0), 1);
     ASSERT_EQ(collected.batches.size(), 2u);
-    const DownloadBatch& first = collected.batches[0];
-    EXPECT_TRUE(first.slotMode);
-    EXPECT_TRUE(first.beganAtFirstBlock);
+    const DownloadedBatch& first = collected.batches[0];
+    EXPECT_TRUE(first.mode == DownloadedBatch::Mode::slot);
+    EXPECT_TRUE(first.beganAtSlotStart);
     EXPECT_EQ(first.slotStart, DateTime::fromFields(2011, 6, 14, 8, 0, 0));
     EXPECT_EQ(first.records.size(), 3u * 64u);
     EXPECT_EQ(first.newNextAddress, endAddress(3));
-    const DownloadBatch& second = collected.batches[1];
-    EXPECT_TRUE(second.beganAtFirstBlock);
+    const DownloadedBatch& second = collected.batches[1];
+    EXPECT_TRUE(second.beganAtSlotStart);
     EXPECT_EQ(second.records.size(), 6u * 64u);
     EXPECT_EQ(second.records.front().raw, 1024 / 4);
     EXPECT_EQ(second.newNextAddress, endAddress(9));
@@ -259,7 +259,7 @@ TEST_F(SlotDownload, CompleteSlotIsSkippedAndTheRunningOneContinues) {
     ASSERT_EQ(run(slotted(), 1536), 1);
     ASSERT_EQ(collected.batches.size(), 1u);
     EXPECT_EQ(device.readAddresses.front(), 1536);
-    EXPECT_FALSE(collected.batches[0].beganAtFirstBlock);
+    EXPECT_FALSE(collected.batches[0].beganAtSlotStart);
     EXPECT_EQ(collected.batches[0].records.size(), (endAddress(9) - 1536) / 4u);
 }
 
@@ -300,7 +300,7 @@ TEST_F(SlotDownload, SlotWithoutAFirstBlockHoldsNothingYet) {
         s.slots[1].firstBlock = c.slot1First;
         ASSERT_EQ(run(s, c.stored), 1) << c.name;
         std::size_t records = 0;
-        for (const DownloadBatch& b : collected.batches) {
+        for (const DownloadedBatch& b : collected.batches) {
             records += b.records.size();
         }
         EXPECT_EQ(records, c.records) << c.name;

@@ -18,7 +18,7 @@ struct Raws final : DownloadTarget {
     std::vector<int> raws;
     int32_t next = 0;
     void progress(int) override {}
-    void handOver(const DownloadBatch& batch) override {
+    void handOver(const DownloadedBatch& batch) override {
         for (const RawRecord& r : batch.records) {
             raws.push_back(r.raw);
         }

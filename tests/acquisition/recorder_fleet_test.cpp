@@ -173,6 +173,7 @@ TEST(RecorderFleet, ServesEveryRecorderAtOnceAndRetiresOnlyThePulledOne) {
         const int32_t number = rig.heard.identified.at(sim::simInterfacePath(k));
         rig.expectWholeHistory(number, static_cast<int>(k));
         EXPECT_GT(rig.heard.data[number], 0) << number;
+        EXPECT_EQ(rig.fleet->storeOf(number)->displayedCount(), 0u) << "records held twice";
         EXPECT_EQ(rig.fleet->acquisitionOf(number),
                   rig.fleet->acquisitionAt(sim::simInterfacePath(k)));
     }

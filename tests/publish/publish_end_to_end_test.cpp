@@ -450,12 +450,7 @@ TEST_F(PublishEndToEnd, AClockSteppedBackSendsOnlyTheNewRecord) {
     DataStore store(data_, ini, clock);
     ASSERT_EQ(store.startNewRecorder(0), 1);
     DownloadedBatch batch;
-    batch.records.resize(200);
-    for (HistoryRecord& r : batch.records) {
-        r.temperature = 600; // raw: 20.0 degrees
-        r.humidity = 50;
-        r.interval = 1;
-    }
+    batch.records.assign(200, RawRecord{600, 50, 1}); // raw 600: 20.0 degrees
     ASSERT_EQ(store.appendDownloaded(batch), 1);
     RecorderIdentity identity;
     ASSERT_TRUE(registeredIdentity(ini, 0, identity));

@@ -63,11 +63,7 @@ struct StoreTest : ::testing::Test {
     static DownloadedBatch batch(std::vector<int> intervals, bool continues, int32_t next) {
         DownloadedBatch b;
         for (int minutes : intervals) {
-            HistoryRecord r;
-            r.temperature = 650; // raw: 25.0 degrees
-            r.humidity = 50;
-            r.interval = minutes;
-            b.records.push_back(r);
+            b.records.push_back(RawRecord{650, 50, minutes}); // raw 650: 25.0 degrees
         }
         b.continues = continues;
         b.newNextAddress = next;
@@ -205,6 +201,22 @@ TEST_F(StoreTest, StartUpLoadsTheNewestRecorderWithRoomForOneDownload) {
     const std::size_t room = 3u + datafile::kAppendHeadroom;
     fresh.withConnected([&](auto&, const RecordList& r) { EXPECT_EQ(r.capacity(), room); });
     fresh.withDisplayed([&](auto&, const RecordList& r) { EXPECT_EQ(r.capacity(), room); });
+}
+
+// A store whose displayed set nobody reads holds each record once: neither a load, a header
+// refresh, a download nor a re-timed history copies into it, and its file is saved as always.
+TEST_F(StoreTest, DisplayedSetThatDoesNotFollowTheConnectedOneStaysEmpty) {
+    connectNew(0);
+    store.appendDownloaded(batch({10, 10, 10}, false, 268));
+    DataStore chain(dir.path(), ini, clock);
+    chain.setDisplayFollowsConnected(false);
+    ASSERT_EQ(chain.loadAtStartUp(), 0);
+    ASSERT_EQ(chain.refreshFromHeader(header(), 0), 1);
+    // Continues after 12:00 into the future: the whole history is re-timed to end now.
+    ASSERT_EQ(chain.appendDownloaded(batch({10, 10}, true, 276)), 1);
+    EXPECT_EQ(chain.connectedCount(), 5u);
+    EXPECT_EQ(chain.displayedCount(), 0u);
+    EXPECT_EQ(readFile(store.dataFilePath(0)).size(), datafile::fileSize(0, 5));
 }
 
 TEST_F(StoreTest, StartUpWithADamagedMaxIdSaysSoOnceAndLoadsTheLastEntry) {
