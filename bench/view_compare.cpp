@@ -120,6 +120,24 @@ Fixture& fixture() {
     return f;
 }
 
+// The time chart and the comparison over the whole history, on the same surface.
+struct WholeHistoryInputs {
+    chart::ChartInput single;
+    chart::ComparisonInput overlay;
+};
+WholeHistoryInputs wholeHistoryInputs(const Fixture& f) {
+    WholeHistoryInputs in;
+    in.single.start = f.history->front().timeValue;
+    in.single.end = f.history->back().timeValue;
+    in.single.size = kSurface;
+    in.single.font = chart::chartFont(96);
+    in.overlay.start = in.single.start;
+    in.overlay.end = in.single.end;
+    in.overlay.size = kSurface;
+    in.overlay.font = in.single.font;
+    return in;
+}
+
 void BM_StartRatio(benchmark::State& state) {
     Fixture& f = fixture();
     double one = 0, many = 0;
@@ -141,20 +159,13 @@ BENCHMARK(BM_StartRatio)->Unit(benchmark::kMillisecond)->MinTime(3);
 
 void BM_OverlayRatio(benchmark::State& state) {
     Fixture& f = fixture();
-    chart::ChartInput single;
-    single.start = f.history->front().timeValue;
-    single.end = f.history->back().timeValue;
-    single.size = kSurface;
-    single.font = chart::chartFont(96);
-    chart::ComparisonInput overlay;
-    overlay.start = single.start;
-    overlay.end = single.end;
-    overlay.size = kSurface;
-    overlay.font = single.font;
+    const auto [single, overlay] = wholeHistoryInputs(f);
+    // The time order is made with the file's reading, off the window thread, as the loader does.
+    const auto order = std::make_shared<const TimeOrder>(*f.history);
     std::vector<chart::ComparedCurve> curves;
     for (int n = 0; n < kMany; ++n) {
-        curves.push_back({u"Recorder " + std::u16string(1, static_cast<char16_t>(u'0' + n)),
-                          f.history, nullptr});
+        curves.push_back(
+            {u"Recorder " + std::u16string(1, static_cast<char16_t>(u'0' + n)), f.history, order});
     }
     double one = 0, many = 0;
     for (auto _ : state) {
@@ -178,16 +189,7 @@ BENCHMARK(BM_OverlayRatio)->Unit(benchmark::kMillisecond)->MinTime(3);
 // The mouse moved along the plot, one column at a time, on its middle row.
 void BM_HoverRatio(benchmark::State& state) {
     Fixture& f = fixture();
-    chart::ChartInput single;
-    single.start = f.history->front().timeValue;
-    single.end = f.history->back().timeValue;
-    single.size = kSurface;
-    single.font = chart::chartFont(96);
-    chart::ComparisonInput overlay;
-    overlay.start = single.start;
-    overlay.end = single.end;
-    overlay.size = kSurface;
-    overlay.font = single.font;
+    auto [single, overlay] = wholeHistoryInputs(f);
     const auto order = std::make_shared<const TimeOrder>(*f.history);
     std::vector<chart::ComparedCurve> curves(kMany, {u"Recorder", f.history, order});
     chart::ChartRenderer renderer;
