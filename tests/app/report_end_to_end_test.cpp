@@ -203,16 +203,22 @@ TEST(ReportEndToEnd, AHugeRecordTimeStaysWithinAMemoryBound) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("r.pdf")));
 }
 
+// A data folder whose recorder 0 has an upper temperature limit of 25 °C with five minutes' delay.
+std::string dataFolderWithLimits(const testing::TempDir& dir) {
+    const std::string data = dir.file("data");
+    std::filesystem::create_directory(data);
+    testing::writeFile(data + "/main.ini", "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
+                                           "[Alarm Limits 0]\nTempHigh=25\nDelayMinutes=5\n");
+    return data;
+}
+
 // A period that opens and closes inside the excursion (10:20 to 10:29, beyond the five minutes'
 // delay only as a whole): the event is in the report with both marks and their notes, and stats
 // --json of the same period gives it as open at both ends with the same minutes.
 TEST(ReportEndToEnd, AnEventCutByThePeriodIsMarkedAsStatsGivesIt) {
     testing::ScopedTimeZone tz("UTC0");
     testing::TempDir dir;
-    const std::string data = dir.file("data");
-    std::filesystem::create_directory(data);
-    testing::writeFile(data + "/main.ini", "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
-                                           "[Alarm Limits 0]\nTempHigh=25\nDelayMinutes=5\n");
+    const std::string data = dataFolderWithLimits(dir);
     testing::writeFile(data + "/0.dat", encodeDataFile(RecorderSettings{}, cellarRecords(), 0));
     const std::vector<std::string> period{
         "--recorder",       "0",    "--data-dir",         data, "--from",
@@ -254,10 +260,7 @@ TEST(ReportEndToEnd, WrittenWithoutDisplayInTheChosenLanguage) {
     }
     testing::ScopedTimeZone tz("UTC0");
     testing::TempDir dir;
-    const std::string data = dir.file("data");
-    std::filesystem::create_directory(data);
-    testing::writeFile(data + "/main.ini", "[Drive ID]\nMaxID=1\nID0000000=6,2,3\n"
-                                           "[Alarm Limits 0]\nTempHigh=25\nDelayMinutes=5\n");
+    const std::string data = dataFolderWithLimits(dir);
     RecorderSettings settings;
     settings.interval = 1;
     settings.description = u"Wine cellar north";
