@@ -27,6 +27,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 
 namespace veldrin {
 namespace {
@@ -138,22 +139,38 @@ WholeHistoryInputs wholeHistoryInputs(const Fixture& f) {
     return in;
 }
 
-void BM_StartRatio(benchmark::State& state) {
-    Fixture& f = fixture();
-    double one = 0, many = 0;
+// Runs `one` and `many` in turn in every iteration, on the processor's clock, and gives each's mean
+// per `perIteration` units (in `unitScale`: 1e3 for ms, 1e6 for µs) and their ratio.
+struct SideBySide {
+    const char* oneName;
+    const char* manyName;
+    const char* ratioName;
+    double unitScale = 1e3;
+    double perIteration = 1;
+};
+void sideBySide(benchmark::State& state, const SideBySide& names, const std::function<void()>& one,
+                const std::function<void()>& many) {
+    double oneTime = 0, manyTime = 0;
     for (auto _ : state) {
         const double t0 = cpuNow();
-        startWindow(f.one);
+        one();
         const double t1 = cpuNow();
-        startWindow(f.many);
+        many();
         const double t2 = cpuNow();
-        one += t1 - t0;
-        many += t2 - t1;
+        oneTime += t1 - t0;
+        manyTime += t2 - t1;
     }
-    const double n = static_cast<double>(state.iterations());
-    state.counters["start_1_ms"] = one / n * 1e3;
-    state.counters["start_8_ms"] = many / n * 1e3;
-    state.counters["start_ratio"] = many / one;
+    const double n = static_cast<double>(state.iterations()) * names.perIteration;
+    state.counters[names.oneName] = oneTime / n * names.unitScale;
+    state.counters[names.manyName] = manyTime / n * names.unitScale;
+    state.counters[names.ratioName] = manyTime / oneTime;
+}
+
+void BM_StartRatio(benchmark::State& state) {
+    Fixture& f = fixture();
+    sideBySide(
+        state, {"start_1_ms", "start_8_ms", "start_ratio"}, [&f] { startWindow(f.one); },
+        [&f] { startWindow(f.many); });
 }
 BENCHMARK(BM_StartRatio)->Unit(benchmark::kMillisecond)->MinTime(3);
 
@@ -167,22 +184,16 @@ void BM_OverlayRatio(benchmark::State& state) {
         curves.push_back(
             {u"Recorder " + std::u16string(1, static_cast<char16_t>(u'0' + n)), f.history, order});
     }
-    double one = 0, many = 0;
-    for (auto _ : state) {
-        const double t0 = cpuNow();
-        chart::ChartRenderer renderer;
-        benchmark::DoNotOptimize(renderer.render(*f.history, single).width());
-        const double t1 = cpuNow();
-        chart::ComparisonChart comparison;
-        benchmark::DoNotOptimize(comparison.render(curves, overlay).width());
-        const double t2 = cpuNow();
-        one += t1 - t0;
-        many += t2 - t1;
-    }
-    const double n = static_cast<double>(state.iterations());
-    state.counters["chart_1_ms"] = one / n * 1e3;
-    state.counters["overlay_8_ms"] = many / n * 1e3;
-    state.counters["overlay_ratio"] = many / one;
+    sideBySide(
+        state, {"chart_1_ms", "overlay_8_ms", "overlay_ratio"},
+        [&] {
+            chart::ChartRenderer renderer;
+            benchmark::DoNotOptimize(renderer.render(*f.history, single).width());
+        },
+        [&] {
+            chart::ComparisonChart comparison;
+            benchmark::DoNotOptimize(comparison.render(curves, overlay).width());
+        });
 }
 BENCHMARK(BM_OverlayRatio)->Unit(benchmark::kMillisecond)->MinTime(3);
 
@@ -198,27 +209,21 @@ void BM_HoverRatio(benchmark::State& state) {
     QImage shown = comparison.render(curves, overlay);
     const chart::PlotRect plot = chart::plotRect(kSurface.width(), kSurface.height());
     const int y = (plot.y0 + plot.y1) / 2;
-    double one = 0, many = 0;
-    for (auto _ : state) {
-        const double t0 = cpuNow();
-        for (int x = plot.x0; x <= plot.x1; ++x) {
-            single.hover = QPoint(x, y);
-            benchmark::DoNotOptimize(renderer.render(*f.history, single).width());
-        }
-        const double t1 = cpuNow();
-        for (int x = plot.x0; x <= plot.x1; ++x) {
-            const chart::ComparisonReadout readout = comparison.readoutAt(QPoint(x, y));
-            QPainter painter(&shown);
-            chart::drawComparisonReadout(painter, readout);
-        }
-        const double t2 = cpuNow();
-        one += t1 - t0;
-        many += t2 - t1;
-    }
-    const double moves = static_cast<double>(state.iterations()) * (plot.x1 - plot.x0 + 1);
-    state.counters["hover_1_us"] = one / moves * 1e6;
-    state.counters["hover_8_us"] = many / moves * 1e6;
-    state.counters["hover_ratio"] = many / one;
+    sideBySide(
+        state, {"hover_1_us", "hover_8_us", "hover_ratio", 1e6, double(plot.x1 - plot.x0 + 1)},
+        [&] {
+            for (int x = plot.x0; x <= plot.x1; ++x) {
+                single.hover = QPoint(x, y);
+                benchmark::DoNotOptimize(renderer.render(*f.history, single).width());
+            }
+        },
+        [&] {
+            for (int x = plot.x0; x <= plot.x1; ++x) {
+                const chart::ComparisonReadout readout = comparison.readoutAt(QPoint(x, y));
+                QPainter painter(&shown);
+                chart::drawComparisonReadout(painter, readout);
+            }
+        });
 }
 BENCHMARK(BM_HoverRatio)->Unit(benchmark::kMillisecond)->MinTime(3);
 
