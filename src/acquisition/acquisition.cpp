@@ -158,15 +158,15 @@ bool Acquisition::writeIdentity(const RecorderIdentity& identity) {
 }
 
 // Whether the recorder may be registered. When a write failed, the recorder may have gone: then it
-// is not registered at all. If it is there (pulled and plugged in again since its header was read,
-// the old handle dead), the writes are made once more on a fresh handle; a recorder that refuses
-// them even so is registered all the same, as it always was, and registered again at its next
-// connection.
+// is not registered at all, nor when its interface is no longer listed. If it is there (pulled and
+// plugged in again since its header was read, the old handle dead), the writes are made once more
+// on a fresh handle; a recorder that refuses them even so is registered all the same, as it
+// always was, and registered again at its next connection.
 bool Acquisition::giveIdentity(const RecorderIdentity& identity) {
     if (writeIdentity(identity)) {
         return true;
     }
-    if (link_.CheckPresence() == 0) {
+    if (!interfaceListed_ || link_.CheckPresence() == 0) {
         return false;
     }
     writeIdentity(identity);

@@ -85,6 +85,10 @@ public:
     // configuration in that state can leave records beyond reach; front ends run the whole
     // connection first.
     void setHoldAfterConnect(bool hold) { holdAfterConnect_ = hold; }
+    // Whether the interface this acquisition serves is still listed. One no longer listed never
+    // opens its recorder afresh to give it an identity: the recorder, when back, is read anew
+    // by whoever serves it then, and an identity given here too would register it twice.
+    void setInterfaceListed(bool listed) { interfaceListed_ = listed; }
 
     // The recorder work of the Setting command, steps after the dialog: writes the edit, reads
     // the header back and refreshes the connected settings and file from it (the description
@@ -135,6 +139,7 @@ private:
     int tickCounter_ = 0;
     bool clockSetDone_ = false;
     bool holdAfterConnect_ = false;
+    bool interfaceListed_ = true;
     bool periodicHeld_ = false;
     // Identities made by this program: two recorders registered within one second still differ.
     IssuedIdentities issuedIdentities_;

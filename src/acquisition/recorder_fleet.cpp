@@ -186,6 +186,7 @@ void RecorderFleet::startChain(const std::string& interfacePath) {
 // download in progress ends at its next failed read), its reports still handled meanwhile.
 void RecorderFleet::retire(Chain& chain) {
     chain.serving = false;
+    chain.acquisition.setInterfaceListed(false);
     if (chain.announced) {
         chain.announced = false;
         listener_->recorderVanished(describe(chain)); // no longer serving: not attached
@@ -228,6 +229,7 @@ void RecorderFleet::wake(const std::string& interfacePath) {
     active_.emplace(interfacePath, std::move(*it));
     sleeping_.erase(it);
     woken.serving = true;
+    woken.acquisition.setInterfaceListed(true);
     woken.acquisition.PollPresence();
     sayPresence(woken);
 }
